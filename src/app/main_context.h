@@ -1,0 +1,19 @@
+#pragma once
+
+#include "app/main_controls.h"
+#include "app/main_state.h"
+
+namespace qova::app {
+
+/// The main window's state together with the controls its handlers act on.
+struct MainContext {
+    MainState& state;
+    MainControls& controls;
+};
+
+/// The file names of the program's folder.
+inline constexpr const char* kConfigFile = "Config.txt";
+inline constexpr const char* kChannelFile = "Channel.txt";
+inline constexpr const char* kFavoritesFile = "favorites.txt";
+
+}  // namespace qova::app

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/combo_box.h"
+#include "platform/form_window.h"
+#include "platform/message_box.h"
+#include "platform/picture_button.h"
+#include "platform/player_probe.h"
+#include "platform/shell.h"
+#include "platform/text_files.h"
+#include "platform/tree_view.h"
+#include "platform/web_browser.h"
+
+namespace qova::app {
+
+/// The controls and platform services the main window's logic works through. The window
+/// provides real ones; tests provide fakes.
+struct MainControls {
+    platform::FormWindow& window;
+    platform::WebBrowser& wbDownload;
+    platform::WebBrowser& wbMain;
+    platform::WebBrowser& wbArea;
+    platform::TreeView& trView;
+    platform::ComboBox& cmbCountry;
+    platform::PictureButton& cmdFavorite;
+    platform::PictureButton& cmdAddFav;
+    platform::PictureButton& cmdRemoveFav;
+    platform::MessageBox& messages;
+    platform::PlayerProbe& probe;
+    platform::Shell& shell;
+    platform::TextFiles& files;
+};
+
+}  // namespace qova::app

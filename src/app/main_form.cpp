@@ -1,0 +1,110 @@
+#include "app/main_form.h"
+
+#include <array>
+
+#include "app/config.h"
+#include "directory/channel_record.h"
+#include "directory/channel_tree.h"
+#include "directory/country_lists.h"
+#include "directory/directory_download.h"
+#include "platform/text.h"
+
+namespace qova::app {
+namespace {
+
+constexpr std::array<const char*, 3> kRealPlayerProgIds = {
+    "rmocx.RealPlayer G2 Control",
+    "RealPlayer.RealPlayer(tm) ActiveX Control (32-bit)",
+    "RealVideo.RealVideo(tm) ActiveX Control (32-bit)",
+};
+
+}  // namespace
+
+MainForm::MainForm(MainControls& controls, Site site)
+    : controls_(controls), site_(std::move(site)) {
+    wireEvents();
+}
+
+MainForm::~MainForm() {
+    controls_.cmbCountry.onClick = nullptr;
+    controls_.wbDownload.onDocumentComplete = nullptr;
+    controls_.wbDownload.onNavigateError = nullptr;
+}
+
+void MainForm::wireEvents() {
+    controls_.cmbCountry.onClick = [this] { cmbCountry_Click(); };
+    controls_.wbDownload.onDocumentComplete = [this](const std::string&) {
+        wbDownload_DocumentComplete();
+    };
+    controls_.wbDownload.onNavigateError = [this](const std::string&, std::int32_t code) {
+        wbDownload_NavigateError(code);
+    };
+}
+
+void MainForm::Form_Load() {
+    state_.intFormHeight = controls_.window.heightTwips();
+    loadConfig();
+    controls_.wbMain.navigate(kBlankPlayerPage);
+    controls_.wbArea.navigate(site_.page("/info3.html"));
+    state_.strNavError.clear();
+    checkPlayer();
+}
+
+void MainForm::loadConfig() {
+    const auto text = controls_.files.read(kConfigFile);
+    if (!text) {
+        controls_.messages.show("The configuration file \"" + controls_.files.path(kConfigFile) +
+                                "\" cannot be read, so no channel directory is loaded.");
+        return;
+    }
+    for (const ConfigLine& line : parseConfig(*text)) {
+        state_.strConfigKey = line.key;
+        controls_.wbDownload.navigate(line.value);
+    }
+}
+
+void MainForm::checkPlayer() {
+    for (const char* progId : kRealPlayerProgIds) {
+        switch (controls_.probe.probePlayerControl(progId)) {
+            case platform::ProbeResult::Object:
+                controls_.trView.setBackColour(directory::kListBackColour);
+                return;
+            case platform::ProbeResult::Failure:
+                controls_.messages.show(kMessageRealPlayerRequired);
+                return;
+            case platform::ProbeResult::NoObject:
+                break;
+        }
+    }
+    controls_.messages.show(kMessageInstallRealPlayer);
+    controls_.trView.setBackColour(directory::kListBackColour);
+}
+
+void MainForm::cmbCountry_Click() {
+    directory::BeginTreeRebuild(ctx_);
+    if (platform::equalsIgnoreCase(state_.strCategory, directory::kCategoryFavorite)) {
+        // The favourites view takes the tree over once it exists; until then it stays empty.
+        directory::RemoveAllNodes(controls_.trView);
+    } else {
+        directory::FillTreeFromDirectory(ctx_);
+    }
+    directory::EndTreeRebuild(ctx_);
+}
+
+void MainForm::imgTV_Click() {
+    directory::SwitchCategory(ctx_, directory::kCategoryVideo, [this] { cmbCountry_Click(); });
+}
+
+void MainForm::imgRadio_Click() {
+    directory::SwitchCategory(ctx_, directory::kCategoryRadio, [this] { cmbCountry_Click(); });
+}
+
+void MainForm::wbDownload_DocumentComplete() {
+    directory::DirectoryDocumentComplete(ctx_, [this] { cmbCountry_Click(); });
+}
+
+void MainForm::wbDownload_NavigateError(std::int32_t statusCode) {
+    directory::DirectoryNavigateError(ctx_, statusCode);
+}
+
+}  // namespace qova::app

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/main_context.h"
+#include "app/site.h"
+
+namespace qova::app {
+
+inline constexpr const char* kBlankPlayerPage =
+    "about:<body bgcolor=\"black\" style=\"margin:0;overflow:hidden;\"></body>";
+inline constexpr const char* kMessageInstallRealPlayer = "Please install Real Media Player.";
+inline constexpr const char* kMessageRealPlayerRequired =
+    "This software required Real Media Player.";
+
+/// The logic of the main window: its state, its load step and its event handlers. It wires
+/// itself to the controls' events; the window only provides the controls.
+class MainForm {
+public:
+    MainForm(MainControls& controls, Site site);
+    MainForm(const MainForm&) = delete;
+    MainForm& operator=(const MainForm&) = delete;
+    ~MainForm();
+
+    void Form_Load();
+
+    void cmbCountry_Click();
+    void imgTV_Click();
+    void imgRadio_Click();
+    void wbDownload_DocumentComplete();
+    void wbDownload_NavigateError(std::int32_t statusCode);
+
+    const MainState& state() const { return state_; }
+    MainState& state() { return state_; }
+    const Site& site() const { return site_; }
+
+private:
+    void wireEvents();
+    void loadConfig();
+    void checkPlayer();
+
+    MainControls& controls_;
+    Site site_;
+    MainState state_;
+    MainContext ctx_{state_, controls_};
+};
+
+}  // namespace qova::app

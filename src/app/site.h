@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace qova::app {
+
+/// The service's web site (scheme and host, no trailing slash) and support address. The
+/// program uses the defaults; tests give addresses of their own.
+struct Site {
+    std::string address = "https://www.qova.tv";
+    std::string supportEmail = "support@qova.tv";
+
+    std::string page(const char* path) const { return address + path; }
+};
+
+}  // namespace qova::app

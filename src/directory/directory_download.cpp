@@ -1,0 +1,51 @@
+#include "directory/directory_download.h"
+
+#include <string>
+
+#include "directory/channel_record.h"
+#include "directory/country_lists.h"
+#include "platform/text.h"
+
+namespace qova::directory {
+
+void DirectoryDocumentComplete(app::MainContext& ctx,
+                               const std::function<void()>& cmbCountry_Click) {
+    platform::WebBrowser& browser = ctx.controls.wbDownload;
+    app::MainState& state = ctx.state;
+    if (browser.readyState() == platform::WebBrowser::kReadyStateComplete &&
+        state.strNavError.empty() && browser.hasDocument()) {
+        std::string text = browser.bodyText();
+        if (!text.empty()) {
+            text += "\r\n";
+            // A failed write keeps the directory of an earlier run, which is used below.
+            ctx.controls.files.replace(app::kChannelFile, text);
+        }
+    }
+    if (!platform::equalsIgnoreCase(state.strConfigKey, "URLTXT")) return;
+
+    if (const auto favourites = ctx.controls.files.read(app::kFavoritesFile)) {
+        platform::LineReader reader(*favourites);
+        std::string_view line;
+        while (reader.next(line)) {
+            state.strFavorites += line;
+            state.strFavorites += "\r\n";
+        }
+    }
+    LoadCountryLists(ctx);
+    ctx.controls.trView.attachImageList();
+    FillCountryList(ctx, kCategoryVideo);
+    state.strCategory = kCategoryVideo;
+    cmbCountry_Click();
+}
+
+void DirectoryNavigateError(app::MainContext& ctx, std::int32_t statusCode) {
+    // Recorded before the message: the error page completes while the message is open.
+    ctx.state.strNavError = std::to_string(statusCode);
+    if (statusCode == 404) {
+        ctx.controls.messages.show(kMessageChannelsMissing);
+    } else if (statusCode == platform::WebBrowser::kStatusResourceNotFound) {
+        ctx.controls.messages.show(kMessageNoConnection);
+    }
+}
+
+}  // namespace qova::directory

@@ -1,0 +1,130 @@
+#include "platform/posix_text_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/text.h"
+
+namespace qova::platform {
+namespace {
+
+struct Fd {
+    int fd = -1;
+    explicit Fd(int f) : fd(f) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+    bool closeChecked() {
+        const int f = fd;
+        fd = -1;
+        return ::close(f) == 0;
+    }
+};
+
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace
+
+PosixTextFiles::PosixTextFiles(std::string folder) : folder_(std::move(folder)) {
+    while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
+}
+
+std::string PosixTextFiles::path(std::string_view name) const {
+    std::string exact = folder_ + "/" + std::string(name);
+    struct stat st {};
+    if (::stat(exact.c_str(), &st) == 0) return exact;
+    // Names match without regard to case, as on the desktop the files come from.
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder_.c_str()), &::closedir);
+    if (dir) {
+        while (const dirent* entry = ::readdir(dir.get())) {
+            if (equalsIgnoreCase(entry->d_name, name)) return folder_ + "/" + entry->d_name;
+        }
+    }
+    return exact;
+}
+
+bool PosixTextFiles::exists(std::string_view name) const {
+    struct stat st {};
+    return ::stat(path(name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::optional<std::string> PosixTextFiles::read(std::string_view name) const {
+    Fd file(::open(path(name).c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    std::string content;
+    content.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
+    for (;;) {
+        if (got == content.size()) content.resize(content.size() + 65536);
+        const ssize_t n = ::read(file.fd, content.data() + got, content.size() - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    content.resize(got);
+    return content;
+}
+
+bool PosixTextFiles::replace(std::string_view name, std::string_view content) {
+    const std::string target = path(name);
+    std::string temp = target + ".XXXXXX";
+    Fd file(::mkstemp(temp.data()));
+    if (file.fd < 0) return false;
+    // Keep the permissions a user gave the file; a new one gets the usual ones.
+    struct stat st {};
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~mask);
+    const bool written = ::fchmod(file.fd, mode) == 0 && writeAll(file.fd, content) &&
+                         ::fdatasync(file.fd) == 0 && file.closeChecked();
+    if (!written || ::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool PosixTextFiles::appendLine(std::string_view name, std::string_view line) {
+    const std::string target = path(name);
+    Fd file(::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    if (file.fd < 0) return false;
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0) return false;
+    const off_t before = st.st_size;
+    std::string data(line);
+    data += "\r\n";
+    if (writeAll(file.fd, data) && ::fdatasync(file.fd) == 0 && file.closeChecked()) return true;
+    // A line written in part would glue the next one onto it: take it back.
+    if (file.fd >= 0) {
+        if (::ftruncate(file.fd, before) != 0) return false;
+    } else {
+        Fd again(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+        if (again.fd >= 0 && ::ftruncate(again.fd, before) != 0) return false;
+    }
+    return false;
+}
+
+}  // namespace qova::platform

@@ -1,0 +1,193 @@
+#include "platform/text.h"
+
+#include <QChar>
+#include <algorithm>
+#include <cstring>
+
+namespace qova::platform {
+namespace {
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// Decodes one UTF-8 sequence at text[i]; gives its length, or 0 for a byte that starts no valid
+// sequence, so that such bytes pass through unchanged.
+std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& cp) {
+    const auto b0 = static_cast<unsigned char>(text[i]);
+    std::size_t len = 0;
+    char32_t min = 0;
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    } else if ((b0 & 0xE0) == 0xC0) {
+        len = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + len > text.size()) return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(text[i + k]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+void encodeUtf8(char32_t cp, std::string& out) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+template <typename Map>
+std::string mapCase(std::string_view text, char (*ascii)(char), Map map) {
+    std::string out;
+    out.reserve(text.size());
+    if (isAscii(text)) {
+        for (char c : text) out += ascii(c);
+        return out;
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const std::size_t len = decodeUtf8(text, i, cp);
+        if (len == 0) {
+            out += text[i++];
+            continue;
+        }
+        encodeUtf8(map(cp), out);
+        i += len;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string lowerCase(std::string_view text) {
+    return mapCase(text, asciiLower, [](char32_t cp) { return QChar::toLower(cp); });
+}
+
+std::string upperCase(std::string_view text) {
+    return mapCase(text, asciiUpper, [](char32_t cp) { return QChar::toUpper(cp); });
+}
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    // Most directory text is ASCII: compare it without building lower-cased copies.
+    std::size_t i = 0;
+    const std::size_t n = std::min(a.size(), b.size());
+    for (; i < n; ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 0x80 || cb >= 0x80) break;
+        if (asciiLower(static_cast<char>(ca)) != asciiLower(static_cast<char>(cb))) return false;
+    }
+    if (i == n && a.size() == b.size()) return true;
+    if (i == n) return false;
+    return lowerCase(a.substr(i)) == lowerCase(b.substr(i));
+}
+
+bool LineReader::next(std::string_view& line) {
+    if (done_) return false;
+    if (rest_.empty()) {
+        done_ = true;
+        return false;
+    }
+    const void* cr = std::memchr(rest_.data(), '\r', rest_.size());
+    if (cr == nullptr) {
+        line = rest_;
+        rest_ = {};
+        done_ = true;
+        return true;
+    }
+    const auto pos = static_cast<std::size_t>(static_cast<const char*>(cr) - rest_.data());
+    line = rest_.substr(0, pos);
+    std::size_t skip = pos + 1;
+    if (skip < rest_.size() && rest_[skip] == '\n') ++skip;
+    rest_.remove_prefix(skip);
+    // A terminator at the very end closes the last line; it opens no empty line after it.
+    if (rest_.empty()) done_ = true;
+    return true;
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    LineReader reader(text);
+    std::string_view line;
+    while (reader.next(line)) lines.emplace_back(line);
+    return lines;
+}
+
+std::string withCrLfLineBreaks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 32 + 2);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string_view> splitFields(std::string_view line, char separator) {
+    std::vector<std::string_view> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t pos = line.find(separator, start);
+        if (pos == std::string_view::npos) {
+            fields.push_back(line.substr(start));
+            return fields;
+        }
+        fields.push_back(line.substr(start, pos - start));
+        start = pos + 1;
+    }
+}
+
+bool fieldAt(std::string_view line, std::size_t n, std::string_view& field, char separator) {
+    std::size_t start = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::size_t pos = line.find(separator, start);
+        if (pos == std::string_view::npos) return false;
+        start = pos + 1;
+    }
+    const std::size_t end = line.find(separator, start);
+    field = line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    return true;
+}
+
+bool hasFields(std::string_view line, std::size_t n, char separator) {
+    if (n <= 1) return true;
+    std::size_t found = 0;
+    for (char c : line) {
+        if (c == separator && ++found + 1 >= n) return true;
+    }
+    return false;
+}
+
+}  // namespace qova::platform

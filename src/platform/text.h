@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qova::platform {
+
+/// Text is handled as 8-bit bytes in the system code page, which is UTF-8 here. Comparisons that
+/// ignore case lower-case every letter, non-ASCII letters included (Ä and ä are equal); bytes
+/// that are not valid UTF-8 stay as they are and compare exactly.
+std::string lowerCase(std::string_view text);
+std::string upperCase(std::string_view text);
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+
+/// Line breaks as files and browsers give them: a line ends at CR LF or at a lone CR; a lone LF
+/// is an ordinary character of the line.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : rest_(text) {}
+    /// Gives the next line without its terminator; false at end of text.
+    bool next(std::string_view& line);
+
+private:
+    std::string_view rest_;
+    bool done_ = false;
+};
+
+std::vector<std::string> splitLines(std::string_view text);
+
+/// Turns every line break of a text (LF, CR LF or a lone CR) into CR LF.
+std::string withCrLfLineBreaks(std::string_view text);
+
+/// The pieces of a line split at every separator, numbered from 0, no trimming.
+std::vector<std::string_view> splitFields(std::string_view line, char separator = '|');
+
+/// Piece n of a line split at every separator; false when the line has fewer pieces.
+bool fieldAt(std::string_view line, std::size_t n, std::string_view& field, char separator = '|');
+
+/// Whether a line has at least n pieces when split at every separator.
+bool hasFields(std::string_view line, std::size_t n, char separator = '|');
+
+}  // namespace qova::platform

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qova::platform {
+
+/// The text files of the program's folder. Files are named without their folder, and names are
+/// matched without regard to letter case. Contents are 8-bit bytes; lines written end in CR LF.
+class TextFiles {
+public:
+    virtual ~TextFiles() = default;
+
+    /// The folder that holds the program, without a trailing separator.
+    virtual std::string programFolder() const = 0;
+    /// The full path of a file of the program's folder, the existing spelling of its name if any.
+    virtual std::string path(std::string_view name) const = 0;
+    virtual bool exists(std::string_view name) const = 0;
+    /// The whole content, or nothing when the file is missing or cannot be read.
+    virtual std::optional<std::string> read(std::string_view name) const = 0;
+    /// Replaces the whole content so that a reader sees either the old file or the new one,
+    /// never a part: the text goes to a new file in the same folder, which then takes the old
+    /// one's place. False, with the old file untouched, when any step fails.
+    virtual bool replace(std::string_view name, std::string_view content) = 0;
+    /// Appends one line and CR LF, creating the file when it does not exist. False when the
+    /// line could not be written whole; the file then holds what it held before.
+    virtual bool appendLine(std::string_view name, std::string_view line) = 0;
+};
+
+}  // namespace qova::platform

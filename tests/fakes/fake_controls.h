@@ -1,0 +1,227 @@
+#pragma once
+
+// Fakes of the platform controls, for testing the logic without a display or a network. They
+// keep what they were given and raise their events only when a test asks them to.
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/combo_box.h"
+#include "platform/form_window.h"
+#include "platform/message_box.h"
+#include "platform/picture_button.h"
+#include "platform/player_probe.h"
+#include "platform/shell.h"
+#include "platform/text.h"
+#include "platform/tree_view.h"
+#include "platform/web_browser.h"
+
+namespace qova::fakes {
+
+class FakeWebBrowser : public platform::WebBrowser {
+public:
+    void navigate(const std::string& address) override { navigations.push_back(address); }
+    void navigate2(const std::string& filePath) override { navigations.push_back(filePath); }
+    int readyState() const override { return readyState_; }
+    bool hasDocument() const override { return hasDocument_; }
+    std::string bodyText() const override { return body_; }
+    std::string title() const override { return title_; }
+
+    /// The page has loaded with this body text.
+    void complete(const std::string& body, const std::string& title = "") {
+        body_ = body;
+        title_ = title;
+        hasDocument_ = true;
+        readyState_ = kReadyStateComplete;
+        if (onDocumentComplete) onDocumentComplete(lastAddress());
+    }
+    /// The navigation failed: the error event, then the control's own error page.
+    void fail(std::int32_t status) {
+        if (onNavigateError) onNavigateError(lastAddress(), status);
+        complete("This page can't be displayed");
+    }
+    std::string lastAddress() const { return navigations.empty() ? "" : navigations.back(); }
+
+    std::vector<std::string> navigations;
+    int readyState_ = kReadyStateUninitialized;
+    bool hasDocument_ = false;
+    std::string body_;
+    std::string title_;
+};
+
+class FakeTreeView : public platform::TreeView {
+public:
+    struct Node {
+        std::string text;
+        int image = 0;
+        platform::Colour back = platform::Colour::rgb(255, 255, 255);
+        platform::Colour fore = platform::Colour::rgb(0, 0, 0);
+    };
+
+    int nodeCount() const override { return static_cast<int>(nodes.size()); }
+    int addNode(const std::string& text, int image) override {
+        nodes.push_back(Node{text, image});
+        return nodeCount();
+    }
+    void removeNode(int index) override {
+        nodes.erase(nodes.begin() + (checked(index) - 1));
+        if (selected == index) {
+            selected = 0;
+        } else if (selected > index) {
+            --selected;
+        }
+    }
+    void selectNode(int index) override { selected = checked(index); }
+    int selectedIndex() const override { return selected; }
+    std::string nodeText(int index) const override { return node(index).text; }
+    int nodeImage(int index) const override { return node(index).image; }
+    void setNodeImage(int index, int image) override { node(index).image = image; }
+    platform::Colour nodeBackColour(int index) const override { return node(index).back; }
+    platform::Colour nodeForeColour(int index) const override { return node(index).fore; }
+    void setNodeBackColour(int index, platform::Colour c) override { node(index).back = c; }
+    void setNodeForeColour(int index, platform::Colour c) override { node(index).fore = c; }
+    void refresh() override { ++refreshes; }
+    void setDisplayEnabled(bool enabled) override { display = enabled; }
+    bool displayEnabled() const override { return display; }
+    void setBackColour(platform::Colour c) override { back = c; }
+    platform::Colour backColour() const override { return back; }
+    void attachImageList() override { imageList = true; }
+    bool imageListAttached() const override { return imageList; }
+
+    /// A mouse click on node index (0: on empty space, the selection stays).
+    void click(int index) {
+        if (index != 0) selectNode(index);
+        if (onClick) onClick();
+    }
+    std::vector<std::string> texts() const {
+        std::vector<std::string> out;
+        for (const Node& n : nodes) out.push_back(n.text);
+        return out;
+    }
+
+    std::vector<Node> nodes;
+    int selected = 0;
+    int refreshes = 0;
+    bool display = true;
+    bool imageList = false;
+    platform::Colour back = platform::Colour::rgb(255, 255, 255);
+
+private:
+    int checked(int index) const {
+        if (index < 1 || index > nodeCount()) throw std::out_of_range("no tree node " + std::to_string(index));
+        return index;
+    }
+    Node& node(int index) { return nodes[static_cast<std::size_t>(checked(index) - 1)]; }
+    const Node& node(int index) const { return nodes[static_cast<std::size_t>(checked(index) - 1)]; }
+};
+
+class FakeComboBox : public platform::ComboBox {
+public:
+    explicit FakeComboBox(bool sortedList = false) : sorted_(sortedList) {}
+
+    void clear() override {
+        items.clear();
+        index = -1;
+    }
+    void addItem(const std::string& text) override {
+        auto pos = items.end();
+        if (sorted_) {
+            pos = std::find_if(items.begin(), items.end(), [&](const std::string& s) {
+                return platform::lowerCase(s) > platform::lowerCase(text);
+            });
+        }
+        items.insert(pos, text);
+    }
+    void insertItem(int position, const std::string& text) override {
+        items.insert(items.begin() + position, text);
+        if (index >= position) ++index;
+    }
+    int count() const override { return static_cast<int>(items.size()); }
+    std::string itemText(int position) const override { return items.at(static_cast<std::size_t>(position)); }
+    void setListIndex(int position) override {
+        if (position < 0 || position >= count()) throw std::out_of_range("no list entry");
+        index = position;
+        ++clicks;
+        if (onClick) onClick();
+    }
+    int listIndex() const override { return index; }
+    std::string text() const override { return index < 0 ? "" : items[static_cast<std::size_t>(index)]; }
+    bool sorted() const override { return sorted_; }
+    platform::Colour backColour() const override { return platform::Colour::rgb(204, 204, 204); }
+    platform::Colour foreColour() const override { return platform::Colour::rgb(76, 76, 76); }
+
+    /// The user picks the entry that shows this text.
+    void choose(const std::string& text) {
+        const auto it = std::find(items.begin(), items.end(), text);
+        if (it == items.end()) throw std::out_of_range("no entry " + text);
+        setListIndex(static_cast<int>(it - items.begin()));
+    }
+
+    std::vector<std::string> items;
+    int index = -1;
+    int clicks = 0;
+
+private:
+    bool sorted_;
+};
+
+struct FakePicture : platform::PictureData {
+    explicit FakePicture(std::string n) : name(std::move(n)) {}
+    std::string name;
+};
+
+class FakePictureButton : public platform::PictureButton {
+public:
+    explicit FakePictureButton(const std::string& name = "")
+        : picture_(name.empty() ? nullptr : std::make_shared<FakePicture>(name)) {}
+    platform::Picture picture() const override { return picture_; }
+    void setPicture(platform::Picture p) override { picture_ = std::move(p); }
+    std::string pictureName() const {
+        const auto* p = dynamic_cast<const FakePicture*>(picture_.get());
+        return p ? p->name : "";
+    }
+
+private:
+    platform::Picture picture_;
+};
+
+class FakeMessageBox : public platform::MessageBox {
+public:
+    void show(const std::string& text) override {
+        shown.push_back(text);
+        if (whileOpen) whileOpen();
+    }
+    std::vector<std::string> shown;
+    /// Runs while a box is open, as window events would.
+    std::function<void()> whileOpen;
+};
+
+class FakePlayerProbe : public platform::PlayerProbe {
+public:
+    platform::ProbeResult probePlayerControl(const std::string& progId) override {
+        probed.push_back(progId);
+        const auto it = results.find(progId);
+        return it == results.end() ? platform::ProbeResult::Failure : it->second;
+    }
+    std::map<std::string, platform::ProbeResult> results;
+    std::vector<std::string> probed;
+};
+
+class FakeShell : public platform::Shell {
+public:
+    void open(const std::string& address) override { opened.push_back(address); }
+    std::vector<std::string> opened;
+};
+
+class FakeFormWindow : public platform::FormWindow {
+public:
+    int heightTwips() const override { return height; }
+    void setHeightTwips(int twips) override { height = twips; }
+    int height = 9120 + 690;
+};
+
+}  // namespace qova::fakes

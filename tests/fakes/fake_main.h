@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/main_controls.h"
+#include "fakes/fake_controls.h"
+#include "fakes/fake_text_files.h"
+
+namespace qova::fakes {
+
+/// A full set of fake controls for the main window's logic.
+struct FakeMain {
+    FakeFormWindow window;
+    FakeWebBrowser wbDownload, wbMain, wbArea;
+    FakeTreeView trView;
+    FakeComboBox cmbCountry;
+    FakePictureButton cmdFavorite{"add"}, cmdAddFav{"add"}, cmdRemoveFav{"remove"};
+    FakeMessageBox messages;
+    FakePlayerProbe probe;
+    FakeShell shell;
+    FakeTextFiles files;
+
+    app::MainControls controls{window,       wbDownload, wbMain,   wbArea,       trView,
+                               cmbCountry,   cmdFavorite, cmdAddFav, cmdRemoveFav, messages,
+                               probe,        shell,      files};
+};
+
+}  // namespace qova::fakes

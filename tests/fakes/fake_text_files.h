@@ -1,0 +1,52 @@
+#pragma once
+
+#include <map>
+#include <set>
+
+#include "platform/text.h"
+#include "platform/text_files.h"
+
+namespace qova::fakes {
+
+/// Files held in memory; a test can make reading or writing a file fail.
+class FakeTextFiles : public platform::TextFiles {
+public:
+    std::string programFolder() const override { return "/program"; }
+    std::string path(std::string_view name) const override {
+        return "/program/" + std::string(find(name) == files.end() ? name : find(name)->first);
+    }
+    bool exists(std::string_view name) const override { return find(name) != files.end(); }
+    std::optional<std::string> read(std::string_view name) const override {
+        const auto it = find(name);
+        if (it == files.end() || unreadable.count(platform::lowerCase(name))) return std::nullopt;
+        return it->second;
+    }
+    bool replace(std::string_view name, std::string_view content) override {
+        if (unwritable.count(platform::lowerCase(name))) return false;
+        files[key(name)] = std::string(content);
+        return true;
+    }
+    bool appendLine(std::string_view name, std::string_view line) override {
+        if (unwritable.count(platform::lowerCase(name))) return false;
+        files[key(name)] += std::string(line) + "\r\n";
+        return true;
+    }
+
+    std::map<std::string, std::string> files;
+    std::set<std::string> unreadable;  // lower-cased names
+    std::set<std::string> unwritable;  // lower-cased names
+
+private:
+    std::map<std::string, std::string>::const_iterator find(std::string_view name) const {
+        for (auto it = files.begin(); it != files.end(); ++it) {
+            if (platform::equalsIgnoreCase(it->first, name)) return it;
+        }
+        return files.end();
+    }
+    std::string key(std::string_view name) const {
+        const auto it = find(name);
+        return it == files.end() ? std::string(name) : it->first;
+    }
+};
+
+}  // namespace qova::fakes

@@ -1,0 +1,12 @@
+// The main function of tests that run real Qt controls: an application object on Qt's offscreen
+// platform unless a display platform was asked for (screenshots run under Xvfb).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
