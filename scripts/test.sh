@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds QOVA and runs every test: once in the normal build, once more under AddressSanitizer
+# and UndefinedBehaviorSanitizer. Installs missing Debian packages first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc)
+for preset in default asan; do
+  echo "== $preset build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "== $preset tests"
+  ctest --preset "$preset" -j "$jobs"
+done
