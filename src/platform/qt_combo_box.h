@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QComboBox>
+
+#include "platform/combo_box.h"
+
+namespace qova::platform {
+
+/// The drop-down list over a QComboBox. QComboBox signals a new current index on its own when
+/// the first entry enters an empty list or the current one is removed; only a user's choice and
+/// setListIndex raise Click here. Each entry keeps its text's exact bytes.
+class QtComboBox : public ComboBox {
+public:
+    QtComboBox(QComboBox* widget, bool sortedList, Colour back, Colour fore);
+
+    void clear() override;
+    void addItem(const std::string& text) override;
+    void insertItem(int position, const std::string& text) override;
+    int count() const override;
+    std::string itemText(int position) const override;
+    void setListIndex(int position) override;
+    int listIndex() const override;
+    std::string text() const override;
+    bool sorted() const override { return sorted_; }
+    Colour backColour() const override { return back_; }
+    Colour foreColour() const override { return fore_; }
+
+    QComboBox* widget() const { return widget_; }
+
+private:
+    QComboBox* widget_;
+    bool sorted_;
+    Colour back_;
+    Colour fore_;
+};
+
+}  // namespace qova::platform

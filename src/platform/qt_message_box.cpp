@@ -1,0 +1,15 @@
+#include "platform/qt_message_box.h"
+
+#include <QMessageBox>
+
+namespace qova::platform {
+
+void QtMessageBox::show(const std::string& text) {
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kApplicationTitle),
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                    QMessageBox::Ok, owner_);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+}  // namespace qova::platform

@@ -1,0 +1,246 @@
+#include "ui/frm_main.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTextBrowser>
+
+#include "platform/mpv_probe.h"
+#include "platform/network_browser.h"
+#include "platform/pictures.h"
+#include "platform/posix_text_files.h"
+#include "platform/qt_combo_box.h"
+#include "platform/qt_form_window.h"
+#include "platform/qt_message_box.h"
+#include "platform/qt_picture_button.h"
+#include "platform/qt_shell.h"
+#include "platform/qt_tree_view.h"
+#include "directory/channel_tree.h"
+#include "ui/layout.h"
+
+namespace qova::ui {
+namespace {
+
+const QColor kWindowColour(76, 76, 76);
+const QColor kTileColour(110, 110, 110);
+constexpr const char* kWindowCaption = "QOVA - TV and Radio Player";
+
+std::shared_ptr<platform::QtPicture> picture(QSize size, const QColor& colour,
+                                             const QString& glyph) {
+    return std::make_shared<platform::QtPicture>(platform::tilePicture(size, colour, glyph), size);
+}
+
+void paintDark(QWidget* widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, kWindowColour);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+void useWindowFont() {
+    if (!QFontDatabase::families().contains(QStringLiteral("Tahoma"))) {
+        // Wine's Tahoma has the metrics the layout was drawn for.
+        for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf",
+                                 "/usr/share/wine/fonts/tahomabd.ttf"}) {
+            QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+        }
+    }
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSizeF(8.25);
+    font.setStyleHint(QFont::SansSerif);
+    QApplication::setFont(font);
+}
+
+FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
+    : QMainWindow(parent), options_(std::move(options)) {
+    setWindowTitle(QString::fromUtf8(kWindowCaption));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    buildMenus();
+    buildControls();
+
+    files_ = std::make_unique<platform::PosixTextFiles>(options_.programFolder);
+    if (!options_.probe) options_.probe = std::make_unique<platform::MpvProbe>();
+    window_ = std::make_unique<platform::QtFormWindow>(this);
+    wbDownload_ = std::make_unique<platform::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
+    wbMain_ = std::make_unique<platform::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
+    wbArea_ = std::make_unique<platform::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
+    tree_ = std::make_unique<platform::QtTreeView>(trView_, platform::starImageList());
+    combo_ = std::make_unique<platform::QtComboBox>(cmbCountry_, true, directory::kListBackColour,
+                                                    directory::kListForeColour);
+    addFav_ = std::make_unique<platform::QtPictureButton>(
+        cmdAddFav_, picture(QSize(31, 31), QColor(60, 130, 60), QStringLiteral("+")));
+    removeFav_ = std::make_unique<platform::QtPictureButton>(
+        cmdRemoveFav_, picture(QSize(31, 31), QColor(150, 60, 60), QStringLiteral("-")));
+    favorite_ = std::make_unique<platform::QtPictureButton>(cmdFavorite_, addFav_->picture());
+    messages_ = std::make_unique<platform::QtMessageBox>(this);
+    shell_ = std::make_unique<platform::QtShell>();
+    controls_ = std::make_unique<app::MainControls>(app::MainControls{
+        *window_, *wbDownload_, *wbMain_, *wbArea_, *tree_, *combo_, *favorite_, *addFav_,
+        *removeFav_, *messages_, *options_.probe, *shell_, *files_});
+    logic_ = std::make_unique<app::MainForm>(*controls_, options_.site);
+    wireEvents();
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::load() { logic_->Form_Load(); }
+
+void FrmMain::buildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* exit = file->addAction(QStringLiteral("&Exit"));
+    exit->setObjectName(QStringLiteral("mnuExit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    help->addAction(QStringLiteral("Contact &Us"))->setObjectName(QStringLiteral("mnuCont"));
+
+    QMenu* about = menuBar()->addMenu(QStringLiteral("&About"));
+    about->setObjectName(QStringLiteral("mnuAbout"));
+    about->addAction(QString::fromUtf8("About &QOVA \u2013 TV and Radio Player"))
+        ->setObjectName(QStringLiteral("mnuAboutUs"));
+}
+
+QPushButton* FrmMain::pictureButton(QWidget* parent, const char* objectName, const QString& name,
+                                    QRect place) {
+    auto* button = new QPushButton(parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setAccessibleName(name);
+    button->setToolTip(name);
+    button->setFlat(true);
+    button->setGeometry(place);
+    return button;
+}
+
+QLabel* FrmMain::image(QWidget* parent, const char* objectName, const QString& name,
+                       QRect place) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(objectName));
+    label->setAccessibleName(name);
+    label->setToolTip(name);
+    label->setGeometry(place);
+    label->setCursor(Qt::PointingHandCursor);
+    return label;
+}
+
+void FrmMain::buildControls() {
+    namespace L = main_layout;
+    auto* client = new QWidget(this);
+    client->setFixedSize(toPixels(L::kClientArea).size());
+    paintDark(client);
+    setCentralWidget(client);
+
+    frmUpper_ = new QFrame(client);
+    frmUpper_->setObjectName(QStringLiteral("frmUpper"));
+    frmUpper_->setGeometry(toPixels(L::frmUpper));
+    paintDark(frmUpper_);
+
+    const QSize tileSize(108, 81);
+    struct Tile {
+        QPushButton** button;
+        const char* objectName;
+        const char* accessible;
+        TwipRect place;
+        QSize size;
+        QColor colour;
+        const char* glyph;
+    };
+    const Tile tiles[] = {
+        {&imgTV_, "imgTV", "TV", L::imgTV, tileSize, QColor(40, 90, 160), "TV"},
+        {&imgRadio_, "imgRadio", "Radio", L::imgRadio, tileSize, QColor(150, 80, 30), "Radio"},
+        {&imgFavorits_, "imgFavorits", "Favourites", L::imgFavorits, tileSize,
+         QColor(170, 130, 20), "\u2605"},
+        {&imgTVOnDemand_, "imgTVOnDemand", "On Demand", L::imgTVOnDemand, tileSize, kTileColour,
+         "OD"},
+        {&imgVideoSearch_, "imgVideoSearch", "Video Search", L::imgVideoSearch, tileSize,
+         kTileColour, "VS"},
+        {&imgStreamTest_, "imgStreamTest", "Stream Test", L::imgStreamTest, tileSize, kTileColour,
+         "ST"},
+        {&imgHome_, "imgHome", "Home", L::imgHome, QSize(120, 81), QColor(30, 30, 30), "QOVA"},
+        {&cmdStopButton_, "cmdStopButton", "Stop", L::cmdStopButton, QSize(35, 35),
+         QColor(120, 30, 30), "\u25A0"},
+    };
+    for (const Tile& t : tiles) {
+        *t.button = pictureButton(frmUpper_, t.objectName, QString::fromLatin1(t.accessible),
+                                  toPixels(t.place));
+        (*t.button)->setIcon(platform::tilePicture(t.size, t.colour, QString::fromUtf8(t.glyph)));
+        (*t.button)->setIconSize(t.size);
+    }
+
+    cmbCountry_ = new QComboBox(frmUpper_);
+    cmbCountry_->setObjectName(QStringLiteral("cmbCountry"));
+    cmbCountry_->setGeometry(toPixels(L::cmbCountry));
+    cmbCountry_->setAccessibleName(QStringLiteral("Country"));
+    cmbCountry_->setAccessibleDescription(QStringLiteral("Country"));
+
+    cmdFavorite_ = pictureButton(frmUpper_, "cmdFavorite", QStringLiteral("Favourite"),
+                                 toPixels(L::cmdFavorite));
+    cmdRemoveFav_ = pictureButton(frmUpper_, "cmdRemoveFav", QStringLiteral("Remove favourite"),
+                                  toPixels(L::cmdRemoveFav));
+    cmdAddFav_ = pictureButton(frmUpper_, "cmdAddFav", QStringLiteral("Add favourite"),
+                               toPixels(L::cmdAddFav));
+    cmdRemoveFav_->hide();
+    cmdAddFav_->hide();
+
+    trView_ = new platform::FlatTreeWidget(frmUpper_);
+    trView_->setObjectName(QStringLiteral("trView"));
+    trView_->setAccessibleName(QStringLiteral("Channels"));
+    trView_->setGeometry(toPixels(L::trView));
+
+    wbMainArea_ = new QFrame(frmUpper_);
+    wbMainArea_->setObjectName(QStringLiteral("wbMain"));
+    wbMainArea_->setAccessibleName(QStringLiteral("Player"));
+    wbMainArea_->setGeometry(toPixels(L::wbMain));
+    wbMainArea_->setStyleSheet(QStringLiteral("background: black;"));
+
+    // The directory browser shows nothing: it lies just left of the client area.
+    wbDownloadArea_ = new QWidget(client);
+    wbDownloadArea_->setObjectName(QStringLiteral("wbDownload"));
+    wbDownloadArea_->setGeometry(toPixels(L::wbDownload));
+
+    frmLower_ = new QFrame(client);
+    frmLower_->setObjectName(QStringLiteral("frmLower"));
+    frmLower_->setGeometry(toPixels(L::frmLower));
+    paintDark(frmLower_);
+
+    wbAreaView_ = new QTextBrowser(frmLower_);
+    wbAreaView_->setObjectName(QStringLiteral("wbArea"));
+    wbAreaView_->setAccessibleName(QStringLiteral("Information"));
+    wbAreaView_->setGeometry(toPixels(L::wbArea));
+    wbAreaView_->setFrameShape(QFrame::NoFrame);
+
+    const QSize arrowSize(19, 8);
+    imgDownArrow_ = image(frmLower_, "imgDownArrow", QStringLiteral("Show the information panel"),
+                          toPixels(L::imgDownArrow));
+    imgArrow_ = image(frmLower_, "imgArrow", QStringLiteral("Hide the information panel"),
+                      toPixels(L::imgArrow));
+    imgFullScreen_ = image(frmLower_, "imgFullScreen", QStringLiteral("Full screen"),
+                           toPixels(L::imgFullScreen));
+    for (QLabel* label : {imgDownArrow_, imgArrow_, imgFullScreen_}) {
+        label->setPixmap(platform::tilePicture(arrowSize, kTileColour, QString()).pixmap(arrowSize));
+    }
+    imgDownArrow_->hide();
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
+void FrmMain::wireEvents() {
+    connect(imgTV_, &QPushButton::clicked, this, [this] { logic_->imgTV_Click(); });
+    connect(imgRadio_, &QPushButton::clicked, this, [this] { logic_->imgRadio_Click(); });
+    // The information panel shows the page its browser loaded.
+    wbArea_->onDocumentComplete = [this](const std::string&) {
+        wbAreaView_->setPlainText(QString::fromStdString(wbArea_->bodyText()));
+    };
+}
+
+}  // namespace qova::ui

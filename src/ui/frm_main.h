@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+#include <string>
+
+#include "app/main_form.h"
+#include "app/site.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QTextBrowser;
+
+namespace qova::platform {
+class FlatTreeWidget;
+class NetworkBrowser;
+class PlayerProbe;
+class PosixTextFiles;
+class QtComboBox;
+class QtFormWindow;
+class QtMessageBox;
+class QtPictureButton;
+class QtShell;
+class QtTreeView;
+}  // namespace qova::platform
+
+namespace qova::ui {
+
+/// What the main window is started with; tests give their own folder, site and limits.
+struct FrmMainOptions {
+    std::string programFolder;
+    app::Site site;
+    /// How long the browsers wait for a server that does not answer.
+    int noAnswerTimeoutMs = 30000;
+    /// The player-presence test; the media engine's own when not given.
+    std::unique_ptr<platform::PlayerProbe> probe;
+};
+
+/// The main window: its controls at their places, translating their events into calls on the
+/// window's logic.
+class FrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit FrmMain(FrmMainOptions options, QWidget* parent = nullptr);
+    ~FrmMain() override;
+
+    /// The load step; runs once, before the window is first shown.
+    void load();
+
+    app::MainForm& logic() { return *logic_; }
+    QComboBox* countryList() const { return cmbCountry_; }
+    platform::FlatTreeWidget* channelTree() const { return trView_; }
+
+private:
+    void buildControls();
+    void buildMenus();
+    void wireEvents();
+    QPushButton* pictureButton(QWidget* parent, const char* objectName, const QString& name,
+                               QRect place);
+    QLabel* image(QWidget* parent, const char* objectName, const QString& name, QRect place);
+
+    FrmMainOptions options_;
+
+    QFrame* frmUpper_ = nullptr;
+    QFrame* frmLower_ = nullptr;
+    QPushButton* cmdStopButton_ = nullptr;
+    QPushButton* imgHome_ = nullptr;
+    QPushButton* imgTVOnDemand_ = nullptr;
+    QPushButton* imgStreamTest_ = nullptr;
+    QPushButton* imgVideoSearch_ = nullptr;
+    QPushButton* imgFavorits_ = nullptr;
+    QPushButton* imgRadio_ = nullptr;
+    QPushButton* imgTV_ = nullptr;
+    QComboBox* cmbCountry_ = nullptr;
+    QPushButton* cmdFavorite_ = nullptr;
+    QPushButton* cmdRemoveFav_ = nullptr;
+    QPushButton* cmdAddFav_ = nullptr;
+    platform::FlatTreeWidget* trView_ = nullptr;
+    QFrame* wbMainArea_ = nullptr;
+    QWidget* wbDownloadArea_ = nullptr;
+    QTextBrowser* wbAreaView_ = nullptr;
+    QLabel* imgDownArrow_ = nullptr;
+    QLabel* imgArrow_ = nullptr;
+    QLabel* imgFullScreen_ = nullptr;
+
+    std::unique_ptr<platform::QtFormWindow> window_;
+    std::unique_ptr<platform::NetworkBrowser> wbDownload_;
+    std::unique_ptr<platform::NetworkBrowser> wbMain_;
+    std::unique_ptr<platform::NetworkBrowser> wbArea_;
+    std::unique_ptr<platform::QtTreeView> tree_;
+    std::unique_ptr<platform::QtComboBox> combo_;
+    std::unique_ptr<platform::QtPictureButton> favorite_;
+    std::unique_ptr<platform::QtPictureButton> addFav_;
+    std::unique_ptr<platform::QtPictureButton> removeFav_;
+    std::unique_ptr<platform::QtMessageBox> messages_;
+    std::unique_ptr<platform::QtShell> shell_;
+    std::unique_ptr<platform::PosixTextFiles> files_;
+    std::unique_ptr<app::MainControls> controls_;
+    std::unique_ptr<app::MainForm> logic_;
+};
+
+/// Makes Tahoma, or a font with its metrics, the application's font.
+void useWindowFont();
+
+}  // namespace qova::ui

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include "app/main_form.h"
+#include "fakes/fake_main.h"
+
+namespace qova::app {
+namespace {
+
+using platform::ProbeResult;
+
+class FormLoadTest : public ::testing::Test {
+protected:
+    FormLoadTest() { site.address = "http://127.0.0.1:9"; }
+    void realPlayer(ProbeResult first, ProbeResult second = ProbeResult::Failure,
+                    ProbeResult third = ProbeResult::Failure) {
+        f.probe.results["rmocx.RealPlayer G2 Control"] = first;
+        f.probe.results["RealPlayer.RealPlayer(tm) ActiveX Control (32-bit)"] = second;
+        f.probe.results["RealVideo.RealVideo(tm) ActiveX Control (32-bit)"] = third;
+    }
+    fakes::FakeMain f;
+    Site site;
+};
+
+TEST_F(FormLoadTest, NavigatesEveryConfiguredLineAndKeepsTheLastKey) {
+    f.files.files["config.TXT"] = "OTHER=http://a/x\r\nurltxt=http://b/c?d=e\r\n";
+    realPlayer(ProbeResult::Object);
+    f.window.height = 10500;
+    MainForm form(f.controls, site);
+    form.state().strNavError = "404";
+    form.Form_Load();
+    EXPECT_EQ(f.wbDownload.navigations, (std::vector<std::string>{"http://a/x", "http://b/c?d"}));
+    EXPECT_EQ(form.state().strConfigKey, "urltxt");
+    EXPECT_EQ(form.state().intFormHeight, 10500);
+    EXPECT_EQ(form.state().strNavError, "");
+    EXPECT_EQ(f.wbMain.navigations,
+              (std::vector<std::string>{
+                  "about:<body bgcolor=\"black\" style=\"margin:0;overflow:hidden;\"></body>"}));
+    EXPECT_EQ(f.wbArea.navigations, (std::vector<std::string>{"http://127.0.0.1:9/info3.html"}));
+    // The player is there: no message, and the tree turns grey at once.
+    EXPECT_TRUE(f.messages.shown.empty());
+    EXPECT_EQ(f.probe.probed.size(), 1u);
+    EXPECT_EQ(f.trView.back, platform::Colour::fromValue(13421772));
+}
+
+TEST_F(FormLoadTest, AMissingConfigFileIsNamedAndTheWindowStillLoads) {
+    realPlayer(ProbeResult::Object);
+    MainForm form(f.controls, site);
+    form.Form_Load();
+    ASSERT_EQ(f.messages.shown.size(), 1u);
+    EXPECT_NE(f.messages.shown[0].find("/program/Config.txt"), std::string::npos);
+    EXPECT_TRUE(f.wbDownload.navigations.empty());
+    EXPECT_EQ(f.wbMain.navigations.size(), 1u);
+    EXPECT_EQ(f.wbArea.navigations.size(), 1u);
+
+    fakes::FakeMain unreadable;
+    unreadable.files.files["Config.txt"] = "URLTXT=x";
+    unreadable.files.unreadable.insert("config.txt");
+    MainForm other(unreadable.controls, site);
+    other.Form_Load();
+    EXPECT_EQ(unreadable.messages.shown.size(), 2u);  // the file, then the missing player
+    EXPECT_TRUE(unreadable.wbDownload.navigations.empty());
+}
+
+TEST_F(FormLoadTest, PlayerCheckFollowsTheProbeOutcomes) {
+    f.files.files["Config.txt"] = "URLTXT=x";
+    const platform::Colour grey = platform::Colour::rgb(204, 204, 204);
+    {
+        // No object from any of the three: a hint, and start-up goes on.
+        realPlayer(ProbeResult::NoObject, ProbeResult::NoObject, ProbeResult::NoObject);
+        MainForm form(f.controls, site);
+        form.Form_Load();
+        EXPECT_EQ(f.probe.probed.size(), 3u);
+        EXPECT_EQ(f.messages.shown, (std::vector<std::string>{"Please install Real Media Player."}));
+        EXPECT_EQ(f.trView.back, grey);
+    }
+    fakes::FakeMain g;
+    g.files.files["Config.txt"] = "URLTXT=x";
+    {
+        // The first creation fails: the other message, and the load ends before the grey.
+        MainForm form(g.controls, site);
+        form.Form_Load();
+        EXPECT_EQ(g.probe.probed.size(), 1u);
+        EXPECT_EQ(g.messages.shown,
+                  (std::vector<std::string>{"This software required Real Media Player."}));
+        EXPECT_NE(g.trView.back, grey);
+    }
+    fakes::FakeMain h;
+    h.files.files["Config.txt"] = "URLTXT=x";
+    h.probe.results["rmocx.RealPlayer G2 Control"] = ProbeResult::NoObject;
+    h.probe.results["RealPlayer.RealPlayer(tm) ActiveX Control (32-bit)"] = ProbeResult::Object;
+    MainForm form(h.controls, site);
+    form.Form_Load();
+    EXPECT_EQ(h.probe.probed.size(), 2u);
+    EXPECT_TRUE(h.messages.shown.empty());
+    EXPECT_EQ(h.trView.back, grey);
+}
+
+}  // namespace
+}  // namespace qova::app

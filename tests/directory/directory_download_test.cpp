@@ -1,0 +1,112 @@
+#include "directory/directory_download.h"
+
+#include "directory/directory_fixture.h"
+
+namespace qova::directory {
+namespace {
+
+const char* kPage = "France|Video|A|u1|EN\r\nItaly|Radio|B|u2|EN";
+
+TEST_F(DirectoryTest, TheLoadedPageIsStoredWithOneCrLfAndProcessed) {
+    download(kPage);
+    EXPECT_EQ(channelFile(), std::string(kPage) + "\r\n");
+    EXPECT_EQ(f.cmbCountry.items, (std::vector<std::string>{"Select Country", "France"}));
+    EXPECT_EQ(f.cmbCountry.text(), "Select Country");
+    EXPECT_TRUE(f.trView.nodes.empty());
+    EXPECT_TRUE(f.messages.shown.empty());
+
+    // A page that ends with a line break leaves an empty last line in the file.
+    download("France|Video|A|u1|EN\r\n");
+    EXPECT_EQ(channelFile(), "France|Video|A|u1|EN\r\n\r\n");
+    EXPECT_EQ(state().colVideoCountries.count(), 1);
+}
+
+TEST_F(DirectoryTest, ANavigationErrorKeepsTheStoredDirectoryAndUsesIt) {
+    f.files.files["Channel.txt"] = "Spain|Video|Old|u|EN\r\n";
+    // The message box is open while the error page completes.
+    f.messages.whileOpen = [&] { EXPECT_FALSE(state().strNavError.empty()); };
+    f.wbDownload.fail(404);
+    EXPECT_EQ(f.messages.shown, (std::vector<std::string>{"Required Channels file does not excist."}));
+    EXPECT_EQ(state().strNavError, "404");
+    EXPECT_EQ(channelFile(), "Spain|Video|Old|u|EN\r\n");
+    EXPECT_EQ(f.cmbCountry.items, (std::vector<std::string>{"Select Country", "Spain"}));
+
+    // Once an error is recorded, no later page replaces the file in this run.
+    download(kPage);
+    EXPECT_EQ(channelFile(), "Spain|Video|Old|u|EN\r\n");
+}
+
+TEST_F(DirectoryTest, EveryFailedNavigationIsRecordedButOnlyTwoAreExplained) {
+    f.files.files["Channel.txt"] = "Spain|Video|Old|u|EN\r\n";
+    f.wbDownload.fail(-2146697211);
+    EXPECT_EQ(f.messages.shown, (std::vector<std::string>{"Internet connection is not available."}));
+    EXPECT_EQ(state().strNavError, "-2146697211");
+
+    for (std::int32_t code : {500, -2146697208, 403}) {
+        fakes::FakeMain g;
+        g.files.files["Config.txt"] = "URLTXT=http://127.0.0.1:1/x";
+        g.files.files["Channel.txt"] = "Spain|Video|Old|u|EN\r\n";
+        g.probe.results["rmocx.RealPlayer G2 Control"] = platform::ProbeResult::Object;
+        app::MainForm other(g.controls, app::Site{});
+        other.Form_Load();
+        g.wbDownload.fail(code);
+        EXPECT_TRUE(g.messages.shown.empty()) << code;
+        EXPECT_EQ(other.state().strNavError, std::to_string(code));
+        EXPECT_EQ(g.files.files.at("Channel.txt"), "Spain|Video|Old|u|EN\r\n") << code;
+        EXPECT_EQ(g.cmbCountry.items, (std::vector<std::string>{"Select Country", "Spain"}));
+    }
+}
+
+TEST_F(DirectoryTest, WithAnotherKeyThePageIsStoredButNotProcessed) {
+    fakes::FakeMain g;
+    g.files.files["Config.txt"] = "URLTXT=http://a\r\nOTHER=http://b\r\n";
+    g.probe.results["rmocx.RealPlayer G2 Control"] = platform::ProbeResult::Object;
+    app::MainForm other(g.controls, app::Site{});
+    other.Form_Load();
+    g.wbDownload.complete(kPage);
+    EXPECT_EQ(g.files.files.at("Channel.txt"), std::string(kPage) + "\r\n");
+    EXPECT_EQ(g.cmbCountry.count(), 0);
+    EXPECT_EQ(other.state().strCategory, "");
+}
+
+TEST_F(DirectoryTest, EmptyPagesAndUnwritableFilesLeaveTheStoredDirectory) {
+    f.files.files["Channel.txt"] = "Spain|Video|Old|u|EN\r\n";
+    download("");
+    EXPECT_EQ(channelFile(), "Spain|Video|Old|u|EN\r\n");
+    EXPECT_EQ(f.cmbCountry.items, (std::vector<std::string>{"Select Country", "Spain"}));
+
+    // A page that arrives before its document is complete stores nothing.
+    f.wbDownload.readyState_ = platform::WebBrowser::kReadyStateLoading;
+    f.wbDownload.body_ = kPage;
+    f.wbDownload.onDocumentComplete("");
+    EXPECT_EQ(channelFile(), "Spain|Video|Old|u|EN\r\n");
+
+    f.files.unwritable.insert("channel.txt");
+    download(kPage);
+    EXPECT_EQ(channelFile(), "Spain|Video|Old|u|EN\r\n");
+    EXPECT_EQ(f.cmbCountry.items, (std::vector<std::string>{"Select Country", "Spain"}));
+}
+
+TEST_F(DirectoryTest, FavouritesAreReadAtEveryProcessing) {
+    f.files.files["favorites.txt"] = "France|Video|A|u1|EN\r\n";
+    download(kPage);
+    EXPECT_EQ(state().strFavorites, "France|Video|A|u1|EN\r\n");
+    f.cmbCountry.choose("France");
+    ASSERT_EQ(f.trView.nodeCount(), 1);
+    EXPECT_EQ(f.trView.nodeImage(1), 2);
+    download(kPage);
+    EXPECT_EQ(state().strFavorites, "France|Video|A|u1|EN\r\nFrance|Video|A|u1|EN\r\n");
+
+    // Without a favourites file nothing is starred and nothing fails.
+    fakes::FakeMain g;
+    g.files.files["Config.txt"] = "URLTXT=x";
+    g.probe.results["rmocx.RealPlayer G2 Control"] = platform::ProbeResult::Object;
+    app::MainForm other(g.controls, app::Site{});
+    other.Form_Load();
+    g.wbDownload.complete(kPage);
+    EXPECT_EQ(other.state().strFavorites, "");
+    EXPECT_FALSE(g.files.exists("favorites.txt"));
+}
+
+}  // namespace
+}  // namespace qova::directory

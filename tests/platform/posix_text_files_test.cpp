@@ -1,0 +1,90 @@
+#include "platform/posix_text_files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace qova::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PosixTextFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/qova-files-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override {
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(folder);
+    }
+    void put(const std::string& name, const std::string& bytes) {
+        std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
+    }
+    std::string folder;
+};
+
+TEST_F(PosixTextFilesTest, NamesMatchWithoutRegardToCase) {
+    put("channel.TXT", "x");
+    PosixTextFiles files(folder + "/");
+    EXPECT_EQ(files.programFolder(), folder);
+    EXPECT_TRUE(files.exists("Channel.txt"));
+    EXPECT_EQ(files.read("Channel.txt"), "x");
+    ASSERT_TRUE(files.replace("Channel.txt", "new"));
+    // The file keeps its spelling; no second file appears beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator{}), 1);
+    EXPECT_EQ(files.read("CHANNEL.txt"), "new");
+    EXPECT_FALSE(files.exists("favorites.txt"));
+    EXPECT_EQ(files.read("favorites.txt"), std::nullopt);
+}
+
+TEST_F(PosixTextFilesTest, ReplaceAndAppendKeepEveryByte) {
+    PosixTextFiles files(folder);
+    const std::string bytes("a\0b\r\n\xff\n", 7);
+    ASSERT_TRUE(files.replace("Channel.txt", bytes));
+    EXPECT_EQ(files.read("Channel.txt"), bytes);
+    ASSERT_TRUE(files.appendLine("favorites.txt", "one"));
+    ASSERT_TRUE(files.appendLine("favorites.txt", "two"));
+    EXPECT_EQ(files.read("favorites.txt"), "one\r\ntwo\r\n");
+    ASSERT_TRUE(files.replace("favorites.txt", ""));
+    EXPECT_EQ(files.read("favorites.txt"), "");
+}
+
+TEST_F(PosixTextFilesTest, AFailedReplaceLeavesTheOldFileWhole) {
+    if (::geteuid() == 0) {
+        // root writes into read-only folders; make the write itself fail instead.
+        put("Channel.txt", "old");
+        fs::create_directory(folder + "/sub");
+        PosixTextFiles files(folder + "/sub");
+        fs::create_directory(folder + "/sub/Channel.txt");  // a folder cannot be replaced by a file
+        EXPECT_FALSE(files.replace("Channel.txt", "new"));
+        EXPECT_TRUE(fs::is_directory(folder + "/sub/Channel.txt"));
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder + "/sub"), fs::directory_iterator{}), 1);
+        return;
+    }
+    put("Channel.txt", "old");
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    PosixTextFiles files(folder);
+    EXPECT_FALSE(files.replace("Channel.txt", "new"));
+    EXPECT_FALSE(files.appendLine("favorites.txt", "x"));
+    EXPECT_EQ(files.read("Channel.txt"), "old");
+}
+
+TEST_F(PosixTextFilesTest, AFullDiskLeavesTheOldFileWhole) {
+    // /dev/full fails every write with "no space left".
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    put("Channel.txt", "old");
+    PosixTextFiles files(folder);
+    fs::create_symlink("/dev/full", folder + "/favorites.txt");
+    EXPECT_FALSE(files.appendLine("favorites.txt", "x"));
+    EXPECT_EQ(files.read("Channel.txt"), "old");
+}
+
+}  // namespace
+}  // namespace qova::platform

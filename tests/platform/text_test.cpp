@@ -1,0 +1,56 @@
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+
+namespace qova::platform {
+namespace {
+
+TEST(LineReader, EndsLinesAtCrLfAndLoneCrButNotAtLoneLf) {
+    EXPECT_EQ(splitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c\nd"}));
+    // A terminator at the end closes the last line; an empty line before it stays.
+    EXPECT_EQ(splitLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
+    EXPECT_EQ(splitLines("\r\n"), (std::vector<std::string>{""}));
+    EXPECT_TRUE(splitLines("").empty());
+    // CR followed by CR LF is one empty line, not two.
+    EXPECT_EQ(splitLines("a\r\r\nb"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(splitLines(std::string("x\0y\r\nz", 6)),
+              (std::vector<std::string>{std::string("x\0y", 3), "z"}));
+}
+
+TEST(LineBreaks, EveryKindBecomesCrLf) {
+    EXPECT_EQ(withCrLfLineBreaks("a\nb\rc\r\nd\n\n"), "a\r\nb\r\nc\r\nd\r\n\r\n");
+    EXPECT_EQ(withCrLfLineBreaks("\r\r\n"), "\r\n\r\n");
+    EXPECT_EQ(withCrLfLineBreaks(""), "");
+}
+
+TEST(Case, IgnoringCaseFoldsNonAsciiLettersAndKeepsInvalidBytes) {
+    EXPECT_TRUE(equalsIgnoreCase("VIDEO", "video"));
+    EXPECT_TRUE(equalsIgnoreCase("Österreich", "ÖSTERREICH"));
+    EXPECT_TRUE(equalsIgnoreCase("Ä", "ä"));
+    EXPECT_FALSE(equalsIgnoreCase("Ä", "a"));
+    EXPECT_FALSE(equalsIgnoreCase("video", "videos"));
+    EXPECT_FALSE(equalsIgnoreCase("", "x"));
+    EXPECT_EQ(lowerCase("ÇA VA"), "ça va");
+    EXPECT_EQ(upperCase("then email us at:"), "THEN EMAIL US AT:");
+    // Bytes that are no UTF-8 compare exactly and survive case mapping.
+    EXPECT_EQ(lowerCase("A\xff\xc3Z"), "a\xff\xc3z");
+    EXPECT_TRUE(equalsIgnoreCase("\xffX", "\xffx"));
+    EXPECT_FALSE(equalsIgnoreCase("\xfe", "\xff"));
+}
+
+TEST(Fields, SplitAtEverySeparatorWithoutTrimming) {
+    EXPECT_EQ(splitFields("a| b ||d"), (std::vector<std::string_view>{"a", " b ", "", "d"}));
+    EXPECT_EQ(splitFields(""), (std::vector<std::string_view>{""}));
+    std::string_view field;
+    ASSERT_TRUE(fieldAt("France|Video|TV5|http://x", 2, field));
+    EXPECT_EQ(field, "TV5");
+    ASSERT_TRUE(fieldAt("France|Video|TV5|http://x", 3, field));
+    EXPECT_EQ(field, "http://x");
+    EXPECT_FALSE(fieldAt("France|Video", 2, field));
+    EXPECT_TRUE(hasFields("a|b|", 3));
+    EXPECT_FALSE(hasFields("a|b", 3));
+    EXPECT_TRUE(hasFields("", 1));
+}
+
+}  // namespace
+}  // namespace qova::platform
