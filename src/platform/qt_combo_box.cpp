@@ -12,7 +12,14 @@ constexpr int kBytesRole = Qt::UserRole;
 }  // namespace
 
 QtComboBox::QtComboBox(QComboBox* widget, bool sortedList, Colour back, Colour fore)
-    : widget_(widget), sorted_(sortedList), back_(back), fore_(fore) {
+    : widget_(widget),
+      sorted_(sortedList),
+      back_(back),
+      fore_(fore),
+      // The C locale compares code points; any language's rules are better than that.
+      collator_(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale()) {
+    // Letters compare without regard to case, accented ones beside their plain ones.
+    collator_.setCaseSensitivity(Qt::CaseInsensitive);
     widget_->setEditable(false);
     QPalette palette = widget_->palette();
     for (auto role : {QPalette::Base, QPalette::Button, QPalette::Window}) {
@@ -36,12 +43,12 @@ void QtComboBox::addItem(const std::string& text) {
     int position = widget_->count();
     if (sorted_) {
         const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-        // The first entry that sorts after the new one, letters compared without regard to case.
+        // The first entry that sorts after the new one.
         int low = 0;
         int high = widget_->count();
         while (low < high) {
             const int mid = (low + high) / 2;
-            if (QString::compare(widget_->itemText(mid), shown, Qt::CaseInsensitive) <= 0) {
+            if (collator_.compare(widget_->itemText(mid), shown) <= 0) {
                 low = mid + 1;
             } else {
                 high = mid;

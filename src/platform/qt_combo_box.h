@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCollator>
 #include <QComboBox>
 
 #include "platform/combo_box.h"
@@ -32,6 +33,7 @@ private:
     bool sorted_;
     Colour back_;
     Colour fore_;
+    QCollator collator_;
 };
 
 }  // namespace qova::platform

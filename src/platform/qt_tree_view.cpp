@@ -27,8 +27,9 @@ FlatTreeWidget::FlatTreeWidget(QWidget* parent) : QTreeWidget(parent) {
 
 void FlatTreeWidget::mousePressEvent(QMouseEvent* event) {
     pressed_ = event->button() == Qt::LeftButton;
-    if (itemAt(event->position().toPoint()) == nullptr) {
-        // The desktop's tree keeps its selection when a click misses every node.
+    if (!pressed_ || itemAt(event->position().toPoint()) == nullptr) {
+        // The desktop's tree keeps its selection when a click misses every node, and selects
+        // with the left button only.
         setFocus(Qt::MouseFocusReason);
         event->accept();
         return;

@@ -142,6 +142,7 @@ void FrmMain::buildControls() {
 
     frmUpper_ = new QFrame(client);
     frmUpper_->setObjectName(QStringLiteral("frmUpper"));
+    frmUpper_->setAccessibleName(QStringLiteral("Channels and player"));
     frmUpper_->setGeometry(toPixels(L::frmUpper));
     paintDark(frmUpper_);
 
@@ -210,6 +211,7 @@ void FrmMain::buildControls() {
 
     frmLower_ = new QFrame(client);
     frmLower_->setObjectName(QStringLiteral("frmLower"));
+    frmLower_->setAccessibleName(QStringLiteral("Information panel"));
     frmLower_->setGeometry(toPixels(L::frmLower));
     paintDark(frmLower_);
 

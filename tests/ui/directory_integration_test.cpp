@@ -1,0 +1,139 @@
+// The real main window, offscreen, loading its channel directory from a loopback HTTP server:
+// what lands in Channel.txt, what the user is told, and what the country list and tree show.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "platform/qt_tree_view.h"
+#include "support/loopback_http_server.h"
+#include "support/message_box_watcher.h"
+#include "support/temp_folder.h"
+#include "ui/frm_main.h"
+
+namespace qova::ui {
+namespace {
+
+const std::string kPage =
+    "France|Video|TV Un|http://127.0.0.1:1/un.mp4|FR\n"
+    "Italy|Video|Rai Test|http://127.0.0.1:1/rai.mp4|IT\n"
+    "Austria|Video|ORF Test|http://127.0.0.1:1/orf.mp4|DE\n"
+    "france|VIDEO|TV Deux|http://127.0.0.1:1/deux.mp4|FR\n"
+    "Italy|Radio|Radio Uno|http://127.0.0.1:1/uno.mp3|IT\n"
+    "France|Video|TV Trois|http://127.0.0.1:1/trois.mp4|FR\n";
+const std::string kStored =
+    "France|Video|TV Un|http://127.0.0.1:1/un.mp4|FR\r\n"
+    "Italy|Video|Rai Test|http://127.0.0.1:1/rai.mp4|IT\r\n"
+    "Austria|Video|ORF Test|http://127.0.0.1:1/orf.mp4|DE\r\n"
+    "france|VIDEO|TV Deux|http://127.0.0.1:1/deux.mp4|FR\r\n"
+    "Italy|Radio|Radio Uno|http://127.0.0.1:1/uno.mp3|IT\r\n"
+    "France|Video|TV Trois|http://127.0.0.1:1/trois.mp4|FR\r\n\r\n";
+const std::string kFavourite = "france|VIDEO|TV Deux|http://127.0.0.1:1/deux.mp4|FR";
+
+class DirectoryIntegrationTest : public ::testing::Test {
+protected:
+    /// Starts the window on the program folder with Config.txt naming this address, and waits
+    /// until the directory has been processed.
+    std::unique_ptr<FrmMain> start(const std::string& address) {
+        folder.write("Config.txt", "URLTXT=" + address + "\r\n");
+        FrmMainOptions options;
+        options.programFolder = folder.path();
+        options.site.address = server.url("").substr(0, server.url("").size() - 1);
+        options.noAnswerTimeoutMs = 1000;
+        auto window = std::make_unique<FrmMain>(std::move(options));
+        window->load();
+        window->show();
+        const bool processed =
+            QTest::qWaitFor([&] { return window->countryList()->count() > 0; }, 10000);
+        EXPECT_TRUE(processed) << "the directory was never processed";
+        QTest::qWait(50);  // the browser raises nothing more afterwards
+        return window;
+    }
+    std::vector<std::string> countries(FrmMain& window) const {
+        std::vector<std::string> out;
+        for (int i = 0; i < window.countryList()->count(); ++i) {
+            out.push_back(window.countryList()->itemText(i).toStdString());
+        }
+        return out;
+    }
+    void choose(FrmMain& window, const QString& country) const {
+        QComboBox* list = window.countryList();
+        const int index = list->findText(country);
+        ASSERT_GE(index, 0) << country.toStdString();
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
+
+    testing::LoopbackHttpServer server;
+    testing::TempFolder folder;
+    testing::MessageBoxWatcher messages;
+};
+
+TEST_F(DirectoryIntegrationTest, ADirectoryIsStoredAndShownThenKeptThroughEveryFailure) {
+    folder.write("favorites.txt", kFavourite + "\r\n");
+    server.serve("/channels.txt", kPage, "text/plain; charset=utf-8");
+    {
+        auto window = start(server.url("/channels.txt"));
+        // Stored with CR LF line ends and one CR LF more; the player check passes on libmpv.
+        EXPECT_EQ(folder.read("Channel.txt"), kStored);
+        EXPECT_TRUE(messages.seen().empty());
+        EXPECT_EQ(countries(*window),
+                  (std::vector<std::string>{"Select Country", "Austria", "France", "Italy"}));
+        EXPECT_EQ(window->countryList()->currentIndex(), 0);
+        EXPECT_EQ(window->channelTree()->topLevelItemCount(), 0);
+
+        choose(*window, "France");
+        QTreeWidget* tree = window->channelTree();
+        ASSERT_EQ(tree->topLevelItemCount(), 3);
+        const char* names[] = {"TV Un", "TV Deux", "TV Trois"};
+        for (int i = 0; i < 3; ++i) {
+            QTreeWidgetItem* node = tree->topLevelItem(i);
+            EXPECT_EQ(node->text(0).toStdString(), names[i]);
+            EXPECT_EQ(node->icon(0).isNull(), i != 1) << names[i];
+            EXPECT_EQ(node->background(0).color(), QColor(204, 204, 204));
+            EXPECT_EQ(node->foreground(0).color(), QColor(76, 76, 76));
+        }
+        EXPECT_EQ(tree->palette().color(QPalette::Base), QColor(204, 204, 204));
+        EXPECT_EQ(*window->logic().state().colChannels.at(2), kFavourite);
+    }
+
+    // The page is gone: the user is told, and the stored directory is used.
+    {
+        auto window = start(server.url("/missing.txt"));
+        ASSERT_EQ(messages.seen().size(), 1u);
+        EXPECT_EQ(messages.seen()[0].text, "Required Channels file does not excist.");
+        EXPECT_EQ(messages.seen()[0].caption, "QOVA");
+        EXPECT_TRUE(messages.seen()[0].exclamation);
+        EXPECT_EQ(messages.seen()[0].buttons, 1);
+        EXPECT_EQ(window->logic().state().strNavError, "404");
+        EXPECT_EQ(folder.read("Channel.txt"), kStored);
+        EXPECT_EQ(countries(*window).size(), 4u);
+    }
+    // Nothing listens, or the server never answers.
+    server.hang("/hang.txt");
+    for (const std::string& address : {testing::closedPortUrl(), server.url("/hang.txt")}) {
+        const std::size_t before = messages.seen().size();
+        auto window = start(address);
+        ASSERT_EQ(messages.seen().size(), before + 1) << address;
+        EXPECT_EQ(messages.seen().back().text, "Internet connection is not available.");
+        EXPECT_EQ(window->logic().state().strNavError, "-2146697211");
+        EXPECT_EQ(folder.read("Channel.txt"), kStored);
+        EXPECT_EQ(countries(*window).size(), 4u);
+    }
+    // The server breaks off in the middle of the page: nothing is said, nothing is lost.
+    server.cutOff("/cut.txt", "Spain|Video|Half|u|EN\n" + kPage);
+    {
+        const std::size_t before = messages.seen().size();
+        auto window = start(server.url("/cut.txt"));
+        EXPECT_EQ(messages.seen().size(), before);
+        EXPECT_EQ(window->logic().state().strNavError, "-2146697208");
+        EXPECT_EQ(folder.read("Channel.txt"), kStored);
+        EXPECT_EQ(countries(*window),
+                  (std::vector<std::string>{"Select Country", "Austria", "France", "Italy"}));
+    }
+    EXPECT_EQ(folder.read("favorites.txt"), kFavourite + "\r\n");
+}
+
+}  // namespace
+}  // namespace qova::ui
