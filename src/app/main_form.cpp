@@ -57,7 +57,7 @@ void MainForm::loadConfig() {
                                 "\" cannot be read, so no channel directory is loaded.");
         return;
     }
-    for (const ConfigLine& line : parseConfig(*text)) {
+    for (const ConfigLine& line : parseConfig(text->view())) {
         state_.strConfigKey = line.key;
         controls_.wbDownload.navigate(line.value);
     }

@@ -39,7 +39,7 @@ void FillTreeFromDirectory(app::MainContext& ctx) {
     if (!text) return;
     const std::string country = ctx.controls.cmbCountry.text();
     const app::FavouriteLines favourites(ctx.state.strFavorites);
-    platform::LineReader reader(*text);
+    platform::LineReader reader(text->view());
     std::string_view line;
     while (reader.next(line)) {
         std::string_view category;

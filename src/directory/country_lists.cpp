@@ -8,7 +8,7 @@ namespace qova::directory {
 void LoadCountryLists(app::MainContext& ctx) {
     const auto text = ctx.controls.files.read(app::kChannelFile);
     if (!text) return;
-    platform::LineReader reader(*text);
+    platform::LineReader reader(text->view());
     std::string_view line;
     while (reader.next(line)) {
         if (!platform::hasFields(line, kFieldsOfAChannel)) continue;

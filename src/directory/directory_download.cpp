@@ -14,17 +14,16 @@ void DirectoryDocumentComplete(app::MainContext& ctx,
     app::MainState& state = ctx.state;
     if (browser.readyState() == platform::WebBrowser::kReadyStateComplete &&
         state.strNavError.empty() && browser.hasDocument()) {
-        std::string text = browser.bodyText();
+        const std::string& text = browser.bodyText();
         if (!text.empty()) {
-            text += "\r\n";
             // A failed write keeps the directory of an earlier run, which is used below.
-            ctx.controls.files.replace(app::kChannelFile, text);
+            ctx.controls.files.replaceWithLine(app::kChannelFile, text);
         }
     }
     if (!platform::equalsIgnoreCase(state.strConfigKey, "URLTXT")) return;
 
     if (const auto favourites = ctx.controls.files.read(app::kFavoritesFile)) {
-        platform::LineReader reader(*favourites);
+        platform::LineReader reader(favourites->view());
         std::string_view line;
         while (reader.next(line)) {
             state.strFavorites += line;

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +42,9 @@ bool writeAll(int fd, std::string_view data) {
     return true;
 }
 
+// Below this size a copy is cheaper than a mapping.
+constexpr std::size_t kMapThreshold = 256 * 1024;
+
 }  // namespace
 
 PosixTextFiles::PosixTextFiles(std::string folder) : folder_(std::move(folder)) {
@@ -66,11 +70,24 @@ bool PosixTextFiles::exists(std::string_view name) const {
     return ::stat(path(name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::optional<std::string> PosixTextFiles::read(std::string_view name) const {
+std::optional<FileText> PosixTextFiles::read(std::string_view name) const {
     Fd file(::open(path(name).c_str(), O_RDONLY | O_CLOEXEC));
     if (file.fd < 0) return std::nullopt;
     struct stat st {};
     if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    // Files are replaced by renaming a new one over them, never written in place, so a mapping
+    // keeps showing the bytes it was made of.
+    const auto size = static_cast<std::size_t>(st.st_size);
+    if (size >= kMapThreshold) {
+        void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.fd, 0);
+        if (data != MAP_FAILED) {
+            ::madvise(data, size, MADV_SEQUENTIAL);
+            std::shared_ptr<const void> mapping(data, [size](const void* p) {
+                ::munmap(const_cast<void*>(p), size);
+            });
+            return FileText(std::move(mapping), std::string_view(static_cast<const char*>(data), size));
+        }
+    }
     std::string content;
     content.resize(static_cast<std::size_t>(st.st_size));
     std::size_t got = 0;
@@ -85,10 +102,19 @@ std::optional<std::string> PosixTextFiles::read(std::string_view name) const {
         got += static_cast<std::size_t>(n);
     }
     content.resize(got);
-    return content;
+    return FileText(std::move(content));
 }
 
 bool PosixTextFiles::replace(std::string_view name, std::string_view content) {
+    return replaceWith(name, content, {});
+}
+
+bool PosixTextFiles::replaceWithLine(std::string_view name, std::string_view line) {
+    return replaceWith(name, line, "\r\n");
+}
+
+bool PosixTextFiles::replaceWith(std::string_view name, std::string_view content,
+                                 std::string_view tail) {
     const std::string target = path(name);
     std::string temp = target + ".XXXXXX";
     Fd file(::mkstemp(temp.data()));
@@ -99,7 +125,8 @@ bool PosixTextFiles::replace(std::string_view name, std::string_view content) {
     ::umask(mask);
     const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~mask);
     const bool written = ::fchmod(file.fd, mode) == 0 && writeAll(file.fd, content) &&
-                         ::fdatasync(file.fd) == 0 && file.closeChecked();
+                         writeAll(file.fd, tail) && ::fdatasync(file.fd) == 0 &&
+                         file.closeChecked();
     if (!written || ::rename(temp.c_str(), target.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;

@@ -12,11 +12,13 @@ public:
     std::string programFolder() const override { return folder_; }
     std::string path(std::string_view name) const override;
     bool exists(std::string_view name) const override;
-    std::optional<std::string> read(std::string_view name) const override;
+    std::optional<FileText> read(std::string_view name) const override;
     bool replace(std::string_view name, std::string_view content) override;
+    bool replaceWithLine(std::string_view name, std::string_view line) override;
     bool appendLine(std::string_view name, std::string_view line) override;
 
 private:
+    bool replaceWith(std::string_view name, std::string_view content, std::string_view tail);
     std::string folder_;
 };
 

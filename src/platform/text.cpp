@@ -12,8 +12,12 @@ bool isAscii(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+char asciiUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 // Decodes one UTF-8 sequence at text[i]; gives its length, or 0 for a byte that starts no valid
 // sequence, so that such bytes pass through unchanged.
@@ -33,13 +37,16 @@ std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& cp) {
     } else {
         return 0;
     }
-    if (i + len > text.size()) return 0;
+    if (i + len > text.size())
+        return 0;
     for (std::size_t k = 1; k < len; ++k) {
         const auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80) return 0;
+        if ((b & 0xC0) != 0x80)
+            return 0;
         cp = (cp << 6) | (b & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
     return len;
 }
 
@@ -66,7 +73,8 @@ std::string mapCase(std::string_view text, char (*ascii)(char), Map map) {
     std::string out;
     out.reserve(text.size());
     if (isAscii(text)) {
-        for (char c : text) out += ascii(c);
+        for (char c : text)
+            out += ascii(c);
         return out;
     }
     for (std::size_t i = 0; i < text.size();) {
@@ -99,16 +107,21 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     for (; i < n; ++i) {
         const auto ca = static_cast<unsigned char>(a[i]);
         const auto cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 0x80 || cb >= 0x80) break;
-        if (asciiLower(static_cast<char>(ca)) != asciiLower(static_cast<char>(cb))) return false;
+        if (ca >= 0x80 || cb >= 0x80)
+            break;
+        if (asciiLower(static_cast<char>(ca)) != asciiLower(static_cast<char>(cb)))
+            return false;
     }
-    if (i == n && a.size() == b.size()) return true;
-    if (i == n) return false;
+    if (i == n && a.size() == b.size())
+        return true;
+    if (i == n)
+        return false;
     return lowerCase(a.substr(i)) == lowerCase(b.substr(i));
 }
 
 bool LineReader::next(std::string_view& line) {
-    if (done_) return false;
+    if (done_)
+        return false;
     if (rest_.empty()) {
         done_ = true;
         return false;
@@ -123,10 +136,12 @@ bool LineReader::next(std::string_view& line) {
     const auto pos = static_cast<std::size_t>(static_cast<const char*>(cr) - rest_.data());
     line = rest_.substr(0, pos);
     std::size_t skip = pos + 1;
-    if (skip < rest_.size() && rest_[skip] == '\n') ++skip;
+    if (skip < rest_.size() && rest_[skip] == '\n')
+        ++skip;
     rest_.remove_prefix(skip);
     // A terminator at the very end closes the last line; it opens no empty line after it.
-    if (rest_.empty()) done_ = true;
+    if (rest_.empty())
+        done_ = true;
     return true;
 }
 
@@ -134,23 +149,32 @@ std::vector<std::string> splitLines(std::string_view text) {
     std::vector<std::string> lines;
     LineReader reader(text);
     std::string_view line;
-    while (reader.next(line)) lines.emplace_back(line);
+    while (reader.next(line))
+        lines.emplace_back(line);
     return lines;
 }
 
 std::string withCrLfLineBreaks(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 32 + 2);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r') {
-            out += "\r\n";
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else if (c == '\n') {
-            out += "\r\n";
-        } else {
-            out += c;
-        }
+    // Copies the runs between line breaks whole; directory pages run to tens of megabytes.
+    const auto find = [&](char c, std::size_t from, std::size_t to) {
+        const void* hit = std::memchr(text.data() + from, c, to - from);
+        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : to;
+    };
+    std::size_t i = 0;
+    std::size_t lf = find('\n', 0, text.size());
+    while (i < text.size()) {
+        // The next LF is looked for again only once passed, or CR-only texts would cost
+        // a scan to their end for every line.
+        if (lf < i) lf = find('\n', i, text.size());
+        const std::size_t brk = find('\r', i, lf);
+        out.append(text.substr(i, brk - i));
+        if (brk == text.size())
+            break;
+        out += "\r\n";
+        const bool crLf = text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n';
+        i = brk + (crLf ? 2 : 1);
     }
     return out;
 }
@@ -173,19 +197,23 @@ bool fieldAt(std::string_view line, std::size_t n, std::string_view& field, char
     std::size_t start = 0;
     for (std::size_t k = 0; k < n; ++k) {
         const std::size_t pos = line.find(separator, start);
-        if (pos == std::string_view::npos) return false;
+        if (pos == std::string_view::npos)
+            return false;
         start = pos + 1;
     }
     const std::size_t end = line.find(separator, start);
-    field = line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    field =
+        line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
     return true;
 }
 
 bool hasFields(std::string_view line, std::size_t n, char separator) {
-    if (n <= 1) return true;
+    if (n <= 1)
+        return true;
     std::size_t found = 0;
     for (char c : line) {
-        if (c == separator && ++found + 1 >= n) return true;
+        if (c == separator && ++found + 1 >= n)
+            return true;
     }
     return false;
 }

@@ -32,7 +32,7 @@ public:
     virtual int readyState() const = 0;
     virtual bool hasDocument() const = 0;
     /// The text of the document's body, every line break given as CR LF.
-    virtual std::string bodyText() const = 0;
+    virtual const std::string& bodyText() const = 0;
     virtual std::string title() const = 0;
 
     std::function<void(const std::string& url)> onDocumentComplete;

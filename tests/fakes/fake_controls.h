@@ -28,7 +28,7 @@ public:
     void navigate2(const std::string& filePath) override { navigations.push_back(filePath); }
     int readyState() const override { return readyState_; }
     bool hasDocument() const override { return hasDocument_; }
-    std::string bodyText() const override { return body_; }
+    const std::string& bodyText() const override { return body_; }
     std::string title() const override { return title_; }
 
     /// The page has loaded with this body text.

@@ -16,15 +16,18 @@ public:
         return "/program/" + std::string(find(name) == files.end() ? name : find(name)->first);
     }
     bool exists(std::string_view name) const override { return find(name) != files.end(); }
-    std::optional<std::string> read(std::string_view name) const override {
+    std::optional<platform::FileText> read(std::string_view name) const override {
         const auto it = find(name);
         if (it == files.end() || unreadable.count(platform::lowerCase(name))) return std::nullopt;
-        return it->second;
+        return platform::FileText(it->second);
     }
     bool replace(std::string_view name, std::string_view content) override {
         if (unwritable.count(platform::lowerCase(name))) return false;
         files[key(name)] = std::string(content);
         return true;
+    }
+    bool replaceWithLine(std::string_view name, std::string_view line) override {
+        return replace(name, std::string(line) + "\r\n");
     }
     bool appendLine(std::string_view name, std::string_view line) override {
         if (unwritable.count(platform::lowerCase(name))) return false;

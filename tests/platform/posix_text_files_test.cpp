@@ -35,25 +35,31 @@ TEST_F(PosixTextFilesTest, NamesMatchWithoutRegardToCase) {
     PosixTextFiles files(folder + "/");
     EXPECT_EQ(files.programFolder(), folder);
     EXPECT_TRUE(files.exists("Channel.txt"));
-    EXPECT_EQ(files.read("Channel.txt"), "x");
+    EXPECT_EQ(files.read("Channel.txt")->view(), "x");
     ASSERT_TRUE(files.replace("Channel.txt", "new"));
     // The file keeps its spelling; no second file appears beside it.
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator{}), 1);
-    EXPECT_EQ(files.read("CHANNEL.txt"), "new");
+    EXPECT_EQ(files.read("CHANNEL.txt")->view(), "new");
     EXPECT_FALSE(files.exists("favorites.txt"));
-    EXPECT_EQ(files.read("favorites.txt"), std::nullopt);
+    EXPECT_FALSE(files.read("favorites.txt").has_value());
 }
 
 TEST_F(PosixTextFilesTest, ReplaceAndAppendKeepEveryByte) {
     PosixTextFiles files(folder);
     const std::string bytes("a\0b\r\n\xff\n", 7);
     ASSERT_TRUE(files.replace("Channel.txt", bytes));
-    EXPECT_EQ(files.read("Channel.txt"), bytes);
+    EXPECT_EQ(files.read("Channel.txt")->view(), bytes);
     ASSERT_TRUE(files.appendLine("favorites.txt", "one"));
     ASSERT_TRUE(files.appendLine("favorites.txt", "two"));
-    EXPECT_EQ(files.read("favorites.txt"), "one\r\ntwo\r\n");
+    EXPECT_EQ(files.read("favorites.txt")->view(), "one\r\ntwo\r\n");
     ASSERT_TRUE(files.replace("favorites.txt", ""));
-    EXPECT_EQ(files.read("favorites.txt"), "");
+    EXPECT_EQ(files.read("favorites.txt")->view(), "");
+    ASSERT_TRUE(files.replaceWithLine("favorites.txt", "only"));
+    EXPECT_EQ(files.read("favorites.txt")->view(), "only\r\n");
+    // Large files are mapped, not copied; their bytes are the same.
+    const std::string big(3 << 20, 'x');
+    ASSERT_TRUE(files.replaceWithLine("Channel.txt", big));
+    EXPECT_EQ(files.read("Channel.txt")->view(), big + "\r\n");
 }
 
 TEST_F(PosixTextFilesTest, AFailedReplaceLeavesTheOldFileWhole) {
@@ -73,7 +79,7 @@ TEST_F(PosixTextFilesTest, AFailedReplaceLeavesTheOldFileWhole) {
     PosixTextFiles files(folder);
     EXPECT_FALSE(files.replace("Channel.txt", "new"));
     EXPECT_FALSE(files.appendLine("favorites.txt", "x"));
-    EXPECT_EQ(files.read("Channel.txt"), "old");
+    EXPECT_EQ(files.read("Channel.txt")->view(), "old");
 }
 
 TEST_F(PosixTextFilesTest, AFullDiskLeavesTheOldFileWhole) {
@@ -83,7 +89,7 @@ TEST_F(PosixTextFilesTest, AFullDiskLeavesTheOldFileWhole) {
     PosixTextFiles files(folder);
     fs::create_symlink("/dev/full", folder + "/favorites.txt");
     EXPECT_FALSE(files.appendLine("favorites.txt", "x"));
-    EXPECT_EQ(files.read("Channel.txt"), "old");
+    EXPECT_EQ(files.read("Channel.txt")->view(), "old");
 }
 
 }  // namespace

@@ -21,6 +21,17 @@ TEST(LineBreaks, EveryKindBecomesCrLf) {
     EXPECT_EQ(withCrLfLineBreaks("a\nb\rc\r\nd\n\n"), "a\r\nb\r\nc\r\nd\r\n\r\n");
     EXPECT_EQ(withCrLfLineBreaks("\r\r\n"), "\r\n\r\n");
     EXPECT_EQ(withCrLfLineBreaks(""), "");
+    EXPECT_EQ(withCrLfLineBreaks("\n"), "\r\n");
+    EXPECT_EQ(withCrLfLineBreaks("no breaks"), "no breaks");
+    // Long texts of one kind of break each, as large directory pages come.
+    std::string crOnly, lfOnly, expected;
+    for (int i = 0; i < 100000; ++i) {
+        crOnly += "line\r";
+        lfOnly += "line\n";
+        expected += "line\r\n";
+    }
+    EXPECT_EQ(withCrLfLineBreaks(crOnly), expected);
+    EXPECT_EQ(withCrLfLineBreaks(lfOnly), expected);
 }
 
 TEST(Case, IgnoringCaseFoldsNonAsciiLettersAndKeepsInvalidBytes) {
