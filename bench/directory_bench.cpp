@@ -22,7 +22,7 @@ constexpr int kBigCountryChannels = 5000;
 constexpr const char* kBigCountry = "Bigland";
 
 class AlwaysThere : public qova::platform::PlayerProbe {
-public:
+  public:
     qova::platform::ProbeResult probePlayerControl(const std::string&) override {
         return qova::platform::ProbeResult::Object;
     }
@@ -35,8 +35,8 @@ std::string makeDirectory() {
     text.reserve(static_cast<std::size_t>(kLines) * 150);
     for (int i = 0; i < kLines; ++i) {
         const bool big = i % (kLines / kBigCountryChannels) == 0;
-        const std::string country =
-            big ? std::string(kBigCountry) : "Country " + std::to_string((i / 3) % (kCountries - 1));
+        const std::string country = big ? std::string(kBigCountry)
+                                        : "Country " + std::to_string((i / 3) % (kCountries - 1));
         const char* category = (big || i % 3 != 0) ? "Video" : "Radio";
         text += country;
         text += '|';
@@ -118,7 +118,8 @@ BENCHMARK(CountryRebuildOf5000Channels)->Unit(benchmark::kMillisecond)->MinTime(
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

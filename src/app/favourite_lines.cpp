@@ -7,7 +7,8 @@ namespace qova::app {
 FavouriteLines::FavouriteLines(std::string_view favourites) {
     platform::LineReader reader(favourites);
     std::string_view line;
-    while (reader.next(line)) lines_.insert(line);
+    while (reader.next(line))
+        lines_.insert(line);
 }
 
 }  // namespace qova::app

@@ -9,11 +9,11 @@ namespace qova::app {
 /// a favourite when its record equals one whole line. A record that is merely part of a longer
 /// favourite, or contains one, is not.
 class FavouriteLines {
-public:
+  public:
     explicit FavouriteLines(std::string_view favourites);
     bool contains(std::string_view record) const { return lines_.count(record) != 0; }
 
-private:
+  private:
     std::unordered_set<std::string_view> lines_;
 };
 

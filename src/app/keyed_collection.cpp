@@ -24,7 +24,8 @@ bool CaseInsensitiveEqual::operator()(std::string_view a, std::string_view b) co
 }
 
 bool KeyedCollection::add(std::string_view item, std::string_view key) {
-    if (index_.find(key) != index_.end()) return false;
+    if (index_.find(key) != index_.end())
+        return false;
     items_.emplace_back(item);
     index_.emplace(std::string(key), count());
     return true;
@@ -44,19 +45,22 @@ void ChannelRecords::add(std::string_view record, std::string_view name) {
 }
 
 const std::string* ChannelRecords::at(int n) const {
-    if (n < 1 || n > count()) return nullptr;
+    if (n < 1 || n > count())
+        return nullptr;
     return &records_[static_cast<std::size_t>(n - 1)].record;
 }
 
 const std::string* ChannelRecords::find(std::string_view name) const {
     for (const Entry& e : records_) {
-        if (platform::equalsIgnoreCase(e.name, name)) return &e.record;
+        if (platform::equalsIgnoreCase(e.name, name))
+            return &e.record;
     }
     return nullptr;
 }
 
 void ChannelRecords::removeAt(int n) {
-    if (n < 1 || n > count()) return;
+    if (n < 1 || n > count())
+        return;
     records_.erase(records_.begin() + (n - 1));
 }
 

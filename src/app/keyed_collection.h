@@ -21,7 +21,7 @@ struct CaseInsensitiveEqual {
 /// An ordered collection of strings numbered from 1, each under a key that is unique without
 /// regard to case. An addition under a key already present is refused.
 class KeyedCollection {
-public:
+  public:
     /// False, and nothing changed, when the key is already present.
     bool add(std::string_view item, std::string_view key);
     bool contains(std::string_view key) const;
@@ -31,7 +31,7 @@ public:
     const std::vector<std::string>& items() const { return items_; }
     void clear();
 
-private:
+  private:
     std::vector<std::string> items_;
     std::unordered_map<std::string, int, CaseInsensitiveHash, CaseInsensitiveEqual> index_;
 };
@@ -39,7 +39,7 @@ private:
 /// The records behind the channel tree's nodes: item n is the record of node n, for every n.
 /// Two channels may share a name; lookup by name finds the first of them.
 class ChannelRecords {
-public:
+  public:
     void add(std::string_view record, std::string_view name);
     /// Record n, counted from 1; nullptr when there is none at that position.
     const std::string* at(int n) const;
@@ -49,7 +49,7 @@ public:
     void removeAt(int n);
     int count() const { return static_cast<int>(records_.size()); }
 
-private:
+  private:
     struct Entry {
         std::string record;
         std::string name;

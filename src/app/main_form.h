@@ -17,7 +17,7 @@ inline constexpr const char* kMessageRealPlayerRequired =
 /// The logic of the main window: its state, its load step and its event handlers. It wires
 /// itself to the controls' events; the window only provides the controls.
 class MainForm {
-public:
+  public:
     MainForm(MainControls& controls, Site site);
     MainForm(const MainForm&) = delete;
     MainForm& operator=(const MainForm&) = delete;
@@ -35,7 +35,7 @@ public:
     MainState& state() { return state_; }
     const Site& site() const { return site_; }
 
-private:
+  private:
     void wireEvents();
     void loadConfig();
     void checkPlayer();

@@ -10,7 +10,8 @@ void BeginTreeRebuild(app::MainContext& ctx) {
     platform::TreeView& tree = ctx.controls.trView;
     ctx.state.intPlayingNode = 0;
     tree.refresh();
-    if (tree.nodeCount() > 1) tree.selectNode(1);
+    if (tree.nodeCount() > 1)
+        tree.selectNode(1);
     ctx.state.colChannels = app::ChannelRecords();
     tree.setDisplayEnabled(false);
 }
@@ -21,7 +22,8 @@ void EndTreeRebuild(app::MainContext& ctx) {
 }
 
 void RemoveAllNodes(platform::TreeView& tree) {
-    for (int i = tree.nodeCount(); i >= 1; --i) tree.removeNode(i);
+    for (int i = tree.nodeCount(); i >= 1; --i)
+        tree.removeNode(i);
 }
 
 void AddChannelNode(app::MainContext& ctx, std::string_view record, std::string_view name,
@@ -36,7 +38,8 @@ void AddChannelNode(app::MainContext& ctx, std::string_view record, std::string_
 void FillTreeFromDirectory(app::MainContext& ctx) {
     RemoveAllNodes(ctx.controls.trView);
     const auto text = ctx.controls.files.read(app::kChannelFile);
-    if (!text) return;
+    if (!text)
+        return;
     const std::string country = ctx.controls.cmbCountry.text();
     const app::FavouriteLines favourites(ctx.state.strFavorites);
     platform::LineReader reader(text->view());
@@ -45,11 +48,14 @@ void FillTreeFromDirectory(app::MainContext& ctx) {
         std::string_view category;
         std::string_view lineCountry;
         std::string_view name;
-        if (!platform::fieldAt(line, kChannelName, name)) continue;
+        if (!platform::fieldAt(line, kChannelName, name))
+            continue;
         platform::fieldAt(line, kCategory, category);
-        if (!platform::equalsIgnoreCase(category, ctx.state.strCategory)) continue;
+        if (!platform::equalsIgnoreCase(category, ctx.state.strCategory))
+            continue;
         platform::fieldAt(line, kCountry, lineCountry);
-        if (!platform::equalsIgnoreCase(lineCountry, country)) continue;
+        if (!platform::equalsIgnoreCase(lineCountry, country))
+            continue;
         AddChannelNode(ctx, line, name, favourites.contains(line));
     }
 }

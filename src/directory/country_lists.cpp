@@ -7,11 +7,13 @@ namespace qova::directory {
 
 void LoadCountryLists(app::MainContext& ctx) {
     const auto text = ctx.controls.files.read(app::kChannelFile);
-    if (!text) return;
+    if (!text)
+        return;
     platform::LineReader reader(text->view());
     std::string_view line;
     while (reader.next(line)) {
-        if (!platform::hasFields(line, kFieldsOfAChannel)) continue;
+        if (!platform::hasFields(line, kFieldsOfAChannel))
+            continue;
         std::string_view country;
         std::string_view category;
         platform::fieldAt(line, kCountry, country);
@@ -32,7 +34,8 @@ void FillCountryList(app::MainContext& ctx, std::string_view category) {
         countries = &ctx.state.colRadioCountries;
     }
     if (countries != nullptr) {
-        for (const std::string& country : countries->items()) list.addItem(country);
+        for (const std::string& country : countries->items())
+            list.addItem(country);
     }
     list.insertItem(0, kSelectCountry);
     list.setListIndex(0);
@@ -41,7 +44,8 @@ void FillCountryList(app::MainContext& ctx, std::string_view category) {
 void SwitchCategory(app::MainContext& ctx, std::string_view category,
                     const std::function<void()>& cmbCountry_Click) {
     ctx.state.intPlayingNode = 0;
-    if (ctx.controls.cmbCountry.count() == 0) return;
+    if (ctx.controls.cmbCountry.count() == 0)
+        return;
     FillCountryList(ctx, category);
     ctx.state.strCategory = std::string(category);
     cmbCountry_Click();

@@ -20,7 +20,8 @@ void DirectoryDocumentComplete(app::MainContext& ctx,
             ctx.controls.files.replaceWithLine(app::kChannelFile, text);
         }
     }
-    if (!platform::equalsIgnoreCase(state.strConfigKey, "URLTXT")) return;
+    if (!platform::equalsIgnoreCase(state.strConfigKey, "URLTXT"))
+        return;
 
     if (const auto favourites = ctx.controls.files.read(app::kFavoritesFile)) {
         platform::LineReader reader(favourites->view());

@@ -7,7 +7,7 @@ namespace qova::platform {
 /// A colour as the controls take it: either an RGB value (red in the low byte) or one of the
 /// desktop's system colours, which the control resolves when it paints.
 class Colour {
-public:
+  public:
     static constexpr Colour rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
         return Colour(static_cast<std::uint32_t>(r) | (static_cast<std::uint32_t>(g) << 8) |
                       (static_cast<std::uint32_t>(b) << 16));
@@ -26,7 +26,7 @@ public:
 
     friend constexpr bool operator==(Colour, Colour) = default;
 
-private:
+  private:
     static constexpr std::uint32_t kSystemFlag = 0x80000000u;
     constexpr explicit Colour(std::uint32_t value) : value_(value) {}
     std::uint32_t value_ = 0;

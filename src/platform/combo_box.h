@@ -10,7 +10,7 @@ namespace qova::platform {
 /// A drop-down list the user can only choose from. Filling it raises nothing; selecting an
 /// entry, by the user or through setListIndex, raises Click once, synchronously.
 class ComboBox {
-public:
+  public:
     virtual ~ComboBox() = default;
 
     virtual void clear() = 0;

@@ -4,7 +4,7 @@ namespace qova::platform {
 
 /// A top-level window's outer size, border, title bar and menu bar included, in twips.
 class FormWindow {
-public:
+  public:
     virtual ~FormWindow() = default;
     virtual int heightTwips() const = 0;
     virtual void setHeightTwips(int twips) = 0;

@@ -7,14 +7,14 @@ namespace qova::platform {
 
 /// A picture as buttons hold it; it can only be read from one button and given to another.
 class PictureData {
-public:
+  public:
     virtual ~PictureData() = default;
 };
 using Picture = std::shared_ptr<const PictureData>;
 
 /// A push button that shows a picture and no caption.
 class PictureButton {
-public:
+  public:
     virtual ~PictureButton() = default;
 
     virtual Picture picture() const = 0;

@@ -1,5 +1,7 @@
 #include "platform/pictures.h"
 
+#include <algorithm>
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -55,7 +57,10 @@ QPixmap tile(QSize size, int scale, const QColor& colour, const QString& glyph) 
     painter.drawRoundedRect(area, 4, 4);
     if (!glyph.isEmpty()) {
         QFont font = painter.font();
-        font.setPixelSize(std::max(6, size.height() / 2));
+        font.setPixelSize(
+            std::clamp(std::min(size.height() / 3,
+                                size.width() * 4 / (3 * static_cast<int>(glyph.size()) + 1)),
+                       6, 28));
         font.setBold(true);
         painter.setFont(font);
         painter.setPen(Qt::white);
@@ -70,7 +75,8 @@ std::array<QIcon, 2> starImageList() {
     std::array<QIcon, 2> images;
     for (int i = 0; i < 2; ++i) {
         QIcon icon;
-        for (int scale : {1, 2}) icon.addPixmap(star(scale, i == 1));
+        for (int scale : {1, 2})
+            icon.addPixmap(star(scale, i == 1));
         images[static_cast<std::size_t>(i)] = icon;
     }
     return images;
@@ -78,7 +84,8 @@ std::array<QIcon, 2> starImageList() {
 
 QIcon tilePicture(QSize size, const QColor& colour, const QString& glyph) {
     QIcon icon;
-    for (int scale : {1, 2}) icon.addPixmap(tile(size, scale, colour, glyph));
+    for (int scale : {1, 2})
+        icon.addPixmap(tile(size, scale, colour, glyph));
     return icon;
 }
 

@@ -9,7 +9,7 @@ enum class ProbeResult { Object, NoObject, Failure };
 
 /// Creates objects by ProgID for the player-presence tests.
 class PlayerProbe {
-public:
+  public:
     virtual ~PlayerProbe() = default;
     virtual ProbeResult probePlayerControl(const std::string& progId) = 0;
 };

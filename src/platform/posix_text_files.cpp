@@ -21,7 +21,8 @@ struct Fd {
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     ~Fd() {
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0)
+            ::close(fd);
     }
     bool closeChecked() {
         const int f = fd;
@@ -34,7 +35,8 @@ bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         data.remove_prefix(static_cast<std::size_t>(n));
@@ -48,18 +50,21 @@ constexpr std::size_t kMapThreshold = 256 * 1024;
 }  // namespace
 
 PosixTextFiles::PosixTextFiles(std::string folder) : folder_(std::move(folder)) {
-    while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
+    while (folder_.size() > 1 && folder_.back() == '/')
+        folder_.pop_back();
 }
 
 std::string PosixTextFiles::path(std::string_view name) const {
     std::string exact = folder_ + "/" + std::string(name);
     struct stat st {};
-    if (::stat(exact.c_str(), &st) == 0) return exact;
+    if (::stat(exact.c_str(), &st) == 0)
+        return exact;
     // Names match without regard to case, as on the desktop the files come from.
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder_.c_str()), &::closedir);
     if (dir) {
         while (const dirent* entry = ::readdir(dir.get())) {
-            if (equalsIgnoreCase(entry->d_name, name)) return folder_ + "/" + entry->d_name;
+            if (equalsIgnoreCase(entry->d_name, name))
+                return folder_ + "/" + entry->d_name;
         }
     }
     return exact;
@@ -72,9 +77,11 @@ bool PosixTextFiles::exists(std::string_view name) const {
 
 std::optional<FileText> PosixTextFiles::read(std::string_view name) const {
     Fd file(::open(path(name).c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.fd < 0) return std::nullopt;
+    if (file.fd < 0)
+        return std::nullopt;
     struct stat st {};
-    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
     // Files are replaced by renaming a new one over them, never written in place, so a mapping
     // keeps showing the bytes it was made of.
     const auto size = static_cast<std::size_t>(st.st_size);
@@ -82,23 +89,26 @@ std::optional<FileText> PosixTextFiles::read(std::string_view name) const {
         void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.fd, 0);
         if (data != MAP_FAILED) {
             ::madvise(data, size, MADV_SEQUENTIAL);
-            std::shared_ptr<const void> mapping(data, [size](const void* p) {
-                ::munmap(const_cast<void*>(p), size);
-            });
-            return FileText(std::move(mapping), std::string_view(static_cast<const char*>(data), size));
+            std::shared_ptr<const void> mapping(
+                data, [size](const void* p) { ::munmap(const_cast<void*>(p), size); });
+            return FileText(std::move(mapping),
+                            std::string_view(static_cast<const char*>(data), size));
         }
     }
     std::string content;
     content.resize(static_cast<std::size_t>(st.st_size));
     std::size_t got = 0;
     for (;;) {
-        if (got == content.size()) content.resize(content.size() + 65536);
+        if (got == content.size())
+            content.resize(content.size() + 65536);
         const ssize_t n = ::read(file.fd, content.data() + got, content.size() - got);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return std::nullopt;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         got += static_cast<std::size_t>(n);
     }
     content.resize(got);
@@ -118,7 +128,8 @@ bool PosixTextFiles::replaceWith(std::string_view name, std::string_view content
     const std::string target = path(name);
     std::string temp = target + ".XXXXXX";
     Fd file(::mkstemp(temp.data()));
-    if (file.fd < 0) return false;
+    if (file.fd < 0)
+        return false;
     // Keep the permissions a user gave the file; a new one gets the usual ones.
     struct stat st {};
     const mode_t mask = ::umask(0);
@@ -137,19 +148,24 @@ bool PosixTextFiles::replaceWith(std::string_view name, std::string_view content
 bool PosixTextFiles::appendLine(std::string_view name, std::string_view line) {
     const std::string target = path(name);
     Fd file(::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-    if (file.fd < 0) return false;
+    if (file.fd < 0)
+        return false;
     struct stat st {};
-    if (::fstat(file.fd, &st) != 0) return false;
+    if (::fstat(file.fd, &st) != 0)
+        return false;
     const off_t before = st.st_size;
     std::string data(line);
     data += "\r\n";
-    if (writeAll(file.fd, data) && ::fdatasync(file.fd) == 0 && file.closeChecked()) return true;
+    if (writeAll(file.fd, data) && ::fdatasync(file.fd) == 0 && file.closeChecked())
+        return true;
     // A line written in part would glue the next one onto it: take it back.
     if (file.fd >= 0) {
-        if (::ftruncate(file.fd, before) != 0) return false;
+        if (::ftruncate(file.fd, before) != 0)
+            return false;
     } else {
         Fd again(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
-        if (again.fd >= 0 && ::ftruncate(again.fd, before) != 0) return false;
+        if (again.fd >= 0 && ::ftruncate(again.fd, before) != 0)
+            return false;
     }
     return false;
 }

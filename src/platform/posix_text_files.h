@@ -6,7 +6,7 @@ namespace qova::platform {
 
 /// Text files in a folder of the local file system.
 class PosixTextFiles : public TextFiles {
-public:
+  public:
     explicit PosixTextFiles(std::string folder);
 
     std::string programFolder() const override { return folder_; }
@@ -17,7 +17,7 @@ public:
     bool replaceWithLine(std::string_view name, std::string_view line) override;
     bool appendLine(std::string_view name, std::string_view line) override;
 
-private:
+  private:
     bool replaceWith(std::string_view name, std::string_view content, std::string_view tail);
     std::string folder_;
 };

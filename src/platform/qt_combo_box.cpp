@@ -30,7 +30,8 @@ QtComboBox::QtComboBox(QComboBox* widget, bool sortedList, Colour back, Colour f
     }
     widget_->setPalette(palette);
     QObject::connect(widget_, &QComboBox::activated, widget_, [this](int) {
-        if (onClick) onClick();
+        if (onClick)
+            onClick();
     });
 }
 
@@ -62,13 +63,17 @@ void QtComboBox::addItem(const std::string& text) {
 void QtComboBox::insertItem(int position, const std::string& text) {
     const QSignalBlocker blocker(widget_);
     const int selected = widget_->currentIndex();
-    widget_->insertItem(position, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+    widget_->insertItem(position,
+                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                         QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     // An entry entering an empty list becomes current by itself; adding selects nothing here.
-    if (selected < 0) widget_->setCurrentIndex(-1);
+    if (selected < 0)
+        widget_->setCurrentIndex(-1);
 }
 
-int QtComboBox::count() const { return widget_->count(); }
+int QtComboBox::count() const {
+    return widget_->count();
+}
 
 std::string QtComboBox::itemText(int position) const {
     return widget_->itemData(position, kBytesRole).toByteArray().toStdString();
@@ -79,10 +84,13 @@ void QtComboBox::setListIndex(int position) {
         const QSignalBlocker blocker(widget_);
         widget_->setCurrentIndex(position);
     }
-    if (onClick) onClick();
+    if (onClick)
+        onClick();
 }
 
-int QtComboBox::listIndex() const { return widget_->currentIndex(); }
+int QtComboBox::listIndex() const {
+    return widget_->currentIndex();
+}
 
 std::string QtComboBox::text() const {
     const int index = widget_->currentIndex();

@@ -11,7 +11,7 @@ namespace qova::platform {
 /// the first entry enters an empty list or the current one is removed; only a user's choice and
 /// setListIndex raise Click here. Each entry keeps its text's exact bytes.
 class QtComboBox : public ComboBox {
-public:
+  public:
     QtComboBox(QComboBox* widget, bool sortedList, Colour back, Colour fore);
 
     void clear() override;
@@ -28,7 +28,7 @@ public:
 
     QComboBox* widget() const { return widget_; }
 
-private:
+  private:
     QComboBox* widget_;
     bool sorted_;
     Colour back_;

@@ -6,7 +6,8 @@ namespace qova::platform {
 
 int QtFormWindow::frameExtraHeight() const {
     const int framed = window_->frameGeometry().height() - window_->geometry().height();
-    if (framed > 0) return framed;
+    if (framed > 0)
+        return framed;
     // Not framed yet: a title bar and a bottom border of the style's usual sizes.
     const QStyle* style = window_->style();
     return style->pixelMetric(QStyle::PM_TitleBarHeight) +

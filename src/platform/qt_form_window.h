@@ -9,12 +9,12 @@ namespace qova::platform {
 /// A top-level window's outer size in twips. Before the window manager has framed the window,
 /// the frame is taken to be the size it will get.
 class QtFormWindow : public FormWindow {
-public:
+  public:
     explicit QtFormWindow(QWidget* window) : window_(window) {}
     int heightTwips() const override;
     void setHeightTwips(int twips) override;
 
-private:
+  private:
     int frameExtraHeight() const;
     QWidget* window_;
 };

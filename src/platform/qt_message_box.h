@@ -8,11 +8,11 @@ namespace qova::platform {
 
 /// Modal message boxes over QMessageBox, centred on their owner window.
 class QtMessageBox : public MessageBox {
-public:
+  public:
     explicit QtMessageBox(QWidget* owner) : owner_(owner) {}
     void show(const std::string& text) override;
 
-private:
+  private:
     QWidget* owner_;
 };
 

@@ -5,7 +5,8 @@ namespace qova::platform {
 QtPictureButton::QtPictureButton(QAbstractButton* widget, Picture picture) : widget_(widget) {
     setPicture(std::move(picture));
     QObject::connect(widget_, &QAbstractButton::clicked, widget_, [this] {
-        if (onClick) onClick();
+        if (onClick)
+            onClick();
     });
 }
 
@@ -13,7 +14,8 @@ void QtPictureButton::setPicture(Picture picture) {
     picture_ = std::move(picture);
     const auto* qt = dynamic_cast<const QtPicture*>(picture_.get());
     widget_->setIcon(qt != nullptr ? qt->icon() : QIcon());
-    if (qt != nullptr) widget_->setIconSize(qt->size());
+    if (qt != nullptr)
+        widget_->setIconSize(qt->size());
 }
 
 }  // namespace qova::platform

@@ -9,19 +9,19 @@ namespace qova::platform {
 
 /// A picture as Qt buttons show it.
 class QtPicture : public PictureData {
-public:
+  public:
     QtPicture(QIcon icon, QSize size) : icon_(std::move(icon)), size_(size) {}
     const QIcon& icon() const { return icon_; }
     QSize size() const { return size_; }
 
-private:
+  private:
     QIcon icon_;
     QSize size_;
 };
 
 /// A picture button over any QAbstractButton; the picture fills the button, no caption.
 class QtPictureButton : public PictureButton {
-public:
+  public:
     explicit QtPictureButton(QAbstractButton* widget, Picture picture = nullptr);
 
     Picture picture() const override { return picture_; }
@@ -29,7 +29,7 @@ public:
 
     QAbstractButton* widget() const { return widget_; }
 
-private:
+  private:
     QAbstractButton* widget_;
     Picture picture_;
 };

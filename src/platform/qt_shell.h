@@ -6,7 +6,7 @@ namespace qova::platform {
 
 /// Opens addresses with the desktop's default programs.
 class QtShell : public Shell {
-public:
+  public:
     void open(const std::string& address) override;
 };
 

@@ -48,7 +48,8 @@ void FlatTreeWidget::mouseReleaseEvent(QMouseEvent* event) {
 QtTreeView::QtTreeView(FlatTreeWidget* widget, std::array<QIcon, 2> imageList)
     : widget_(widget), images_(std::move(imageList)) {
     QObject::connect(widget_, &FlatTreeWidget::clickedAnywhere, widget_, [this] {
-        if (onClick) onClick();
+        if (onClick)
+            onClick();
     });
 }
 
@@ -61,11 +62,14 @@ QTreeWidgetItem* QtTreeView::item(int index) const {
 }
 
 QIcon QtTreeView::iconFor(int image) const {
-    if (!attached_ || image < 1 || image > static_cast<int>(images_.size())) return QIcon();
+    if (!attached_ || image < 1 || image > static_cast<int>(images_.size()))
+        return QIcon();
     return images_[static_cast<std::size_t>(image - 1)];
 }
 
-int QtTreeView::nodeCount() const { return widget_->topLevelItemCount(); }
+int QtTreeView::nodeCount() const {
+    return widget_->topLevelItemCount();
+}
 
 int QtTreeView::addNode(const std::string& text, int image) {
     auto* node = new QTreeWidgetItem();
@@ -78,16 +82,19 @@ int QtTreeView::addNode(const std::string& text, int image) {
 }
 
 void QtTreeView::removeNode(int index) {
-    if (index >= 1 && index <= nodeCount()) delete widget_->takeTopLevelItem(index - 1);
+    if (index >= 1 && index <= nodeCount())
+        delete widget_->takeTopLevelItem(index - 1);
 }
 
 void QtTreeView::selectNode(int index) {
-    if (QTreeWidgetItem* node = widget_->topLevelItem(index - 1)) widget_->setCurrentItem(node);
+    if (QTreeWidgetItem* node = widget_->topLevelItem(index - 1))
+        widget_->setCurrentItem(node);
 }
 
 int QtTreeView::selectedIndex() const {
     const QList<QTreeWidgetItem*> selected = widget_->selectedItems();
-    if (selected.isEmpty()) return 0;
+    if (selected.isEmpty())
+        return 0;
     return widget_->indexOfTopLevelItem(selected.first()) + 1;
 }
 
@@ -95,7 +102,9 @@ std::string QtTreeView::nodeText(int index) const {
     return item(index)->data(0, kBytesRole).toByteArray().toStdString();
 }
 
-int QtTreeView::nodeImage(int index) const { return item(index)->data(0, kImageRole).toInt(); }
+int QtTreeView::nodeImage(int index) const {
+    return item(index)->data(0, kImageRole).toInt();
+}
 
 void QtTreeView::setNodeImage(int index, int image) {
     QTreeWidgetItem* node = item(index);
@@ -125,7 +134,9 @@ void QtTreeView::setNodeForeColour(int index, Colour colour) {
     node->setForeground(0, toQColor(colour, widget_->palette()));
 }
 
-void QtTreeView::refresh() { widget_->viewport()->update(); }
+void QtTreeView::refresh() {
+    widget_->viewport()->update();
+}
 
 void QtTreeView::setDisplayEnabled(bool enabled) {
     display_ = enabled;
@@ -141,7 +152,8 @@ void QtTreeView::setBackColour(Colour colour) {
 
 void QtTreeView::attachImageList() {
     attached_ = true;
-    for (int i = 1; i <= nodeCount(); ++i) item(i)->setIcon(0, iconFor(nodeImage(i)));
+    for (int i = 1; i <= nodeCount(); ++i)
+        item(i)->setIcon(0, iconFor(nodeImage(i)));
 }
 
 }  // namespace qova::platform

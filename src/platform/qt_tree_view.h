@@ -13,24 +13,24 @@ namespace qova::platform {
 /// signals clickedAnywhere after the selection has been updated.
 class FlatTreeWidget : public QTreeWidget {
     Q_OBJECT
-public:
+  public:
     explicit FlatTreeWidget(QWidget* parent = nullptr);
 
-signals:
+  signals:
     void clickedAnywhere();
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     bool pressed_ = false;
 };
 
 /// The tree view over a FlatTreeWidget. Node n is top-level item n - 1; each item keeps its
 /// text's exact bytes, its image number and its colour values.
 class QtTreeView : public TreeView {
-public:
+  public:
     /// The two images of the image list: 1 an outlined star, 2 a filled star.
     QtTreeView(FlatTreeWidget* widget, std::array<QIcon, 2> imageList);
 
@@ -56,7 +56,7 @@ public:
 
     FlatTreeWidget* widget() const { return widget_; }
 
-private:
+  private:
     QTreeWidgetItem* item(int index) const;
     QIcon iconFor(int image) const;
 

@@ -167,7 +167,8 @@ std::string withCrLfLineBreaks(std::string_view text) {
     while (i < text.size()) {
         // The next LF is looked for again only once passed, or CR-only texts would cost
         // a scan to their end for every line.
-        if (lf < i) lf = find('\n', i, text.size());
+        if (lf < i)
+            lf = find('\n', i, text.size());
         const std::size_t brk = find('\r', i, lf);
         out.append(text.substr(i, brk - i));
         if (brk == text.size())

@@ -17,12 +17,12 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b);
 /// Line breaks as files and browsers give them: a line ends at CR LF or at a lone CR; a lone LF
 /// is an ordinary character of the line.
 class LineReader {
-public:
+  public:
     explicit LineReader(std::string_view text) : rest_(text) {}
     /// Gives the next line without its terminator; false at end of text.
     bool next(std::string_view& line);
 
-private:
+  private:
     std::string_view rest_;
     bool done_ = false;
 };

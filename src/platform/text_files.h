@@ -10,7 +10,7 @@ namespace qova::platform {
 /// A file's bytes as read. A large file is mapped rather than copied, so that reading the
 /// channel directory costs no more than looking through it.
 class FileText {
-public:
+  public:
     FileText() = default;
     explicit FileText(std::string bytes)
         : owner_(std::make_shared<std::string>(std::move(bytes))),
@@ -24,7 +24,7 @@ public:
     bool empty() const { return view_.empty(); }
     friend bool operator==(const FileText& a, std::string_view b) { return a.view_ == b; }
 
-private:
+  private:
     std::shared_ptr<const void> owner_;
     std::string_view view_;
 };
@@ -32,7 +32,7 @@ private:
 /// The text files of the program's folder. Files are named without their folder, and names are
 /// matched without regard to letter case. Contents are 8-bit bytes; lines written end in CR LF.
 class TextFiles {
-public:
+  public:
     virtual ~TextFiles() = default;
 
     /// The folder that holds the program, without a trailing separator.

@@ -12,7 +12,7 @@ namespace qova::platform {
 /// (0 is no image). Click is raised by a mouse click in the tree after the selection has been
 /// updated, also when the click lands on empty space and the selection stays as it was.
 class TreeView {
-public:
+  public:
     virtual ~TreeView() = default;
 
     virtual int nodeCount() const = 0;

@@ -11,7 +11,7 @@ namespace qova::platform {
 /// fails raises NavigateError and then the DocumentComplete of the control's own error page. A
 /// later Navigate replaces one still under way: the replaced one raises nothing more.
 class WebBrowser {
-public:
+  public:
     static constexpr int kReadyStateUninitialized = 0;
     static constexpr int kReadyStateLoading = 1;
     static constexpr int kReadyStateComplete = 4;

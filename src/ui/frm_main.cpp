@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTextBrowser>
 
+#include "directory/channel_tree.h"
 #include "platform/mpv_probe.h"
 #include "platform/network_browser.h"
 #include "platform/pictures.h"
@@ -20,7 +21,6 @@
 #include "platform/qt_picture_button.h"
 #include "platform/qt_shell.h"
 #include "platform/qt_tree_view.h"
-#include "directory/channel_tree.h"
 #include "ui/layout.h"
 
 namespace qova::ui {
@@ -33,6 +33,33 @@ constexpr const char* kWindowCaption = "QOVA - TV and Radio Player";
 std::shared_ptr<platform::QtPicture> picture(QSize size, const QColor& colour,
                                              const QString& glyph) {
     return std::make_shared<platform::QtPicture>(platform::tilePicture(size, colour, glyph), size);
+}
+
+/// A new control of the window, named for the code and for screen readers, at its place.
+template <typename Widget>
+Widget* placed(QWidget* parent, const char* objectName, const char* accessibleName,
+               TwipRect place) {
+    auto* widget = new Widget(parent);
+    widget->setObjectName(QString::fromLatin1(objectName));
+    widget->setAccessibleName(QString::fromUtf8(accessibleName));
+    widget->setGeometry(toPixels(place));
+    return widget;
+}
+
+QPushButton* pictureButton(QWidget* parent, const char* objectName, const char* name,
+                           TwipRect place) {
+    auto* button = placed<QPushButton>(parent, objectName, name, place);
+    button->setToolTip(button->accessibleName());
+    button->setFlat(true);
+    return button;
+}
+
+/// A clickable picture that takes no focus.
+QLabel* image(QWidget* parent, const char* objectName, const char* name, TwipRect place) {
+    auto* label = placed<QLabel>(parent, objectName, name, place);
+    label->setToolTip(label->accessibleName());
+    label->setCursor(Qt::PointingHandCursor);
+    return label;
 }
 
 void paintDark(QWidget* widget) {
@@ -48,8 +75,8 @@ void paintDark(QWidget* widget) {
 void useWindowFont() {
     if (!QFontDatabase::families().contains(QStringLiteral("Tahoma"))) {
         // Wine's Tahoma has the metrics the layout was drawn for.
-        for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf",
-                                 "/usr/share/wine/fonts/tahomabd.ttf"}) {
+        for (const char* file :
+             {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
             QFontDatabase::addApplicationFont(QString::fromLatin1(file));
         }
     }
@@ -68,7 +95,8 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     buildControls();
 
     files_ = std::make_unique<platform::PosixTextFiles>(options_.programFolder);
-    if (!options_.probe) options_.probe = std::make_unique<platform::MpvProbe>();
+    if (!options_.probe)
+        options_.probe = std::make_unique<platform::MpvProbe>();
     window_ = std::make_unique<platform::QtFormWindow>(this);
     wbDownload_ = std::make_unique<platform::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
     wbMain_ = std::make_unique<platform::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
@@ -83,16 +111,18 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     favorite_ = std::make_unique<platform::QtPictureButton>(cmdFavorite_, addFav_->picture());
     messages_ = std::make_unique<platform::QtMessageBox>(this);
     shell_ = std::make_unique<platform::QtShell>();
-    controls_ = std::make_unique<app::MainControls>(app::MainControls{
-        *window_, *wbDownload_, *wbMain_, *wbArea_, *tree_, *combo_, *favorite_, *addFav_,
-        *removeFav_, *messages_, *options_.probe, *shell_, *files_});
+    controls_ = std::make_unique<app::MainControls>(
+        app::MainControls{*window_, *wbDownload_, *wbMain_, *wbArea_, *tree_, *combo_, *favorite_,
+                          *addFav_, *removeFav_, *messages_, *options_.probe, *shell_, *files_});
     logic_ = std::make_unique<app::MainForm>(*controls_, options_.site);
     wireEvents();
 }
 
 FrmMain::~FrmMain() = default;
 
-void FrmMain::load() { logic_->Form_Load(); }
+void FrmMain::load() {
+    logic_->Form_Load();
+}
 
 void FrmMain::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -111,28 +141,6 @@ void FrmMain::buildMenus() {
         ->setObjectName(QStringLiteral("mnuAboutUs"));
 }
 
-QPushButton* FrmMain::pictureButton(QWidget* parent, const char* objectName, const QString& name,
-                                    QRect place) {
-    auto* button = new QPushButton(parent);
-    button->setObjectName(QString::fromLatin1(objectName));
-    button->setAccessibleName(name);
-    button->setToolTip(name);
-    button->setFlat(true);
-    button->setGeometry(place);
-    return button;
-}
-
-QLabel* FrmMain::image(QWidget* parent, const char* objectName, const QString& name,
-                       QRect place) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QString::fromLatin1(objectName));
-    label->setAccessibleName(name);
-    label->setToolTip(name);
-    label->setGeometry(place);
-    label->setCursor(Qt::PointingHandCursor);
-    return label;
-}
-
 void FrmMain::buildControls() {
     namespace L = main_layout;
     auto* client = new QWidget(this);
@@ -140,10 +148,7 @@ void FrmMain::buildControls() {
     paintDark(client);
     setCentralWidget(client);
 
-    frmUpper_ = new QFrame(client);
-    frmUpper_->setObjectName(QStringLiteral("frmUpper"));
-    frmUpper_->setAccessibleName(QStringLiteral("Channels and player"));
-    frmUpper_->setGeometry(toPixels(L::frmUpper));
+    frmUpper_ = placed<QFrame>(client, "frmUpper", "Channels and player", L::frmUpper);
     paintDark(frmUpper_);
 
     const QSize tileSize(108, 81);
@@ -159,8 +164,8 @@ void FrmMain::buildControls() {
     const Tile tiles[] = {
         {&imgTV_, "imgTV", "TV", L::imgTV, tileSize, QColor(40, 90, 160), "TV"},
         {&imgRadio_, "imgRadio", "Radio", L::imgRadio, tileSize, QColor(150, 80, 30), "Radio"},
-        {&imgFavorits_, "imgFavorits", "Favourites", L::imgFavorits, tileSize,
-         QColor(170, 130, 20), "\u2605"},
+        {&imgFavorits_, "imgFavorits", "Favourites", L::imgFavorits, tileSize, QColor(170, 130, 20),
+         "\u2605"},
         {&imgTVOnDemand_, "imgTVOnDemand", "On Demand", L::imgTVOnDemand, tileSize, kTileColour,
          "OD"},
         {&imgVideoSearch_, "imgVideoSearch", "Video Search", L::imgVideoSearch, tileSize,
@@ -172,64 +177,42 @@ void FrmMain::buildControls() {
          QColor(120, 30, 30), "\u25A0"},
     };
     for (const Tile& t : tiles) {
-        *t.button = pictureButton(frmUpper_, t.objectName, QString::fromLatin1(t.accessible),
-                                  toPixels(t.place));
+        *t.button = pictureButton(frmUpper_, t.objectName, t.accessible, t.place);
         (*t.button)->setIcon(platform::tilePicture(t.size, t.colour, QString::fromUtf8(t.glyph)));
         (*t.button)->setIconSize(t.size);
     }
 
-    cmbCountry_ = new QComboBox(frmUpper_);
-    cmbCountry_->setObjectName(QStringLiteral("cmbCountry"));
-    cmbCountry_->setGeometry(toPixels(L::cmbCountry));
-    cmbCountry_->setAccessibleName(QStringLiteral("Country"));
+    cmbCountry_ = placed<QComboBox>(frmUpper_, "cmbCountry", "Country", L::cmbCountry);
+    // A list's accessible name is its current entry on some desktops; the description stays.
     cmbCountry_->setAccessibleDescription(QStringLiteral("Country"));
 
-    cmdFavorite_ = pictureButton(frmUpper_, "cmdFavorite", QStringLiteral("Favourite"),
-                                 toPixels(L::cmdFavorite));
-    cmdRemoveFav_ = pictureButton(frmUpper_, "cmdRemoveFav", QStringLiteral("Remove favourite"),
-                                  toPixels(L::cmdRemoveFav));
-    cmdAddFav_ = pictureButton(frmUpper_, "cmdAddFav", QStringLiteral("Add favourite"),
-                               toPixels(L::cmdAddFav));
+    cmdFavorite_ = pictureButton(frmUpper_, "cmdFavorite", "Favourite", L::cmdFavorite);
+    cmdRemoveFav_ = pictureButton(frmUpper_, "cmdRemoveFav", "Remove favourite", L::cmdRemoveFav);
+    cmdAddFav_ = pictureButton(frmUpper_, "cmdAddFav", "Add favourite", L::cmdAddFav);
     cmdRemoveFav_->hide();
     cmdAddFav_->hide();
 
-    trView_ = new platform::FlatTreeWidget(frmUpper_);
-    trView_->setObjectName(QStringLiteral("trView"));
-    trView_->setAccessibleName(QStringLiteral("Channels"));
-    trView_->setGeometry(toPixels(L::trView));
+    trView_ = placed<platform::FlatTreeWidget>(frmUpper_, "trView", "Channels", L::trView);
 
-    wbMainArea_ = new QFrame(frmUpper_);
-    wbMainArea_->setObjectName(QStringLiteral("wbMain"));
-    wbMainArea_->setAccessibleName(QStringLiteral("Player"));
-    wbMainArea_->setGeometry(toPixels(L::wbMain));
+    wbMainArea_ = placed<QFrame>(frmUpper_, "wbMain", "Player", L::wbMain);
     wbMainArea_->setStyleSheet(QStringLiteral("background: black;"));
 
     // The directory browser shows nothing: it lies just left of the client area.
-    wbDownloadArea_ = new QWidget(client);
-    wbDownloadArea_->setObjectName(QStringLiteral("wbDownload"));
-    wbDownloadArea_->setGeometry(toPixels(L::wbDownload));
+    wbDownloadArea_ = placed<QWidget>(client, "wbDownload", "", L::wbDownload);
 
-    frmLower_ = new QFrame(client);
-    frmLower_->setObjectName(QStringLiteral("frmLower"));
-    frmLower_->setAccessibleName(QStringLiteral("Information panel"));
-    frmLower_->setGeometry(toPixels(L::frmLower));
+    frmLower_ = placed<QFrame>(client, "frmLower", "Information panel", L::frmLower);
     paintDark(frmLower_);
 
-    wbAreaView_ = new QTextBrowser(frmLower_);
-    wbAreaView_->setObjectName(QStringLiteral("wbArea"));
-    wbAreaView_->setAccessibleName(QStringLiteral("Information"));
-    wbAreaView_->setGeometry(toPixels(L::wbArea));
+    wbAreaView_ = placed<QTextBrowser>(frmLower_, "wbArea", "Information", L::wbArea);
     wbAreaView_->setFrameShape(QFrame::NoFrame);
 
     const QSize arrowSize(19, 8);
-    imgDownArrow_ = image(frmLower_, "imgDownArrow", QStringLiteral("Show the information panel"),
-                          toPixels(L::imgDownArrow));
-    imgArrow_ = image(frmLower_, "imgArrow", QStringLiteral("Hide the information panel"),
-                      toPixels(L::imgArrow));
-    imgFullScreen_ = image(frmLower_, "imgFullScreen", QStringLiteral("Full screen"),
-                           toPixels(L::imgFullScreen));
+    imgDownArrow_ = image(frmLower_, "imgDownArrow", "Show the information panel", L::imgDownArrow);
+    imgArrow_ = image(frmLower_, "imgArrow", "Hide the information panel", L::imgArrow);
+    imgFullScreen_ = image(frmLower_, "imgFullScreen", "Full screen", L::imgFullScreen);
     for (QLabel* label : {imgDownArrow_, imgArrow_, imgFullScreen_}) {
-        label->setPixmap(platform::tilePicture(arrowSize, kTileColour, QString()).pixmap(arrowSize));
+        label->setPixmap(
+            platform::tilePicture(arrowSize, kTileColour, QString()).pixmap(arrowSize));
     }
     imgDownArrow_->hide();
     adjustSize();

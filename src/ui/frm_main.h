@@ -42,7 +42,7 @@ struct FrmMainOptions {
 /// window's logic.
 class FrmMain : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit FrmMain(FrmMainOptions options, QWidget* parent = nullptr);
     ~FrmMain() override;
 
@@ -53,13 +53,10 @@ public:
     QComboBox* countryList() const { return cmbCountry_; }
     platform::FlatTreeWidget* channelTree() const { return trView_; }
 
-private:
+  private:
     void buildControls();
     void buildMenus();
     void wireEvents();
-    QPushButton* pictureButton(QWidget* parent, const char* objectName, const QString& name,
-                               QRect place);
-    QLabel* image(QWidget* parent, const char* objectName, const QString& name, QRect place);
 
     FrmMainOptions options_;
 

@@ -9,7 +9,7 @@ namespace {
 using platform::ProbeResult;
 
 class FormLoadTest : public ::testing::Test {
-protected:
+  protected:
     FormLoadTest() { site.address = "http://127.0.0.1:9"; }
     void realPlayer(ProbeResult first, ProbeResult second = ProbeResult::Failure,
                     ProbeResult third = ProbeResult::Failure) {
@@ -61,38 +61,37 @@ TEST_F(FormLoadTest, AMissingConfigFileIsNamedAndTheWindowStillLoads) {
     EXPECT_TRUE(unreadable.wbDownload.navigations.empty());
 }
 
-TEST_F(FormLoadTest, PlayerCheckFollowsTheProbeOutcomes) {
-    f.files.files["Config.txt"] = "URLTXT=x";
+TEST(FormLoad, PlayerCheckFollowsTheProbeOutcomes) {
+    using R = ProbeResult;
     const platform::Colour grey = platform::Colour::rgb(204, 204, 204);
-    {
-        // No object from any of the three: a hint, and start-up goes on.
-        realPlayer(ProbeResult::NoObject, ProbeResult::NoObject, ProbeResult::NoObject);
-        MainForm form(f.controls, site);
+    const struct {
+        R first, second, third;
+        std::size_t probes;
+        const char* message;  // nullptr for none
+        bool grey;
+    } cases[] = {
+        {R::Object, R::Failure, R::Failure, 1, nullptr, true},
+        {R::NoObject, R::Object, R::Failure, 2, nullptr, true},
+        {R::NoObject, R::NoObject, R::Object, 3, nullptr, true},
+        // No object from any: a hint, and start-up goes on.
+        {R::NoObject, R::NoObject, R::NoObject, 3, "Please install Real Media Player.", true},
+        // A creation fails: the other message, and the load ends before the grey.
+        {R::Failure, R::Object, R::Object, 1, "This software required Real Media Player.", false},
+        {R::NoObject, R::Failure, R::Object, 2, "This software required Real Media Player.", false},
+    };
+    for (const auto& c : cases) {
+        fakes::FakeMain f;
+        f.files.files["Config.txt"] = "URLTXT=x";
+        f.probe.results["rmocx.RealPlayer G2 Control"] = c.first;
+        f.probe.results["RealPlayer.RealPlayer(tm) ActiveX Control (32-bit)"] = c.second;
+        f.probe.results["RealVideo.RealVideo(tm) ActiveX Control (32-bit)"] = c.third;
+        MainForm form(f.controls, Site{});
         form.Form_Load();
-        EXPECT_EQ(f.probe.probed.size(), 3u);
-        EXPECT_EQ(f.messages.shown, (std::vector<std::string>{"Please install Real Media Player."}));
-        EXPECT_EQ(f.trView.back, grey);
+        EXPECT_EQ(f.probe.probed.size(), c.probes);
+        EXPECT_EQ(f.messages.shown,
+                  c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+        EXPECT_EQ(f.trView.back == grey, c.grey);
     }
-    fakes::FakeMain g;
-    g.files.files["Config.txt"] = "URLTXT=x";
-    {
-        // The first creation fails: the other message, and the load ends before the grey.
-        MainForm form(g.controls, site);
-        form.Form_Load();
-        EXPECT_EQ(g.probe.probed.size(), 1u);
-        EXPECT_EQ(g.messages.shown,
-                  (std::vector<std::string>{"This software required Real Media Player."}));
-        EXPECT_NE(g.trView.back, grey);
-    }
-    fakes::FakeMain h;
-    h.files.files["Config.txt"] = "URLTXT=x";
-    h.probe.results["rmocx.RealPlayer G2 Control"] = ProbeResult::NoObject;
-    h.probe.results["RealPlayer.RealPlayer(tm) ActiveX Control (32-bit)"] = ProbeResult::Object;
-    MainForm form(h.controls, site);
-    form.Form_Load();
-    EXPECT_EQ(h.probe.probed.size(), 2u);
-    EXPECT_TRUE(h.messages.shown.empty());
-    EXPECT_EQ(h.trView.back, grey);
 }
 
 }  // namespace

@@ -45,9 +45,9 @@ TEST(FavouriteLines, AChannelIsAFavouriteOnlyWhenItsWholeLineIsThere) {
     const FavouriteLines favourites("F|Video|News|u1|EN\r\nI|Radio|Uno|u|EN\r\n");
     EXPECT_TRUE(favourites.contains("F|Video|News|u1|EN"));
     EXPECT_TRUE(favourites.contains("I|Radio|Uno|u|EN"));
-    EXPECT_FALSE(favourites.contains("F|Video|News|u1|E"));      // part of a favourite
-    EXPECT_FALSE(favourites.contains("F|Video|News|u1|EN|x"));   // contains a favourite
-    EXPECT_FALSE(favourites.contains("f|Video|News|u1|EN"));     // case matters
+    EXPECT_FALSE(favourites.contains("F|Video|News|u1|E"));     // part of a favourite
+    EXPECT_FALSE(favourites.contains("F|Video|News|u1|EN|x"));  // contains a favourite
+    EXPECT_FALSE(favourites.contains("f|Video|News|u1|EN"));    // case matters
     EXPECT_FALSE(favourites.contains("EN\r\nI|Radio|Uno|u|EN"));
     EXPECT_FALSE(FavouriteLines("").contains(""));
 }

@@ -7,8 +7,9 @@ namespace {
 
 TEST_F(DirectoryTest, ShortLinesNameNoChannelAndShiftNothing) {
     f.files.files["favorites.txt"] = "F|Video|Star|u|EN\r\n";
-    download("F\r\n\r\nF|Video\r\nF|Video|\r\nF|Video|Star|u|EN\r\nLonely\r\n"
-             "F|Video|Ten|u|a|b|c|d|e|f\r\nG|Radio\r\nF|Video|Last|u|EN");
+    download(
+        "F\r\n\r\nF|Video\r\nF|Video|\r\nF|Video|Star|u|EN\r\nLonely\r\n"
+        "F|Video|Ten|u|a|b|c|d|e|f\r\nG|Radio\r\nF|Video|Last|u|EN");
     // Only lines with a name bring their country.
     EXPECT_EQ(state().colVideoCountries.items(), (std::vector<std::string>{"F"}));
     EXPECT_EQ(state().colRadioCountries.count(), 0);
@@ -53,7 +54,8 @@ TEST_F(DirectoryTest, AFiftyMegabytePageIsStoredWhole) {
     std::string page;
     const std::string line = "Country" + std::string(80, 'c') + "|Video|Channel|http://127.0.0.1/" +
                              std::string(100, 'u') + "|EN\r\n";
-    while (page.size() < 50u * 1024 * 1024) page += line;
+    while (page.size() < 50u * 1024 * 1024)
+        page += line;
     page += "Zed|Radio|End|u|EN";
     download(page);
     EXPECT_EQ(channelFile().size(), page.size() + 2);

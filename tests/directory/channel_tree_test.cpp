@@ -9,8 +9,9 @@ const platform::Colour kGrey = platform::Colour::rgb(204, 204, 204);
 const platform::Colour kText = platform::Colour::rgb(76, 76, 76);
 
 TEST_F(DirectoryTest, ChoosingACountryShowsItsChannelsInFileOrderWithTheirRecords) {
-    download("Italy|Video|Uno|u1|EN\r\nFrance|Video|A|u2|FR\r\nITALY|VIDEO|Due|u3|IT\r\n"
-             "Italy|Radio|R|u4|IT\r\nitaly|video|Tre|u5|IT");
+    download(
+        "Italy|Video|Uno|u1|EN\r\nFrance|Video|A|u2|FR\r\nITALY|VIDEO|Due|u3|IT\r\n"
+        "Italy|Radio|R|u4|IT\r\nitaly|video|Tre|u5|IT");
     f.trView.back = platform::Colour::rgb(1, 2, 3);
     f.cmbCountry.choose("Italy");
     EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"Uno", "Due", "Tre"}));
@@ -41,8 +42,9 @@ TEST_F(DirectoryTest, ChoosingACountryShowsItsChannelsInFileOrderWithTheirRecord
 TEST_F(DirectoryTest, FavouritesAreStarredByTheirWholeLine) {
     f.files.files["favorites.txt"] =
         "F|Video|Fav|u1|EN\r\nF|Video|Case|u2|EN\r\nF|Video|Long|u3|ENX\r\n";
-    download("F|Video|Fav|u1|EN\r\nF|Video|case|u2|EN\r\nF|Video|Long|u3|EN\r\n"
-             "F|Video|Plain|u4|EN\r\nF|Video|Fav|u1|EN|extra");
+    download(
+        "F|Video|Fav|u1|EN\r\nF|Video|case|u2|EN\r\nF|Video|Long|u3|EN\r\n"
+        "F|Video|Plain|u4|EN\r\nF|Video|Fav|u1|EN|extra");
     f.cmbCountry.choose("F");
     ASSERT_EQ(f.trView.nodes.size(), 5u);
     EXPECT_EQ(f.trView.nodes[0].image, kFavouriteImage);
@@ -53,8 +55,9 @@ TEST_F(DirectoryTest, FavouritesAreStarredByTheirWholeLine) {
 }
 
 TEST_F(DirectoryTest, ChannelsSharingANameKeepNodeAndRecordSideBySide) {
-    download("F|Video|News|u1|EN\r\nF|Video|NEWS|u2|EN\r\nF|Video|Sport|u3|EN\r\n"
-             "F|Video|news|u4|EN");
+    download(
+        "F|Video|News|u1|EN\r\nF|Video|NEWS|u2|EN\r\nF|Video|Sport|u3|EN\r\n"
+        "F|Video|news|u4|EN");
     f.cmbCountry.choose("F");
     ASSERT_EQ(f.trView.nodeCount(), 4);
     ASSERT_EQ(state().colChannels.count(), 4);

@@ -6,8 +6,9 @@ namespace qova::directory {
 namespace {
 
 TEST_F(DirectoryTest, CountriesAreListedOncePerCategoryAsFirstWritten) {
-    download("France|Video|A|u|EN\r\nFRANCE|video|B|u|EN\r\nItaly|Radio|C|u|EN\r\n"
-             "France|Radio|D|u|EN");
+    download(
+        "France|Video|A|u|EN\r\nFRANCE|video|B|u|EN\r\nItaly|Radio|C|u|EN\r\n"
+        "France|Radio|D|u|EN");
     EXPECT_EQ(state().colVideoCountries.items(), (std::vector<std::string>{"France"}));
     EXPECT_EQ(state().colRadioCountries.items(), (std::vector<std::string>{"Italy", "France"}));
     EXPECT_EQ(f.cmbCountry.items, (std::vector<std::string>{"Select Country", "France"}));

@@ -26,7 +26,8 @@ TEST_F(DirectoryTest, ANavigationErrorKeepsTheStoredDirectoryAndUsesIt) {
     // The message box is open while the error page completes.
     f.messages.whileOpen = [&] { EXPECT_FALSE(state().strNavError.empty()); };
     f.wbDownload.fail(404);
-    EXPECT_EQ(f.messages.shown, (std::vector<std::string>{"Required Channels file does not excist."}));
+    EXPECT_EQ(f.messages.shown,
+              (std::vector<std::string>{"Required Channels file does not excist."}));
     EXPECT_EQ(state().strNavError, "404");
     EXPECT_EQ(channelFile(), "Spain|Video|Old|u|EN\r\n");
     EXPECT_EQ(f.cmbCountry.items, (std::vector<std::string>{"Select Country", "Spain"}));
@@ -39,34 +40,28 @@ TEST_F(DirectoryTest, ANavigationErrorKeepsTheStoredDirectoryAndUsesIt) {
 TEST_F(DirectoryTest, EveryFailedNavigationIsRecordedButOnlyTwoAreExplained) {
     f.files.files["Channel.txt"] = "Spain|Video|Old|u|EN\r\n";
     f.wbDownload.fail(-2146697211);
-    EXPECT_EQ(f.messages.shown, (std::vector<std::string>{"Internet connection is not available."}));
+    EXPECT_EQ(f.messages.shown,
+              (std::vector<std::string>{"Internet connection is not available."}));
     EXPECT_EQ(state().strNavError, "-2146697211");
 
     for (std::int32_t code : {500, -2146697208, 403}) {
-        fakes::FakeMain g;
-        g.files.files["Config.txt"] = "URLTXT=http://127.0.0.1:1/x";
-        g.files.files["Channel.txt"] = "Spain|Video|Old|u|EN\r\n";
-        g.probe.results["rmocx.RealPlayer G2 Control"] = platform::ProbeResult::Object;
-        app::MainForm other(g.controls, app::Site{});
-        other.Form_Load();
+        LoadedMain other("URLTXT=http://127.0.0.1:1/x",
+                         {{"Channel.txt", "Spain|Video|Old|u|EN\r\n"}});
+        fakes::FakeMain& g = other.f;
         g.wbDownload.fail(code);
         EXPECT_TRUE(g.messages.shown.empty()) << code;
-        EXPECT_EQ(other.state().strNavError, std::to_string(code));
+        EXPECT_EQ(other.form.state().strNavError, std::to_string(code));
         EXPECT_EQ(g.files.files.at("Channel.txt"), "Spain|Video|Old|u|EN\r\n") << code;
         EXPECT_EQ(g.cmbCountry.items, (std::vector<std::string>{"Select Country", "Spain"}));
     }
 }
 
 TEST_F(DirectoryTest, WithAnotherKeyThePageIsStoredButNotProcessed) {
-    fakes::FakeMain g;
-    g.files.files["Config.txt"] = "URLTXT=http://a\r\nOTHER=http://b\r\n";
-    g.probe.results["rmocx.RealPlayer G2 Control"] = platform::ProbeResult::Object;
-    app::MainForm other(g.controls, app::Site{});
-    other.Form_Load();
-    g.wbDownload.complete(kPage);
-    EXPECT_EQ(g.files.files.at("Channel.txt"), std::string(kPage) + "\r\n");
-    EXPECT_EQ(g.cmbCountry.count(), 0);
-    EXPECT_EQ(other.state().strCategory, "");
+    LoadedMain other("URLTXT=http://a\r\nOTHER=http://b\r\n");
+    other.f.wbDownload.complete(kPage);
+    EXPECT_EQ(other.f.files.files.at("Channel.txt"), std::string(kPage) + "\r\n");
+    EXPECT_EQ(other.f.cmbCountry.count(), 0);
+    EXPECT_EQ(other.form.state().strCategory, "");
 }
 
 TEST_F(DirectoryTest, EmptyPagesAndUnwritableFilesLeaveTheStoredDirectory) {
@@ -98,14 +93,10 @@ TEST_F(DirectoryTest, FavouritesAreReadAtEveryProcessing) {
     EXPECT_EQ(state().strFavorites, "France|Video|A|u1|EN\r\nFrance|Video|A|u1|EN\r\n");
 
     // Without a favourites file nothing is starred and nothing fails.
-    fakes::FakeMain g;
-    g.files.files["Config.txt"] = "URLTXT=x";
-    g.probe.results["rmocx.RealPlayer G2 Control"] = platform::ProbeResult::Object;
-    app::MainForm other(g.controls, app::Site{});
-    other.Form_Load();
-    g.wbDownload.complete(kPage);
-    EXPECT_EQ(other.state().strFavorites, "");
-    EXPECT_FALSE(g.files.exists("favorites.txt"));
+    LoadedMain other;
+    other.f.wbDownload.complete(kPage);
+    EXPECT_EQ(other.form.state().strFavorites, "");
+    EXPECT_FALSE(other.f.files.exists("favorites.txt"));
 }
 
 }  // namespace

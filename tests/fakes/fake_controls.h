@@ -23,7 +23,7 @@
 namespace qova::fakes {
 
 class FakeWebBrowser : public platform::WebBrowser {
-public:
+  public:
     void navigate(const std::string& address) override { navigations.push_back(address); }
     void navigate2(const std::string& filePath) override { navigations.push_back(filePath); }
     int readyState() const override { return readyState_; }
@@ -37,11 +37,13 @@ public:
         title_ = title;
         hasDocument_ = true;
         readyState_ = kReadyStateComplete;
-        if (onDocumentComplete) onDocumentComplete(lastAddress());
+        if (onDocumentComplete)
+            onDocumentComplete(lastAddress());
     }
     /// The navigation failed: the error event, then the control's own error page.
     void fail(std::int32_t status) {
-        if (onNavigateError) onNavigateError(lastAddress(), status);
+        if (onNavigateError)
+            onNavigateError(lastAddress(), status);
         complete("This page can't be displayed");
     }
     std::string lastAddress() const { return navigations.empty() ? "" : navigations.back(); }
@@ -54,7 +56,7 @@ public:
 };
 
 class FakeTreeView : public platform::TreeView {
-public:
+  public:
     struct Node {
         std::string text;
         int image = 0;
@@ -94,12 +96,15 @@ public:
 
     /// A mouse click on node index (0: on empty space, the selection stays).
     void click(int index) {
-        if (index != 0) selectNode(index);
-        if (onClick) onClick();
+        if (index != 0)
+            selectNode(index);
+        if (onClick)
+            onClick();
     }
     std::vector<std::string> texts() const {
         std::vector<std::string> out;
-        for (const Node& n : nodes) out.push_back(n.text);
+        for (const Node& n : nodes)
+            out.push_back(n.text);
         return out;
     }
 
@@ -110,17 +115,20 @@ public:
     bool imageList = false;
     platform::Colour back = platform::Colour::rgb(255, 255, 255);
 
-private:
+  private:
     int checked(int index) const {
-        if (index < 1 || index > nodeCount()) throw std::out_of_range("no tree node " + std::to_string(index));
+        if (index < 1 || index > nodeCount())
+            throw std::out_of_range("no tree node " + std::to_string(index));
         return index;
     }
     Node& node(int index) { return nodes[static_cast<std::size_t>(checked(index) - 1)]; }
-    const Node& node(int index) const { return nodes[static_cast<std::size_t>(checked(index) - 1)]; }
+    const Node& node(int index) const {
+        return nodes[static_cast<std::size_t>(checked(index) - 1)];
+    }
 };
 
 class FakeComboBox : public platform::ComboBox {
-public:
+  public:
     explicit FakeComboBox(bool sortedList = false) : sorted_(sortedList) {}
 
     void clear() override {
@@ -138,18 +146,25 @@ public:
     }
     void insertItem(int position, const std::string& text) override {
         items.insert(items.begin() + position, text);
-        if (index >= position) ++index;
+        if (index >= position)
+            ++index;
     }
     int count() const override { return static_cast<int>(items.size()); }
-    std::string itemText(int position) const override { return items.at(static_cast<std::size_t>(position)); }
+    std::string itemText(int position) const override {
+        return items.at(static_cast<std::size_t>(position));
+    }
     void setListIndex(int position) override {
-        if (position < 0 || position >= count()) throw std::out_of_range("no list entry");
+        if (position < 0 || position >= count())
+            throw std::out_of_range("no list entry");
         index = position;
         ++clicks;
-        if (onClick) onClick();
+        if (onClick)
+            onClick();
     }
     int listIndex() const override { return index; }
-    std::string text() const override { return index < 0 ? "" : items[static_cast<std::size_t>(index)]; }
+    std::string text() const override {
+        return index < 0 ? "" : items[static_cast<std::size_t>(index)];
+    }
     bool sorted() const override { return sorted_; }
     platform::Colour backColour() const override { return platform::Colour::rgb(204, 204, 204); }
     platform::Colour foreColour() const override { return platform::Colour::rgb(76, 76, 76); }
@@ -157,7 +172,8 @@ public:
     /// The user picks the entry that shows this text.
     void choose(const std::string& text) {
         const auto it = std::find(items.begin(), items.end(), text);
-        if (it == items.end()) throw std::out_of_range("no entry " + text);
+        if (it == items.end())
+            throw std::out_of_range("no entry " + text);
         setListIndex(static_cast<int>(it - items.begin()));
     }
 
@@ -165,7 +181,7 @@ public:
     int index = -1;
     int clicks = 0;
 
-private:
+  private:
     bool sorted_;
 };
 
@@ -175,7 +191,7 @@ struct FakePicture : platform::PictureData {
 };
 
 class FakePictureButton : public platform::PictureButton {
-public:
+  public:
     explicit FakePictureButton(const std::string& name = "")
         : picture_(name.empty() ? nullptr : std::make_shared<FakePicture>(name)) {}
     platform::Picture picture() const override { return picture_; }
@@ -185,15 +201,16 @@ public:
         return p ? p->name : "";
     }
 
-private:
+  private:
     platform::Picture picture_;
 };
 
 class FakeMessageBox : public platform::MessageBox {
-public:
+  public:
     void show(const std::string& text) override {
         shown.push_back(text);
-        if (whileOpen) whileOpen();
+        if (whileOpen)
+            whileOpen();
     }
     std::vector<std::string> shown;
     /// Runs while a box is open, as window events would.
@@ -201,7 +218,7 @@ public:
 };
 
 class FakePlayerProbe : public platform::PlayerProbe {
-public:
+  public:
     platform::ProbeResult probePlayerControl(const std::string& progId) override {
         probed.push_back(progId);
         const auto it = results.find(progId);
@@ -212,13 +229,13 @@ public:
 };
 
 class FakeShell : public platform::Shell {
-public:
+  public:
     void open(const std::string& address) override { opened.push_back(address); }
     std::vector<std::string> opened;
 };
 
 class FakeFormWindow : public platform::FormWindow {
-public:
+  public:
     int heightTwips() const override { return height; }
     void setHeightTwips(int twips) override { height = twips; }
     int height = 9120 + 690;

@@ -18,9 +18,9 @@ struct FakeMain {
     FakeShell shell;
     FakeTextFiles files;
 
-    app::MainControls controls{window,       wbDownload, wbMain,   wbArea,       trView,
-                               cmbCountry,   cmdFavorite, cmdAddFav, cmdRemoveFav, messages,
-                               probe,        shell,      files};
+    app::MainControls controls{window,     wbDownload,  wbMain,    wbArea,       trView,
+                               cmbCountry, cmdFavorite, cmdAddFav, cmdRemoveFav, messages,
+                               probe,      shell,       files};
 };
 
 }  // namespace qova::fakes

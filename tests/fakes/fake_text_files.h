@@ -10,7 +10,7 @@ namespace qova::fakes {
 
 /// Files held in memory; a test can make reading or writing a file fail.
 class FakeTextFiles : public platform::TextFiles {
-public:
+  public:
     std::string programFolder() const override { return "/program"; }
     std::string path(std::string_view name) const override {
         return "/program/" + std::string(find(name) == files.end() ? name : find(name)->first);
@@ -18,11 +18,13 @@ public:
     bool exists(std::string_view name) const override { return find(name) != files.end(); }
     std::optional<platform::FileText> read(std::string_view name) const override {
         const auto it = find(name);
-        if (it == files.end() || unreadable.count(platform::lowerCase(name))) return std::nullopt;
+        if (it == files.end() || unreadable.count(platform::lowerCase(name)))
+            return std::nullopt;
         return platform::FileText(it->second);
     }
     bool replace(std::string_view name, std::string_view content) override {
-        if (unwritable.count(platform::lowerCase(name))) return false;
+        if (unwritable.count(platform::lowerCase(name)))
+            return false;
         files[key(name)] = std::string(content);
         return true;
     }
@@ -30,7 +32,8 @@ public:
         return replace(name, std::string(line) + "\r\n");
     }
     bool appendLine(std::string_view name, std::string_view line) override {
-        if (unwritable.count(platform::lowerCase(name))) return false;
+        if (unwritable.count(platform::lowerCase(name)))
+            return false;
         files[key(name)] += std::string(line) + "\r\n";
         return true;
     }
@@ -39,10 +42,11 @@ public:
     std::set<std::string> unreadable;  // lower-cased names
     std::set<std::string> unwritable;  // lower-cased names
 
-private:
+  private:
     std::map<std::string, std::string>::const_iterator find(std::string_view name) const {
         for (auto it = files.begin(); it != files.end(); ++it) {
-            if (platform::equalsIgnoreCase(it->first, name)) return it;
+            if (platform::equalsIgnoreCase(it->first, name))
+                return it;
         }
         return files.end();
     }

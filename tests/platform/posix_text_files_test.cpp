@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class PosixTextFilesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/qova-files-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
@@ -71,7 +71,8 @@ TEST_F(PosixTextFilesTest, AFailedReplaceLeavesTheOldFileWhole) {
         fs::create_directory(folder + "/sub/Channel.txt");  // a folder cannot be replaced by a file
         EXPECT_FALSE(files.replace("Channel.txt", "new"));
         EXPECT_TRUE(fs::is_directory(folder + "/sub/Channel.txt"));
-        EXPECT_EQ(std::distance(fs::directory_iterator(folder + "/sub"), fs::directory_iterator{}), 1);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder + "/sub"), fs::directory_iterator{}),
+                  1);
         return;
     }
     put("Channel.txt", "old");
@@ -84,7 +85,8 @@ TEST_F(PosixTextFilesTest, AFailedReplaceLeavesTheOldFileWhole) {
 
 TEST_F(PosixTextFilesTest, AFullDiskLeavesTheOldFileWhole) {
     // /dev/full fails every write with "no space left".
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
     put("Channel.txt", "old");
     PosixTextFiles files(folder);
     fs::create_symlink("/dev/full", folder + "/favorites.txt");

@@ -50,10 +50,12 @@ TEST(QtComboBox, FillingRaisesNothingAndSelectingRaisesOneClick) {
 TEST(QtComboBox, ASortedListPlacesAddedEntriesAndKeepsInsertedOnes) {
     QComboBox widget;
     QtComboBox list(&widget, true, kGrey, kText);
-    for (const char* name : {"italy", "Austria", "Österreich", "belgium", "Zambia"}) list.addItem(name);
+    for (const char* name : {"italy", "Austria", "Österreich", "belgium", "Zambia"})
+        list.addItem(name);
     list.insertItem(0, "Select Country");
     std::vector<std::string> shown;
-    for (int i = 0; i < list.count(); ++i) shown.push_back(list.itemText(i));
+    for (int i = 0; i < list.count(); ++i)
+        shown.push_back(list.itemText(i));
     EXPECT_EQ(shown, (std::vector<std::string>{"Select Country", "Austria", "belgium", "italy",
                                                "Österreich", "Zambia"}));
     // Entries keep their bytes, also those that are no UTF-8.
@@ -65,7 +67,7 @@ TEST(QtComboBox, ASortedListPlacesAddedEntriesAndKeepsInsertedOnes) {
 }
 
 class QtTreeViewTest : public ::testing::Test {
-protected:
+  protected:
     QtTreeViewTest() : tree(&widget, starImageList()) {
         widget.resize(200, 300);
         widget.show();
@@ -80,7 +82,8 @@ protected:
 };
 
 TEST_F(QtTreeViewTest, NodesAreNumberedFromOneAndMoveDownOnRemoval) {
-    for (const char* name : {"A", "B", "C"}) tree.addNode(name, 0);
+    for (const char* name : {"A", "B", "C"})
+        tree.addNode(name, 0);
     EXPECT_EQ(tree.addNode("D", 2), 4);
     tree.removeNode(2);
     ASSERT_EQ(tree.nodeCount(), 3);
@@ -90,7 +93,8 @@ TEST_F(QtTreeViewTest, NodesAreNumberedFromOneAndMoveDownOnRemoval) {
     tree.setNodeBackColour(1, Colour::system(kSystemColourHighlight));
     tree.setNodeForeColour(1, kText);
     EXPECT_EQ(tree.nodeBackColour(1), Colour::system(kSystemColourHighlight));
-    EXPECT_EQ(widget.topLevelItem(0)->background(0).color(), widget.palette().color(QPalette::Highlight));
+    EXPECT_EQ(widget.topLevelItem(0)->background(0).color(),
+              widget.palette().color(QPalette::Highlight));
     EXPECT_EQ(tree.nodeForeColour(1), kText);
     // Stars show once the image list is attached.
     EXPECT_TRUE(widget.topLevelItem(0)->icon(0).isNull());
@@ -110,7 +114,8 @@ TEST_F(QtTreeViewTest, NodesAreNumberedFromOneAndMoveDownOnRemoval) {
 }
 
 TEST_F(QtTreeViewTest, ClickIsRaisedAfterTheSelectionAlsoOnEmptySpace) {
-    for (const char* name : {"A", "B", "C"}) tree.addNode(name, 0);
+    for (const char* name : {"A", "B", "C"})
+        tree.addNode(name, 0);
     tree.selectNode(1);
     EXPECT_EQ(tree.selectedIndex(), 1);
     EXPECT_TRUE(selectedAtClick.empty());  // selecting from code raises nothing

@@ -14,13 +14,15 @@ MessageBoxWatcher::MessageBoxWatcher() {
 
 std::vector<std::string> MessageBoxWatcher::texts() const {
     std::vector<std::string> out;
-    for (const Seen& s : seen_) out.push_back(s.text);
+    for (const Seen& s : seen_)
+        out.push_back(s.text);
     return out;
 }
 
 void MessageBoxWatcher::look() {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr || !box->isVisible()) return;
+    if (box == nullptr || !box->isVisible())
+        return;
     seen_.push_back(Seen{box->text().toStdString(), box->windowTitle().toStdString(),
                          box->icon() == QMessageBox::Warning,
                          static_cast<int>(box->buttons().size())});

@@ -9,7 +9,7 @@ namespace qova::testing {
 /// Watches for modal message boxes while a test runs the event loop, notes what each one said
 /// and presses its OK button, as a user would.
 class MessageBoxWatcher {
-public:
+  public:
     struct Seen {
         std::string text;
         std::string caption;
@@ -21,7 +21,7 @@ public:
     const std::vector<Seen>& seen() const { return seen_; }
     std::vector<std::string> texts() const;
 
-private:
+  private:
     void look();
     QTimer timer_;
     std::vector<Seen> seen_;

@@ -8,7 +8,7 @@ namespace qova::testing {
 
 /// A folder of its own for one test, removed with everything in it afterwards.
 class TempFolder {
-public:
+  public:
     TempFolder();
     std::string path() const;
     std::string file(const std::string& name) const;
@@ -16,7 +16,7 @@ public:
     /// The file's bytes, or nothing when it does not exist.
     std::optional<std::string> read(const std::string& name) const;
 
-private:
+  private:
     QTemporaryDir dir_;
 };
 

@@ -32,7 +32,7 @@ const std::string kStored =
 const std::string kFavourite = "france|VIDEO|TV Deux|http://127.0.0.1:1/deux.mp4|FR";
 
 class DirectoryIntegrationTest : public ::testing::Test {
-protected:
+  protected:
     /// Starts the window on the program folder with Config.txt naming this address, and waits
     /// until the directory has been processed.
     std::unique_ptr<FrmMain> start(const std::string& address) {

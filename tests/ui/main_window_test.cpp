@@ -80,7 +80,8 @@ TEST(MainWindow, MenusColoursAndFont) {
     QStringList menus;
     for (QAction* menu : window->menuBar()->actions()) {
         menus << menu->text();
-        for (QAction* item : menu->menu()->actions()) menus << item->text();
+        for (QAction* item : menu->menu()->actions())
+            menus << item->text();
     }
     EXPECT_EQ(menus, (QStringList{"&File", "&Exit", "&Help", "Contact &Us", "&About",
                                   QString::fromUtf8("About &QOVA \u2013 TV and Radio Player")}));
