@@ -16,4 +16,8 @@ inline constexpr const char* kConfigFile = "Config.txt";
 inline constexpr const char* kChannelFile = "Channel.txt";
 inline constexpr const char* kFavoritesFile = "favorites.txt";
 
+/// The empty black page of the player area.
+inline constexpr const char* kBlankPlayerPage =
+    "about:<body bgcolor=\"black\" style=\"margin:0;overflow:hidden;\"></body>";
+
 }  // namespace qova::app

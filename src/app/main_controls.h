@@ -1,10 +1,12 @@
 #pragma once
 
+#include "app/shared_strings.h"
 #include "platform/combo_box.h"
 #include "platform/form_window.h"
 #include "platform/message_box.h"
 #include "platform/picture_button.h"
 #include "platform/player_probe.h"
+#include "platform/secondary_windows.h"
 #include "platform/shell.h"
 #include "platform/text_files.h"
 #include "platform/tree_view.h"
@@ -28,6 +30,8 @@ struct MainControls {
     platform::PlayerProbe& probe;
     platform::Shell& shell;
     platform::TextFiles& files;
+    platform::SecondaryWindows& windows;
+    SharedStrings& shared;
 };
 
 }  // namespace qova::app

@@ -1,25 +1,15 @@
 #include "app/main_form.h"
 
-#include <array>
-
 #include "app/config.h"
 #include "directory/channel_record.h"
 #include "directory/channel_tree.h"
 #include "directory/country_lists.h"
 #include "directory/directory_download.h"
 #include "platform/text.h"
+#include "playback/playback.h"
+#include "playback/player_pages.h"
 
 namespace qova::app {
-namespace {
-
-constexpr std::array<const char*, 3> kRealPlayerProgIds = {
-    "rmocx.RealPlayer G2 Control",
-    "RealPlayer.RealPlayer(tm) ActiveX Control (32-bit)",
-    "RealVideo.RealVideo(tm) ActiveX Control (32-bit)",
-};
-
-}  // namespace
-
 MainForm::MainForm(MainControls& controls, Site site)
     : controls_(controls), site_(std::move(site)) {
     wireEvents();
@@ -27,12 +17,14 @@ MainForm::MainForm(MainControls& controls, Site site)
 
 MainForm::~MainForm() {
     controls_.cmbCountry.onClick = nullptr;
+    controls_.trView.onClick = nullptr;
     controls_.wbDownload.onDocumentComplete = nullptr;
     controls_.wbDownload.onNavigateError = nullptr;
 }
 
 void MainForm::wireEvents() {
     controls_.cmbCountry.onClick = [this] { cmbCountry_Click(); };
+    controls_.trView.onClick = [this] { trView_Click(); };
     controls_.wbDownload.onDocumentComplete = [this](const std::string&) {
         wbDownload_DocumentComplete();
     };
@@ -64,7 +56,7 @@ void MainForm::loadConfig() {
 }
 
 void MainForm::checkPlayer() {
-    for (const char* progId : kRealPlayerProgIds) {
+    for (const char* progId : playback::kRealPlayerProgIds) {
         switch (controls_.probe.probePlayerControl(progId)) {
             case platform::ProbeResult::Object:
                 controls_.trView.setBackColour(directory::kListBackColour);
@@ -76,7 +68,7 @@ void MainForm::checkPlayer() {
                 break;
         }
     }
-    controls_.messages.show(kMessageInstallRealPlayer);
+    controls_.messages.show(playback::kMessageInstallRealPlayer);
     controls_.trView.setBackColour(directory::kListBackColour);
 }
 
@@ -105,6 +97,28 @@ void MainForm::wbDownload_DocumentComplete() {
 
 void MainForm::wbDownload_NavigateError(std::int32_t statusCode) {
     directory::DirectoryNavigateError(ctx_, statusCode);
+}
+
+}  // namespace qova::app
+
+namespace qova::app {
+
+void MainForm::trView_Click() {
+    playback::TreeClick(ctx_, site_);
+}
+
+void MainForm::cmdStopButton_Click() {
+    playback::StopPlayback(ctx_);
+}
+
+void MainForm::mnuCont_Click() {
+    controls_.shared.strCommonText = kContactText;
+    controls_.shared.strCommonLink = site_.supportEmail;
+    controls_.windows.showCommon();
+}
+
+void MainForm::mnuAboutUs_Click() {
+    controls_.windows.showAbout();
 }
 
 }  // namespace qova::app

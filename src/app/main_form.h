@@ -8,11 +8,14 @@
 
 namespace qova::app {
 
-inline constexpr const char* kBlankPlayerPage =
-    "about:<body bgcolor=\"black\" style=\"margin:0;overflow:hidden;\"></body>";
-inline constexpr const char* kMessageInstallRealPlayer = "Please install Real Media Player.";
 inline constexpr const char* kMessageRealPlayerRequired =
     "This software required Real Media Player.";
+
+/// The contact window's text; it shows it in upper case.
+inline constexpr const char* kContactText =
+    "\r\n\r\nIF YOU NEED HELP, WANT TO SUBMIT A\r\nCHANNEL OR WOULD LIKE TO REPORT A\r\nCHANNEL "
+    "then "
+    "email us at:";
 
 /// The logic of the main window: its state, its load step and its event handlers. It wires
 /// itself to the controls' events; the window only provides the controls.
@@ -30,6 +33,10 @@ class MainForm {
     void imgRadio_Click();
     void wbDownload_DocumentComplete();
     void wbDownload_NavigateError(std::int32_t statusCode);
+    void trView_Click();
+    void cmdStopButton_Click();
+    void mnuCont_Click();
+    void mnuAboutUs_Click();
 
     const MainState& state() const { return state_; }
     MainState& state() { return state_; }

@@ -9,6 +9,9 @@ namespace qova::app {
 struct Site {
     std::string address = "https://www.qova.tv";
     std::string supportEmail = "support@qova.tv";
+    /// Where the media player page sends a browser for the player control and for the player.
+    std::string playerControlHost = "download.qova.tv";
+    std::string playerDownloadHost = "www.qova.tv";
 
     std::string page(const char* path) const { return address + path; }
 };

@@ -22,6 +22,7 @@
 #include "platform/qt_shell.h"
 #include "platform/qt_tree_view.h"
 #include "ui/layout.h"
+#include "ui/secondary_windows.h"
 
 namespace qova::ui {
 namespace {
@@ -111,9 +112,10 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     favorite_ = std::make_unique<platform::QtPictureButton>(cmdFavorite_, addFav_->picture());
     messages_ = std::make_unique<platform::QtMessageBox>(this);
     shell_ = std::make_unique<platform::QtShell>();
-    controls_ = std::make_unique<app::MainControls>(
-        app::MainControls{*window_, *wbDownload_, *wbMain_, *wbArea_, *tree_, *combo_, *favorite_,
-                          *addFav_, *removeFav_, *messages_, *options_.probe, *shell_, *files_});
+    windows_ = std::make_unique<QtSecondaryWindows>(this, shared_, options_.site, *shell_);
+    controls_ = std::make_unique<app::MainControls>(app::MainControls{
+        *window_, *wbDownload_, *wbMain_, *wbArea_, *tree_, *combo_, *favorite_, *addFav_,
+        *removeFav_, *messages_, *options_.probe, *shell_, *files_, *windows_, shared_});
     logic_ = std::make_unique<app::MainForm>(*controls_, options_.site);
     wireEvents();
 }
@@ -133,12 +135,16 @@ void FrmMain::buildMenus() {
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    help->addAction(QStringLiteral("Contact &Us"))->setObjectName(QStringLiteral("mnuCont"));
+    QAction* contact = help->addAction(QStringLiteral("Contact &Us"));
+    contact->setObjectName(QStringLiteral("mnuCont"));
+    connect(contact, &QAction::triggered, this, [this] { logic_->mnuCont_Click(); });
 
     QMenu* about = menuBar()->addMenu(QStringLiteral("&About"));
     about->setObjectName(QStringLiteral("mnuAbout"));
-    about->addAction(QString::fromUtf8("About &QOVA \u2013 TV and Radio Player"))
-        ->setObjectName(QStringLiteral("mnuAboutUs"));
+    QAction* aboutUs =
+        about->addAction(QString::fromUtf8("About &QOVA \u2013 TV and Radio Player"));
+    aboutUs->setObjectName(QStringLiteral("mnuAboutUs"));
+    connect(aboutUs, &QAction::triggered, this, [this] { logic_->mnuAboutUs_Click(); });
 }
 
 void FrmMain::buildControls() {
@@ -222,6 +228,7 @@ void FrmMain::buildControls() {
 void FrmMain::wireEvents() {
     connect(imgTV_, &QPushButton::clicked, this, [this] { logic_->imgTV_Click(); });
     connect(imgRadio_, &QPushButton::clicked, this, [this] { logic_->imgRadio_Click(); });
+    connect(cmdStopButton_, &QPushButton::clicked, this, [this] { logic_->cmdStopButton_Click(); });
     // The information panel shows the page its browser loaded.
     wbArea_->onDocumentComplete = [this](const std::string&) {
         wbAreaView_->setPlainText(QString::fromStdString(wbArea_->bodyText()));

@@ -28,6 +28,8 @@ class QtTreeView;
 
 namespace qova::ui {
 
+class QtSecondaryWindows;
+
 /// What the main window is started with; tests give their own folder, site and limits.
 struct FrmMainOptions {
     std::string programFolder;
@@ -52,6 +54,7 @@ class FrmMain : public QMainWindow {
     app::MainForm& logic() { return *logic_; }
     QComboBox* countryList() const { return cmbCountry_; }
     platform::FlatTreeWidget* channelTree() const { return trView_; }
+    QtSecondaryWindows& secondaryWindows() { return *windows_; }
 
   private:
     void buildControls();
@@ -94,6 +97,8 @@ class FrmMain : public QMainWindow {
     std::unique_ptr<platform::QtMessageBox> messages_;
     std::unique_ptr<platform::QtShell> shell_;
     std::unique_ptr<platform::PosixTextFiles> files_;
+    app::SharedStrings shared_;
+    std::unique_ptr<QtSecondaryWindows> windows_;
     std::unique_ptr<app::MainControls> controls_;
     std::unique_ptr<app::MainForm> logic_;
 };

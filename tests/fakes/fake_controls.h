@@ -15,6 +15,7 @@
 #include "platform/message_box.h"
 #include "platform/picture_button.h"
 #include "platform/player_probe.h"
+#include "platform/secondary_windows.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/tree_view.h"
@@ -232,6 +233,23 @@ class FakeShell : public platform::Shell {
   public:
     void open(const std::string& address) override { opened.push_back(address); }
     std::vector<std::string> opened;
+};
+
+/// Records every window shown; a test may look at the shared texts as each one loads.
+class FakeSecondaryWindows : public platform::SecondaryWindows {
+  public:
+    void showCommon() override { show("common"); }
+    void showAbout() override { show("about"); }
+    void showSoftRequired() override { show("softRequired"); }
+    std::vector<std::string> shown;
+    std::function<void()> onShow;
+
+  private:
+    void show(const char* name) {
+        shown.push_back(name);
+        if (onShow)
+            onShow();
+    }
 };
 
 class FakeFormWindow : public platform::FormWindow {

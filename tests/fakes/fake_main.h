@@ -17,10 +17,12 @@ struct FakeMain {
     FakePlayerProbe probe;
     FakeShell shell;
     FakeTextFiles files;
+    FakeSecondaryWindows windows;
+    app::SharedStrings shared;
 
     app::MainControls controls{window,     wbDownload,  wbMain,    wbArea,       trView,
                                cmbCountry, cmdFavorite, cmdAddFav, cmdRemoveFav, messages,
-                               probe,      shell,       files};
+                               probe,      shell,       files,     windows,      shared};
 };
 
 }  // namespace qova::fakes

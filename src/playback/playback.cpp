@@ -1,0 +1,140 @@
+#include "playback/playback.h"
+
+#include <optional>
+#include <string>
+
+#include "directory/channel_record.h"
+#include "platform/text.h"
+#include "playback/player_pages.h"
+
+namespace qova::playback {
+namespace {
+
+using platform::ProbeResult;
+
+std::optional<std::string> streamUrl(std::string_view record) {
+    std::string_view url;
+    if (!platform::fieldAt(record, directory::kStreamUrl, url))
+        return std::nullopt;
+    return std::string(url);
+}
+
+void showSoftwareRequired(app::MainContext& ctx, const app::Site& site, const char* player,
+                          const char* download) {
+    app::SharedStrings& shared = ctx.controls.shared;
+    shared.strSoftHeading = "This channel requires:";
+    shared.strSoftCenter = player;
+    shared.strSoftDownload = download;
+    shared.strSoftUrl = site.page("/software.html");
+    ctx.controls.windows.showSoftRequired();
+}
+
+void showRealPlayerRequired(app::MainContext& ctx, const app::Site& site) {
+    showSoftwareRequired(ctx, site, "REAL PLAYER", "Click here to download the Real Player");
+}
+
+}  // namespace
+
+void TreeClick(app::MainContext& ctx, const app::Site& site) {
+    platform::TreeView& tree = ctx.controls.trView;
+    app::MainState& state = ctx.state;
+    const int selected = tree.selectedIndex();
+    if (selected == 0 || selected == state.intPlayingNode)
+        return;
+    // A node that went with a removal has no highlight left to take off.
+    if (state.intPlayingNode != 0 && state.intPlayingNode <= tree.nodeCount()) {
+        tree.setNodeBackColour(state.intPlayingNode, ctx.controls.cmbCountry.backColour());
+    }
+    state.intPlayingNode = selected;
+    const platform::PictureButton& source =
+        tree.nodeImage(selected) != 0 ? ctx.controls.cmdRemoveFav : ctx.controls.cmdAddFav;
+    ctx.controls.cmdFavorite.setPicture(source.picture());
+    PlayChannel(ctx, site);
+}
+
+void PlayChannel(app::MainContext& ctx, const app::Site& site) {
+    const int selected = ctx.controls.trView.selectedIndex();
+    if (selected == 0) {
+        ctx.controls.messages.show(kMessageSelectChannel);
+        return;
+    }
+    const std::string* record = ctx.state.colChannels.at(selected);
+    if (record == nullptr)
+        return;
+    ctx.state.strCurrentRecord = *record;
+    const std::string line = *record;
+    switch (ChoosePlayer(GetStreamKind(line))) {
+        case PlayerKind::RealPlayer:
+            ShowRealPlayerPage(ctx, site, line);
+            break;
+        case PlayerKind::Winamp:
+            ShowWinampPage(ctx, site, line);
+            break;
+        case PlayerKind::MediaPlayer:
+            ShowMediaPlayerPage(ctx, site, line);
+            break;
+    }
+}
+
+void ShowMediaPlayerPage(app::MainContext& ctx, const app::Site& site, std::string_view record) {
+    // A line with no address gives a page whose player has nothing to play.
+    const std::string url = streamUrl(record).value_or("");
+    if (GetUrlPrefix(url) == "rtsp") {
+        ShowRealPlayerPage(ctx, site, record);
+        return;
+    }
+    platform::TextFiles& files = ctx.controls.files;
+    if (!files.exists(kPlayerFile))
+        return;
+    if (!files.replaceWithLine(kPlayerFile, MediaPlayerPage(url, site))) {
+        // The old page would play the channel before: better to say so than to play that.
+        ctx.controls.messages.show("The player page \"" + files.path(kPlayerFile) +
+                                   "\" cannot be written, so the channel cannot be shown.");
+        return;
+    }
+    ctx.controls.wbMain.navigate2(files.path(kPlayerFile));
+}
+
+void ShowRealPlayerPage(app::MainContext& ctx, const app::Site& site, std::string_view record) {
+    bool found = false;
+    for (const char* progId : kRealPlayerProgIds) {
+        const ProbeResult result = ctx.controls.probe.probePlayerControl(progId);
+        if (result == ProbeResult::Failure) {
+            showRealPlayerRequired(ctx, site);
+            return;
+        }
+        if (result == ProbeResult::Object) {
+            found = true;
+            break;
+        }
+    }
+    if (!found)
+        ctx.controls.messages.show(kMessageInstallRealPlayer);
+    const auto url = streamUrl(record);
+    if (!url) {
+        showRealPlayerRequired(ctx, site);
+        return;
+    }
+    ctx.controls.wbMain.navigate(RealPlayerAddress(*url));
+}
+
+void ShowWinampPage(app::MainContext& ctx, const app::Site& site, std::string_view record) {
+    ProbeResult result = ctx.controls.probe.probePlayerControl("WinampCom.Application");
+    if (result == ProbeResult::NoObject) {
+        result = ctx.controls.probe.probePlayerControl("gen_scripting.winamp");
+    }
+    const auto url = streamUrl(record);
+    if (result == ProbeResult::Failure || !url) {
+        showSoftwareRequired(ctx, site, "WINAMP", "Click here to download the Winamp Player");
+        return;
+    }
+    ctx.controls.wbMain.navigate(WinampAddress(*url));
+}
+
+void StopPlayback(app::MainContext& ctx) {
+    ctx.state.strCurrentRecord.clear();
+    ctx.controls.wbMain.navigate(app::kBlankPlayerPage);
+    ctx.state.intPlayingNode = 0;
+}
+
+}  // namespace qova::playback

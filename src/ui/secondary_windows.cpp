@@ -1,0 +1,167 @@
+#include "ui/secondary_windows.h"
+
+#include <QMouseEvent>
+#include <QTimer>
+
+#include "platform/pictures.h"
+#include "platform/text.h"
+#include "ui/layout.h"
+
+namespace qova::ui {
+namespace {
+
+const QColor kWindowColour(76, 76, 76);
+constexpr int kWindowWidthTwips = 5820;
+
+QString fromBytes(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent) {
+    setCursor(Qt::PointingHandCursor);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        emit clicked();
+    }
+}
+
+SmallWindow::SmallWindow(QWidget* owner, const char* objectName, int heightTwips)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowCloseButtonHint) {
+    setObjectName(QString::fromLatin1(objectName));
+    setWindowTitle(QString());
+    setFixedSize(toPixels({0, 0, kWindowWidthTwips, heightTwips}).size());
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, kWindowColour);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    setPalette(palette);
+    setAutoFillBackground(true);
+    setWindowIcon(platform::tilePicture(QSize(16, 16), QColor(40, 90, 160), QString()));
+}
+
+QLabel* SmallWindow::label(const char* objectName, int left, int top, int width, int height,
+                           double points, bool bold, Qt::Alignment alignment) {
+    auto* text = new QLabel(QStringLiteral("Label1"), this);
+    text->setObjectName(QString::fromLatin1(objectName));
+    text->setGeometry(toPixels({left, top, width, height}));
+    QFont font = text->font();
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    text->setFont(font);
+    text->setAlignment(alignment | Qt::AlignTop);
+    text->setTextFormat(Qt::PlainText);
+    return text;
+}
+
+LinkLabel* SmallWindow::link(const char* objectName, int left, int top, int width, int height,
+                             double points, bool bold, Qt::Alignment alignment) {
+    auto* text = new LinkLabel(this);
+    text->setObjectName(QString::fromLatin1(objectName));
+    text->setText(QStringLiteral("Label1"));
+    text->setGeometry(toPixels({left, top, width, height}));
+    QFont font = text->font();
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    text->setFont(font);
+    text->setAlignment(alignment | Qt::AlignTop);
+    text->setTextFormat(Qt::PlainText);
+    return text;
+}
+
+FrmCommon::FrmCommon(QWidget* owner, const app::SharedStrings& shared, const app::Site& site,
+                     platform::Shell& shell)
+    : SmallWindow(owner, "frmCommon", 2595), shared_(shared) {
+    lblMain_ = label("lblMain", 1425, 150, 3765, 1365, 8.25, false, Qt::AlignLeft);
+    lblLink_ = link("lblLink", 975, 1725, 3765, 390, 9.75, true, Qt::AlignHCenter);
+    // The link writes to the support address whatever the label shows.
+    connect(lblLink_, &LinkLabel::clicked, this,
+            [&shell, &site] { shell.open("mailto:" + site.supportEmail); });
+}
+
+void FrmCommon::Form_Load() {
+    lblMain_->setText(fromBytes(platform::upperCase(shared_.strCommonText)));
+    lblLink_->setText(fromBytes(shared_.strCommonLink));
+}
+
+FrmAbout::FrmAbout(QWidget* owner, const app::Site& site, platform::Shell& shell)
+    : SmallWindow(owner, "frmAbout", 3675) {
+    auto* logo = new QLabel(this);
+    logo->setObjectName(QStringLiteral("imgTVOnDemand"));
+    logo->setGeometry(toPixels({1800, 150, 2160, 1590}));
+    logo->setFrameStyle(QFrame::Box | QFrame::Plain);
+    logo->setLineWidth(1);
+    logo->setAlignment(Qt::AlignCenter);
+    logo->setPixmap(
+        platform::tilePicture(QSize(142, 104), QColor(30, 30, 30), QStringLiteral("QOVA"))
+            .pixmap(QSize(142, 104)));
+    label("Label2", 1090, 1875, 3615, 240, 8.25, true, Qt::AlignHCenter)
+        ->setText(QStringLiteral("QOVA - TV and Radio Player"));
+    LinkLabel* mail = link("Label1", 1050, 2550, 3615, 240, 9.75, true, Qt::AlignHCenter);
+    mail->setText(fromBytes(site.supportEmail));
+    connect(mail, &LinkLabel::clicked, this,
+            [&shell, &site] { shell.open("mailto:" + site.supportEmail); });
+    LinkLabel* web = link("lblLink", 1050, 3150, 3615, 240, 9.75, true, Qt::AlignHCenter);
+    QString host = fromBytes(site.address);
+    host.remove(QStringLiteral("https://")).remove(QStringLiteral("http://"));
+    web->setText(QStringLiteral("Visit us at ") + host);
+    connect(web, &LinkLabel::clicked, this, [&shell, &site] { shell.open(site.address); });
+}
+
+FrmSoftRequired::FrmSoftRequired(QWidget* owner, const app::SharedStrings& shared,
+                                 platform::Shell& shell)
+    : SmallWindow(owner, "frmSoftRequired", 2595), shared_(shared) {
+    lblHeading_ = label("lblHeading", 150, 150, 5535, 270, 8.25, false, Qt::AlignHCenter);
+    lblCenter_ = label("lblCenter", 150, 1050, 5535, 270, 8.25, false, Qt::AlignHCenter);
+    lblDownload_ = link("lblDownload", 150, 2100, 5535, 270, 8.25, false, Qt::AlignHCenter);
+    QFont font = lblDownload_->font();
+    font.setUnderline(true);
+    lblDownload_->setFont(font);
+    connect(lblDownload_, &LinkLabel::clicked, this,
+            [this, &shell] { shell.open(shared_.strSoftUrl); });
+}
+
+void FrmSoftRequired::Form_Load() {
+    lblHeading_->setText(fromBytes(shared_.strSoftHeading));
+    lblCenter_->setText(fromBytes(shared_.strSoftCenter));
+    lblDownload_->setText(fromBytes(shared_.strSoftDownload));
+}
+
+QtSecondaryWindows::QtSecondaryWindows(QWidget* owner, const app::SharedStrings& shared,
+                                       const app::Site& site, platform::Shell& shell)
+    : owner_(owner), shared_(shared), site_(site), shell_(shell) {}
+
+QtSecondaryWindows::~QtSecondaryWindows() = default;
+
+void QtSecondaryWindows::run(QDialog& window) {
+    if (onShown) {
+        QTimer::singleShot(0, &window, [this, &window] { onShown(window); });
+    }
+    window.exec();
+}
+
+void QtSecondaryWindows::showCommon() {
+    if (!common_)
+        common_ = std::make_unique<FrmCommon>(owner_, shared_, site_, shell_);
+    common_->Form_Load();
+    run(*common_);
+}
+
+void QtSecondaryWindows::showAbout() {
+    if (!about_)
+        about_ = std::make_unique<FrmAbout>(owner_, site_, shell_);
+    run(*about_);
+}
+
+void QtSecondaryWindows::showSoftRequired() {
+    if (!softRequired_)
+        softRequired_ = std::make_unique<FrmSoftRequired>(owner_, shared_, shell_);
+    softRequired_->Form_Load();
+    run(*softRequired_);
+}
+
+}  // namespace qova::ui
