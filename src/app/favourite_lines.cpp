@@ -1,5 +1,6 @@
 #include "app/favourite_lines.h"
 
+#include "app/main_context.h"
 #include "platform/text.h"
 
 namespace qova::app {
@@ -9,6 +10,19 @@ FavouriteLines::FavouriteLines(std::string_view favourites) {
     std::string_view line;
     while (reader.next(line))
         lines_.insert(line);
+}
+
+std::string ReadFavouritesText(const platform::TextFiles& files) {
+    std::string text;
+    if (const auto file = files.read(kFavoritesFile)) {
+        platform::LineReader reader(file->view());
+        std::string_view line;
+        while (reader.next(line)) {
+            text += line;
+            text += "\r\n";
+        }
+    }
+    return text;
 }
 
 }  // namespace qova::app

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <unordered_set>
+
+#include "platform/text_files.h"
 
 namespace qova::app {
 
@@ -16,5 +19,9 @@ class FavouriteLines {
   private:
     std::unordered_set<std::string_view> lines_;
 };
+
+/// The favourites text as the favourites file holds it now: each line followed by CR LF. A
+/// missing file holds none.
+std::string ReadFavouritesText(const platform::TextFiles& files);
 
 }  // namespace qova::app

@@ -5,6 +5,7 @@
 #include "directory/channel_tree.h"
 #include "directory/country_lists.h"
 #include "directory/directory_download.h"
+#include "favorites/favorites.h"
 #include "platform/text.h"
 #include "playback/playback.h"
 #include "playback/player_pages.h"
@@ -18,6 +19,7 @@ MainForm::MainForm(MainControls& controls, Site site)
 MainForm::~MainForm() {
     controls_.cmbCountry.onClick = nullptr;
     controls_.trView.onClick = nullptr;
+    controls_.cmdFavorite.onClick = nullptr;
     controls_.wbDownload.onDocumentComplete = nullptr;
     controls_.wbDownload.onNavigateError = nullptr;
 }
@@ -25,6 +27,7 @@ MainForm::~MainForm() {
 void MainForm::wireEvents() {
     controls_.cmbCountry.onClick = [this] { cmbCountry_Click(); };
     controls_.trView.onClick = [this] { trView_Click(); };
+    controls_.cmdFavorite.onClick = [this] { cmdFavorite_Click(); };
     controls_.wbDownload.onDocumentComplete = [this](const std::string&) {
         wbDownload_DocumentComplete();
     };
@@ -75,8 +78,7 @@ void MainForm::checkPlayer() {
 void MainForm::cmbCountry_Click() {
     directory::BeginTreeRebuild(ctx_);
     if (platform::equalsIgnoreCase(state_.strCategory, directory::kCategoryFavorite)) {
-        // The favourites view takes the tree over once it exists; until then it stays empty.
-        directory::RemoveAllNodes(controls_.trView);
+        favorites::ShowFavorites(ctx_);
     } else {
         directory::FillTreeFromDirectory(ctx_);
     }
@@ -105,6 +107,14 @@ namespace qova::app {
 
 void MainForm::trView_Click() {
     playback::TreeClick(ctx_, site_);
+}
+
+void MainForm::imgFavorits_Click() {
+    favorites::OpenFavoritesView(ctx_);
+}
+
+void MainForm::cmdFavorite_Click() {
+    favorites::ToggleFavorite(ctx_);
 }
 
 void MainForm::cmdStopButton_Click() {

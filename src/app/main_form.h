@@ -34,6 +34,8 @@ class MainForm {
     void wbDownload_DocumentComplete();
     void wbDownload_NavigateError(std::int32_t statusCode);
     void trView_Click();
+    void imgFavorits_Click();
+    void cmdFavorite_Click();
     void cmdStopButton_Click();
     void mnuCont_Click();
     void mnuAboutUs_Click();

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/favourite_lines.h"
 #include "directory/channel_record.h"
 #include "directory/country_lists.h"
 #include "platform/text.h"
@@ -23,14 +24,9 @@ void DirectoryDocumentComplete(app::MainContext& ctx,
     if (!platform::equalsIgnoreCase(state.strConfigKey, "URLTXT"))
         return;
 
-    if (const auto favourites = ctx.controls.files.read(app::kFavoritesFile)) {
-        platform::LineReader reader(favourites->view());
-        std::string_view line;
-        while (reader.next(line)) {
-            state.strFavorites += line;
-            state.strFavorites += "\r\n";
-        }
-    }
+    // Read afresh rather than added to, so that the text keeps mirroring the file and one
+    // removal takes a favourite out of both.
+    state.strFavorites = app::ReadFavouritesText(ctx.controls.files);
     LoadCountryLists(ctx);
     ctx.controls.trView.attachImageList();
     FillCountryList(ctx, kCategoryVideo);

@@ -228,6 +228,7 @@ void FrmMain::buildControls() {
 void FrmMain::wireEvents() {
     connect(imgTV_, &QPushButton::clicked, this, [this] { logic_->imgTV_Click(); });
     connect(imgRadio_, &QPushButton::clicked, this, [this] { logic_->imgRadio_Click(); });
+    connect(imgFavorits_, &QPushButton::clicked, this, [this] { logic_->imgFavorits_Click(); });
     connect(cmdStopButton_, &QPushButton::clicked, this, [this] { logic_->cmdStopButton_Click(); });
     // The information panel shows the page its browser loaded.
     wbArea_->onDocumentComplete = [this](const std::string&) {

@@ -75,9 +75,12 @@ TEST_F(DirectoryTest, TheFavouriteCategoryReadsNoDirectory) {
     ASSERT_EQ(f.trView.nodeCount(), 1);
     state().strCategory = "fAVORITE";
     f.files.unreadable.insert("channel.txt");
+    f.files.files["favorites.txt"] = "G|Radio|Fav|u|EN\r\n";
+    f.cmbCountry.items = {"All"};
+    f.cmbCountry.index = 0;
     f.trView.back = platform::Colour::rgb(0, 0, 0);
     form.cmbCountry_Click();
-    EXPECT_TRUE(f.trView.nodes.empty());
+    EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"Fav"}));
     EXPECT_EQ(f.trView.back, kGrey);
 }
 

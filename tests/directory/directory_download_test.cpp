@@ -89,8 +89,10 @@ TEST_F(DirectoryTest, FavouritesAreReadAtEveryProcessing) {
     f.cmbCountry.choose("France");
     ASSERT_EQ(f.trView.nodeCount(), 1);
     EXPECT_EQ(f.trView.nodeImage(1), 2);
+    // Read afresh at every processing: the text mirrors the file.
+    f.files.files["favorites.txt"] += "Italy|Radio|B|u2|EN";
     download(kPage);
-    EXPECT_EQ(state().strFavorites, "France|Video|A|u1|EN\r\nFrance|Video|A|u1|EN\r\n");
+    EXPECT_EQ(state().strFavorites, "France|Video|A|u1|EN\r\nItaly|Radio|B|u2|EN\r\n");
 
     // Without a favourites file nothing is starred and nothing fails.
     LoadedMain other;

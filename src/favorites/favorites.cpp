@@ -1,0 +1,166 @@
+#include "favorites/favorites.h"
+
+#include <vector>
+
+#include "app/favourite_lines.h"
+#include "directory/channel_record.h"
+#include "directory/channel_tree.h"
+#include "platform/text.h"
+
+namespace qova::favorites {
+namespace {
+
+const platform::Colour kHighlight = platform::Colour::system(platform::kSystemColourHighlight);
+
+void cannotWrite(app::MainContext& ctx) {
+    ctx.controls.messages.show("The favourites file \"" +
+                               ctx.controls.files.path(app::kFavoritesFile) +
+                               "\" cannot be written, so the favourites stay as they were.");
+}
+
+/// The file's lines without the first one equal to the record and without empty lines, as
+/// the rewritten file's text; false when no line equals the record.
+bool withoutRecord(const std::string& file, std::string_view record, std::string& rewritten) {
+    bool found = false;
+    platform::LineReader reader(file);
+    std::string_view line;
+    while (reader.next(line)) {
+        if (!found && line == record) {
+            found = true;
+            continue;
+        }
+        if (line.empty())
+            continue;
+        rewritten += line;
+        rewritten += "\r\n";
+    }
+    return found;
+}
+
+/// Rewrites the file without the record. False, with nothing changed, when the file cannot
+/// be read or written; true also when no line of the file equals the record.
+bool removeFromFile(app::MainContext& ctx, std::string_view record) {
+    platform::TextFiles& files = ctx.controls.files;
+    const auto file = files.read(app::kFavoritesFile);
+    const std::string current = file ? std::string(file->view()) : std::string();
+    std::string rewritten;
+    if (!withoutRecord(current, record, rewritten))
+        return true;
+    return files.replace(app::kFavoritesFile, rewritten);
+}
+
+}  // namespace
+
+bool RemoveFirstLine(std::string& text, std::string_view record) {
+    platform::LineReader reader(text);
+    std::string_view line;
+    while (reader.next(line)) {
+        if (line != record)
+            continue;
+        const auto start = static_cast<std::size_t>(line.data() - text.data());
+        std::size_t end = start + line.size();
+        if (text.compare(end, 2, "\r\n") == 0)
+            end += 2;
+        text.erase(start, end - start);
+        return true;
+    }
+    return false;
+}
+
+void ShowFavorites(app::MainContext& ctx) {
+    platform::TreeView& tree = ctx.controls.trView;
+    tree.setDisplayEnabled(false);
+    tree.refresh();
+    if (tree.nodeCount() > 1)
+        tree.selectNode(1);
+    ctx.state.colChannels = app::ChannelRecords();
+    directory::RemoveAllNodes(tree);
+    const auto file = ctx.controls.files.read(app::kFavoritesFile);
+    if (file) {
+        const std::string filter = ctx.controls.cmbCountry.text();
+        const bool all = platform::equalsIgnoreCase(filter, kFilterAll);
+        platform::LineReader reader(file->view());
+        std::string_view line;
+        while (reader.next(line)) {
+            std::string_view category;
+            std::string_view name;
+            if (!platform::fieldAt(line, directory::kChannelName, name))
+                continue;
+            platform::fieldAt(line, directory::kCategory, category);
+            if (!all && !platform::equalsIgnoreCase(filter, category))
+                continue;
+            directory::AddChannelNode(ctx, line, name, true);
+        }
+    }
+    tree.setDisplayEnabled(true);
+}
+
+void OpenFavoritesView(app::MainContext& ctx) {
+    ctx.state.intPlayingNode = 0;
+    platform::ComboBox& list = ctx.controls.cmbCountry;
+    if (list.count() == 0)
+        return;
+    ctx.state.strCategory = directory::kCategoryFavorite;
+    list.clear();
+    for (const char* entry : {kFilterAll, directory::kCategoryVideo, directory::kCategoryRadio}) {
+        list.addItem(entry);
+    }
+    list.setListIndex(0);
+    ctx.controls.cmdFavorite.setPicture(ctx.controls.cmdRemoveFav.picture());
+    ShowFavorites(ctx);
+}
+
+void ToggleFavorite(app::MainContext& ctx) {
+    platform::TreeView& tree = ctx.controls.trView;
+    app::MainState& state = ctx.state;
+    const int selected = tree.selectedIndex();
+    if (tree.nodeCount() == 0 || selected == 0)
+        return;
+    state.strFavoritesPath = ctx.controls.files.path(app::kFavoritesFile);
+    const std::string* found = state.colChannels.at(selected);
+    if (found == nullptr)
+        return;
+    const std::string record = *found;
+    const bool favourite = app::FavouriteLines(state.strFavorites).contains(record);
+
+    if (platform::equalsIgnoreCase(state.strCategory, directory::kCategoryFavorite)) {
+        if (!favourite)
+            return;
+        if (!removeFromFile(ctx, record)) {
+            cannotWrite(ctx);
+            return;
+        }
+        RemoveFirstLine(state.strFavorites, record);
+        state.colChannels.removeAt(selected);
+        tree.removeNode(selected);
+        // The playing node keeps naming the same channel, or none when it went.
+        if (state.intPlayingNode == selected) {
+            state.intPlayingNode = 0;
+        } else if (state.intPlayingNode > selected) {
+            --state.intPlayingNode;
+        }
+        return;
+    }
+
+    if (!favourite) {
+        if (!ctx.controls.files.appendLine(app::kFavoritesFile, record)) {
+            cannotWrite(ctx);
+            return;
+        }
+        state.strFavorites += record;
+        state.strFavorites += "\r\n";
+        tree.setNodeImage(selected, directory::kFavouriteImage);
+        ctx.controls.cmdFavorite.setPicture(ctx.controls.cmdRemoveFav.picture());
+    } else {
+        if (!removeFromFile(ctx, record)) {
+            cannotWrite(ctx);
+            return;
+        }
+        RemoveFirstLine(state.strFavorites, record);
+        tree.setNodeImage(selected, 0);
+        ctx.controls.cmdFavorite.setPicture(ctx.controls.cmdAddFav.picture());
+    }
+    tree.setNodeBackColour(selected, kHighlight);
+}
+
+}  // namespace qova::favorites
