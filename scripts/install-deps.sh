@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libqt6opengl6-dev libgl-dev
+  qt6-base-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
   libmpv-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg xvfb xauth
