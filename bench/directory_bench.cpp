@@ -58,6 +58,7 @@ struct Fixture {
         options.programFolder = folder;
         options.site.address = "http://127.0.0.1:9";
         options.probe = std::make_unique<AlwaysThere>();
+        options.audioOutput = "null";
         window = std::make_unique<qova::ui::FrmMain>(std::move(options));
         window->load();
         window->show();

@@ -13,6 +13,7 @@
 #include "directory/channel_tree.h"
 #include "platform/mpv_probe.h"
 #include "platform/network_browser.h"
+#include "platform/player_view.h"
 #include "platform/pictures.h"
 #include "platform/posix_text_files.h"
 #include "platform/qt_combo_box.h"
@@ -100,7 +101,6 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
         options_.probe = std::make_unique<platform::MpvProbe>();
     window_ = std::make_unique<platform::QtFormWindow>(this);
     wbDownload_ = std::make_unique<platform::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
-    wbMain_ = std::make_unique<platform::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
     wbArea_ = std::make_unique<platform::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
     tree_ = std::make_unique<platform::QtTreeView>(trView_, platform::starImageList());
     combo_ = std::make_unique<platform::QtComboBox>(cmbCountry_, true, directory::kListBackColour,
@@ -200,8 +200,12 @@ void FrmMain::buildControls() {
 
     trView_ = placed<platform::FlatTreeWidget>(frmUpper_, "trView", "Channels", L::trView);
 
-    wbMainArea_ = placed<QFrame>(frmUpper_, "wbMain", "Player", L::wbMain);
-    wbMainArea_->setStyleSheet(QStringLiteral("background: black;"));
+    platform::PlayerViewOptions player;
+    player.audioOutput = options_.audioOutput;
+    wbMain_ = new platform::PlayerView(frmUpper_, player);
+    wbMain_->setObjectName(QStringLiteral("wbMain"));
+    wbMain_->setAccessibleName(QStringLiteral("Player"));
+    wbMain_->setGeometry(toPixels(L::wbMain));
 
     // The directory browser shows nothing: it lies just left of the client area.
     wbDownloadArea_ = placed<QWidget>(client, "wbDownload", "", L::wbDownload);

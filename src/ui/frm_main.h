@@ -17,6 +17,7 @@ namespace qova::platform {
 class FlatTreeWidget;
 class NetworkBrowser;
 class PlayerProbe;
+class PlayerView;
 class PosixTextFiles;
 class QtComboBox;
 class QtFormWindow;
@@ -38,6 +39,8 @@ struct FrmMainOptions {
     int noAnswerTimeoutMs = 30000;
     /// The player-presence test; the media engine's own when not given.
     std::unique_ptr<platform::PlayerProbe> probe;
+    /// The sound output of the player area ("" for the desktop's own; "null" for silence).
+    std::string audioOutput;
 };
 
 /// The main window: its controls at their places, translating their events into calls on the
@@ -55,6 +58,7 @@ class FrmMain : public QMainWindow {
     QComboBox* countryList() const { return cmbCountry_; }
     platform::FlatTreeWidget* channelTree() const { return trView_; }
     QtSecondaryWindows& secondaryWindows() { return *windows_; }
+    platform::PlayerView& playerArea() const { return *wbMain_; }
 
   private:
     void buildControls();
@@ -78,7 +82,7 @@ class FrmMain : public QMainWindow {
     QPushButton* cmdRemoveFav_ = nullptr;
     QPushButton* cmdAddFav_ = nullptr;
     platform::FlatTreeWidget* trView_ = nullptr;
-    QFrame* wbMainArea_ = nullptr;
+    platform::PlayerView* wbMain_ = nullptr;
     QWidget* wbDownloadArea_ = nullptr;
     QTextBrowser* wbAreaView_ = nullptr;
     QLabel* imgDownArrow_ = nullptr;
@@ -87,7 +91,6 @@ class FrmMain : public QMainWindow {
 
     std::unique_ptr<platform::QtFormWindow> window_;
     std::unique_ptr<platform::NetworkBrowser> wbDownload_;
-    std::unique_ptr<platform::NetworkBrowser> wbMain_;
     std::unique_ptr<platform::NetworkBrowser> wbArea_;
     std::unique_ptr<platform::QtTreeView> tree_;
     std::unique_ptr<platform::QtComboBox> combo_;

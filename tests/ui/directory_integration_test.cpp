@@ -41,6 +41,7 @@ class DirectoryIntegrationTest : public ::testing::Test {
         options.programFolder = folder.path();
         options.site.address = server.url("").substr(0, server.url("").size() - 1);
         options.noAnswerTimeoutMs = 1000;
+        options.audioOutput = "null";
         auto window = std::make_unique<FrmMain>(std::move(options));
         window->load();
         window->show();

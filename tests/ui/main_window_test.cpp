@@ -19,6 +19,7 @@ std::unique_ptr<FrmMain> makeWindow(const testing::TempFolder& folder) {
     options.programFolder = folder.path();
     options.site.address = "http://127.0.0.1:9";
     options.probe = std::make_unique<fakes::FakePlayerProbe>();
+    options.audioOutput = "null";
     return std::make_unique<FrmMain>(std::move(options));
 }
 
