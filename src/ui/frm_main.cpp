@@ -14,7 +14,6 @@
 #include "platform/mpv_probe.h"
 #include "platform/network_browser.h"
 #include "platform/player_view.h"
-#include "platform/pictures.h"
 #include "platform/posix_text_files.h"
 #include "platform/qt_combo_box.h"
 #include "platform/qt_form_window.h"
@@ -22,6 +21,7 @@
 #include "platform/qt_picture_button.h"
 #include "platform/qt_shell.h"
 #include "platform/qt_tree_view.h"
+#include "ui/artwork.h"
 #include "ui/layout.h"
 #include "ui/secondary_windows.h"
 
@@ -29,12 +29,10 @@ namespace qova::ui {
 namespace {
 
 const QColor kWindowColour(76, 76, 76);
-const QColor kTileColour(110, 110, 110);
 constexpr const char* kWindowCaption = "QOVA - TV and Radio Player";
 
-std::shared_ptr<platform::QtPicture> picture(QSize size, const QColor& colour,
-                                             const QString& glyph) {
-    return std::make_shared<platform::QtPicture>(platform::tilePicture(size, colour, glyph), size);
+std::shared_ptr<platform::QtPicture> picture(Artwork artwork) {
+    return std::make_shared<platform::QtPicture>(artworkIcon(artwork), artworkSize(artwork));
 }
 
 /// A new control of the window, named for the code and for screen readers, at its place.
@@ -91,6 +89,7 @@ void useWindowFont() {
 FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
     setWindowTitle(QString::fromUtf8(kWindowCaption));
+    setWindowIcon(artworkIcon(Artwork::AppIcon));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildMenus();
@@ -102,13 +101,15 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     window_ = std::make_unique<platform::QtFormWindow>(this);
     wbDownload_ = std::make_unique<platform::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
     wbArea_ = std::make_unique<platform::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
-    tree_ = std::make_unique<platform::QtTreeView>(trView_, platform::starImageList());
+    tree_ = std::make_unique<platform::QtTreeView>(
+        trView_, std::array<QIcon, 2>{artworkIcon(Artwork::StarOutline),
+                                      artworkIcon(Artwork::StarFilled)});
     combo_ = std::make_unique<platform::QtComboBox>(cmbCountry_, true, directory::kListBackColour,
                                                     directory::kListForeColour);
-    addFav_ = std::make_unique<platform::QtPictureButton>(
-        cmdAddFav_, picture(QSize(31, 31), QColor(60, 130, 60), QStringLiteral("+")));
-    removeFav_ = std::make_unique<platform::QtPictureButton>(
-        cmdRemoveFav_, picture(QSize(31, 31), QColor(150, 60, 60), QStringLiteral("-")));
+    addFav_ = std::make_unique<platform::QtPictureButton>(cmdAddFav_,
+                                                          picture(Artwork::AddFavourite));
+    removeFav_ = std::make_unique<platform::QtPictureButton>(cmdRemoveFav_,
+                                                             picture(Artwork::RemoveFavourite));
     favorite_ = std::make_unique<platform::QtPictureButton>(cmdFavorite_, addFav_->picture());
     messages_ = std::make_unique<platform::QtMessageBox>(this);
     shell_ = std::make_unique<platform::QtShell>();
@@ -157,35 +158,28 @@ void FrmMain::buildControls() {
     frmUpper_ = placed<QFrame>(client, "frmUpper", "Channels and player", L::frmUpper);
     paintDark(frmUpper_);
 
-    const QSize tileSize(108, 81);
     struct Tile {
         QPushButton** button;
         const char* objectName;
         const char* accessible;
         TwipRect place;
-        QSize size;
-        QColor colour;
-        const char* glyph;
+        Artwork artwork;
     };
     const Tile tiles[] = {
-        {&imgTV_, "imgTV", "TV", L::imgTV, tileSize, QColor(40, 90, 160), "TV"},
-        {&imgRadio_, "imgRadio", "Radio", L::imgRadio, tileSize, QColor(150, 80, 30), "Radio"},
-        {&imgFavorits_, "imgFavorits", "Favourites", L::imgFavorits, tileSize, QColor(170, 130, 20),
-         "\u2605"},
-        {&imgTVOnDemand_, "imgTVOnDemand", "On Demand", L::imgTVOnDemand, tileSize, kTileColour,
-         "OD"},
-        {&imgVideoSearch_, "imgVideoSearch", "Video Search", L::imgVideoSearch, tileSize,
-         kTileColour, "VS"},
-        {&imgStreamTest_, "imgStreamTest", "Stream Test", L::imgStreamTest, tileSize, kTileColour,
-         "ST"},
-        {&imgHome_, "imgHome", "Home", L::imgHome, QSize(120, 81), QColor(30, 30, 30), "QOVA"},
-        {&cmdStopButton_, "cmdStopButton", "Stop", L::cmdStopButton, QSize(35, 35),
-         QColor(120, 30, 30), "\u25A0"},
+        {&imgTV_, "imgTV", "TV", L::imgTV, Artwork::Tv},
+        {&imgRadio_, "imgRadio", "Radio", L::imgRadio, Artwork::Radio},
+        {&imgFavorits_, "imgFavorits", "Favourites", L::imgFavorits, Artwork::Favourites},
+        {&imgTVOnDemand_, "imgTVOnDemand", "On Demand", L::imgTVOnDemand, Artwork::OnDemand},
+        {&imgVideoSearch_, "imgVideoSearch", "Video Search", L::imgVideoSearch,
+         Artwork::VideoSearch},
+        {&imgStreamTest_, "imgStreamTest", "Stream Test", L::imgStreamTest, Artwork::StreamTest},
+        {&imgHome_, "imgHome", "Home", L::imgHome, Artwork::Home},
+        {&cmdStopButton_, "cmdStopButton", "Stop", L::cmdStopButton, Artwork::Stop},
     };
     for (const Tile& t : tiles) {
         *t.button = pictureButton(frmUpper_, t.objectName, t.accessible, t.place);
-        (*t.button)->setIcon(platform::tilePicture(t.size, t.colour, QString::fromUtf8(t.glyph)));
-        (*t.button)->setIconSize(t.size);
+        (*t.button)->setIcon(artworkIcon(t.artwork));
+        (*t.button)->setIconSize(artworkSize(t.artwork));
     }
 
     cmbCountry_ = placed<QComboBox>(frmUpper_, "cmbCountry", "Country", L::cmbCountry);
@@ -216,13 +210,14 @@ void FrmMain::buildControls() {
     wbAreaView_ = placed<QTextBrowser>(frmLower_, "wbArea", "Information", L::wbArea);
     wbAreaView_->setFrameShape(QFrame::NoFrame);
 
-    const QSize arrowSize(19, 8);
     imgDownArrow_ = image(frmLower_, "imgDownArrow", "Show the information panel", L::imgDownArrow);
     imgArrow_ = image(frmLower_, "imgArrow", "Hide the information panel", L::imgArrow);
     imgFullScreen_ = image(frmLower_, "imgFullScreen", "Full screen", L::imgFullScreen);
-    for (QLabel* label : {imgDownArrow_, imgArrow_, imgFullScreen_}) {
-        label->setPixmap(
-            platform::tilePicture(arrowSize, kTileColour, QString()).pixmap(arrowSize));
+    const std::pair<QLabel*, Artwork> pictures[] = {{imgDownArrow_, Artwork::ArrowUnfold},
+                                                    {imgArrow_, Artwork::ArrowFold},
+                                                    {imgFullScreen_, Artwork::FullScreen}};
+    for (const auto& [label, artwork] : pictures) {
+        label->setPixmap(artworkIcon(artwork).pixmap(artworkSize(artwork), devicePixelRatioF()));
     }
     imgDownArrow_->hide();
     adjustSize();

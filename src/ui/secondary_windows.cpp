@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QTimer>
 
-#include "platform/pictures.h"
+#include "ui/artwork.h"
 #include "platform/text.h"
 #include "ui/layout.h"
 
@@ -41,7 +41,7 @@ SmallWindow::SmallWindow(QWidget* owner, const char* objectName, int heightTwips
     palette.setColor(QPalette::WindowText, Qt::white);
     setPalette(palette);
     setAutoFillBackground(true);
-    setWindowIcon(platform::tilePicture(QSize(16, 16), QColor(40, 90, 160), QString()));
+    setWindowIcon(artworkIcon(Artwork::AppIcon));
 }
 
 QLabel* SmallWindow::label(const char* objectName, int left, int top, int width, int height,
@@ -96,9 +96,8 @@ FrmAbout::FrmAbout(QWidget* owner, const app::Site& site, platform::Shell& shell
     logo->setFrameStyle(QFrame::Box | QFrame::Plain);
     logo->setLineWidth(1);
     logo->setAlignment(Qt::AlignCenter);
-    logo->setPixmap(
-        platform::tilePicture(QSize(142, 104), QColor(30, 30, 30), QStringLiteral("QOVA"))
-            .pixmap(QSize(142, 104)));
+    logo->setPixmap(artworkIcon(Artwork::AboutLogo)
+                        .pixmap(artworkSize(Artwork::AboutLogo), devicePixelRatioF()));
     label("Label2", 1090, 1875, 3615, 240, 8.25, true, Qt::AlignHCenter)
         ->setText(QStringLiteral("QOVA - TV and Radio Player"));
     LinkLabel* mail = link("Label1", 1050, 2550, 3615, 240, 9.75, true, Qt::AlignHCenter);

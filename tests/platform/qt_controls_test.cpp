@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "platform/pictures.h"
 #include "platform/qt_combo_box.h"
 #include "platform/qt_picture_button.h"
 #include "platform/qt_tree_view.h"
@@ -68,7 +67,12 @@ TEST(QtComboBox, ASortedListPlacesAddedEntriesAndKeepsInsertedOnes) {
 
 class QtTreeViewTest : public ::testing::Test {
   protected:
-    QtTreeViewTest() : tree(&widget, starImageList()) {
+    static std::array<QIcon, 2> stars() {
+        QPixmap star(16, 16);
+        star.fill(Qt::yellow);
+        return {QIcon(star), QIcon(star)};
+    }
+    QtTreeViewTest() : tree(&widget, stars()) {
         widget.resize(200, 300);
         widget.show();
         tree.onClick = [this] { selectedAtClick.push_back(tree.selectedIndex()); };
