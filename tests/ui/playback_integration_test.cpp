@@ -1,0 +1,139 @@
+// Channels played through the whole program: a click on a node of the real window's tree, the
+// player page, the player area and libmpv, against real streaming servers on loopback.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "platform/mpv_player.h"
+#include "platform/player_view.h"
+#include "platform/qt_tree_view.h"
+#include "support/loopback_http_server.h"
+#include "support/message_box_watcher.h"
+#include "support/stream_servers.h"
+#include "support/temp_folder.h"
+#include "ui/frm_main.h"
+
+namespace qova::ui {
+namespace {
+
+class PlaybackIntegrationTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::string why;
+        if (!testing::StreamServers::available(&why))
+            return;
+        servers = new testing::StreamServers();
+    }
+    static void TearDownTestSuite() {
+        delete servers;
+        servers = nullptr;
+    }
+
+    void SetUp() override {
+        if (servers == nullptr)
+            GTEST_SKIP() << "the streaming servers cannot run here";
+        directory.serve("/channels.txt",
+                        "Test|Radio|Mp3 Tone|" + servers->icecastMp3Url() + "|EN\n" +
+                            "Test|Radio|Ogg Tone|" + servers->icecastOggUrl() + "|EN\n" +
+                            "Test|Video|Hls Card|" + servers->hlsUrl() + "|EN\n" +
+                            "Test|Video|Rtsp Card|" + servers->rtspUrl() + "|EN\n");
+        folder.write("Config.txt", "URLTXT=" + directory.url("/channels.txt") + "\r\n");
+        folder.write("Player.html", "shipped page\r\n");
+        FrmMainOptions options;
+        options.programFolder = folder.path();
+        options.site.address = "http://127.0.0.1:9";
+        options.audioOutput = "null";
+        window = std::make_unique<FrmMain>(std::move(options));
+        window->load();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->countryList()->count() > 0; }, 10000));
+    }
+
+    void clickButton(const char* name) {
+        auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name));
+        ASSERT_NE(button, nullptr) << name;
+        button->click();
+    }
+    void chooseCountry(const char* categoryButton) {
+        clickButton(categoryButton);
+        QComboBox* list = window->countryList();
+        const int index = list->findText(QStringLiteral("Test"));
+        ASSERT_GE(index, 0);
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
+    void clickNode(const QString& name) {
+        QTreeWidget* tree = window->channelTree();
+        const auto found = tree->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << name.toStdString();
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(found[0]).center());
+    }
+    platform::MpvPlayer& player() { return window->playerArea().player(); }
+    /// Waits until the stream has played for a while.
+    bool plays() {
+        return QTest::qWaitFor([&] { return !player().idle() && player().timePos() > 0.5; }, 20000);
+    }
+
+    static testing::StreamServers* servers;
+    testing::LoopbackHttpServer directory;
+    testing::TempFolder folder;
+    testing::MessageBoxWatcher messages;
+    std::unique_ptr<FrmMain> window;
+};
+
+testing::StreamServers* PlaybackIntegrationTest::servers = nullptr;
+
+TEST_F(PlaybackIntegrationTest, RadioStreamsPlayAndTheMp3TitleIsRead) {
+    chooseCountry("imgRadio");
+    clickNode(QStringLiteral("Mp3 Tone"));
+    ASSERT_TRUE(plays()) << window->playerArea().statusText().toStdString();
+    EXPECT_EQ(window->playerArea().playerAddress(), servers->icecastMp3Url());
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return player().mediaTitle() == servers->mp3StreamTitle(); }, 10000))
+        << player().mediaTitle();
+    // The media player page went through Player.html.
+    EXPECT_NE(folder.read("Player.html")->find("src=\"" + servers->icecastMp3Url() + "\""),
+              std::string::npos);
+
+    clickNode(QStringLiteral("Ogg Tone"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->playerArea().playerAddress() == servers->icecastOggUrl(); }, 5000));
+    EXPECT_TRUE(plays());
+    EXPECT_TRUE(messages.seen().empty());
+}
+
+TEST_F(PlaybackIntegrationTest, VideoStreamsPlayAndStopLeavesTheEngineIdle) {
+    chooseCountry("imgTV");
+    clickNode(QStringLiteral("Hls Card"));
+    ASSERT_TRUE(plays()) << window->playerArea().statusText().toStdString();
+
+    // A second click on the playing node does not start it again.
+    const double before = player().timePos();
+    clickNode(QStringLiteral("Hls Card"));
+    QTest::qWait(300);
+    EXPECT_GE(player().timePos(), before);
+    EXPECT_EQ(window->playerArea().playerAddress(), servers->hlsUrl());
+
+    // rtsp goes through the RealPlayer page, which the engine can play.
+    clickNode(QStringLiteral("Rtsp Card"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->playerArea().playerAddress() == servers->rtspUrl(); }, 5000));
+    ASSERT_TRUE(plays()) << window->playerArea().statusText().toStdString();
+
+    clickButton("cmdStopButton");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player().idle(); }, 5000));
+    EXPECT_EQ(window->logic().state().intPlayingNode, 0);
+    EXPECT_EQ(window->logic().state().strCurrentRecord, "");
+
+    // After the stop the same node starts again.
+    clickNode(QStringLiteral("Rtsp Card"));
+    EXPECT_TRUE(plays());
+    EXPECT_TRUE(messages.seen().empty());
+}
+
+}  // namespace
+}  // namespace qova::ui
