@@ -1,0 +1,174 @@
+#include "platform/page_loading.h"
+
+#include <QFileInfo>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QUrl>
+#include <QVariant>
+#include <utility>
+
+#include "platform/text.h"
+#include "platform/web_browser.h"
+
+namespace qova::platform {
+namespace {
+
+// Gzip bombs aside, a large directory of repetitive lines compresses far better than Qt's
+// default guard allows for; refuse only what could never be a real page.
+constexpr qint64 kDecompressedSafetyThreshold = qint64{256} * 1024 * 1024;
+
+bool isUnreachable(QNetworkReply::NetworkError error) {
+    switch (error) {
+        case QNetworkReply::ConnectionRefusedError:
+        case QNetworkReply::HostNotFoundError:
+        case QNetworkReply::TimeoutError:
+        case QNetworkReply::SslHandshakeFailedError:
+        case QNetworkReply::TemporaryNetworkFailureError:
+        case QNetworkReply::NetworkSessionFailedError:
+        case QNetworkReply::ProxyConnectionRefusedError:
+        case QNetworkReply::ProxyNotFoundError:
+        case QNetworkReply::ProxyTimeoutError:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A body shorter than its announced length is a transfer that broke off, even if the network
+// layer let it pass. A compressed body's length counts the compressed bytes, so it proves
+// nothing there.
+bool isShortBody(const QNetworkReply& reply, qsizetype received) {
+    if (reply.hasRawHeader("Content-Encoding"))
+        return false;
+    bool ok = false;
+    const qint64 announced = reply.rawHeader("Content-Length").trimmed().toLongLong(&ok);
+    return ok && received < announced;
+}
+
+bool hasToken(const QString& list, QStringView token) {
+    static const QRegularExpression separators(QStringLiteral("[\\s,]+"));
+    for (const QString& each : list.split(separators, Qt::SkipEmptyParts)) {
+        if (each.compare(token, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+const char kCannotDisplayPage[] =
+    "<html><head><title>Cannot display the page</title></head>"
+    "<body><p>This page can't be displayed.</p></body></html>";
+
+bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && equalsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool isHtmlFileName(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == u"htm" || suffix == u"html" || suffix == u"xhtml";
+}
+
+bool isHtmlContentType(const QByteArray& header) {
+    QByteArray type = header;
+    const qsizetype semicolon = type.indexOf(';');
+    if (semicolon >= 0)
+        type.truncate(semicolon);
+    type = type.trimmed().toLower();
+    return type == "text/html" || type == "application/xhtml+xml";
+}
+
+QNetworkRequest pageRequest(const QUrl& url, int noAnswerTimeoutMs) {
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setTransferTimeout(noAnswerTimeoutMs);
+    request.setDecompressedSafetyCheckThreshold(kDecompressedSafetyThreshold);
+    return request;
+}
+
+std::optional<std::int32_t> replyFailure(QNetworkReply& reply, qsizetype receivedBytes) {
+    const QVariant httpStatus = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool answered = httpStatus.isValid();
+    if (answered && httpStatus.toInt() >= 400)
+        return httpStatus.toInt();
+    const bool isFile = reply.url().isLocalFile();
+    const QNetworkReply::NetworkError error = reply.error();
+    if (error == QNetworkReply::NoError) {
+        if (!isFile && isShortBody(reply, receivedBytes))
+            return WebBrowser::kStatusDownloadFailure;
+        return std::nullopt;
+    }
+    if (isFile && error == QNetworkReply::ContentNotFoundError)
+        return 404;
+    if (isUnreachable(error))
+        return WebBrowser::kStatusResourceNotFound;
+    // Qt gives OperationCanceledError when the transfer timeout strikes; before the server has
+    // answered at all that means it could not be reached, afterwards that the transfer broke off.
+    if (error == QNetworkReply::OperationCanceledError && !answered)
+        return WebBrowser::kStatusResourceNotFound;
+    return WebBrowser::kStatusDownloadFailure;
+}
+
+QString decodeHtml(const QByteArray& bytes) {
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
+    if (!decoder.isValid())
+        decoder = QStringDecoder(QStringDecoder::Utf8);
+    return decoder.decode(bytes);
+}
+
+QStringList styleSheetLinks(const QString& html) {
+    QStringList links;
+    // Most pages link none; spare them the scan.
+    if (!html.contains(u"stylesheet", Qt::CaseInsensitive))
+        return links;
+    static const QRegularExpression comment(QStringLiteral("<!--.*?-->"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression linkTag(QStringLiteral("<link\\b([^>]*)>"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression attribute(
+        QStringLiteral("([^\\s=/>]+)(?:\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s>]+)))?"));
+    QString text = html;
+    text.remove(comment);
+    for (const QRegularExpressionMatch& tag : linkTag.globalMatch(text)) {
+        QString rel;
+        QString href;
+        QString media;
+        bool seenRel = false;
+        bool seenHref = false;
+        bool seenMedia = false;
+        const QString attributes = tag.captured(1);
+        for (const QRegularExpressionMatch& each : attribute.globalMatch(attributes)) {
+            const QString name = each.captured(1).toLower();
+            const QString value = each.captured(2) + each.captured(3) + each.captured(4);
+            // Only the first of a repeated attribute counts, as in any HTML parser.
+            if (name == u"rel" && !std::exchange(seenRel, true)) {
+                rel = value;
+            } else if (name == u"href" && !std::exchange(seenHref, true)) {
+                href = QString(value).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+                href = href.trimmed();
+            } else if (name == u"media" && !std::exchange(seenMedia, true)) {
+                media = value;
+            }
+        }
+        if (!hasToken(rel, u"stylesheet") || hasToken(rel, u"alternate") || href.isEmpty())
+            continue;
+        if (!media.trimmed().isEmpty() && !hasToken(media, u"all") && !hasToken(media, u"screen"))
+            continue;
+        if (!links.contains(href))
+            links.append(href);
+    }
+    return links;
+}
+
+QString withoutLinkTags(const QString& html) {
+    if (!html.contains(u"<link", Qt::CaseInsensitive))
+        return html;
+    static const QRegularExpression linkTag(QStringLiteral("</?link\\b[^>]*>"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return QString(html).remove(linkTag);
+}
+
+}  // namespace qova::platform
