@@ -12,5 +12,6 @@ for preset in default asan; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset tests"
-  ctest --preset "$preset" -j "$jobs"
+  # A virtual display for the tests that draw video through OpenGL and take screenshots.
+  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" -j "$jobs"
 done

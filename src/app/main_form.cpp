@@ -121,6 +121,14 @@ void MainForm::cmdStopButton_Click() {
     playback::StopPlayback(ctx_);
 }
 
+void MainForm::imgHome_Click() { controls_.shell.open(site_.address); }
+
+void MainForm::imgTVOnDemand_Click() { controls_.shell.open(site_.page("/ondemand.html")); }
+
+void MainForm::imgVideoSearch_Click() { controls_.shell.open(site_.page("/video.html")); }
+
+void MainForm::imgStreamTest_Click() { controls_.shell.open(site_.page("/speedtest.html")); }
+
 void MainForm::mnuCont_Click() {
     controls_.shared.strCommonText = kContactText;
     controls_.shared.strCommonLink = site_.supportEmail;

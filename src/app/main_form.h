@@ -37,6 +37,10 @@ class MainForm {
     void imgFavorits_Click();
     void cmdFavorite_Click();
     void cmdStopButton_Click();
+    void imgHome_Click();
+    void imgTVOnDemand_Click();
+    void imgVideoSearch_Click();
+    void imgStreamTest_Click();
     void mnuCont_Click();
     void mnuAboutUs_Click();
 

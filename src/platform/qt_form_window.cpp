@@ -1,17 +1,12 @@
 #include "platform/qt_form_window.h"
 
-#include <QStyle>
-
 namespace qova::platform {
 
 int QtFormWindow::frameExtraHeight() const {
-    const int framed = window_->frameGeometry().height() - window_->geometry().height();
-    if (framed > 0)
-        return framed;
-    // Not framed yet: a title bar and a bottom border of the style's usual sizes.
-    const QStyle* style = window_->style();
-    return style->pixelMetric(QStyle::PM_TitleBarHeight) +
-           2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    // Always the same frame, never the one the window manager drew: window managers frame
+    // windows differently, and only once they are shown, while the height taken before the
+    // window is shown must give the same window when it is set again afterwards.
+    return kFrameExtraPixels;
 }
 
 int QtFormWindow::heightTwips() const {

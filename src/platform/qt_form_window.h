@@ -6,13 +6,15 @@
 
 namespace qova::platform {
 
-/// A top-level window's outer size in twips. Before the window manager has framed the window,
-/// the frame is taken to be the size it will get.
+/// A top-level window's outer size in twips: its own height and a frame of fixed size, a title
+/// bar and a bottom border as desktops commonly draw them.
 class QtFormWindow : public FormWindow {
   public:
     explicit QtFormWindow(QWidget* window) : window_(window) {}
     int heightTwips() const override;
     void setHeightTwips(int twips) override;
+
+    static constexpr int kFrameExtraPixels = 26;
 
   private:
     int frameExtraHeight() const;

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTextBrowser>
 
 #include "directory/channel_tree.h"
 #include "platform/mpv_probe.h"
@@ -21,7 +20,9 @@
 #include "platform/qt_picture_button.h"
 #include "platform/qt_shell.h"
 #include "platform/qt_tree_view.h"
+#include "platform/web_view.h"
 #include "ui/artwork.h"
+#include "ui/frm_browser.h"
 #include "ui/layout.h"
 #include "ui/secondary_windows.h"
 
@@ -55,10 +56,9 @@ QPushButton* pictureButton(QWidget* parent, const char* objectName, const char* 
 }
 
 /// A clickable picture that takes no focus.
-QLabel* image(QWidget* parent, const char* objectName, const char* name, TwipRect place) {
-    auto* label = placed<QLabel>(parent, objectName, name, place);
+LinkLabel* image(QWidget* parent, const char* objectName, const char* name, TwipRect place) {
+    auto* label = placed<LinkLabel>(parent, objectName, name, place);
     label->setToolTip(label->accessibleName());
-    label->setCursor(Qt::PointingHandCursor);
     return label;
 }
 
@@ -100,19 +100,18 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
         options_.probe = std::make_unique<platform::MpvProbe>();
     window_ = std::make_unique<platform::QtFormWindow>(this);
     wbDownload_ = std::make_unique<platform::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
-    wbArea_ = std::make_unique<platform::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
     tree_ = std::make_unique<platform::QtTreeView>(
-        trView_, std::array<QIcon, 2>{artworkIcon(Artwork::StarOutline),
-                                      artworkIcon(Artwork::StarFilled)});
+        trView_,
+        std::array<QIcon, 2>{artworkIcon(Artwork::StarOutline), artworkIcon(Artwork::StarFilled)});
     combo_ = std::make_unique<platform::QtComboBox>(cmbCountry_, true, directory::kListBackColour,
                                                     directory::kListForeColour);
-    addFav_ = std::make_unique<platform::QtPictureButton>(cmdAddFav_,
-                                                          picture(Artwork::AddFavourite));
+    addFav_ =
+        std::make_unique<platform::QtPictureButton>(cmdAddFav_, picture(Artwork::AddFavourite));
     removeFav_ = std::make_unique<platform::QtPictureButton>(cmdRemoveFav_,
                                                              picture(Artwork::RemoveFavourite));
     favorite_ = std::make_unique<platform::QtPictureButton>(cmdFavorite_, addFav_->picture());
     messages_ = std::make_unique<platform::QtMessageBox>(this);
-    shell_ = std::make_unique<platform::QtShell>();
+    shell_ = options_.shell ? std::move(options_.shell) : std::make_unique<platform::QtShell>();
     windows_ = std::make_unique<QtSecondaryWindows>(this, shared_, options_.site, *shell_);
     controls_ = std::make_unique<app::MainControls>(app::MainControls{
         *window_, *wbDownload_, *wbMain_, *wbArea_, *tree_, *combo_, *favorite_, *addFav_,
@@ -151,7 +150,6 @@ void FrmMain::buildMenus() {
 void FrmMain::buildControls() {
     namespace L = main_layout;
     auto* client = new QWidget(this);
-    client->setFixedSize(toPixels(L::kClientArea).size());
     paintDark(client);
     setCentralWidget(client);
 
@@ -207,8 +205,11 @@ void FrmMain::buildControls() {
     frmLower_ = placed<QFrame>(client, "frmLower", "Information panel", L::frmLower);
     paintDark(frmLower_);
 
-    wbAreaView_ = placed<QTextBrowser>(frmLower_, "wbArea", "Information", L::wbArea);
-    wbAreaView_->setFrameShape(QFrame::NoFrame);
+    wbArea_ = new platform::WebView(frmLower_, options_.noAnswerTimeoutMs);
+    wbArea_->setObjectName(QStringLiteral("wbArea"));
+    wbArea_->setAccessibleName(QStringLiteral("Information"));
+    wbArea_->setGeometry(toPixels(L::wbArea));
+    wbArea_->setFrameShape(QFrame::NoFrame);
 
     imgDownArrow_ = image(frmLower_, "imgDownArrow", "Show the information panel", L::imgDownArrow);
     imgArrow_ = image(frmLower_, "imgArrow", "Hide the information panel", L::imgArrow);
@@ -220,8 +221,10 @@ void FrmMain::buildControls() {
         label->setPixmap(artworkIcon(artwork).pixmap(artworkSize(artwork), devicePixelRatioF()));
     }
     imgDownArrow_->hide();
-    adjustSize();
-    setFixedSize(sizeHint());
+    // The user cannot resize the window; only folding the panel changes its height, and the
+    // shorter client area then cuts the lower frame off.
+    const QSize clientArea = toPixels(L::kClientArea).size();
+    setFixedSize(clientArea.width(), clientArea.height() + menuBar()->sizeHint().height());
 }
 
 void FrmMain::wireEvents() {
@@ -229,10 +232,39 @@ void FrmMain::wireEvents() {
     connect(imgRadio_, &QPushButton::clicked, this, [this] { logic_->imgRadio_Click(); });
     connect(imgFavorits_, &QPushButton::clicked, this, [this] { logic_->imgFavorits_Click(); });
     connect(cmdStopButton_, &QPushButton::clicked, this, [this] { logic_->cmdStopButton_Click(); });
-    // The information panel shows the page its browser loaded.
-    wbArea_->onDocumentComplete = [this](const std::string&) {
-        wbAreaView_->setPlainText(QString::fromStdString(wbArea_->bodyText()));
-    };
+    connect(imgHome_, &QPushButton::clicked, this, [this] { logic_->imgHome_Click(); });
+    connect(imgTVOnDemand_, &QPushButton::clicked, this, [this] { logic_->imgTVOnDemand_Click(); });
+    connect(imgVideoSearch_, &QPushButton::clicked, this,
+            [this] { logic_->imgVideoSearch_Click(); });
+    connect(imgStreamTest_, &QPushButton::clicked, this, [this] { logic_->imgStreamTest_Click(); });
+    connect(imgArrow_, &LinkLabel::clicked, this, &FrmMain::imgArrow_Click);
+    connect(imgDownArrow_, &LinkLabel::clicked, this, &FrmMain::imgDownArrow_Click);
+    connect(imgFullScreen_, &LinkLabel::clicked, this, &FrmMain::imgFullScreen_Click);
+}
+
+void FrmMain::imgArrow_Click() {
+    const int panel = wbArea_->height() * platform::kTwipsPerPixel;
+    window_->setHeightTwips(window_->heightTwips() - panel - 10);
+    imgDownArrow_->move(imgArrow_->x(), imgDownArrow_->y());
+    wbArea_->hide();
+    imgFullScreen_->hide();
+    imgArrow_->hide();
+    imgDownArrow_->show();
+}
+
+void FrmMain::imgDownArrow_Click() {
+    imgFullScreen_->show();
+    imgArrow_->show();
+    imgDownArrow_->hide();
+    wbArea_->show();
+    window_->setHeightTwips(logic_->state().intFormHeight);
+}
+
+void FrmMain::imgFullScreen_Click() {
+    if (!frmBrowser_) {
+        frmBrowser_ = std::make_unique<FrmBrowser>(options_.site, options_.noAnswerTimeoutMs, this);
+    }
+    frmBrowser_->showWindow();
 }
 
 }  // namespace qova::ui

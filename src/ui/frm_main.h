@@ -11,7 +11,6 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QPushButton;
-class QTextBrowser;
 
 namespace qova::platform {
 class FlatTreeWidget;
@@ -25,10 +24,14 @@ class QtMessageBox;
 class QtPictureButton;
 class QtShell;
 class QtTreeView;
+class Shell;
+class WebView;
 }  // namespace qova::platform
 
 namespace qova::ui {
 
+class FrmBrowser;
+class LinkLabel;
 class QtSecondaryWindows;
 
 /// What the main window is started with; tests give their own folder, site and limits.
@@ -41,6 +44,8 @@ struct FrmMainOptions {
     std::unique_ptr<platform::PlayerProbe> probe;
     /// The sound output of the player area ("" for the desktop's own; "null" for silence).
     std::string audioOutput;
+    /// Opens addresses outside the program; the desktop's default programs when not given.
+    std::unique_ptr<platform::Shell> shell;
 };
 
 /// The main window: its controls at their places, translating their events into calls on the
@@ -54,11 +59,19 @@ class FrmMain : public QMainWindow {
     /// The load step; runs once, before the window is first shown.
     void load();
 
+    /// Folds the information panel away, unfolds it, and opens it full size in its own window.
+    void imgArrow_Click();
+    void imgDownArrow_Click();
+    void imgFullScreen_Click();
+
     app::MainForm& logic() { return *logic_; }
     QComboBox* countryList() const { return cmbCountry_; }
     platform::FlatTreeWidget* channelTree() const { return trView_; }
     QtSecondaryWindows& secondaryWindows() { return *windows_; }
     platform::PlayerView& playerArea() const { return *wbMain_; }
+    platform::WebView& informationArea() const { return *wbArea_; }
+    /// The browser window, once it has been opened.
+    FrmBrowser* browserWindow() const { return frmBrowser_.get(); }
 
   private:
     void buildControls();
@@ -84,26 +97,26 @@ class FrmMain : public QMainWindow {
     platform::FlatTreeWidget* trView_ = nullptr;
     platform::PlayerView* wbMain_ = nullptr;
     QWidget* wbDownloadArea_ = nullptr;
-    QTextBrowser* wbAreaView_ = nullptr;
-    QLabel* imgDownArrow_ = nullptr;
-    QLabel* imgArrow_ = nullptr;
-    QLabel* imgFullScreen_ = nullptr;
+    platform::WebView* wbArea_ = nullptr;
+    LinkLabel* imgDownArrow_ = nullptr;
+    LinkLabel* imgArrow_ = nullptr;
+    LinkLabel* imgFullScreen_ = nullptr;
 
     std::unique_ptr<platform::QtFormWindow> window_;
     std::unique_ptr<platform::NetworkBrowser> wbDownload_;
-    std::unique_ptr<platform::NetworkBrowser> wbArea_;
     std::unique_ptr<platform::QtTreeView> tree_;
     std::unique_ptr<platform::QtComboBox> combo_;
     std::unique_ptr<platform::QtPictureButton> favorite_;
     std::unique_ptr<platform::QtPictureButton> addFav_;
     std::unique_ptr<platform::QtPictureButton> removeFav_;
     std::unique_ptr<platform::QtMessageBox> messages_;
-    std::unique_ptr<platform::QtShell> shell_;
+    std::unique_ptr<platform::Shell> shell_;
     std::unique_ptr<platform::PosixTextFiles> files_;
     app::SharedStrings shared_;
     std::unique_ptr<QtSecondaryWindows> windows_;
     std::unique_ptr<app::MainControls> controls_;
     std::unique_ptr<app::MainForm> logic_;
+    std::unique_ptr<FrmBrowser> frmBrowser_;
 };
 
 /// Makes Tahoma, or a font with its metrics, the application's font.

@@ -3,8 +3,8 @@
 #include <QMouseEvent>
 #include <QTimer>
 
-#include "ui/artwork.h"
 #include "platform/text.h"
+#include "ui/artwork.h"
 #include "ui/layout.h"
 
 namespace qova::ui {

@@ -126,6 +126,19 @@ TEST_F(PlaybackTest, AMissingPlayerBringsUpTheRequiredSoftwareWindow) {
     EXPECT_EQ(f.windows.shown.size(), 4u);
 }
 
+TEST_F(PlaybackTest, WebButtonsOpenTheirPagesEveryTime) {
+    form.imgHome_Click();
+    form.imgTVOnDemand_Click();
+    form.imgVideoSearch_Click();
+    form.imgStreamTest_Click();
+    form.imgHome_Click();
+    EXPECT_EQ(f.shell.opened,
+              (std::vector<std::string>{"http://127.0.0.1:1", "http://127.0.0.1:1/ondemand.html",
+                                        "http://127.0.0.1:1/video.html",
+                                        "http://127.0.0.1:1/speedtest.html", "http://127.0.0.1:1"}));
+    EXPECT_TRUE(f.wbMain.navigations.empty());
+}
+
 TEST_F(PlaybackTest, MenusSetTheContactTextsBeforeEachShowing) {
     std::vector<app::SharedStrings> seen;
     f.windows.onShow = [&] { seen.push_back(f.shared); };

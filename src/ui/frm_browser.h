@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/site.h"
+
+namespace qova::platform {
+class QtMessageBox;
+class WebView;
+}  // namespace qova::platform
+
+namespace qova::ui {
+
+/// The separate browser window that shows the service's information page at full size. One
+/// object serves the whole run: closing the window hides it, and the next showing loads the
+/// page again, while a navigation error once recorded stays recorded.
+class FrmBrowser : public QWidget {
+    Q_OBJECT
+  public:
+    FrmBrowser(const app::Site& site, int noAnswerTimeoutMs, QWidget* centreOver);
+    ~FrmBrowser() override;
+
+    /// Shows the window maximized, loading it first unless it is open already.
+    void showWindow();
+
+    void Form_Load();
+    void Form_Resize();
+    void wbHome_DocumentComplete();
+    void wbHome_NavigateError(std::int32_t statusCode);
+
+    platform::WebView& wbHome() { return *wbHome_; }
+    const std::string& strNavError() const { return strNavError_; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    const app::Site& site_;
+    QWidget* centreOver_;
+    platform::WebView* wbHome_;
+    std::unique_ptr<platform::QtMessageBox> messages_;
+    std::string strNavError_;
+};
+
+}  // namespace qova::ui

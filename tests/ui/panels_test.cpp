@@ -1,0 +1,171 @@
+// The information panel of the main window: folding it away and back, the browser window that
+// shows it full size, and the buttons and menu items that open the service's pages.
+#include <gtest/gtest.h>
+
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+
+#include "fakes/fake_controls.h"
+#include "platform/qt_form_window.h"
+#include "platform/web_view.h"
+#include "support/loopback_http_server.h"
+#include "support/message_box_watcher.h"
+#include "support/temp_folder.h"
+#include "ui/frm_browser.h"
+#include "ui/frm_main.h"
+#include "ui/secondary_windows.h"
+
+namespace qova::ui {
+namespace {
+
+class PanelsTest : public ::testing::Test {
+  protected:
+    PanelsTest() {
+        server.serve("/info3.html",
+                     "<html><head><title>QOVA News</title></head><body>Hi</body></html>",
+                     "text/html");
+        server.serve("/channels.txt", "F|Video|A|u|EN\n");
+        folder.write("Config.txt", "URLTXT=" + server.url("/channels.txt") + "\r\n");
+        FrmMainOptions options;
+        options.programFolder = folder.path();
+        options.site.address = server.url("");
+        options.site.address.pop_back();  // no trailing slash
+        options.site.supportEmail = "help@127.0.0.1";
+        auto probe = std::make_unique<fakes::FakePlayerProbe>();
+        probe->results["rmocx.RealPlayer G2 Control"] = platform::ProbeResult::Object;
+        options.probe = std::move(probe);
+        options.audioOutput = "null";
+        options.noAnswerTimeoutMs = 1000;
+        auto shell = std::make_unique<fakes::FakeShell>();
+        opened = &shell->opened;
+        options.shell = std::move(shell);
+        site = options.site;
+        window = std::make_unique<FrmMain>(std::move(options));
+        window->load();
+        window->show();
+    }
+    int outerHeight() { return platform::QtFormWindow(window.get()).heightTwips(); }
+    QWidget* child(const char* name) {
+        return window->findChild<QWidget*>(QString::fromLatin1(name));
+    }
+    FrmBrowser& openBrowser() {
+        window->imgFullScreen_Click();
+        FrmBrowser* browser = window->browserWindow();
+        EXPECT_NE(browser, nullptr);
+        return *browser;
+    }
+
+    testing::LoopbackHttpServer server;
+    testing::TempFolder folder;
+    testing::MessageBoxWatcher messages;
+    app::Site site;
+    std::vector<std::string>* opened = nullptr;
+    std::unique_ptr<FrmMain> window;
+};
+
+TEST_F(PanelsTest, FoldingTakesThePanelAwayAndUnfoldingRestoresTheLoadedHeight) {
+    const int loaded = window->logic().state().intFormHeight;
+    ASSERT_EQ(outerHeight(), loaded);
+    window->imgArrow_Click();
+    // 1,675 twips, to the nearest pixel.
+    EXPECT_EQ(loaded - outerHeight(), 112 * 15);
+    EXPECT_FALSE(child("wbArea")->isVisible());
+    EXPECT_FALSE(child("imgArrow")->isVisible());
+    EXPECT_FALSE(child("imgFullScreen")->isVisible());
+    EXPECT_TRUE(child("imgDownArrow")->isVisible());
+    EXPECT_EQ(child("imgDownArrow")->x(), child("imgArrow")->x());
+    // The arrow strip stays in view.
+    const QPoint arrow = child("imgDownArrow")->mapTo(window->centralWidget(), QPoint(0, 8));
+    EXPECT_LE(arrow.y(), window->centralWidget()->height());
+
+    window->imgDownArrow_Click();
+    EXPECT_EQ(outerHeight(), loaded);
+    EXPECT_TRUE(child("wbArea")->isVisible());
+    EXPECT_FALSE(child("imgDownArrow")->isVisible());
+    EXPECT_EQ(child("imgDownArrow")->x(), child("imgArrow")->x());  // keeps the fold's place
+
+    // Unfolding restores the loaded height whatever the height was in between.
+    window->imgArrow_Click();
+    window->setFixedHeight(300);
+    window->imgDownArrow_Click();
+    EXPECT_EQ(outerHeight(), loaded);
+}
+
+TEST_F(PanelsTest, TheBrowserWindowFollowsTitlesAndKeepsItsErrorAcrossShowings) {
+    FrmBrowser& browser = openBrowser();
+    EXPECT_TRUE(browser.isMaximized());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return browser.windowTitle() == "QOVA News"; }, 5000));
+    // Two clicks leave one window.
+    window->imgFullScreen_Click();
+    EXPECT_EQ(window->browserWindow(), &browser);
+    const QSize outer = browser.frameGeometry().size();
+    EXPECT_EQ(browser.wbHome().size(),
+              QSize((outer.width() * 15 - 100 + 7) / 15, (outer.height() * 15 - 400 + 7) / 15));
+
+    // A page without a title leaves the caption.
+    server.serve("/info3.html", "<html><body>no title</body></html>", "text/html");
+    browser.close();
+    openBrowser();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return browser.wbHome().bodyText() == "no title"; }, 5000));
+    EXPECT_EQ(browser.windowTitle(), "QOVA News");
+
+    // A missing page is said once, and no later title reaches the caption.
+    server.serve("/info3.html", "gone", "text/html", 404);
+    browser.close();
+    openBrowser();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return messages.seen().size() == 1; }, 5000));
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{"Page does not exist."}));
+    EXPECT_EQ(browser.strNavError(), "404");
+    server.serve("/info3.html", "<html><head><title>Back</title></head></html>", "text/html");
+    browser.close();
+    openBrowser();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return browser.wbHome().readyState() == 4; }, 5000));
+    QTest::qWait(100);
+    EXPECT_EQ(browser.windowTitle(), "QOVA News");
+    EXPECT_EQ(browser.strNavError(), "404");
+    browser.close();
+}
+
+TEST_F(PanelsTest, AnUnreachableSiteIsSaidAndRecorded) {
+    FrmBrowser& browser = openBrowser();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return browser.windowTitle() == "QOVA News"; }, 5000));
+    browser.close();
+    server.hang("/info3.html");
+    openBrowser();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !browser.strNavError().empty(); }, 5000));
+    EXPECT_EQ(messages.texts(),
+              (std::vector<std::string>{"Internet connection is not available."}));
+    EXPECT_EQ(browser.strNavError(), "-2146697211");
+    browser.close();
+}
+
+TEST_F(PanelsTest, WebButtonsAndMenusOpenExactlyTheirAddresses) {
+    for (const char* button : {"imgHome", "imgTVOnDemand", "imgVideoSearch", "imgStreamTest"}) {
+        window->findChild<QPushButton*>(QString::fromLatin1(button))->click();
+    }
+    EXPECT_EQ(*opened, (std::vector<std::string>{site.address, site.address + "/ondemand.html",
+                                                 site.address + "/video.html",
+                                                 site.address + "/speedtest.html"}));
+    std::vector<std::string> shown;
+    window->secondaryWindows().onShown = [&](QDialog& dialog) {
+        shown.push_back(dialog.objectName().toStdString());
+        dialog.close();
+    };
+    for (QAction* menu : window->menuBar()->actions()) {
+        for (QAction* item : menu->menu()->actions()) {
+            if (item->objectName() != "mnuExit")
+                item->trigger();
+        }
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{"frmCommon", "frmAbout"}));
+    // Exit closes the main window only.
+    window->imgFullScreen_Click();
+    window->findChild<QAction*>(QStringLiteral("mnuExit"))->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(window->browserWindow()->isVisible());
+    window->browserWindow()->close();
+}
+
+}  // namespace
+}  // namespace qova::ui

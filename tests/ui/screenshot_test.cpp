@@ -1,0 +1,81 @@
+// A picture of the main window playing the demo test card, on a real display (Xvfb) with video
+// drawn through OpenGL, saved for people to look at.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "platform/mpv_player.h"
+#include "platform/player_view.h"
+#include "platform/qt_tree_view.h"
+#include "platform/web_view.h"
+#include "support/loopback_http_server.h"
+#include "support/temp_folder.h"
+#include "ui/frm_main.h"
+
+namespace qova::ui {
+namespace {
+
+TEST(Screenshot, TheWindowPlayingTheDemoTestCard) {
+    if (QGuiApplication::platformName() != QStringLiteral("xcb")) {
+        GTEST_SKIP() << "needs a display; the test command runs this under Xvfb";
+    }
+    const QString demo = QStringLiteral(QOVA_PROGRAM_DIR "/demo/directory.txt");
+    ASSERT_TRUE(QFile::exists(demo)) << "the build makes the demo directory";
+    testing::TempFolder folder;
+    folder.write("Config.txt", "URLTXT=file://" + demo.toStdString() + "\r\n");
+    folder.write("Player.html", "\r\n");
+    testing::LoopbackHttpServer site;
+    site.serve(
+        "/info3.html",
+        "<html><head><title>QOVA</title></head><body style=\"background:#4c4c4c;color:white\">"
+        "<h3>Welcome to QOVA</h3><p>Live television and radio from every country, in one "
+        "window. Pick TV or Radio, a country and a channel.</p></body></html>",
+        "text/html");
+    FrmMainOptions options;
+    options.programFolder = folder.path();
+    options.site.address = site.url("");
+    options.site.address.pop_back();
+    options.audioOutput = "null";
+    FrmMain window(std::move(options));
+    window.load();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.countryList()->count() > 1; }, 10000));
+
+    QComboBox* list = window.countryList();
+    list->setCurrentIndex(1);
+    emit list->activated(1);
+    QTreeWidget* tree = window.channelTree();
+    ASSERT_GT(tree->topLevelItemCount(), 0);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualItemRect(tree->topLevelItem(0)).center());
+    platform::PlayerView& player = window.playerArea();
+    ASSERT_TRUE(player.drawsVideo());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.player().timePos() > 1.0; }, 15000))
+        << player.statusText().toStdString();
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.informationArea().readyState() == 4; }, 5000));
+    const QImage shot = window.grab().toImage();
+    const QString saved = QStringLiteral(QOVA_SCREENSHOT_DIR "/main-window.png");
+    QDir().mkpath(QStringLiteral(QOVA_SCREENSHOT_DIR));
+    ASSERT_TRUE(shot.save(saved));
+    std::printf("screenshot: %s\n", qPrintable(saved));
+
+    // The test card is drawn: the player area is not all black.
+    const QRect area(player.mapTo(&window, QPoint(0, 0)), player.size());
+    int coloured = 0;
+    for (int y = area.top(); y < area.bottom(); y += 7) {
+        for (int x = area.left(); x < area.right(); x += 7) {
+            if (QColor(shot.pixel(x, y)).value() > 40)
+                ++coloured;
+        }
+    }
+    EXPECT_GT(coloured, 100);
+}
+
+}  // namespace
+}  // namespace qova::ui
