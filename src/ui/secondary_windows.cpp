@@ -44,11 +44,13 @@ SmallWindow::SmallWindow(QWidget* owner, const char* objectName, int heightTwips
     setWindowIcon(artworkIcon(Artwork::AppIcon));
 }
 
-QLabel* SmallWindow::label(const char* objectName, int left, int top, int width, int height,
-                           double points, bool bold, Qt::Alignment alignment) {
-    auto* text = new QLabel(QStringLiteral("Label1"), this);
+QLabel* SmallWindow::place(QLabel* text, const char* objectName, TwipRect where, double points,
+                           bool bold, Qt::Alignment alignment) {
     text->setObjectName(QString::fromLatin1(objectName));
-    text->setGeometry(toPixels({left, top, width, height}));
+    // The placeholder the window is designed with; every label but the fixed ones gets its
+    // text at load.
+    text->setText(QStringLiteral("Label1"));
+    text->setGeometry(toPixels(where));
     QFont font = text->font();
     font.setPointSizeF(points);
     font.setBold(bold);
@@ -58,18 +60,15 @@ QLabel* SmallWindow::label(const char* objectName, int left, int top, int width,
     return text;
 }
 
+QLabel* SmallWindow::label(const char* objectName, int left, int top, int width, int height,
+                           double points, bool bold, Qt::Alignment alignment) {
+    return place(new QLabel(this), objectName, {left, top, width, height}, points, bold, alignment);
+}
+
 LinkLabel* SmallWindow::link(const char* objectName, int left, int top, int width, int height,
                              double points, bool bold, Qt::Alignment alignment) {
     auto* text = new LinkLabel(this);
-    text->setObjectName(QString::fromLatin1(objectName));
-    text->setText(QStringLiteral("Label1"));
-    text->setGeometry(toPixels({left, top, width, height}));
-    QFont font = text->font();
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    text->setFont(font);
-    text->setAlignment(alignment | Qt::AlignTop);
-    text->setTextFormat(Qt::PlainText);
+    place(text, objectName, {left, top, width, height}, points, bold, alignment);
     return text;
 }
 

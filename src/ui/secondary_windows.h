@@ -9,6 +9,7 @@
 #include "app/site.h"
 #include "platform/secondary_windows.h"
 #include "platform/shell.h"
+#include "ui/layout.h"
 
 namespace qova::ui {
 
@@ -33,6 +34,8 @@ class SmallWindow : public QDialog {
     SmallWindow(QWidget* owner, const char* objectName, int heightTwips);
 
   protected:
+    QLabel* place(QLabel* text, const char* objectName, TwipRect where, double points, bool bold,
+                  Qt::Alignment alignment);
     QLabel* label(const char* objectName, int left, int top, int width, int height, double points,
                   bool bold, Qt::Alignment alignment);
     LinkLabel* link(const char* objectName, int left, int top, int width, int height, double points,
