@@ -2,16 +2,12 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QString>
-#include <cstdint>
 #include <optional>
 #include <string>
 
+#include "platform/browser_events.h"
+#include "platform/page_loading.h"
 #include "platform/web_browser.h"
-
-class QNetworkAccessManager;
-class QNetworkReply;
-class QUrl;
 
 namespace qova::platform {
 
@@ -39,32 +35,21 @@ class NetworkBrowser : public QObject, public WebBrowser {
     void navigate(const std::string& address) override;
     void navigate2(const std::string& filePath) override;
 
-    int readyState() const override;
-    bool hasDocument() const override;
+    int readyState() const override { return events_.readyState(); }
+    bool hasDocument() const override { return events_.hasDocument(); }
     const std::string& bodyText() const override;
     std::string title() const override;
 
   private:
-    enum class PageKind { PlainText, Html };
-
-    void abandonCurrent();
-    void loadFile(const std::string& path, const std::string& reportedUrl);
-    void load(const QUrl& url, const std::string& reportedUrl);
-    void replyFinished(QNetworkReply* reply, const std::string& reportedUrl);
-    void completeLater(const std::string& url, QByteArray bytes, PageKind kind);
-    void failLater(const std::string& url, std::int32_t status);
+    void pageArrived(FetchedPage page);
+    void setPage(QByteArray bytes, FetchedPage::Kind kind);
     void render() const;
 
-    QNetworkAccessManager* network_;
-    QNetworkReply* reply_ = nullptr;
-    int noAnswerTimeoutMs_;
-    // Tells the events of the navigation under way from those of replaced ones still queued.
-    std::uint64_t serial_ = 0;
-    int readyState_ = kReadyStateUninitialized;
-    bool hasDocument_ = false;
+    PageFetcher pages_;
+    BrowserEvents events_;
 
     QByteArray page_;
-    PageKind pageKind_ = PageKind::PlainText;
+    FetchedPage::Kind pageKind_ = FetchedPage::Kind::PlainText;
     // Rendering is left until someone asks: most pages are only read as plain text.
     mutable std::optional<std::string> bodyText_;
     mutable std::optional<std::string> title_;

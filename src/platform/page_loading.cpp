@@ -1,12 +1,15 @@
 #include "platform/page_loading.h"
 
 #include <QFileInfo>
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QTextDocument>
 #include <QUrl>
 #include <QVariant>
+#include <string_view>
 #include <utility>
 
 #include "platform/text.h"
@@ -14,6 +17,8 @@
 
 namespace qova::platform {
 namespace {
+
+constexpr std::string_view kAboutScheme = "about:";
 
 // Gzip bombs aside, a large directory of repetitive lines compresses far better than Qt's
 // default guard allows for; refuse only what could never be a real page.
@@ -57,14 +62,6 @@ bool hasToken(const QString& list, QStringView token) {
 }
 
 }  // namespace
-
-const char kCannotDisplayPage[] =
-    "<html><head><title>Cannot display the page</title></head>"
-    "<body><p>This page can't be displayed.</p></body></html>";
-
-bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && equalsIgnoreCase(text.substr(0, prefix.size()), prefix);
-}
 
 bool isHtmlFileName(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -112,11 +109,32 @@ std::optional<std::int32_t> replyFailure(QNetworkReply& reply, qsizetype receive
     return WebBrowser::kStatusDownloadFailure;
 }
 
+QByteArray readBody(QNetworkReply& reply) {
+    // Reading an aborted reply only draws a warning.
+    return reply.error() == QNetworkReply::NoError ? reply.readAll() : QByteArray();
+}
+
+void discardReply(QNetworkReply* reply, QObject* receiver) {
+    // Aborting emits finished at once; nothing of ours may hear it.
+    QObject::disconnect(reply, nullptr, receiver, nullptr);
+    reply->abort();
+    reply->deleteLater();
+}
+
 QString decodeHtml(const QByteArray& bytes) {
     QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
     if (!decoder.isValid())
         decoder = QStringDecoder(QStringDecoder::Utf8);
     return decoder.decode(bytes);
+}
+
+std::string renderedText(const QTextDocument& document) {
+    QString text = document.toPlainText();
+    text.replace(QChar::ParagraphSeparator, u'\n').replace(QChar::LineSeparator, u'\n');
+    // Where an image stands; a reader of the page's text sees nothing there.
+    text.remove(QChar::ObjectReplacementCharacter);
+    const QByteArray utf8 = text.toUtf8();
+    return withCrLfLineBreaks(std::string_view(utf8.constData(), utf8.size()));
 }
 
 QStringList styleSheetLinks(const QString& html) {
@@ -169,6 +187,101 @@ QString withoutLinkTags(const QString& html) {
     static const QRegularExpression linkTag(QStringLiteral("</?link\\b[^>]*>"),
                                             QRegularExpression::CaseInsensitiveOption);
     return QString(html).remove(linkTag);
+}
+
+PageFetcher::PageFetcher(QObject& owner, int noAnswerTimeoutMs, Arrived arrived)
+    : owner_(owner),
+      network_(new QNetworkAccessManager(&owner)),
+      noAnswerTimeoutMs_(noAnswerTimeoutMs),
+      arrived_(std::move(arrived)) {
+    network_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+PageFetcher::~PageFetcher() {
+    abandon();
+}
+
+void PageFetcher::abandon() {
+    if (reply_ != nullptr)
+        discardReply(std::exchange(reply_, nullptr), &owner_);
+}
+
+void PageFetcher::open(const std::string& address) {
+    abandon();
+    if (startsWithIgnoreCase(address, kAboutScheme)) {
+        const std::string_view markup = std::string_view(address).substr(kAboutScheme.size());
+        FetchedPage page;
+        page.reportedUrl = address;
+        page.url = QUrl(QStringLiteral("about:blank"));
+        page.kind = FetchedPage::Kind::Markup;
+        if (!equalsIgnoreCase(markup, "blank"))
+            page.bytes = QByteArray(markup.data(), static_cast<qsizetype>(markup.size()));
+        arrived_(std::move(page));
+        return;
+    }
+    if (!address.empty() && address.front() == '/') {
+        openFile(address);
+        return;
+    }
+    const QUrl url(QString::fromStdString(address));
+    const QString scheme = url.scheme();
+    if (url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty()) {
+        fetch(url, address);
+    } else if (url.isValid() && url.isLocalFile() && !url.toLocalFile().isEmpty()) {
+        fetch(url, address);
+    } else {
+        fail(address, WebBrowser::kStatusResourceNotFound);
+    }
+}
+
+void PageFetcher::openFile(const std::string& path) {
+    abandon();
+    if (path.empty()) {
+        fail(path, 404);
+        return;
+    }
+    fetch(QUrl::fromLocalFile(QFileInfo(QString::fromStdString(path)).absoluteFilePath()), path);
+}
+
+void PageFetcher::fetch(const QUrl& url, const std::string& reportedUrl) {
+    QNetworkReply* reply = get(url);
+    reply_ = reply;
+    QObject::connect(reply, &QNetworkReply::finished, &owner_,
+                     [this, reply, reportedUrl] { finished(reply, reportedUrl); });
+}
+
+QNetworkReply* PageFetcher::get(const QUrl& url) {
+    return network_->get(pageRequest(url, noAnswerTimeoutMs_));
+}
+
+void PageFetcher::finished(QNetworkReply* reply, const std::string& reportedUrl) {
+    if (reply != reply_)
+        return;
+    reply_ = nullptr;
+    QObject::disconnect(reply, nullptr, &owner_, nullptr);
+    reply->deleteLater();
+
+    QByteArray bytes = readBody(*reply);
+    if (const std::optional<std::int32_t> failure = replyFailure(*reply, bytes.size())) {
+        fail(reportedUrl, *failure);
+        return;
+    }
+    FetchedPage page;
+    page.reportedUrl = reportedUrl;
+    // After redirects: the page's relative addresses count from where it really came from.
+    page.url = reply->url();
+    const bool html = page.url.isLocalFile() ? isHtmlFileName(page.url.toLocalFile())
+                                             : isHtmlContentType(reply->rawHeader("Content-Type"));
+    page.kind = html ? FetchedPage::Kind::Html : FetchedPage::Kind::PlainText;
+    page.bytes = std::move(bytes);
+    arrived_(std::move(page));
+}
+
+void PageFetcher::fail(const std::string& reportedUrl, std::int32_t status) {
+    FetchedPage page;
+    page.reportedUrl = reportedUrl;
+    page.failure = status;
+    arrived_(std::move(page));
 }
 
 }  // namespace qova::platform

@@ -21,17 +21,9 @@ namespace {
 
 constexpr std::string_view kAboutScheme = "about:";
 
-const char kErrorPage[] =
-    "<html><head><title>Cannot display the page</title></head>"
-    "<body><p>This page can't be displayed.</p></body></html>";
-
 // Player pages are a line or two; anything near this size is not one, and reading on would only
 // hold up the UI thread.
 constexpr qint64 kMaxPageBytes = qint64{4} * 1024 * 1024;
-
-bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && equalsIgnoreCase(text.substr(0, prefix.size()), prefix);
-}
 
 // Qt's offscreen and minimal platforms have no OpenGL for widgets; an OpenGL widget aborts there.
 bool platformDrawsOpenGl() {
@@ -106,8 +98,7 @@ PlayerView::~PlayerView() {
 }
 
 void PlayerView::navigate(const std::string& address) {
-    ++serial_;
-    readyState_ = kReadyStateLoading;
+    events_.startNavigation();
 
     if (startsWithIgnoreCase(address, kAboutScheme)) {
         std::string_view markup = std::string_view(address).substr(kAboutScheme.size());
@@ -130,8 +121,7 @@ void PlayerView::navigate(const std::string& address) {
 }
 
 void PlayerView::navigate2(const std::string& filePath) {
-    ++serial_;
-    readyState_ = kReadyStateLoading;
+    events_.startNavigation();
     openLocalPage(filePath, filePath);
 }
 
@@ -146,39 +136,15 @@ void PlayerView::openLocalPage(const std::string& path, const std::string& repor
     completeLater(reportedUrl, bytes.toStdString(), info.absolutePath().toStdString());
 }
 
-void PlayerView::completeLater(const std::string& url, std::string markup, std::string baseFolder) {
-    const std::uint64_t serial = serial_;
-    QMetaObject::invokeMethod(
-        this,
-        [this, serial, url, markup = std::move(markup), baseFolder = std::move(baseFolder)] {
-            if (serial != serial_)
-                return;
-            present(markup, baseFolder);
-            readyState_ = kReadyStateComplete;
-            hasDocument_ = true;
-            // A copy, so that a handler may replace itself while it runs.
-            const auto handler = onDocumentComplete;
-            if (handler)
-                handler(url);
-        },
-        Qt::QueuedConnection);
+void PlayerView::completeLater(std::string url, std::string markup, std::string baseFolder) {
+    events_.completeLater(std::move(url),
+                          [this, markup = std::move(markup), baseFolder = std::move(baseFolder)] {
+                              present(markup, baseFolder);
+                          });
 }
 
-void PlayerView::failLater(const std::string& url, std::int32_t status) {
-    const std::uint64_t serial = serial_;
-    QMetaObject::invokeMethod(
-        this,
-        [this, serial, url, status] {
-            if (serial != serial_)
-                return;
-            const auto handler = onNavigateError;
-            if (handler)
-                handler(url, status);
-        },
-        Qt::QueuedConnection);
-    // Queued now rather than after the handler: a handler that opens a message box sees its
-    // error page complete while the message is open.
-    completeLater(url, kErrorPage, {});
+void PlayerView::failLater(std::string url, std::int32_t status) {
+    events_.failLater(std::move(url), status, [this] { present(kCannotDisplayPage, {}); });
 }
 
 void PlayerView::present(const std::string& markup, const std::string& baseFolder) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/browser_events.h"
 #include "platform/web_browser.h"
 
 class QLabel;
@@ -47,8 +48,8 @@ class PlayerView : public QWidget, public WebBrowser {
     void navigate(const std::string& address) override;
     void navigate2(const std::string& filePath) override;
 
-    int readyState() const override { return readyState_; }
-    bool hasDocument() const override { return hasDocument_; }
+    int readyState() const override { return events_.readyState(); }
+    bool hasDocument() const override { return events_.hasDocument(); }
     const std::string& bodyText() const override { return bodyText_; }
     std::string title() const override { return title_; }
 
@@ -68,8 +69,8 @@ class PlayerView : public QWidget, public WebBrowser {
 
   private:
     void openLocalPage(const std::string& path, const std::string& reportedUrl);
-    void completeLater(const std::string& url, std::string markup, std::string baseFolder);
-    void failLater(const std::string& url, std::int32_t status);
+    void completeLater(std::string url, std::string markup, std::string baseFolder);
+    void failLater(std::string url, std::int32_t status);
     void present(const std::string& markup, const std::string& baseFolder);
     void play(const std::string& address);
     void setStatus(const QString& text);
@@ -81,10 +82,7 @@ class PlayerView : public QWidget, public WebBrowser {
     MpvVideoWidget* video_ = nullptr;
     QLabel* status_ = nullptr;
 
-    // Tells the events of the navigation under way from those of replaced ones still queued.
-    std::uint64_t serial_ = 0;
-    int readyState_ = kReadyStateUninitialized;
-    bool hasDocument_ = false;
+    BrowserEvents events_{*this, *this};
     std::string bodyText_;
     std::string title_;
     std::string playerAddress_;

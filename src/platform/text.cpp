@@ -119,6 +119,10 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     return lowerCase(a.substr(i)) == lowerCase(b.substr(i));
 }
 
+bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && equalsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
 bool LineReader::next(std::string_view& line) {
     if (done_)
         return false;

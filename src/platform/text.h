@@ -13,6 +13,9 @@ namespace qova::platform {
 std::string lowerCase(std::string_view text);
 std::string upperCase(std::string_view text);
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
+/// Whether text begins with prefix, the first prefix.size() bytes compared as equalsIgnoreCase
+/// does.
+bool startsWithIgnoreCase(std::string_view text, std::string_view prefix);
 
 /// Line breaks as files and browsers give them: a line ends at CR LF or at a lone CR; a lone LF
 /// is an ordinary character of the line.

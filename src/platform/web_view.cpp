@@ -3,9 +3,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QImage>
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QTextBlock>
@@ -21,8 +19,6 @@
 
 namespace qova::platform {
 namespace {
-
-constexpr std::string_view kAboutScheme = "about:";
 
 // A page's images and style sheets are decoded whole in memory; nothing an information page
 // shows comes near this, and it keeps a hostile page from filling the memory.
@@ -55,13 +51,6 @@ const QImage& placeholderImage() {
     return image;
 }
 
-void discard(QNetworkReply* reply, QObject* receiver) {
-    // Aborting emits finished at once; nothing of ours may hear it.
-    QObject::disconnect(reply, nullptr, receiver, nullptr);
-    reply->abort();
-    reply->deleteLater();
-}
-
 // Takes a reply out of the list it is kept in; false when it is no longer ours.
 bool release(std::vector<QNetworkReply*>& replies, QNetworkReply* reply, QObject* receiver) {
     const auto found = std::find(replies.begin(), replies.end(), reply);
@@ -73,27 +62,13 @@ bool release(std::vector<QNetworkReply*>& replies, QNetworkReply* reply, QObject
     return true;
 }
 
-// A failed reply has no body worth reading, and reading an aborted one only draws a warning.
-QByteArray readBody(QNetworkReply& reply) {
-    return reply.error() == QNetworkReply::NoError ? reply.readAll() : QByteArray();
-}
-
-std::string renderedText(const QTextDocument& document) {
-    QString text = document.toPlainText();
-    text.replace(QChar::ParagraphSeparator, u'\n').replace(QChar::LineSeparator, u'\n');
-    // Where an image stands; a reader of the page's text sees nothing there.
-    text.remove(QChar::ObjectReplacementCharacter);
-    const QByteArray utf8 = text.toUtf8();
-    return withCrLfLineBreaks(std::string_view(utf8.constData(), utf8.size()));
-}
-
 }  // namespace
 
 WebView::WebView(QWidget* parent, int noAnswerTimeoutMs)
     : QTextBrowser(parent),
-      network_(new QNetworkAccessManager(this)),
-      noAnswerTimeoutMs_(noAnswerTimeoutMs) {
-    network_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+      pages_(*this, noAnswerTimeoutMs,
+             [this](FetchedPage fetched) { pageFetched(std::move(fetched)); }),
+      events_(*this, *this) {
     // Links are followed here rather than by QTextBrowser, so that they raise our events.
     setOpenLinks(false);
     setOpenExternalLinks(false);
@@ -106,89 +81,49 @@ WebView::~WebView() {
 }
 
 void WebView::abandonCurrent() {
-    ++serial_;
-    if (pageReply_ != nullptr)
-        discard(std::exchange(pageReply_, nullptr), this);
+    pages_.abandon();
     for (QNetworkReply* reply : std::exchange(styleSheetReplies_, {}))
-        discard(reply, this);
+        discardReply(reply, this);
     arriving_.reset();
     styleSheetsLeft_ = 0;
 }
 
 void WebView::navigate(const std::string& address) {
     abandonCurrent();
-    readyState_ = kReadyStateLoading;
-
-    if (startsWithIgnoreCase(address, kAboutScheme)) {
-        const std::string_view markup = std::string_view(address).substr(kAboutScheme.size());
-        Page page;
-        page.reportedUrl = address;
-        page.url = aboutBlank();
-        if (!equalsIgnoreCase(markup, "blank"))
-            page.html = QString::fromUtf8(markup.data(), static_cast<qsizetype>(markup.size()));
-        pageArrived(std::move(page));
-        return;
-    }
-    if (!address.empty() && address.front() == '/') {
-        loadFile(address, address);
-        return;
-    }
-
-    const QUrl url(QString::fromStdString(address));
-    if (url.isValid() && isWebScheme(url) && !url.host().isEmpty()) {
-        load(url, address);
-    } else if (url.isValid() && url.isLocalFile() && !url.toLocalFile().isEmpty()) {
-        load(url, address);
-    } else {
-        failLater(address, kStatusResourceNotFound);
-    }
+    events_.startNavigation();
+    pages_.open(address);
 }
 
 void WebView::navigate2(const std::string& filePath) {
     abandonCurrent();
-    readyState_ = kReadyStateLoading;
-    loadFile(filePath, filePath);
+    events_.startNavigation();
+    pages_.openFile(filePath);
 }
 
-void WebView::loadFile(const std::string& path, const std::string& reportedUrl) {
-    if (path.empty()) {
-        failLater(reportedUrl, 404);
-        return;
-    }
-    load(QUrl::fromLocalFile(QFileInfo(QString::fromStdString(path)).absoluteFilePath()),
-         reportedUrl);
-}
-
-void WebView::load(const QUrl& url, const std::string& reportedUrl) {
-    QNetworkReply* reply = network_->get(pageRequest(url, noAnswerTimeoutMs_));
-    pageReply_ = reply;
-    connect(reply, &QNetworkReply::finished, this,
-            [this, reply, reportedUrl] { pageReplyFinished(reply, reportedUrl); });
-}
-
-void WebView::pageReplyFinished(QNetworkReply* reply, const std::string& reportedUrl) {
-    if (reply != pageReply_)
-        return;
-    pageReply_ = nullptr;
-    disconnect(reply, nullptr, this, nullptr);
-    reply->deleteLater();
-
-    QByteArray bytes = readBody(*reply);
-    if (const std::optional<std::int32_t> failure = replyFailure(*reply, bytes.size())) {
-        failLater(reportedUrl, *failure);
-        return;
-    }
+void WebView::pageFetched(FetchedPage fetched) {
     Page page;
-    page.reportedUrl = reportedUrl;
+    page.reportedUrl = std::move(fetched.reportedUrl);
+    if (fetched.failure) {
+        page.url = aboutBlank();
+        page.html = QString::fromLatin1(kCannotDisplayPage);
+        std::string url = page.reportedUrl;
+        events_.failLater(std::move(url), *fetched.failure,
+                          [this, page = std::move(page)] { display(page); });
+        return;
+    }
     // After redirects: the page's relative addresses count from where it really came from.
-    page.url = reply->url();
-    const bool html = page.url.isLocalFile() ? isHtmlFileName(page.url.toLocalFile())
-                                             : isHtmlContentType(reply->rawHeader("Content-Type"));
-    if (html) {
-        page.html = decodeHtml(bytes);
-    } else {
-        page.kind = PageKind::PlainText;
-        page.bytes = std::move(bytes);
+    page.url = fetched.url;
+    switch (fetched.kind) {
+        case FetchedPage::Kind::Markup:
+            page.html = QString::fromUtf8(fetched.bytes);
+            break;
+        case FetchedPage::Kind::Html:
+            page.html = decodeHtml(fetched.bytes);
+            break;
+        case FetchedPage::Kind::PlainText:
+            page.kind = PageKind::PlainText;
+            page.bytes = std::move(fetched.bytes);
+            break;
     }
     pageArrived(std::move(page));
 }
@@ -235,51 +170,12 @@ void WebView::styleSheetFinished(QNetworkReply* reply, std::size_t index) {
 }
 
 void WebView::completeLater(Page page) {
-    const std::uint64_t serial = serial_;
-    QMetaObject::invokeMethod(
-        this,
-        [this, serial, page = std::move(page)] {
-            if (serial != serial_)
-                return;
-            const QString oldTitle = title_;
-            display(page);
-            readyState_ = kReadyStateComplete;
-            hasDocument_ = true;
-            if (title_ != oldTitle)
-                emit titleChanged(title_);
-            // Someone who heard the title may have navigated elsewhere already.
-            if (serial != serial_)
-                return;
-            // A copy, so that a handler may replace itself while it runs.
-            const auto handler = onDocumentComplete;
-            if (handler)
-                handler(page.reportedUrl);
-        },
-        Qt::QueuedConnection);
-}
-
-void WebView::failLater(const std::string& url, std::int32_t status) {
-    const std::uint64_t serial = serial_;
-    QMetaObject::invokeMethod(
-        this,
-        [this, serial, url, status] {
-            if (serial != serial_)
-                return;
-            const auto handler = onNavigateError;
-            if (handler)
-                handler(url, status);
-        },
-        Qt::QueuedConnection);
-    Page errorPage;
-    errorPage.reportedUrl = url;
-    errorPage.url = aboutBlank();
-    errorPage.html = QString::fromLatin1(kCannotDisplayPage);
-    // Queued now rather than after the handler: a handler that opens a message box sees its
-    // error page complete while the message is open.
-    completeLater(std::move(errorPage));
+    std::string url = page.reportedUrl;
+    events_.completeLater(std::move(url), [this, page = std::move(page)] { display(page); });
 }
 
 void WebView::display(const Page& page) {
+    const QString oldTitle = title_;
     dropImages();
     pageUrl_ = page.url;
     pageIsLocal_ = page.url.isLocalFile() || page.url.scheme() == u"about";
@@ -320,10 +216,12 @@ void WebView::display(const Page& page) {
         verticalScrollBar()->setValue(0);
         horizontalScrollBar()->setValue(0);
     }
+    if (title_ != oldTitle)
+        emit titleChanged(title_);
 }
 
 QNetworkReply* WebView::fetchPart(const QUrl& url) {
-    QNetworkReply* reply = network_->get(pageRequest(url, noAnswerTimeoutMs_));
+    QNetworkReply* reply = pages_.get(url);
     connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64) {
         if (received > kMaxPartBytes)
             reply->abort();
@@ -362,7 +260,7 @@ void WebView::imageFinished(QNetworkReply* reply, const QUrl& url) {
 
 void WebView::dropImages() {
     for (QNetworkReply* reply : std::exchange(imageReplies_, {}))
-        discard(reply, this);
+        discardReply(reply, this);
     requestedImages_.clear();
 }
 
@@ -408,22 +306,6 @@ void WebView::followLink(const QUrl& link) {
     }
     if (mayFetch(target, pageIsLocal_))
         navigate(target.toString(QUrl::FullyEncoded).toStdString());
-}
-
-int WebView::readyState() const {
-    return readyState_;
-}
-
-bool WebView::hasDocument() const {
-    return hasDocument_;
-}
-
-const std::string& WebView::bodyText() const {
-    return bodyText_;
-}
-
-std::string WebView::title() const {
-    return title_.toStdString();
 }
 
 }  // namespace qova::platform

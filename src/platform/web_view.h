@@ -6,14 +6,14 @@
 #include <QTextBrowser>
 #include <QUrl>
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/browser_events.h"
+#include "platform/page_loading.h"
 #include "platform/web_browser.h"
 
-class QNetworkAccessManager;
 class QNetworkReply;
 
 namespace qova::platform {
@@ -42,10 +42,10 @@ class WebView : public QTextBrowser, public WebBrowser {
     void navigate(const std::string& address) override;
     void navigate2(const std::string& filePath) override;
 
-    int readyState() const override;
-    bool hasDocument() const override;
-    const std::string& bodyText() const override;
-    std::string title() const override;
+    int readyState() const override { return events_.readyState(); }
+    bool hasDocument() const override { return events_.hasDocument(); }
+    const std::string& bodyText() const override { return bodyText_; }
+    std::string title() const override { return title_.toStdString(); }
 
     /// Where the page on screen came from, after redirects; its relative links resolve against
     /// it. "about:blank" for markup and for the error page.
@@ -74,13 +74,10 @@ class WebView : public QTextBrowser, public WebBrowser {
     };
 
     void abandonCurrent();
-    void loadFile(const std::string& path, const std::string& reportedUrl);
-    void load(const QUrl& url, const std::string& reportedUrl);
-    void pageReplyFinished(QNetworkReply* reply, const std::string& reportedUrl);
+    void pageFetched(FetchedPage fetched);
     void pageArrived(Page page);
     void styleSheetFinished(QNetworkReply* reply, std::size_t index);
     void completeLater(Page page);
-    void failLater(const std::string& url, std::int32_t status);
     void display(const Page& page);
 
     QNetworkReply* fetchPart(const QUrl& url);
@@ -89,14 +86,9 @@ class WebView : public QTextBrowser, public WebBrowser {
     void dropImages();
     void followLink(const QUrl& link);
 
-    QNetworkAccessManager* network_;
-    int noAnswerTimeoutMs_;
-    // Tells the events of the navigation under way from those of replaced ones still queued.
-    std::uint64_t serial_ = 0;
-    int readyState_ = kReadyStateUninitialized;
-    bool hasDocument_ = false;
+    PageFetcher pages_;
+    BrowserEvents events_;
 
-    QNetworkReply* pageReply_ = nullptr;
     // A page waiting for its style sheets, and the replies that bring them.
     std::optional<Page> arriving_;
     std::vector<QNetworkReply*> styleSheetReplies_;

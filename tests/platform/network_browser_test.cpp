@@ -216,6 +216,17 @@ TEST(NetworkBrowserTest, RendersHtmlPagesToTextAndTitle) {
     EXPECT_EQ(browser.title(), "");
 }
 
+TEST(NetworkBrowserTest, RenderedTextLeavesOutLinkTagsAndImages) {
+    NetworkBrowser browser;
+    Recorder recorder(browser);
+    // No </head>: a bare <link> would otherwise hide the rest of the page.
+    ASSERT_TRUE(recorder.load(
+        "about:<html><head><title>Linked</title><link rel=\"stylesheet\" href=\"look.css\">"
+        "<body><p>Before<img src=\"picture.png\">after</p></body></html>"));
+    EXPECT_EQ(browser.bodyText(), "Beforeafter");
+    EXPECT_EQ(browser.title(), "Linked");
+}
+
 TEST(NetworkBrowserTest, HttpErrorStatusRaisesTheStatusThenTheErrorPage) {
     LoopbackHttpServer server;
     server.serve("/broken", "<html><title>Oops</title><body>Server trouble</body></html>",
