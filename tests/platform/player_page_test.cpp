@@ -5,138 +5,73 @@
 #include <gtest/gtest.h>
 #include <mpv/client.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/mpv_player.h"
 
 namespace qova::platform {
 namespace {
 
-const std::string kBodyStart = "<body bgcolor=\"black\" style=\"margin:0;overflow:hidden;\">";
+// The shapes of page the program writes, with @ where the escaped address goes: the object's
+// data, its src parameter after others, and src after fileName with a fallback embed.
+const char* const kPageShapes[] = {
+    "<body bgcolor=\"black\"><object type=\"video/x-ms-wmv\" data=\"@\" width=\"550px\">"
+    "<param name=\"src\" value=\"http://other.invalid/\"></object> </body>",
+    "<body><object width=550px classid=CLSID:CFCDAA03-8BE4-11CF-B84B-0020AFBBCCFA>"
+    "<param name=\"controls\" value=\"ImageWindow\" /><param name=\"src\" value=\"@\" />"
+    "</object></body> </body>",
+    "<html><body><object classid=\"CLSID:22d6f312-b0f6-11d0-94ab-0080c74c7e95\">"
+    "<param name=\"fileName\" value=\"http://wrong.invalid/\"><param name=\"src\" value=\"@\">"
+    "<embed type=\"application/x-mplayer2\" src=\"http://embed.invalid/\"></object></body></html>",
+};
 
-std::string escaped(const std::string& address) {
-    std::string out;
-    for (char c : address) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
+TEST(EmbeddedPlayerAddress, EscapedAddressComesBackExactlyFromEachPageShape) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"http://tv.example/play?id=7&amp;fmt=&quot;hq&quot;&amp;n=&#39;x&#39;&lt;y&gt;",
+         "http://tv.example/play?id=7&fmt=\"hq\"&n='x'<y>"},
+        {"mms://host/path with spaces/&amp;amp;", "mms://host/path with spaces/&amp;"},
+        {"file:///media/Écran démo.mp4", "file:///media/Écran démo.mp4"},
+    };
+    for (const std::string shape : kPageShapes) {
+        for (const auto& [escaped, address] : cases) {
+            std::string page = shape;
+            page.replace(page.find('@'), 1, escaped);
+            EXPECT_EQ(embeddedPlayerAddress(page), address) << page;
         }
     }
-    return out;
 }
 
-std::string windowsMediaPage(const std::string& dataAddress, const std::string& srcAddress) {
-    return kBodyStart + "<object type=\"video/x-ms-wmv\" data=\"" + escaped(dataAddress) +
-           "\" width=\"550px\" height=\"370px\"><param name=\"src\" value=\"" +
-           escaped(srcAddress) + "\" valuetype=\"ref\" type=\"" + escaped(srcAddress) +
-           "\"><param name=\"autostart\" value=\"1\"></object> </body>";
-}
-
-std::string realPlayerPage(const std::string& address) {
-    return kBodyStart +
-           "<object width=550px height=338px classid=CLSID:CFCDAA03-8BE4-11CF-B84B-0020AFBBCCFA>"
-           "<param name=\"controls\" value=\"ImageWindow\" /><param name=\"src\" value=\"" +
-           escaped(address) +
-           "\" /><param name=\"center\" value=\"false\" /></object></body> </body>";
-}
-
-std::string playerFilePage(const std::string& address) {
-    return "<html><body bgcolor=\"black\"><object id=\"mediaPlayer\" "
-           "classid=\"CLSID:22d6f312-b0f6-11d0-94ab-0080c74c7e95\" "
-           "codebase=\"http://activex.example.invalid/nsmp2inf.cab\" width=\"550\" "
-           "height=\"338\"><param name=\"fileName\" value=\"http://wrong.invalid/\">"
-           "<param name=\"src\" value=\"" +
-           escaped(address) +
-           "\"><param name=\"autoStart\" value=\"True\"><embed type=\"application/x-mplayer2\" "
-           "pluginspage=\"http://plugins.example.invalid/\" id=\"mediaPlayer\" "
-           "name=\"mediaPlayer\" width=\"550\" height=\"338\" src=\"http://embed.invalid/\" "
-           "showcontrols=\"0\" showstatusbar=\"1\"></object></body></html>\r\n";
-}
-
-// ---- The pages the program writes ----
-
-TEST(EmbeddedPlayerAddress, FoundInEachPageShape) {
-    const std::string address = "http://radio.example:8000/live.mp3";
-    EXPECT_EQ(embeddedPlayerAddress(windowsMediaPage(address, "http://other.invalid/")), address);
-    EXPECT_EQ(embeddedPlayerAddress(realPlayerPage(address)), address);
-    // The src parameter outranks fileName, and the object outranks its fallback embed.
-    EXPECT_EQ(embeddedPlayerAddress(playerFilePage(address)), address);
-}
-
-TEST(EmbeddedPlayerAddress, EscapedAddressesComeBackExactly) {
-    for (const std::string& address :
-         {std::string("http://tv.example/play?id=7&fmt=\"hq\"&name='x'<y>"),
-          std::string("mms://host/path with spaces/&amp;literal"),
-          std::string("file:///media/Écran démo.mp4")}) {
-        SCOPED_TRACE(address);
-        EXPECT_EQ(embeddedPlayerAddress(windowsMediaPage(address, address)), address);
-        EXPECT_EQ(embeddedPlayerAddress(realPlayerPage(address)), address);
-        EXPECT_EQ(embeddedPlayerAddress(playerFilePage(address)), address);
-    }
-    // Numeric references, decimal and hexadecimal, with or without their semicolon.
-    EXPECT_EQ(embeddedPlayerAddress("<object data=\"a&#38;b&#x26;c&#X3d;d&#39e\"></object>"),
-              "a&b&c=d'e");
-    // Ampersands that start no reference stay as they are.
-    EXPECT_EQ(embeddedPlayerAddress("<object data='x?a=1&b=2&unknown;&#;&'></object>"),
-              "x?a=1&b=2&unknown;&#;&");
-    EXPECT_EQ(embeddedPlayerAddress("<object data='&#0;&#xD800;&#99999999999;'></object>"),
-              "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
-}
-
-TEST(EmbeddedPlayerAddress, AttributeSyntaxAndCase) {
-    EXPECT_EQ(embeddedPlayerAddress("<OBJECT DATA=http://a/b?c=d&amp;e=f>"), "http://a/b?c=d&e=f");
-    EXPECT_EQ(embeddedPlayerAddress("<Object><PARAM Name='SRC' Value='it&#39;s'></object>"),
-              "it's");
-    EXPECT_EQ(embeddedPlayerAddress("<object\n\tdata = \"  http://spaced/  \"\n>"),
-              "http://spaced/");
-    EXPECT_EQ(embeddedPlayerAddress("<embed width=5 src=rtsp://cam/1 autostart=true/>"),
-              "rtsp://cam/1");
-    EXPECT_EQ(embeddedPlayerAddress("<object><param name=url value=\"u\"></object>"), "u");
-    // Quoted values may hold what would end a tag.
-    EXPECT_EQ(embeddedPlayerAddress("<object data=\"a>b<c\" title='\"'></object>"), "a>b<c");
-}
-
-TEST(EmbeddedPlayerAddress, OnlyTheFirstPlayerCounts) {
-    // Data first, then the first object's own parameters, then the first embed.
-    EXPECT_EQ(embeddedPlayerAddress("<object data=1><param name=src value=2></object>"), "1");
-    EXPECT_EQ(embeddedPlayerAddress("<object data=''><param name=src value=2></object>"
-                                    "<object data=3></object>"),
-              "2");
-    EXPECT_EQ(embeddedPlayerAddress("<embed src=first><embed src=second>"), "first");
-    EXPECT_EQ(embeddedPlayerAddress("<object></object><embed src=e>"), "e");
-    // A parameter after the object, or of an object inside it, is not the object's.
-    EXPECT_EQ(embeddedPlayerAddress("<object></object><param name=src value=p><embed src=e>"), "e");
-    EXPECT_EQ(embeddedPlayerAddress(
-                  "<object><object><param name=src value=inner></object></object><embed src=e>"),
-              "e");
-}
-
-TEST(EmbeddedPlayerAddress, NothingWithoutAPlayer) {
-    EXPECT_EQ(embeddedPlayerAddress(""), std::nullopt);
-    EXPECT_EQ(embeddedPlayerAddress(kBodyStart + "</body>"), std::nullopt);
-    EXPECT_EQ(embeddedPlayerAddress("<object data=\"\"><param name=src value=\"  \"></object>"),
-              std::nullopt);
-    EXPECT_EQ(embeddedPlayerAddress("<embed>"), std::nullopt);
-    // Markup that only talks about players.
-    EXPECT_EQ(embeddedPlayerAddress("<!-- <object data=x> --><script>'<embed src=y>'</script>"
-                                    "<p>a < b, <objects data=z></p><textarea><embed src=t>"),
-              std::nullopt);
-    EXPECT_EQ(embeddedPlayerAddress("<object data=\"unterminated"), "unterminated");
+TEST(EmbeddedPlayerAddress, FirstPlayersAddressWhateverTheMarkup) {
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        // Numeric references with or without their semicolon; ampersands that start none stay.
+        {"<object data=\"a&#38;b&#x26;c&#X3d;d&#39e\">", "a&b&c=d'e"},
+        {"<object data='x?a=1&b=2&unknown;&#;&'>", "x?a=1&b=2&unknown;&#;&"},
+        {"<object data='&#0;&#xD800;&#99999999999;'>", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        // Names in any case; values bare, quoted, spaced, or unterminated.
+        {"<OBJECT DATA=http://a/b?c=d&amp;e=f>", "http://a/b?c=d&e=f"},
+        {"<Object><PARAM Name='SRC' Value='it&#39;s'></object>", "it's"},
+        {"<object\n\tdata = \"  http://spaced/  \"\n>", "http://spaced/"},
+        {"<embed width=5 src=rtsp://cam/1 autostart=true/>", "rtsp://cam/1"},
+        {"<object><param name=url value=\"u\"></object>", "u"},
+        {"<object data=\"a>b<c\" title='\"'></object>", "a>b<c"},
+        {"<object data=\"unterminated", "unterminated"},
+        // Data first, then the first object's own parameters, then the first embed.
+        {"<object data=1><param name=src value=2></object>", "1"},
+        {"<object data=''><param name=src value=2></object><object data=3></object>", "2"},
+        {"<embed src=first><embed src=second>", "first"},
+        {"<object></object><param name=src value=p><embed src=e>", "e"},
+        {"<object><object><param name=src value=inner></object></object><embed src=e>", "e"},
+        // No player, no address, or markup that only talks about players.
+        {"", std::nullopt},
+        {"<object data=\"\"><param name=src value=\"  \"></object><embed>", std::nullopt},
+        {"<!-- <object data=x> --><script>'<embed src=y>'</script><p>a < b, <objects data=z></p>"
+         "<textarea><embed src=t>",
+         std::nullopt},
+    };
+    for (const auto& [markup, address] : cases)
+        EXPECT_EQ(embeddedPlayerAddress(markup), address) << markup;
 }
 
 TEST(PageText, TitleAndBodyWithoutMarkup) {
@@ -146,42 +81,33 @@ TEST(PageText, TitleAndBodyWithoutMarkup) {
     EXPECT_EQ(error.title, "Cannot display");
     EXPECT_EQ(error.body, "This page & that\r\none two\r\nthree\r\n\r\nfour");
     // What a player page shows is the player, not its fallback text.
-    const PageText player = pageText(kBodyStart + "<object data=x>Get a plugin</object> </body>");
+    const PageText player = pageText("<body><object data=x>Get a plugin</object> </body>");
     EXPECT_EQ(player.title, "");
     EXPECT_EQ(player.body, "");
 }
-
-// ---- What the player area says ----
 
 TEST(EndFileMessage, SaysWhyAStreamStopped) {
     EXPECT_EQ(endFileMessage(MPV_END_FILE_REASON_EOF, 0), "The stream has ended.");
     EXPECT_EQ(endFileMessage(MPV_END_FILE_REASON_ERROR, MPV_ERROR_LOADING_FAILED),
               std::string("The stream cannot be played: ") +
                   mpv_error_string(MPV_ERROR_LOADING_FAILED) + ".");
-    EXPECT_EQ(endFileMessage(MPV_END_FILE_REASON_ERROR, MPV_ERROR_UNKNOWN_FORMAT),
-              std::string("The stream cannot be played: ") +
-                  mpv_error_string(MPV_ERROR_UNKNOWN_FORMAT) + ".");
     EXPECT_EQ(endFileMessage(MPV_END_FILE_REASON_ERROR, 0), "The stream cannot be played.");
     for (int quiet :
          {MPV_END_FILE_REASON_STOP, MPV_END_FILE_REASON_QUIT, MPV_END_FILE_REASON_REDIRECT}) {
-        EXPECT_EQ(endFileMessage(quiet, 0), "") << quiet;
         EXPECT_EQ(endFileMessage(quiet, MPV_ERROR_LOADING_FAILED), "") << quiet;
     }
     // A reason this program does not know is told only when it comes with an error.
     EXPECT_EQ(endFileMessage(99, 0), "");
-    EXPECT_NE(endFileMessage(99, MPV_ERROR_NOTHING_TO_PLAY).find("cannot be played"),
-              std::string::npos);
+    EXPECT_NE(endFileMessage(99, MPV_ERROR_NOTHING_TO_PLAY), "");
 }
 
 TEST(LocalMediaAddress, FilesLoopStreamsDoNot) {
-    for (const char* local : {"/media/a.mp4", "file:///media/a.mp4", "FILE:///x", "relative.mp3",
-                              "C:\\media\\a.mp4", "folder/name:with-colon.mp4"}) {
+    for (const char* local : {"/media/a.mp4", "FILE:///x", "relative.mp3", "C:\\media\\a.mp4",
+                              "folder/name:with-colon.mp4"}) {
         EXPECT_TRUE(isLocalMediaAddress(local)) << local;
     }
-    for (const char* stream : {"http://h/a.mp4", "HTTPS://h/", "mms://h/s", "rtsp://h/s",
-                               "icyx://h/", "rtmp+tls:x", "ffmpeg://x"}) {
+    for (const char* stream : {"http://h/a.mp4", "HTTPS://h/", "rtsp://h/s", "rtmp+tls:x"})
         EXPECT_FALSE(isLocalMediaAddress(stream)) << stream;
-    }
 }
 
 }  // namespace
