@@ -47,6 +47,9 @@ void FlatTreeWidget::mouseReleaseEvent(QMouseEvent* event) {
 
 QtTreeView::QtTreeView(FlatTreeWidget* widget, std::array<QIcon, 2> imageList)
     : widget_(widget), images_(std::move(imageList)) {
+    QPixmap empty(widget_->iconSize());
+    empty.fill(Qt::transparent);
+    blank_ = QIcon(empty);
     QObject::connect(widget_, &FlatTreeWidget::clickedAnywhere, widget_, [this] {
         if (onClick)
             onClick();
@@ -62,8 +65,12 @@ QTreeWidgetItem* QtTreeView::item(int index) const {
 }
 
 QIcon QtTreeView::iconFor(int image) const {
-    if (!attached_ || image < 1 || image > static_cast<int>(images_.size()))
+    if (!attached_)
         return QIcon();
+    // Once pictures are attached every node keeps their room, as the desktop's tree does:
+    // names stay in one column and rows keep one height, starred or not.
+    if (image < 1 || image > static_cast<int>(images_.size()))
+        return blank_;
     return images_[static_cast<std::size_t>(image - 1)];
 }
 

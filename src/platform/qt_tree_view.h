@@ -62,6 +62,7 @@ class QtTreeView : public TreeView {
 
     FlatTreeWidget* widget_;
     std::array<QIcon, 2> images_;
+    QIcon blank_;
     bool attached_ = false;
     bool display_ = true;
     Colour back_ = Colour::rgb(255, 255, 255);
