@@ -1,0 +1,328 @@
+#include "playback_support.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <mpv/client.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <thread>
+#include <utility>
+
+namespace qova::bench {
+namespace {
+
+// Clock::now() as a number, 0 meaning "not yet"; written from libmpv's threads.
+std::atomic<Clock::rep> gWakeupSince{0};
+// libmpv's own script threads (stats, console) take events through the same entry points; only
+// the main thread, where the benchmarks and the program's player run, counts.
+const pthread_t gTimedThread = pthread_self();
+EngineTimes gTimes;
+double gLastWakeupMs = 0.0;
+
+template <typename Function>
+Function realFunction(const char* name) {
+    // The next definition after this executable's: libmpv's own.
+    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+struct WakeupTarget {
+    void (*callback)(void*);
+    void* data;
+};
+
+void noteWakeup(void* target) {
+    const Clock::rep now = Clock::now().time_since_epoch().count();
+    Clock::rep none = 0;
+    gWakeupSince.compare_exchange_strong(none, now);
+    const auto* wrapped = static_cast<const WakeupTarget*>(target);
+    wrapped->callback(wrapped->data);
+}
+
+}  // namespace
+}  // namespace qova::bench
+
+// The executable's definitions of these libmpv entry points come before the library's, for the
+// program's player as for the bare instance; each notes the time and calls the library's.
+extern "C" {
+
+int mpv_command_async(mpv_handle* ctx, uint64_t reply_userdata, const char** args) {
+    using namespace qova::bench;
+    static const auto real =
+        realFunction<int (*)(mpv_handle*, uint64_t, const char**)>("mpv_command_async");
+    if (pthread_equal(pthread_self(), gTimedThread) && args != nullptr && args[0] != nullptr &&
+        std::strcmp(args[0], "loadfile") == 0 && !gTimes.loadIssued)
+        gTimes.loadIssued = Clock::now();
+    return real(ctx, reply_userdata, args);
+}
+
+mpv_event* mpv_wait_event(mpv_handle* ctx, double timeout) {
+    using namespace qova::bench;
+    static const auto real = realFunction<mpv_event* (*)(mpv_handle*, double)>("mpv_wait_event");
+    mpv_event* event = real(ctx, timeout);
+    if (!pthread_equal(pthread_self(), gTimedThread))
+        return event;
+    const auto now = Clock::now();
+    if (const Clock::rep since = gWakeupSince.exchange(0); since != 0)
+        gLastWakeupMs = msBetween(Clock::time_point(Clock::duration(since)), now);
+    // The first restart after a load is the start; later ones are seeks or resyncs.
+    if (event != nullptr && event->event_id == MPV_EVENT_PLAYBACK_RESTART && !gTimes.restartTaken) {
+        gTimes.restartTaken = now;
+        gTimes.restartWakeupMs = gLastWakeupMs;
+    }
+    return event;
+}
+
+void mpv_set_wakeup_callback(mpv_handle* ctx, void (*cb)(void* d), void* d) {
+    using namespace qova::bench;
+    static const auto real =
+        realFunction<void (*)(mpv_handle*, void (*)(void*), void*)>("mpv_set_wakeup_callback");
+    if (cb == nullptr) {
+        real(ctx, nullptr, nullptr);
+        return;
+    }
+    // Kept for the life of the process: libmpv may still be calling an earlier one.
+    auto* target = new WakeupTarget{cb, d};
+    real(ctx, &noteWakeup, target);
+}
+}
+
+namespace qova::bench {
+
+double msBetween(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+double statusMb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    const std::string name(field);
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(name, 0) == 0)
+            return std::stod(line.substr(name.size())) / 1024.0;
+    }
+    return 0.0;
+}
+
+double median(std::vector<double> values) {
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
+}
+
+// QTest::qWaitFor sleeps 10 ms between rounds, which would add its own delay to every hop
+// between libmpv's threads and the Qt thread; this wakes for every event, as exec() does. The
+// tick only bounds the wait when nothing else happens.
+bool runUntil(const std::function<bool()>& done, Clock::duration limit) {
+    const auto deadline = Clock::now() + limit;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.start(100);
+    while (!done()) {
+        if (Clock::now() >= deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
+}
+
+void runFor(Clock::duration span) {
+    const auto end = Clock::now() + span;
+    runUntil([&] { return Clock::now() >= end; }, span + 1s);
+}
+
+EngineTimes engineTimes() {
+    return gTimes;
+}
+
+void resetEngineTimes() {
+    gTimes = {};
+}
+
+BareMpv::BareMpv() : handle_(mpv_create()) {
+    if (handle_ == nullptr)
+        return;
+    // As the program's player has them, but for the outputs.
+    const std::pair<const char*, const char*> options[] = {
+        {"vo", "null"},
+        {"ao", "null"},
+        {"terminal", "no"},
+        {"idle", "yes"},
+        {"keep-open", "no"},
+        {"force-window", "no"},
+        {"input-default-bindings", "no"},
+        {"input-vo-keyboard", "no"},
+        {"load-scripts", "no"},
+        {"osc", "no"},
+        {"ytdl", "no"},
+        {"network-timeout", "15"},
+        {"cache", "auto"},
+        {"demuxer-max-bytes", "32MiB"},
+        {"demuxer-max-back-bytes", "4MiB"},
+        {"audio-client-name", "QOVA"},
+        {"loop-file", "no"},
+    };
+    for (const auto& [name, value] : options)
+        mpv_set_option_string(handle_, name, value);
+    if (mpv_initialize(handle_) < 0 ||
+        mpv_observe_property(handle_, 1, "idle-active", MPV_FORMAT_FLAG) < 0) {
+        mpv_terminate_destroy(handle_);
+        handle_ = nullptr;
+    }
+}
+
+BareMpv::~BareMpv() {
+    if (handle_ != nullptr)
+        mpv_terminate_destroy(handle_);
+}
+
+template <typename Done>
+bool BareMpv::waitFor(Clock::time_point deadline, Done done) {
+    while (Clock::now() < deadline) {
+        const double left = std::chrono::duration<double>(deadline - Clock::now()).count();
+        const mpv_event* event = mpv_wait_event(handle_, std::max(left, 0.0));
+        if (event->event_id == MPV_EVENT_NONE)
+            continue;
+        if (event->event_id == MPV_EVENT_END_FILE &&
+            static_cast<const mpv_event_end_file*>(event->data)->reason ==
+                MPV_END_FILE_REASON_ERROR)
+            return false;
+        if (done(*event))
+            return true;
+    }
+    return false;
+}
+
+std::optional<BareMpv::Start> BareMpv::open(const std::string& url) {
+    const auto start = Clock::now();
+    // The program's player sets it before every load.
+    mpv_set_property_string(handle_, "loop-file", "no");
+    const char* args[] = {"loadfile", url.c_str(), "replace", nullptr};
+    if (mpv_command_async(handle_, 1, args) < 0)
+        return std::nullopt;
+    std::optional<double> loaded;
+    const bool restarted = waitFor(start + kWaitLimit, [&](const mpv_event& event) {
+        if (event.event_id == MPV_EVENT_FILE_LOADED)
+            loaded = msBetween(start, Clock::now());
+        return event.event_id == MPV_EVENT_PLAYBACK_RESTART;
+    });
+    if (!restarted)
+        return std::nullopt;
+    const double restart = msBetween(start, Clock::now());
+    return Start{loaded.value_or(restart), restart};
+}
+
+bool BareMpv::stop() {
+    const char* args[] = {"stop", nullptr};
+    if (mpv_command_async(handle_, 2, args) < 0)
+        return false;
+    const bool idle = waitFor(Clock::now() + kWaitLimit, [](const mpv_event& event) {
+        if (event.event_id != MPV_EVENT_PROPERTY_CHANGE)
+            return false;
+        const auto& property = *static_cast<const mpv_event_property*>(event.data);
+        return property.format == MPV_FORMAT_FLAG && *static_cast<int*>(property.data) != 0;
+    });
+    std::this_thread::sleep_for(kSettle);
+    return idle;
+}
+
+namespace {
+
+int connectWhileRunning(pid_t pid, const std::string& socketPath, Clock::time_point deadline) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof(address.sun_path) - 1);
+    while (Clock::now() < deadline && ::waitpid(pid, nullptr, WNOHANG) == 0) {
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0)
+            return fd;
+        std::this_thread::sleep_for(1ms);
+    }
+    ::close(fd);
+    return -1;
+}
+
+void endProcess(pid_t pid) {
+    const auto limit = Clock::now() + 3s;
+    while (::waitpid(pid, nullptr, WNOHANG) == 0) {
+        if (Clock::now() >= limit) {
+            ::kill(-pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            return;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+}
+
+}  // namespace
+
+std::optional<double> mpvProgramStart(const std::string& program, const std::string& url,
+                                      const std::string& socketPath) {
+    ::unlink(socketPath.c_str());
+    std::vector<std::string> words = {
+        program, "--no-config", "--ao=null", "--vo=null", "--input-ipc-server=" + socketPath, url};
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+
+    const auto start = Clock::now();
+    const auto deadline = start + kWaitLimit;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Only calls that are safe between fork and exec in a program with threads.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        ::setpgid(0, 0);
+        ::dup2(devNull, 0);
+        ::dup2(devNull, 1);
+        ::dup2(devNull, 2);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(devNull);
+    if (pid < 0)
+        return std::nullopt;
+
+    std::optional<double> result;
+    const int fd = connectWhileRunning(pid, socketPath, deadline);
+    std::string received;
+    while (fd >= 0 && !result && Clock::now() < deadline) {
+        pollfd wait{fd, POLLIN, 0};
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (::poll(&wait, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t n = ::read(fd, buffer, sizeof(buffer));
+        if (n <= 0)
+            break;
+        received.append(buffer, static_cast<std::size_t>(n));
+        if (received.find("\"playback-restart\"") != std::string::npos)
+            result = msBetween(start, Clock::now());
+    }
+    if (fd >= 0) {
+        const char quit[] = "{\"command\":[\"quit\"]}\n";
+        [[maybe_unused]] const ssize_t sent = ::write(fd, quit, sizeof(quit) - 1);
+        ::close(fd);
+    }
+    endProcess(pid);
+    ::unlink(socketPath.c_str());
+    std::this_thread::sleep_for(kSettle);
+    return result;
+}
+
+}  // namespace qova::bench
