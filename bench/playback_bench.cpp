@@ -531,7 +531,7 @@ void PlayerPageWrite(benchmark::State& state) {
     qova::platform::PosixTextFiles files(folder.path());
     const std::string page(1200, 'x');
     for (auto _ : state) {
-        if (!files.replaceWithLine("Player.html", page)) {
+        if (!files.replaceWithLine("Player.html", page, qova::platform::Durability::Scratch)) {
             state.SkipWithError("the page cannot be written");
             break;
         }

@@ -18,7 +18,8 @@ void DirectoryDocumentComplete(app::MainContext& ctx,
         const std::string& text = browser.bodyText();
         if (!text.empty()) {
             // A failed write keeps the directory of an earlier run, which is used below.
-            ctx.controls.files.replaceWithLine(app::kChannelFile, text);
+            ctx.controls.files.replaceWithLine(app::kChannelFile, text,
+                                               platform::Durability::Durable);
         }
     }
     if (!platform::equalsIgnoreCase(state.strConfigKey, "URLTXT"))

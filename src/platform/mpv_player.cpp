@@ -77,6 +77,10 @@ std::vector<EngineOption> engineOptions(const MpvPlayerOptions& options) {
         {"load-scripts", "no"},
         {"osc", "no", true},
         {"ytdl", "no", true},
+        // Built-in scripts the program never uses: each costs megabytes and milliseconds.
+        {"load-stats-overlay", "no", true},
+        {"load-osd-console", "no", true},
+        {"load-auto-profiles", "no", true},
         {"network-timeout", "15"},
         // Live streams never end, so reading ahead is bounded by memory, not by time; what was
         // played is of little use when there is no seeking back.

@@ -180,6 +180,11 @@ std::optional<MediaCapabilities> readMpvCapabilities(const std::vector<MpvOption
                 return std::nullopt;
         }
     }
+    // Built-in scripts that would load only to be shut down again; an engine built without
+    // scripting has no such options, which is no reason to fail.
+    for (const char* script : {"load-stats-overlay", "load-osd-console", "load-auto-profiles"}) {
+        mpv_set_option_string(handle.get(), script, "no");
+    }
     if (const int rc = mpv_initialize(handle.get()); rc < 0) {
         setError(error, std::string("cannot start libmpv: ") + mpv_error_string(rc));
         return std::nullopt;

@@ -116,15 +116,16 @@ std::optional<FileText> PosixTextFiles::read(std::string_view name) const {
 }
 
 bool PosixTextFiles::replace(std::string_view name, std::string_view content) {
-    return replaceWith(name, content, {});
+    return replaceWith(name, content, {}, Durability::Durable);
 }
 
-bool PosixTextFiles::replaceWithLine(std::string_view name, std::string_view line) {
-    return replaceWith(name, line, "\r\n");
+bool PosixTextFiles::replaceWithLine(std::string_view name, std::string_view line,
+                                     Durability durability) {
+    return replaceWith(name, line, "\r\n", durability);
 }
 
 bool PosixTextFiles::replaceWith(std::string_view name, std::string_view content,
-                                 std::string_view tail) {
+                                 std::string_view tail, Durability durability) {
     const std::string target = path(name);
     std::string temp = target + ".XXXXXX";
     Fd file(::mkstemp(temp.data()));
@@ -135,9 +136,9 @@ bool PosixTextFiles::replaceWith(std::string_view name, std::string_view content
     const mode_t mask = ::umask(0);
     ::umask(mask);
     const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~mask);
-    const bool written = ::fchmod(file.fd, mode) == 0 && writeAll(file.fd, content) &&
-                         writeAll(file.fd, tail) && ::fdatasync(file.fd) == 0 &&
-                         file.closeChecked();
+    const bool written =
+        ::fchmod(file.fd, mode) == 0 && writeAll(file.fd, content) && writeAll(file.fd, tail) &&
+        (durability == Durability::Scratch || ::fdatasync(file.fd) == 0) && file.closeChecked();
     if (!written || ::rename(temp.c_str(), target.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;

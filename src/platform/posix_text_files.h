@@ -14,11 +14,13 @@ class PosixTextFiles : public TextFiles {
     bool exists(std::string_view name) const override;
     std::optional<FileText> read(std::string_view name) const override;
     bool replace(std::string_view name, std::string_view content) override;
-    bool replaceWithLine(std::string_view name, std::string_view line) override;
+    bool replaceWithLine(std::string_view name, std::string_view line,
+                         Durability durability) override;
     bool appendLine(std::string_view name, std::string_view line) override;
 
   private:
-    bool replaceWith(std::string_view name, std::string_view content, std::string_view tail);
+    bool replaceWith(std::string_view name, std::string_view content, std::string_view tail,
+                     Durability durability);
     std::string folder_;
 };
 

@@ -29,6 +29,10 @@ class FileText {
     std::string_view view_;
 };
 
+/// Whether a file must survive a power cut once written, or is a scratch file the program
+/// rewrites whenever it needs it, where waiting for the disk would only cost time.
+enum class Durability { Durable, Scratch };
+
 /// The text files of the program's folder. Files are named without their folder, and names are
 /// matched without regard to letter case. Contents are 8-bit bytes; lines written end in CR LF.
 class TextFiles {
@@ -47,7 +51,8 @@ class TextFiles {
     /// one's place. False, with the old file untouched, when any step fails.
     virtual bool replace(std::string_view name, std::string_view content) = 0;
     /// As replace, with one line and its CR LF as the whole content.
-    virtual bool replaceWithLine(std::string_view name, std::string_view line) = 0;
+    virtual bool replaceWithLine(std::string_view name, std::string_view line,
+                                 Durability durability) = 0;
     /// Appends one line and CR LF, creating the file when it does not exist. False when the
     /// line could not be written whole; the file then holds what it held before.
     virtual bool appendLine(std::string_view name, std::string_view line) = 0;

@@ -86,7 +86,9 @@ void ShowMediaPlayerPage(app::MainContext& ctx, const app::Site& site, std::stri
     platform::TextFiles& files = ctx.controls.files;
     if (!files.exists(kPlayerFile))
         return;
-    if (!files.replaceWithLine(kPlayerFile, MediaPlayerPage(url, site))) {
+    // A page made anew for every channel: no waiting for the disk on the way to the picture.
+    if (!files.replaceWithLine(kPlayerFile, MediaPlayerPage(url, site),
+                               platform::Durability::Scratch)) {
         // The old page would play the channel before: better to say so than to play that.
         ctx.controls.messages.show("The player page \"" + files.path(kPlayerFile) +
                                    "\" cannot be written, so the channel cannot be shown.");

@@ -28,7 +28,8 @@ class FakeTextFiles : public platform::TextFiles {
         files[key(name)] = std::string(content);
         return true;
     }
-    bool replaceWithLine(std::string_view name, std::string_view line) override {
+    bool replaceWithLine(std::string_view name, std::string_view line,
+                         platform::Durability) override {
         return replace(name, std::string(line) + "\r\n");
     }
     bool appendLine(std::string_view name, std::string_view line) override {

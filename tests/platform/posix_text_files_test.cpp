@@ -54,11 +54,11 @@ TEST_F(PosixTextFilesTest, ReplaceAndAppendKeepEveryByte) {
     EXPECT_EQ(files.read("favorites.txt")->view(), "one\r\ntwo\r\n");
     ASSERT_TRUE(files.replace("favorites.txt", ""));
     EXPECT_EQ(files.read("favorites.txt")->view(), "");
-    ASSERT_TRUE(files.replaceWithLine("favorites.txt", "only"));
+    ASSERT_TRUE(files.replaceWithLine("favorites.txt", "only", Durability::Scratch));
     EXPECT_EQ(files.read("favorites.txt")->view(), "only\r\n");
     // Large files are mapped, not copied; their bytes are the same.
     const std::string big(3 << 20, 'x');
-    ASSERT_TRUE(files.replaceWithLine("Channel.txt", big));
+    ASSERT_TRUE(files.replaceWithLine("Channel.txt", big, Durability::Durable));
     EXPECT_EQ(files.read("Channel.txt")->view(), big + "\r\n");
 }
 
