@@ -1,6 +1,5 @@
 #include "ui/frm_main.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QFontDatabase>
