@@ -7,8 +7,8 @@
 #include <QEventLoop>
 #include <QTest>
 #include <QTimer>
-#include <QUrl>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,76 +25,53 @@ using qova::testing::LoopbackHttpServer;
 using qova::testing::TempFolder;
 
 constexpr int kWaitLimitMs = 10000;
-constexpr char kErrorPageText[] = "This page can't be displayed.";
-constexpr char kErrorPageTitle[] = "Cannot display the page";
 
 struct Event {
     bool isError = false;
     std::string url;
     std::int32_t status = 0;
     int readyState = 0;
-    bool insideNavigate = false;
 };
 
-// Records what a browser raises, and whether it was raised while navigate was still running.
 class Recorder {
   public:
     explicit Recorder(NetworkBrowser& browser) : browser_(browser) {
         browser.onDocumentComplete = [this](const std::string& url) {
-            events.push_back(Event{false, url, 0, browser_.readyState(), insideNavigate_});
+            events.push_back(Event{false, url, 0, browser_.readyState()});
         };
         browser.onNavigateError = [this](const std::string& url, std::int32_t status) {
-            events.push_back(Event{true, url, status, browser_.readyState(), insideNavigate_});
+            events.push_back(Event{true, url, status, browser_.readyState()});
         };
     }
 
-    void navigate(const std::string& address) {
-        insideNavigate_ = true;
-        browser_.navigate(address);
-        insideNavigate_ = false;
+    bool waitForCompletion() {
+        return QTest::qWaitFor([&] { return !events.empty() && !events.back().isError; },
+                               kWaitLimitMs);
     }
-    void navigate2(const std::string& path) {
-        insideNavigate_ = true;
-        browser_.navigate2(path);
-        insideNavigate_ = false;
-    }
-
-    int completions() const {
-        int count = 0;
-        for (const Event& event : events)
-            count += event.isError ? 0 : 1;
-        return count;
-    }
-    bool waitForCompletions(int count) {
-        return QTest::qWaitFor([&] { return completions() >= count; }, kWaitLimitMs);
-    }
-    // Navigates, checks that nothing was raised inside navigate, and waits for one document.
-    ::testing::AssertionResult load(const std::string& address) {
+    // Callers rely on events only ever arriving from the event loop, never from inside navigate.
+    ::testing::AssertionResult settle(const std::function<void()>& start) {
         events.clear();
-        navigate(address);
+        start();
         if (!events.empty())
             return ::testing::AssertionFailure() << "raised inside navigate";
-        if (browser_.readyState() != WebBrowser::kReadyStateLoading) {
+        if (browser_.readyState() != WebBrowser::kReadyStateLoading)
             return ::testing::AssertionFailure() << "not loading after navigate";
-        }
-        if (!waitForCompletions(1))
+        if (!waitForCompletion())
             return ::testing::AssertionFailure() << "never completed";
-        for (const Event& event : events) {
-            if (event.insideNavigate)
-                return ::testing::AssertionFailure() << "raised inside";
-        }
         return ::testing::AssertionSuccess();
+    }
+    ::testing::AssertionResult load(const std::string& address) {
+        return settle([&] { browser_.navigate(address); });
     }
 
     std::vector<Event> events;
 
   private:
     NetworkBrowser& browser_;
-    bool insideNavigate_ = false;
 };
 
-void expectErrorThenErrorPage(const std::vector<Event>& events, const std::string& url,
-                              std::int32_t status) {
+void expectErrorThenErrorPage(const NetworkBrowser& browser, const std::vector<Event>& events,
+                              const std::string& url, std::int32_t status) {
     ASSERT_EQ(events.size(), 2u);
     EXPECT_TRUE(events[0].isError);
     EXPECT_EQ(events[0].url, url);
@@ -103,189 +80,131 @@ void expectErrorThenErrorPage(const std::vector<Event>& events, const std::strin
     EXPECT_FALSE(events[1].isError);
     EXPECT_EQ(events[1].url, url);
     EXPECT_EQ(events[1].readyState, WebBrowser::kReadyStateComplete);
+    EXPECT_EQ(browser.title(), "Cannot display the page");
+    EXPECT_EQ(browser.bodyText(), "This page can't be displayed.");
 }
 
-void expectErrorPage(const NetworkBrowser& browser) {
-    EXPECT_EQ(browser.readyState(), WebBrowser::kReadyStateComplete);
-    EXPECT_TRUE(browser.hasDocument());
-    EXPECT_EQ(browser.title(), kErrorPageTitle);
-    EXPECT_EQ(browser.bodyText(), kErrorPageText);
-}
-
-TEST(NetworkBrowserTest, RaisesEventsOnlyFromTheEventLoop) {
+TEST(NetworkBrowserTest, PlainTextKeepsItsBytesWithCrLfLineBreaks) {
+    const char raw[] = "M\xC3\xBCnchen\0x\xFF\xFE\x80z";
+    const std::string binary(raw, sizeof raw - 1);
     LoopbackHttpServer server;
-    server.serve("/page.txt", "hello");
+    server.redirect("/old", "/lf.txt");
+    server.redirect("/twice", server.url("/old"), 301);
+    server.serve("/lf.txt", "one\ntwo\n\nthree\n");
+    server.serve("/cr.txt", "one\rtwo\r\rthree");
+    server.serve("/mixed", "a\r\n\nb\r\rc\n\r", "text/plain; charset=utf-8");
+    server.serve("/binary", binary + "\n", "application/octet-stream");
     NetworkBrowser browser;
     Recorder recorder(browser);
     EXPECT_EQ(browser.readyState(), WebBrowser::kReadyStateUninitialized);
     EXPECT_FALSE(browser.hasDocument());
 
-    ASSERT_TRUE(recorder.load("about:<p>inline</p>"));
-    ASSERT_EQ(recorder.events.size(), 1u);
-    EXPECT_EQ(recorder.events[0].url, "about:<p>inline</p>");
-    EXPECT_EQ(browser.bodyText(), "inline");
-    EXPECT_TRUE(browser.hasDocument());
-
-    ASSERT_TRUE(recorder.load("about:blank"));
-    EXPECT_EQ(browser.bodyText(), "");
-    EXPECT_EQ(browser.title(), "");
-
-    ASSERT_TRUE(recorder.load(server.url("/page.txt")));
-    ASSERT_EQ(recorder.events.size(), 1u);
-    EXPECT_FALSE(recorder.events[0].isError);
-    EXPECT_EQ(recorder.events[0].url, server.url("/page.txt"));
-    EXPECT_EQ(recorder.events[0].readyState, WebBrowser::kReadyStateComplete);
-    EXPECT_EQ(browser.bodyText(), "hello");
-
-    // Failures found before any transfer starts are still raised later.
-    for (const std::string address :
-         {"gopher://127.0.0.1/x", "not an address", "http://", "", "mailto:someone@example.org"}) {
-        SCOPED_TRACE(address);
-        ASSERT_TRUE(recorder.load(address));
-        expectErrorThenErrorPage(recorder.events, address, WebBrowser::kStatusResourceNotFound);
-        expectErrorPage(browser);
-    }
-}
-
-TEST(NetworkBrowserTest, PlainTextKeepsItsBytesWithCrLfLineBreaks) {
-    LoopbackHttpServer server;
-    server.serve("/lf.txt", "one\ntwo\n\nthree\n");
-    server.serve("/cr.txt", "one\rtwo\r\rthree");
-    server.serve("/crlf.txt", "one\r\ntwo\r\n\r\nthree\r\n");
-    server.serve("/mixed", "a\r\n\nb\r\rc\n\r", "text/plain; charset=utf-8");
-    const std::string binary = std::string(
-                                   "Gr\xC3\xBC\xC3\x9F"
-                                   "e\0x\xFF\xFE",
-                                   11) +
-                               "\x80z\n";
-    server.serve("/binary", binary, "application/octet-stream");
-    NetworkBrowser browser;
-    Recorder recorder(browser);
-
     const struct {
         const char* path;
         std::string expected;
     } cases[] = {
-        {"/lf.txt", "one\r\ntwo\r\n\r\nthree\r\n"},
-        {"/cr.txt", "one\r\ntwo\r\n\r\nthree"},
-        {"/crlf.txt", "one\r\ntwo\r\n\r\nthree\r\n"},
-        {"/mixed", "a\r\n\r\nb\r\n\r\nc\r\n\r\n"},
-        {"/binary", std::string("Gr\xC3\xBC\xC3\x9F"
-                                "e\0x\xFF\xFE",
-                                11) +
-                        "\x80z\r\n"},
+        {"/lf.txt", "one\r\ntwo\r\n\r\nthree\r\n"}, {"/cr.txt", "one\r\ntwo\r\n\r\nthree"},
+        {"/mixed", "a\r\n\r\nb\r\n\r\nc\r\n\r\n"},  {"/binary", binary + "\r\n"},
+        {"/twice", "one\r\ntwo\r\n\r\nthree\r\n"},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.path);
         ASSERT_TRUE(recorder.load(server.url(each.path)));
         ASSERT_EQ(recorder.events.size(), 1u);
+        EXPECT_EQ(recorder.events[0].readyState, WebBrowser::kReadyStateComplete);
         EXPECT_EQ(browser.bodyText(), each.expected);
         EXPECT_EQ(browser.title(), "");
     }
-    EXPECT_EQ(browser.bodyText().size(), binary.size() + 1);
+    EXPECT_TRUE(browser.hasDocument());
+    EXPECT_EQ(server.requestCount("/old"), 1);
+
+    TempFolder folder;
+    folder.write("list.txt", "a|1\nb|2\rc|3\r\n");
+    ASSERT_TRUE(recorder.settle([&] { browser.navigate2(folder.file("list.txt")); }));
+    EXPECT_EQ(recorder.events[0].url, folder.file("list.txt"));
+    EXPECT_EQ(browser.bodyText(), "a|1\r\nb|2\r\nc|3\r\n");
 }
 
-TEST(NetworkBrowserTest, RendersHtmlPagesToTextAndTitle) {
+TEST(NetworkBrowserTest, RendersHtmlToTextAndTitle) {
     LoopbackHttpServer server;
     const std::string page =
-        "<html><head><title>News &amp; Weather \xE2\x80\x93 Gr\xC3\xBC\xC3\x9F"
-        "e</title></head>"
+        "<html><head><title>News &amp; Weather \xE2\x80\x93 M\xC3\xBCnchen</title></head>"
         "<body><p>First line</p><p>Caf\xC3\xA9 &lt;3 &eacute;</p>Before<br>After</body></html>";
-    const std::string text = "First line\r\nCaf\xC3\xA9 <3 \xC3\xA9\r\nBefore\r\nAfter";
-    const std::string title =
-        "News & Weather \xE2\x80\x93 Gr\xC3\xBC\xC3\x9F"
-        "e";
     server.serve("/page", page, "text/html; charset=utf-8");
     server.serve("/page.xhtml", page, "application/xhtml+xml");
     server.serve("/page.html", page, "text/plain");
+    TempFolder folder;
+    folder.write("page.html", page);
     NetworkBrowser browser;
     Recorder recorder(browser);
 
     for (const std::string& address :
-         {server.url("/page"), server.url("/page.xhtml"), "about:" + page, "ABOUT:" + page}) {
+         {server.url("/page"), server.url("/page.xhtml"), "about:" + page, folder.file("page.html"),
+          "file://" + folder.file("page.html")}) {
         SCOPED_TRACE(address.substr(0, 40));
         ASSERT_TRUE(recorder.load(address));
-        ASSERT_EQ(recorder.events.size(), 1u);
-        EXPECT_EQ(browser.bodyText(), text);
-        EXPECT_EQ(browser.title(), title);
+        EXPECT_EQ(browser.bodyText(), "First line\r\nCaf\xC3\xA9 <3 \xC3\xA9\r\nBefore\r\nAfter");
+        EXPECT_EQ(browser.title(), "News & Weather \xE2\x80\x93 M\xC3\xBCnchen");
     }
 
     // What the server calls plain text is plain text, whatever its name looks like.
     ASSERT_TRUE(recorder.load(server.url("/page.html")));
     EXPECT_EQ(browser.bodyText(), page);
     EXPECT_EQ(browser.title(), "");
-}
 
-TEST(NetworkBrowserTest, RenderedTextLeavesOutLinkTagsAndImages) {
-    NetworkBrowser browser;
-    Recorder recorder(browser);
     // No </head>: a bare <link> would otherwise hide the rest of the page.
     ASSERT_TRUE(recorder.load(
         "about:<html><head><title>Linked</title><link rel=\"stylesheet\" href=\"look.css\">"
         "<body><p>Before<img src=\"picture.png\">after</p></body></html>"));
     EXPECT_EQ(browser.bodyText(), "Beforeafter");
     EXPECT_EQ(browser.title(), "Linked");
+
+    ASSERT_TRUE(recorder.load("about:blank"));
+    EXPECT_EQ(browser.bodyText(), "");
+    EXPECT_EQ(browser.title(), "");
 }
 
-TEST(NetworkBrowserTest, HttpErrorStatusRaisesTheStatusThenTheErrorPage) {
+TEST(NetworkBrowserTest, FailuresRaiseTheStatusThenTheErrorPage) {
     LoopbackHttpServer server;
-    server.serve("/broken", "<html><title>Oops</title><body>Server trouble</body></html>",
-                 "text/html", 500);
-    server.serve("/gone", "Gone away", "text/plain", 410);
-    NetworkBrowser browser;
-    Recorder recorder(browser);
-
-    const struct {
-        const char* path;
-        std::int32_t status;
-    } cases[] = {{"/missing", 404}, {"/broken", 500}, {"/gone", 410}};
-    for (const auto& each : cases) {
-        SCOPED_TRACE(each.path);
-        ASSERT_TRUE(recorder.load(server.url(each.path)));
-        expectErrorThenErrorPage(recorder.events, server.url(each.path), each.status);
-        expectErrorPage(browser);
-    }
-}
-
-TEST(NetworkBrowserTest, UnreachableServerIsResourceNotFound) {
-    LoopbackHttpServer server;
+    server.serve("/broken", "<title>Oops</title>", "text/html", 500);
     server.hang("/silent");
+    server.cutOff("/half.txt", std::string(200000, 'x'));
+    // Started, then silent for longer than the browser waits.
+    server.stall("/stalled.txt", std::string(100000, 'y'));
+    TempFolder folder;
     NetworkBrowser browser(nullptr, 1000);
     Recorder recorder(browser);
 
-    const std::string closed = closedPortUrl();
-    ASSERT_TRUE(recorder.load(closed));
-    expectErrorThenErrorPage(recorder.events, closed, WebBrowser::kStatusResourceNotFound);
-    expectErrorPage(browser);
+    const struct {
+        std::string address;
+        std::int32_t status;
+    } cases[] = {
+        {server.url("/missing"), 404},
+        {server.url("/broken"), 500},
+        {closedPortUrl(), WebBrowser::kStatusResourceNotFound},
+        {server.url("/half.txt"), WebBrowser::kStatusDownloadFailure},
+        {server.url("/stalled.txt"), WebBrowser::kStatusDownloadFailure},
+        // Found wrong before any transfer starts, yet still raised later.
+        {"gopher://127.0.0.1/x", WebBrowser::kStatusResourceNotFound},
+        {"not an address", WebBrowser::kStatusResourceNotFound},
+        {"", WebBrowser::kStatusResourceNotFound},
+        {folder.file("missing.txt"), 404},
+        {"file://" + folder.file("missing.txt"), 404},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.address);
+        ASSERT_TRUE(recorder.load(each.address));
+        expectErrorThenErrorPage(browser, recorder.events, each.address, each.status);
+    }
 
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(recorder.load(server.url("/silent")));
-    const qint64 elapsed = clock.elapsed();
+    EXPECT_GE(clock.elapsed(), 900);
+    EXPECT_LT(clock.elapsed(), 5000);
     EXPECT_EQ(server.requestCount("/silent"), 1);
-    expectErrorThenErrorPage(recorder.events, server.url("/silent"),
+    expectErrorThenErrorPage(browser, recorder.events, server.url("/silent"),
                              WebBrowser::kStatusResourceNotFound);
-    expectErrorPage(browser);
-    EXPECT_GE(elapsed, 900);
-    EXPECT_LT(elapsed, 5000);
-}
-
-TEST(NetworkBrowserTest, TransferCutShortIsDownloadFailure) {
-    LoopbackHttpServer server;
-    server.cutOff("/half.txt", std::string(200000, 'x'));
-    server.cutOff("/tiny.txt", "0123456789");
-    // Started, then silent for longer than the browser waits.
-    server.stall("/stalled.txt", std::string(100000, 'y'));
-    NetworkBrowser browser(nullptr, 1000);
-    Recorder recorder(browser);
-
-    for (const char* path : {"/half.txt", "/tiny.txt", "/stalled.txt"}) {
-        SCOPED_TRACE(path);
-        ASSERT_TRUE(recorder.load(server.url(path)));
-        expectErrorThenErrorPage(recorder.events, server.url(path),
-                                 WebBrowser::kStatusDownloadFailure);
-        expectErrorPage(browser);
-    }
 }
 
 TEST(NetworkBrowserTest, LaterNavigationReplacesOneUnderWay) {
@@ -295,58 +214,39 @@ TEST(NetworkBrowserTest, LaterNavigationReplacesOneUnderWay) {
     NetworkBrowser browser(nullptr, 1000);
     Recorder recorder(browser);
 
-    // Under way on the network.
-    recorder.navigate(server.url("/slow"));
+    browser.navigate(server.url("/slow"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount("/slow") == 1; }, kWaitLimitMs));
     ASSERT_TRUE(recorder.load(server.url("/fast.txt")));
     // Longer than the replaced one's timeout, which must not report anything.
     QTest::qWait(1300);
     ASSERT_EQ(recorder.events.size(), 1u);
-    EXPECT_EQ(recorder.events[0].url, server.url("/fast.txt"));
     EXPECT_EQ(browser.bodyText(), "fast");
 
-    // Already done, its events still queued.
-    recorder.events.clear();
-    recorder.navigate("about:first");
-    recorder.navigate(closedPortUrl());
-    recorder.navigate("gopher://nowhere/");
-    recorder.navigate("about:second");
-    ASSERT_TRUE(recorder.waitForCompletions(1));
+    // Already done, their events still queued.
+    ASSERT_TRUE(recorder.settle([&] {
+        browser.navigate("about:first");
+        browser.navigate(closedPortUrl());
+        browser.navigate("gopher://nowhere/");
+        browser.navigate("about:second");
+    }));
     QTest::qWait(100);
     ASSERT_EQ(recorder.events.size(), 1u);
     EXPECT_EQ(recorder.events[0].url, "about:second");
     EXPECT_EQ(browser.bodyText(), "second");
 
     // Replaced from inside its own error event: its error page never completes.
-    recorder.events.clear();
     browser.onNavigateError = [&](const std::string& url, std::int32_t status) {
-        recorder.events.push_back(Event{true, url, status, browser.readyState(), false});
+        recorder.events.push_back(Event{true, url, status, browser.readyState()});
         browser.navigate(server.url("/fast.txt"));
     };
+    recorder.events.clear();
     browser.navigate(server.url("/missing"));
-    ASSERT_TRUE(recorder.waitForCompletions(1));
+    ASSERT_TRUE(recorder.waitForCompletion());
     QTest::qWait(100);
     ASSERT_EQ(recorder.events.size(), 2u);
-    EXPECT_TRUE(recorder.events[0].isError);
     EXPECT_EQ(recorder.events[0].status, 404);
-    EXPECT_FALSE(recorder.events[1].isError);
     EXPECT_EQ(recorder.events[1].url, server.url("/fast.txt"));
     EXPECT_EQ(browser.bodyText(), "fast");
-
-    // Started again from inside a completion.
-    recorder.events.clear();
-    int chained = 0;
-    browser.onDocumentComplete = [&](const std::string& url) {
-        recorder.events.push_back(Event{false, url, 0, browser.readyState(), false});
-        if (++chained < 3)
-            browser.navigate("about:round " + std::to_string(chained));
-    };
-    browser.navigate("about:round 0");
-    ASSERT_TRUE(recorder.waitForCompletions(3));
-    QTest::qWait(50);
-    ASSERT_EQ(recorder.events.size(), 3u);
-    EXPECT_EQ(recorder.events[2].url, "about:round 2");
-    EXPECT_EQ(browser.bodyText(), "round 2");
 }
 
 TEST(NetworkBrowserTest, ErrorPageMayCompleteWhileTheErrorHandlerWaitsForTheUser) {
@@ -380,103 +280,26 @@ TEST(NetworkBrowserTest, ErrorPageMayCompleteWhileTheErrorHandlerWaitsForTheUser
     EXPECT_EQ(order, (std::vector<std::string>{"error 404", "complete"}));
     EXPECT_TRUE(completedDuringModal);
     EXPECT_EQ(readyStateDuringModal, WebBrowser::kReadyStateComplete);
-    expectErrorPage(browser);
+    EXPECT_EQ(browser.bodyText(), "This page can't be displayed.");
 }
 
 TEST(NetworkBrowserTest, LoadsALargePageWhole) {
-    // 50 MB of lines ended by LF, built from a 1 MB block so that the expected text is cheap.
-    std::string block;
-    for (int line = 0; block.size() < 1024 * 1024; ++line) {
-        block += "channel " + std::to_string(line) + "|http://127.0.0.1/stream|radio|xx\n";
-    }
-    const std::string crLfBlock = withCrLfLineBreaks(block);
-    std::string body = "first\n";
-    std::string expected = "first\r\n";
-    body.reserve(50 * block.size() + 16);
-    expected.reserve(50 * crLfBlock.size() + 16);
-    for (int copy = 0; copy < 50; ++copy) {
-        body += block;
-        expected += crLfBlock;
-    }
+    std::string body;
+    for (int line = 0; body.size() < 50 * 1024 * 1024; ++line)
+        body += "channel " + std::to_string(line) + "|http://127.0.0.1/stream|radio|xx\n";
     body += "last";
-    expected += "last";
+    const std::string expected = withCrLfLineBreaks(body);
     LoopbackHttpServer server;
     server.serve("/big.txt", body);
-    body = std::string();
     NetworkBrowser browser;
     Recorder recorder(browser);
 
     ASSERT_TRUE(recorder.load(server.url("/big.txt")));
     ASSERT_EQ(recorder.events.size(), 1u);
-    ASSERT_FALSE(recorder.events[0].isError);
     const std::string text = browser.bodyText();
     ASSERT_EQ(text.size(), expected.size());
-    EXPECT_EQ(text.substr(0, 17), "first\r\nchannel 0|");
-    EXPECT_EQ(text.substr(text.size() - 9), "|xx\r\nlast");
+    // Not EXPECT_EQ: a 50 MB mismatch would flood the log.
     EXPECT_TRUE(text == expected);
-}
-
-TEST(NetworkBrowserTest, LoadsLocalFiles) {
-    TempFolder folder;
-    folder.write("list.txt", "a|1\nb|2\rc|3\r\n");
-    folder.write("page.html", "<html><title>Local</title><body><p>One</p><p>Two</p></body></html>");
-    folder.write("page.xhtml", "<html><title>X</title><body>Three</body></html>");
-    NetworkBrowser browser;
-    Recorder recorder(browser);
-
-    recorder.events.clear();
-    recorder.navigate2(folder.file("list.txt"));
-    EXPECT_TRUE(recorder.events.empty());
-    ASSERT_TRUE(recorder.waitForCompletions(1));
-    ASSERT_EQ(recorder.events.size(), 1u);
-    EXPECT_FALSE(recorder.events[0].insideNavigate);
-    EXPECT_EQ(recorder.events[0].url, folder.file("list.txt"));
-    EXPECT_EQ(browser.bodyText(), "a|1\r\nb|2\r\nc|3\r\n");
-    EXPECT_EQ(browser.title(), "");
-
-    // A plain absolute path given to navigate is a file too.
-    ASSERT_TRUE(recorder.load(folder.file("page.html")));
-    ASSERT_EQ(recorder.events.size(), 1u);
-    EXPECT_EQ(browser.bodyText(), "One\r\nTwo");
-    EXPECT_EQ(browser.title(), "Local");
-
-    const std::string fileUrl =
-        QUrl::fromLocalFile(QString::fromStdString(folder.file("page.xhtml")))
-            .toString()
-            .toStdString();
-    ASSERT_TRUE(recorder.load(fileUrl));
-    ASSERT_EQ(recorder.events.size(), 1u);
-    EXPECT_EQ(recorder.events[0].url, fileUrl);
-    EXPECT_EQ(browser.bodyText(), "Three");
-    EXPECT_EQ(browser.title(), "X");
-
-    const std::string missing = folder.file("missing.txt");
-    recorder.events.clear();
-    recorder.navigate2(missing);
-    EXPECT_TRUE(recorder.events.empty());
-    ASSERT_TRUE(recorder.waitForCompletions(1));
-    expectErrorThenErrorPage(recorder.events, missing, 404);
-    expectErrorPage(browser);
-
-    ASSERT_TRUE(recorder.load("file://" + missing));
-    expectErrorThenErrorPage(recorder.events, "file://" + missing, 404);
-}
-
-TEST(NetworkBrowserTest, FollowsRedirects) {
-    LoopbackHttpServer server;
-    server.redirect("/old", "/new.txt");
-    server.redirect("/twice", server.url("/old"), 301);
-    server.serve("/new.txt", "moved here");
-    NetworkBrowser browser;
-    Recorder recorder(browser);
-
-    ASSERT_TRUE(recorder.load(server.url("/twice")));
-    ASSERT_EQ(recorder.events.size(), 1u);
-    EXPECT_FALSE(recorder.events[0].isError);
-    EXPECT_EQ(browser.bodyText(), "moved here");
-    EXPECT_EQ(server.requestCount("/twice"), 1);
-    EXPECT_EQ(server.requestCount("/old"), 1);
-    EXPECT_EQ(server.requestCount("/new.txt"), 1);
 }
 
 TEST(NetworkBrowserTest, DestroyedBrowserRaisesNothingMore) {
