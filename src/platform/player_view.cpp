@@ -58,17 +58,9 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     const bool drawVideo = !options.nullVideo && platformDrawsOpenGl();
     player_ =
         std::make_unique<MpvPlayer>(MpvPlayerOptions{drawVideo, std::move(options.audioOutput)});
-    if (drawVideo && player_->isRunning()) {
-        video_ = new MpvVideoWidget(*player_, this);
-        surface_ = video_;
-        connect(video_, &MpvVideoWidget::surfaceReady, this, [this] {
-            if (!pendingAddress_.empty())
-                player_->load(std::exchange(pendingAddress_, std::string()));
-        });
-    } else {
-        surface_ = new QWidget(this);
-        paintBlack(*surface_);
-    }
+    drawVideo_ = drawVideo && player_->isRunning();
+    surface_ = new QWidget(this);
+    paintBlack(*surface_);
 
     status_ = new QLabel(this);
     // Its own style sheet, so that one the main window sets for its controls does not reach it.
@@ -163,9 +155,26 @@ void PlayerView::present(const std::string& markup, const std::string& baseFolde
     player_->stop();
 }
 
+void PlayerView::createVideoSurface() {
+    video_ = new MpvVideoWidget(*player_, this);
+    connect(video_, &MpvVideoWidget::surfaceReady, this, [this] {
+        if (!pendingAddress_.empty())
+            player_->load(std::exchange(pendingAddress_, std::string()));
+    });
+    delete surface_;
+    surface_ = video_;
+    surface_->setGeometry(rect());
+    // A child added to a widget already on screen stays hidden unless told otherwise.
+    if (isVisible())
+        surface_->show();
+    status_->raise();
+}
+
 void PlayerView::play(const std::string& address) {
     playerAddress_ = address;
     setStatus({});
+    if (drawVideo_ && video_ == nullptr)
+        createVideoSurface();
     if (video_ != nullptr && !video_->isSurfaceReady()) {
         pendingAddress_ = address;
         player_->stop();

@@ -62,7 +62,7 @@ class PlayerView : public QWidget, public WebBrowser {
     /// The line shown over the picture; empty while none is shown.
     QString statusText() const;
     /// Whether video is drawn through OpenGL rather than decoded unseen.
-    bool drawsVideo() const { return video_ != nullptr; }
+    bool drawsVideo() const { return drawVideo_; }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -74,10 +74,15 @@ class PlayerView : public QWidget, public WebBrowser {
     void present(const std::string& markup, const std::string& baseFolder);
     void play(const std::string& address);
     void setStatus(const QString& text);
+    void createVideoSurface();
     void placeChildren();
 
     std::unique_ptr<MpvPlayer> player_;
-    // The picture: an MpvVideoWidget, or a plain black widget when video is not drawn.
+    bool drawVideo_ = false;
+    // The picture: a plain black widget until the first page with a player, then an
+    // MpvVideoWidget when video is drawn. An OpenGL widget makes Qt set up OpenGL for the whole
+    // window as soon as it is shown, which with a software driver costs tens of megabytes that an
+    // idle window has no use for.
     QWidget* surface_ = nullptr;
     MpvVideoWidget* video_ = nullptr;
     QLabel* status_ = nullptr;
