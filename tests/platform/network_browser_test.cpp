@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "support/browser_recorder.h"
 #include "support/loopback_http_server.h"
 #include "support/temp_folder.h"
 
@@ -24,65 +25,10 @@ using qova::testing::closedPortUrl;
 using qova::testing::LoopbackHttpServer;
 using qova::testing::TempFolder;
 
-constexpr int kWaitLimitMs = 10000;
-
-struct Event {
-    bool isError = false;
-    std::string url;
-    std::int32_t status = 0;
-    int readyState = 0;
-};
-
-class Recorder {
-  public:
-    explicit Recorder(NetworkBrowser& browser) : browser_(browser) {
-        browser.onDocumentComplete = [this](const std::string& url) {
-            events.push_back(Event{false, url, 0, browser_.readyState()});
-        };
-        browser.onNavigateError = [this](const std::string& url, std::int32_t status) {
-            events.push_back(Event{true, url, status, browser_.readyState()});
-        };
-    }
-
-    bool waitForCompletion() {
-        return QTest::qWaitFor([&] { return !events.empty() && !events.back().isError; },
-                               kWaitLimitMs);
-    }
-    // Callers rely on events only ever arriving from the event loop, never from inside navigate.
-    ::testing::AssertionResult settle(const std::function<void()>& start) {
-        events.clear();
-        start();
-        if (!events.empty())
-            return ::testing::AssertionFailure() << "raised inside navigate";
-        if (browser_.readyState() != WebBrowser::kReadyStateLoading)
-            return ::testing::AssertionFailure() << "not loading after navigate";
-        if (!waitForCompletion())
-            return ::testing::AssertionFailure() << "never completed";
-        return ::testing::AssertionSuccess();
-    }
-    ::testing::AssertionResult load(const std::string& address) {
-        return settle([&] { browser_.navigate(address); });
-    }
-
-    std::vector<Event> events;
-
-  private:
-    NetworkBrowser& browser_;
-};
-
-void expectErrorThenErrorPage(const NetworkBrowser& browser, const std::vector<Event>& events,
-                              const std::string& url, std::int32_t status) {
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_TRUE(events[0].isError);
-    EXPECT_EQ(events[0].url, url);
-    EXPECT_EQ(events[0].status, status);
-    EXPECT_EQ(events[0].readyState, WebBrowser::kReadyStateLoading);
-    EXPECT_FALSE(events[1].isError);
-    EXPECT_EQ(events[1].url, url);
-    EXPECT_EQ(events[1].readyState, WebBrowser::kReadyStateComplete);
-    EXPECT_EQ(browser.title(), "Cannot display the page");
-    EXPECT_EQ(browser.bodyText(), "This page can't be displayed.");
-}
+constexpr int kWaitLimitMs = testing::BrowserRecorder::kWaitLimitMs;
+using Event = testing::BrowserEvent;
+using Recorder = testing::BrowserRecorder;
+using testing::expectErrorThenErrorPage;
 
 TEST(NetworkBrowserTest, PlainTextKeepsItsBytesWithCrLfLineBreaks) {
     const char raw[] = "M\xC3\xBCnchen\0x\xFF\xFE\x80z";

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/page_loading.h"
+#include "support/browser_recorder.h"
 #include "support/loopback_http_server.h"
 #include "support/temp_folder.h"
 
@@ -27,49 +28,18 @@ using qova::testing::closedPortUrl;
 using qova::testing::LoopbackHttpServer;
 using qova::testing::TempFolder;
 
-constexpr int kWaitLimitMs = 10000;
+constexpr int kWaitLimitMs = testing::BrowserRecorder::kWaitLimitMs;
+using Event = testing::BrowserEvent;
+using testing::expectErrorThenErrorPage;
 
-struct Event {
-    bool isError = false;
-    std::string url;
-    std::int32_t status = 0;
-    int readyState = 0;
-    int pendingParts = 0;
-    qreal height = 0;
-};
-
-class Recorder {
+/// Also notes, at each completed page, what is still on its way and how tall the page is.
+class Recorder : public testing::BrowserRecorder {
   public:
-    explicit Recorder(WebView& view) : view_(view) {
-        view.onDocumentComplete = [this](const std::string& url) {
-            events.push_back(Event{false, url, 0, view_.readyState(), view_.pendingParts(),
-                                   view_.document()->size().height()});
-        };
-        view.onNavigateError = [this](const std::string& url, std::int32_t status) {
-            events.push_back(Event{true, url, status, view_.readyState()});
-        };
-    }
-
-    ::testing::AssertionResult load(const std::string& address) {
-        return settle([&] { view_.navigate(address); });
-    }
-    // Callers rely on events only ever arriving from the event loop, never from inside the call.
-    ::testing::AssertionResult settle(const std::function<void()>& start) {
-        events.clear();
-        start();
-        if (!events.empty())
-            return ::testing::AssertionFailure() << "raised inside the call";
-        if (view_.readyState() != WebBrowser::kReadyStateLoading)
-            return ::testing::AssertionFailure() << "not loading after the call";
-        const bool done = QTest::qWaitFor([&] { return !events.empty() && !events.back().isError; },
-                                          kWaitLimitMs);
-        return done ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "never done";
-    }
-
-    std::vector<Event> events;
-
-  private:
-    WebView& view_;
+    explicit Recorder(WebView& view)
+        : BrowserRecorder(view, [&view](Event& event) {
+              event.pendingParts = view.pendingParts();
+              event.height = view.document()->size().height();
+          }) {}
 };
 
 std::string png(QSize size, Qt::GlobalColor colour) {
@@ -88,20 +58,6 @@ QImage imageAt(const WebView& view, const std::string& url) {
 
 QColor colourOf(const WebView& view, const QString& text) {
     return view.document()->find(text).charFormat().foreground().color();
-}
-
-void expectErrorThenErrorPage(const WebView& view, const std::vector<Event>& events,
-                              const std::string& url, std::int32_t status) {
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_TRUE(events[0].isError);
-    EXPECT_EQ(events[0].url, url);
-    EXPECT_EQ(events[0].status, status);
-    EXPECT_EQ(events[0].readyState, WebBrowser::kReadyStateLoading);
-    EXPECT_FALSE(events[1].isError);
-    EXPECT_EQ(events[1].url, url);
-    EXPECT_EQ(events[1].readyState, WebBrowser::kReadyStateComplete);
-    EXPECT_EQ(view.title(), "Cannot display the page");
-    EXPECT_EQ(view.bodyText(), "This page can't be displayed.");
 }
 
 TEST(WebViewTest, ShowsAPageWithItsTitleStyleAndImages) {
