@@ -1,5 +1,7 @@
 #include "playback_support.h"
 
+#include "platform/mpv_player.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <mpv/client.h>
@@ -156,28 +158,12 @@ void resetEngineTimes() {
 BareMpv::BareMpv() : handle_(mpv_create()) {
     if (handle_ == nullptr)
         return;
-    // As the program's player has them, but for the outputs.
-    const std::pair<const char*, const char*> options[] = {
-        {"vo", "null"},
-        {"ao", "null"},
-        {"terminal", "no"},
-        {"idle", "yes"},
-        {"keep-open", "no"},
-        {"force-window", "no"},
-        {"input-default-bindings", "no"},
-        {"input-vo-keyboard", "no"},
-        {"load-scripts", "no"},
-        {"osc", "no"},
-        {"ytdl", "no"},
-        {"network-timeout", "15"},
-        {"cache", "auto"},
-        {"demuxer-max-bytes", "32MiB"},
-        {"demuxer-max-back-bytes", "4MiB"},
-        {"audio-client-name", "QOVA"},
-        {"loop-file", "no"},
-    };
-    for (const auto& [name, value] : options)
-        mpv_set_option_string(handle_, name, value);
+    // As the program's player has them, with silent outputs.
+    platform::MpvPlayerOptions silent;
+    silent.renderVideo = false;
+    silent.audioOutput = "null";
+    for (const platform::MpvEngineOption& option : platform::mpvEngineOptions(silent))
+        mpv_set_option_string(handle_, option.name, option.value.c_str());
     if (mpv_initialize(handle_) < 0 ||
         mpv_observe_property(handle_, 1, "idle-active", MPV_FORMAT_FLAG) < 0) {
         mpv_terminate_destroy(handle_);

@@ -58,15 +58,10 @@ constexpr std::array<ObservedProperty, 5> kObservedProperties = {{
     {kObservedPath, kPathProperty, MPV_FORMAT_STRING},
 }};
 
-struct EngineOption {
-    const char* name;
-    std::string value;
-    // Options of the scripting layer exist only when libmpv was built with it.
-    bool mayBeMissing = false;
-};
+}  // namespace
 
-std::vector<EngineOption> engineOptions(const MpvPlayerOptions& options) {
-    std::vector<EngineOption> list = {
+std::vector<MpvEngineOption> mpvEngineOptions(const MpvPlayerOptions& options) {
+    std::vector<MpvEngineOption> list = {
         {"vo", options.renderVideo ? "libmpv" : "null"},
         {"terminal", "no"},
         {"idle", "yes"},
@@ -94,6 +89,8 @@ std::vector<EngineOption> engineOptions(const MpvPlayerOptions& options) {
         list.push_back({"ao", options.audioOutput});
     return list;
 }
+
+namespace {
 
 const mpv_node* mapValue(const mpv_node& map, const char* key) {
     if (map.format != MPV_FORMAT_NODE_MAP || map.u.list == nullptr)
@@ -185,7 +182,7 @@ bool MpvPlayer::start() {
         startError_ = "cannot create a libmpv instance";
         return false;
     }
-    for (const EngineOption& option : engineOptions(options_)) {
+    for (const MpvEngineOption& option : mpvEngineOptions(options_)) {
         const int rc = mpv_set_option_string(handle_.get(), option.name, option.value.c_str());
         if (rc == MPV_ERROR_OPTION_NOT_FOUND && option.mayBeMissing)
             continue;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct mpv_handle;
 struct mpv_event;
@@ -31,6 +32,17 @@ struct MpvPlayerOptions {
     /// libmpv's audio output; empty for its default. "null" plays silently, in real time.
     std::string audioOutput;
 };
+
+/// An option the player gives libmpv before it starts.
+struct MpvEngineOption {
+    const char* name;
+    std::string value;
+    // Options of the scripting layer exist only when libmpv was built with it.
+    bool mayBeMissing = false;
+};
+
+/// The options the player starts libmpv with; the benchmarks start a bare engine alike.
+std::vector<MpvEngineOption> mpvEngineOptions(const MpvPlayerOptions& options);
 
 /// The media engine: one libmpv instance, driven from the Qt thread. Events of the engine come
 /// back as signals from the event loop, never from inside a call.
