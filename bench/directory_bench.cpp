@@ -8,10 +8,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <clocale>
 #include <fstream>
 
 #include "platform/player_probe.h"
-#include "platform/qt_tree_view.h"
+#include "qt/qt_tree_view.h"
 #include "ui/frm_main.h"
 
 namespace {
@@ -81,8 +82,8 @@ void DirectoryCompleteToCountriesShown(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         // Each run starts as the first of a program: no country known yet.
-        logic.state().colVideoCountries.clear();
-        logic.state().colRadioCountries.clear();
+        logic.state().colVideoCountries = {};
+        logic.state().colRadioCountries = {};
         logic.state().strFavorites.clear();
         state.ResumeTiming();
         logic.wbDownload_DocumentComplete();
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");  // as the program's main() does, for libmpv
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

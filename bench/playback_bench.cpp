@@ -25,6 +25,7 @@
 #include <QTreeWidget>
 #include <QWindow>
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -33,20 +34,20 @@
 #include <string>
 #include <vector>
 
-#include "platform/mpv_player.h"
-#include "platform/player_view.h"
 #include "platform/posix_text_files.h"
-#include "platform/qt_tree_view.h"
 #include "playback_support.h"
-#include "support/loopback_http_server.h"
-#include "support/stream_servers.h"
-#include "support/temp_folder.h"
+#include "player/mpv_player.h"
+#include "player/player_view.h"
+#include "qt/qt_tree_view.h"
+#include "testkit/loopback_http_server.h"
+#include "testkit/stream_servers.h"
+#include "testkit/temp_folder.h"
 #include "ui/frm_main.h"
 
 namespace {
 
 using namespace qova::bench;
-using qova::testing::StreamServers;
+using qova::testkit::StreamServers;
 
 constexpr int kMp3Runs = 15;
 constexpr int kHlsRuns = 40;
@@ -151,7 +152,7 @@ class LoadedWindow {
     }
 
     qova::ui::FrmMain& window() { return *window_; }
-    qova::platform::MpvPlayer& player() { return window_->playerArea().player(); }
+    qova::player::MpvPlayer& player() { return window_->playerArea().player(); }
     const MessageCloser& messages() const { return messages_; }
 
     /// The stream's node in the tree, after choosing its category and the test country.
@@ -189,8 +190,8 @@ class LoadedWindow {
 
   private:
     MessageCloser messages_;
-    qova::testing::LoopbackHttpServer http_;
-    qova::testing::TempFolder folder_;
+    qova::testkit::LoopbackHttpServer http_;
+    qova::testkit::TempFolder folder_;
     std::unique_ptr<qova::ui::FrmMain> window_;
 };
 
@@ -226,11 +227,11 @@ bool skipWithoutServers(benchmark::State& state) {
 // Start-up.
 
 void StartupToCountriesShown(benchmark::State& state) {
-    qova::testing::TempFolder folder;
+    qova::testkit::TempFolder folder;
     folder.write("directory.txt", makeDirectory());
     folder.write("Config.txt", "URLTXT=file://" + folder.file("directory.txt") + "\r\n");
     folder.write("Player.html", kShippedPlayerPage);
-    qova::testing::LoopbackHttpServer site;
+    qova::testkit::LoopbackHttpServer site;
     site.serve("/info3.html", kInfoPage, "text/html");
     MessageCloser messages;
 
@@ -386,7 +387,7 @@ using Samples = std::map<std::string, std::vector<double>>;
 std::optional<double> zapWindowOnce(LoadedWindow& w, QTreeWidgetItem* node, Samples& parts) {
     std::optional<Clock::time_point> restartedAt;
     const auto connection =
-        QObject::connect(&w.player(), &qova::platform::MpvPlayer::playbackRestarted,
+        QObject::connect(&w.player(), &qova::player::MpvPlayer::playbackRestarted,
                          [&] { restartedAt = restartedAt.value_or(Clock::now()); });
     resetEngineTimes();
     const auto start = Clock::now();
@@ -485,7 +486,7 @@ void ZapMpvProgram(benchmark::State& state, Stream stream) {
         state.SkipWithError("the mpv program is not installed (scripts/install-deps.sh)");
         return;
     }
-    qova::testing::TempFolder folder;
+    qova::testkit::TempFolder folder;
     const std::string socketPath = folder.file("mpv.sock");
     const std::string url = streamUrl(stream);
     std::vector<double> restart;
@@ -526,7 +527,7 @@ BENCHMARK_CAPTURE(ZapMpvProgram, hls, Stream::Hls)->Apply(hlsRuns);
 // without the sync.
 
 void PlayerPageWrite(benchmark::State& state) {
-    qova::testing::TempFolder folder;
+    qova::testkit::TempFolder folder;
     folder.write("Player.html", kShippedPlayerPage);
     qova::platform::PosixTextFiles files(folder.path());
     const std::string page(1200, 'x');
@@ -540,7 +541,7 @@ void PlayerPageWrite(benchmark::State& state) {
 BENCHMARK(PlayerPageWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1);
 
 void PlayerPageWriteWithoutSync(benchmark::State& state) {
-    qova::testing::TempFolder folder;
+    qova::testkit::TempFolder folder;
     folder.write("Player.html", kShippedPlayerPage);
     const std::string target = folder.file("Player.html");
     const std::string page = std::string(1200, 'x') + "\r\n";
@@ -564,6 +565,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");  // as the program's main() does, for libmpv
     QApplication::setApplicationName(QStringLiteral("QOVA"));
     qova::ui::useWindowFont();
     gAppStartMs = msBetween(start, Clock::now());

@@ -1,6 +1,6 @@
 #include "playback_support.h"
 
-#include "platform/mpv_player.h"
+#include "player/mpv_player.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -159,12 +159,11 @@ BareMpv::BareMpv() : handle_(mpv_create()) {
     if (handle_ == nullptr)
         return;
     // As the program's player has them, with silent outputs.
-    platform::MpvPlayerOptions silent;
+    player::MpvPlayerOptions silent;
     silent.renderVideo = false;
     silent.audioOutput = "null";
-    for (const platform::MpvEngineOption& option : platform::mpvEngineOptions(silent))
-        mpv_set_option_string(handle_, option.name, option.value.c_str());
-    if (mpv_initialize(handle_) < 0 ||
+    if (!player::applyEngineOptions(handle_, player::mpvEngineOptions(silent), nullptr) ||
+        mpv_initialize(handle_) < 0 ||
         mpv_observe_property(handle_, 1, "idle-active", MPV_FORMAT_FLAG) < 0) {
         mpv_terminate_destroy(handle_);
         handle_ = nullptr;

@@ -1,6 +1,5 @@
 #include "app/main_form.h"
 
-#include "app/config.h"
 #include "directory/channel_record.h"
 #include "directory/channel_tree.h"
 #include "directory/country_lists.h"
@@ -9,9 +8,11 @@
 #include "platform/text.h"
 #include "playback/playback.h"
 #include "playback/player_pages.h"
+#include "state/config.h"
+#include "state/messages.h"
 
 namespace qova::app {
-MainForm::MainForm(MainControls& controls, Site site)
+MainForm::MainForm(state::MainControls& controls, state::Site site)
     : controls_(controls), site_(std::move(site)) {
     wireEvents();
 }
@@ -39,39 +40,40 @@ void MainForm::wireEvents() {
 void MainForm::Form_Load() {
     state_.intFormHeight = controls_.window.heightTwips();
     loadConfig();
-    controls_.wbMain.navigate(kBlankPlayerPage);
+    controls_.wbMain.navigate(state::kBlankPlayerPage);
     controls_.wbArea.navigate(site_.page("/info3.html"));
     state_.strNavError.clear();
     checkPlayer();
 }
 
 void MainForm::loadConfig() {
-    const auto text = controls_.files.read(kConfigFile);
+    const auto text = controls_.files.read(state::kConfigFile);
     if (!text) {
-        controls_.messages.show("The configuration file \"" + controls_.files.path(kConfigFile) +
+        controls_.messages.show("The configuration file \"" +
+                                controls_.files.path(state::kConfigFile) +
                                 "\" cannot be read, so no channel directory is loaded.");
         return;
     }
-    for (const ConfigLine& line : parseConfig(text->view())) {
+    for (const state::ConfigLine& line : state::parseConfig(text->view())) {
         state_.strConfigKey = line.key;
         controls_.wbDownload.navigate(line.value);
     }
 }
 
 void MainForm::checkPlayer() {
-    for (const char* progId : playback::kRealPlayerProgIds) {
+    for (const char* progId : platform::kRealPlayerProgIds) {
         switch (controls_.probe.probePlayerControl(progId)) {
             case platform::ProbeResult::Object:
                 controls_.trView.setBackColour(directory::kListBackColour);
                 return;
             case platform::ProbeResult::Failure:
-                controls_.messages.show(kMessageRealPlayerRequired);
+                controls_.messages.show(state::kMessageRealPlayerRequired);
                 return;
             case platform::ProbeResult::NoObject:
                 break;
         }
     }
-    controls_.messages.show(playback::kMessageInstallRealPlayer);
+    controls_.messages.show(state::kMessageInstallRealPlayer);
     controls_.trView.setBackColour(directory::kListBackColour);
 }
 
@@ -121,13 +123,21 @@ void MainForm::cmdStopButton_Click() {
     playback::StopPlayback(ctx_);
 }
 
-void MainForm::imgHome_Click() { controls_.shell.open(site_.address); }
+void MainForm::imgHome_Click() {
+    controls_.shell.open(site_.address);
+}
 
-void MainForm::imgTVOnDemand_Click() { controls_.shell.open(site_.page("/ondemand.html")); }
+void MainForm::imgTVOnDemand_Click() {
+    controls_.shell.open(site_.page("/ondemand.html"));
+}
 
-void MainForm::imgVideoSearch_Click() { controls_.shell.open(site_.page("/video.html")); }
+void MainForm::imgVideoSearch_Click() {
+    controls_.shell.open(site_.page("/video.html"));
+}
 
-void MainForm::imgStreamTest_Click() { controls_.shell.open(site_.page("/speedtest.html")); }
+void MainForm::imgStreamTest_Click() {
+    controls_.shell.open(site_.page("/speedtest.html"));
+}
 
 void MainForm::mnuCont_Click() {
     controls_.shared.strCommonText = kContactText;

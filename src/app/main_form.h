@@ -3,13 +3,11 @@
 #include <cstdint>
 #include <string>
 
-#include "app/main_context.h"
-#include "app/site.h"
+#include "state/channel_list.h"
+#include "state/main_context.h"
+#include "state/site.h"
 
 namespace qova::app {
-
-inline constexpr const char* kMessageRealPlayerRequired =
-    "This software required Real Media Player.";
 
 /// The contact window's text; it shows it in upper case.
 inline constexpr const char* kContactText =
@@ -21,7 +19,7 @@ inline constexpr const char* kContactText =
 /// itself to the controls' events; the window only provides the controls.
 class MainForm {
   public:
-    MainForm(MainControls& controls, Site site);
+    MainForm(state::MainControls& controls, state::Site site);
     MainForm(const MainForm&) = delete;
     MainForm& operator=(const MainForm&) = delete;
     ~MainForm();
@@ -44,19 +42,22 @@ class MainForm {
     void mnuCont_Click();
     void mnuAboutUs_Click();
 
-    const MainState& state() const { return state_; }
-    MainState& state() { return state_; }
-    const Site& site() const { return site_; }
+    const state::MainState& state() const { return state_; }
+    state::MainState& state() { return state_; }
+    const state::ChannelList& channels() const { return channels_; }
+    state::ChannelList& channels() { return channels_; }
+    const state::Site& site() const { return site_; }
 
   private:
     void wireEvents();
     void loadConfig();
     void checkPlayer();
 
-    MainControls& controls_;
-    Site site_;
-    MainState state_;
-    MainContext ctx_{state_, controls_};
+    state::MainControls& controls_;
+    state::Site site_;
+    state::MainState state_;
+    state::ChannelList channels_{controls_.trView};
+    state::MainContext ctx_{state_, controls_, channels_};
 };
 
 }  // namespace qova::app

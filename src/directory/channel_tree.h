@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/main_context.h"
+#include "state/main_context.h"
 
 namespace qova::directory {
 
@@ -12,19 +12,16 @@ inline constexpr int kFavouriteImage = 2;
 
 /// A rebuild of the channel tree and of the records behind its nodes. Begin empties both and
 /// hides the tree's redrawing; end shows the tree again with its grey background.
-void BeginTreeRebuild(app::MainContext& ctx);
-void EndTreeRebuild(app::MainContext& ctx);
-
-/// Removes every node, from the last to the first.
-void RemoveAllNodes(platform::TreeView& tree);
+void BeginTreeRebuild(state::MainContext& ctx);
+void EndTreeRebuild(state::MainContext& ctx);
 
 /// Adds one node for a record, with the star when it is a favourite and the country list's
 /// colours, and its record at the same position.
-void AddChannelNode(app::MainContext& ctx, std::string_view record, std::string_view name,
+void AddChannelNode(state::MainContext& ctx, std::string_view record, std::string_view name,
                     bool favourite);
 
 /// Fills the tree with the channels of Channel.txt in the current category and the country
 /// chosen in the country list, in file order, favourites starred.
-void FillTreeFromDirectory(app::MainContext& ctx);
+void FillTreeFromDirectory(state::MainContext& ctx);
 
 }  // namespace qova::directory

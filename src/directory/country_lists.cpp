@@ -5,8 +5,8 @@
 
 namespace qova::directory {
 
-void LoadCountryLists(app::MainContext& ctx) {
-    const auto text = ctx.controls.files.read(app::kChannelFile);
+void LoadCountryLists(state::MainContext& ctx) {
+    const auto text = ctx.controls.files.read(state::kChannelFile);
     if (!text)
         return;
     platform::LineReader reader(text->view());
@@ -24,10 +24,10 @@ void LoadCountryLists(app::MainContext& ctx) {
     }
 }
 
-void FillCountryList(app::MainContext& ctx, std::string_view category) {
+void FillCountryList(state::MainContext& ctx, std::string_view category) {
     platform::ComboBox& list = ctx.controls.cmbCountry;
     list.clear();
-    const app::KeyedCollection* countries = nullptr;
+    const state::KeyedCollection* countries = nullptr;
     if (category == kCategoryVideo) {
         countries = &ctx.state.colVideoCountries;
     } else if (category == kCategoryRadio) {
@@ -41,9 +41,9 @@ void FillCountryList(app::MainContext& ctx, std::string_view category) {
     list.setListIndex(0);
 }
 
-void SwitchCategory(app::MainContext& ctx, std::string_view category,
+void SwitchCategory(state::MainContext& ctx, std::string_view category,
                     const std::function<void()>& cmbCountry_Click) {
-    ctx.state.intPlayingNode = 0;
+    ctx.channels.forgetPlayingNode();
     if (ctx.controls.cmbCountry.count() == 0)
         return;
     FillCountryList(ctx, category);

@@ -3,21 +3,21 @@
 #include <functional>
 #include <string_view>
 
-#include "app/main_context.h"
+#include "state/main_context.h"
 
 namespace qova::directory {
 
 /// Adds the countries of Channel.txt to the Video and Radio country lists. Countries already
 /// listed are not added again; a missing file adds nothing.
-void LoadCountryLists(app::MainContext& ctx);
+void LoadCountryLists(state::MainContext& ctx);
 
 /// Refills the country list from the country list of a category ("Video" or "Radio", exactly),
 /// puts "Select Country" first and selects it, which raises the list's Click.
-void FillCountryList(app::MainContext& ctx, std::string_view category);
+void FillCountryList(state::MainContext& ctx, std::string_view category);
 
 /// The TV and Radio buttons: switches to a category, leaving the tree empty until a country is
 /// chosen. Does nothing before the directory has been processed.
-void SwitchCategory(app::MainContext& ctx, std::string_view category,
+void SwitchCategory(state::MainContext& ctx, std::string_view category,
                     const std::function<void()>& cmbCountry_Click);
 
 }  // namespace qova::directory

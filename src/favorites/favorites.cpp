@@ -2,19 +2,19 @@
 
 #include <vector>
 
-#include "app/favourite_lines.h"
 #include "directory/channel_record.h"
 #include "directory/channel_tree.h"
 #include "platform/text.h"
+#include "state/favourite_lines.h"
 
 namespace qova::favorites {
 namespace {
 
 const platform::Colour kHighlight = platform::Colour::system(platform::kSystemColourHighlight);
 
-void cannotWrite(app::MainContext& ctx) {
+void cannotWrite(state::MainContext& ctx) {
     ctx.controls.messages.show("The favourites file \"" +
-                               ctx.controls.files.path(app::kFavoritesFile) +
+                               ctx.controls.files.path(state::kFavoritesFile) +
                                "\" cannot be written, so the favourites stay as they were.");
 }
 
@@ -39,14 +39,14 @@ bool withoutRecord(const std::string& file, std::string_view record, std::string
 
 /// Rewrites the file without the record. False, with nothing changed, when the file cannot
 /// be read or written; true also when no line of the file equals the record.
-bool removeFromFile(app::MainContext& ctx, std::string_view record) {
+bool removeFromFile(state::MainContext& ctx, std::string_view record) {
     platform::TextFiles& files = ctx.controls.files;
-    const auto file = files.read(app::kFavoritesFile);
+    const auto file = files.read(state::kFavoritesFile);
     const std::string current = file ? std::string(file->view()) : std::string();
     std::string rewritten;
     if (!withoutRecord(current, record, rewritten))
         return true;
-    return files.replace(app::kFavoritesFile, rewritten);
+    return files.replace(state::kFavoritesFile, rewritten);
 }
 
 }  // namespace
@@ -67,15 +67,14 @@ bool RemoveFirstLine(std::string& text, std::string_view record) {
     return false;
 }
 
-void ShowFavorites(app::MainContext& ctx) {
+void ShowFavorites(state::MainContext& ctx) {
     platform::TreeView& tree = ctx.controls.trView;
     tree.setDisplayEnabled(false);
     tree.refresh();
     if (tree.nodeCount() > 1)
         tree.selectNode(1);
-    ctx.state.colChannels = app::ChannelRecords();
-    directory::RemoveAllNodes(tree);
-    const auto file = ctx.controls.files.read(app::kFavoritesFile);
+    ctx.channels.clear();
+    const auto file = ctx.controls.files.read(state::kFavoritesFile);
     if (file) {
         const std::string filter = ctx.controls.cmbCountry.text();
         const bool all = platform::equalsIgnoreCase(filter, kFilterAll);
@@ -95,8 +94,8 @@ void ShowFavorites(app::MainContext& ctx) {
     tree.setDisplayEnabled(true);
 }
 
-void OpenFavoritesView(app::MainContext& ctx) {
-    ctx.state.intPlayingNode = 0;
+void OpenFavoritesView(state::MainContext& ctx) {
+    ctx.channels.forgetPlayingNode();
     platform::ComboBox& list = ctx.controls.cmbCountry;
     if (list.count() == 0)
         return;
@@ -110,45 +109,38 @@ void OpenFavoritesView(app::MainContext& ctx) {
     ShowFavorites(ctx);
 }
 
-void ToggleFavorite(app::MainContext& ctx) {
+void ToggleFavorite(state::MainContext& ctx) {
     platform::TreeView& tree = ctx.controls.trView;
-    app::MainState& state = ctx.state;
+    state::MainState& mainState = ctx.state;
     const int selected = tree.selectedIndex();
     if (tree.nodeCount() == 0 || selected == 0)
         return;
-    state.strFavoritesPath = ctx.controls.files.path(app::kFavoritesFile);
-    const std::string* found = state.colChannels.at(selected);
+    mainState.strFavoritesPath = ctx.controls.files.path(state::kFavoritesFile);
+    const std::string* found = ctx.channels.record(selected);
     if (found == nullptr)
         return;
     const std::string record = *found;
-    const bool favourite = app::FavouriteLines(state.strFavorites).contains(record);
+    const bool favourite = state::FavouriteLines(mainState.strFavorites).contains(record);
 
-    if (platform::equalsIgnoreCase(state.strCategory, directory::kCategoryFavorite)) {
+    if (platform::equalsIgnoreCase(mainState.strCategory, directory::kCategoryFavorite)) {
         if (!favourite)
             return;
         if (!removeFromFile(ctx, record)) {
             cannotWrite(ctx);
             return;
         }
-        RemoveFirstLine(state.strFavorites, record);
-        state.colChannels.removeAt(selected);
-        tree.removeNode(selected);
-        // The playing node keeps naming the same channel, or none when it went.
-        if (state.intPlayingNode == selected) {
-            state.intPlayingNode = 0;
-        } else if (state.intPlayingNode > selected) {
-            --state.intPlayingNode;
-        }
+        RemoveFirstLine(mainState.strFavorites, record);
+        ctx.channels.remove(selected);
         return;
     }
 
     if (!favourite) {
-        if (!ctx.controls.files.appendLine(app::kFavoritesFile, record)) {
+        if (!ctx.controls.files.appendLine(state::kFavoritesFile, record)) {
             cannotWrite(ctx);
             return;
         }
-        state.strFavorites += record;
-        state.strFavorites += "\r\n";
+        mainState.strFavorites += record;
+        mainState.strFavorites += "\r\n";
         tree.setNodeImage(selected, directory::kFavouriteImage);
         ctx.controls.cmdFavorite.setPicture(ctx.controls.cmdRemoveFav.picture());
     } else {
@@ -156,7 +148,7 @@ void ToggleFavorite(app::MainContext& ctx) {
             cannotWrite(ctx);
             return;
         }
-        RemoveFirstLine(state.strFavorites, record);
+        RemoveFirstLine(mainState.strFavorites, record);
         tree.setNodeImage(selected, 0);
         ctx.controls.cmdFavorite.setPicture(ctx.controls.cmdAddFav.picture());
     }

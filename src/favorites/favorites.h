@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/main_context.h"
+#include "state/main_context.h"
 
 namespace qova::favorites {
 
@@ -11,15 +11,15 @@ inline constexpr const char* kFilterAll = "All";
 
 /// Fills the tree with the favourites that pass the filter chosen in the country list ("All",
 /// or a category), in file order, each starred, its record beside it.
-void ShowFavorites(app::MainContext& ctx);
+void ShowFavorites(state::MainContext& ctx);
 
 /// The favourites button: the country list becomes the category filter and the tree shows
 /// every favourite. Does nothing before the directory has been processed.
-void OpenFavoritesView(app::MainContext& ctx);
+void OpenFavoritesView(state::MainContext& ctx);
 
 /// The favourite button: adds the selected channel to the favourites, or removes it. A change
 /// that cannot be written leaves file, favourites text, star and tree as they were, and says so.
-void ToggleFavorite(app::MainContext& ctx);
+void ToggleFavorite(state::MainContext& ctx);
 
 /// Takes the first whole line equal to a record out of a text of CR LF-ended lines; false
 /// when no line equals it.

@@ -12,9 +12,6 @@ bool isAscii(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
 char asciiUpper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
@@ -50,7 +47,31 @@ std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& cp) {
     return len;
 }
 
-void encodeUtf8(char32_t cp, std::string& out) {
+template <typename Map>
+std::string mapCase(std::string_view text, char (*ascii)(char), Map map) {
+    std::string out;
+    out.reserve(text.size());
+    if (isAscii(text)) {
+        for (char c : text)
+            out += ascii(c);
+        return out;
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const std::size_t len = decodeUtf8(text, i, cp);
+        if (len == 0) {
+            out += text[i++];
+            continue;
+        }
+        appendUtf8(out, map(cp));
+        i += len;
+    }
+    return out;
+}
+
+}  // namespace
+
+void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -68,29 +89,21 @@ void encodeUtf8(char32_t cp, std::string& out) {
     }
 }
 
-template <typename Map>
-std::string mapCase(std::string_view text, char (*ascii)(char), Map map) {
-    std::string out;
-    out.reserve(text.size());
-    if (isAscii(text)) {
-        for (char c : text)
-            out += ascii(c);
-        return out;
-    }
-    for (std::size_t i = 0; i < text.size();) {
-        char32_t cp = 0;
-        const std::size_t len = decodeUtf8(text, i, cp);
-        if (len == 0) {
-            out += text[i++];
-            continue;
-        }
-        encodeUtf8(map(cp), out);
-        i += len;
-    }
-    return out;
+std::string asciiLowerCase(std::string_view text) {
+    std::string lowered(text);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(), asciiLower);
+    return lowered;
 }
 
-}  // namespace
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return asciiLower(x) == asciiLower(y); });
+}
+
+bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           equalsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
+}
 
 std::string lowerCase(std::string_view text) {
     return mapCase(text, asciiLower, [](char32_t cp) { return QChar::toLower(cp); });

@@ -17,6 +17,22 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b);
 /// does.
 bool startsWithIgnoreCase(std::string_view text, std::string_view prefix);
 
+/// Case rules for names that are ASCII by definition (markup, URL schemes, ProgIDs): only A to Z
+/// fold, so that look-alike letters from elsewhere in Unicode never match.
+inline char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+inline bool isAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+std::string asciiLowerCase(std::string_view text);
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix);
+
+/// Appends a code point as UTF-8; the caller gives a valid one (not a surrogate, at most
+/// U+10FFFF).
+void appendUtf8(std::string& out, char32_t codePoint);
+
 /// Line breaks as files and browsers give them: a line ends at CR LF or at a lone CR; a lone LF
 /// is an ordinary character of the line.
 class LineReader {

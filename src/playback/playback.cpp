@@ -6,6 +6,7 @@
 #include "directory/channel_record.h"
 #include "platform/text.h"
 #include "playback/player_pages.h"
+#include "state/messages.h"
 
 namespace qova::playback {
 namespace {
@@ -19,9 +20,9 @@ std::optional<std::string> streamUrl(std::string_view record) {
     return std::string(url);
 }
 
-void showSoftwareRequired(app::MainContext& ctx, const app::Site& site, const char* player,
+void showSoftwareRequired(state::MainContext& ctx, const state::Site& site, const char* player,
                           const char* download) {
-    app::SharedStrings& shared = ctx.controls.shared;
+    state::SharedStrings& shared = ctx.controls.shared;
     shared.strSoftHeading = "This channel requires:";
     shared.strSoftCenter = player;
     shared.strSoftDownload = download;
@@ -29,36 +30,31 @@ void showSoftwareRequired(app::MainContext& ctx, const app::Site& site, const ch
     ctx.controls.windows.showSoftRequired();
 }
 
-void showRealPlayerRequired(app::MainContext& ctx, const app::Site& site) {
+void showRealPlayerRequired(state::MainContext& ctx, const state::Site& site) {
     showSoftwareRequired(ctx, site, "REAL PLAYER", "Click here to download the Real Player");
 }
 
 }  // namespace
 
-void TreeClick(app::MainContext& ctx, const app::Site& site) {
+void TreeClick(state::MainContext& ctx, const state::Site& site) {
     platform::TreeView& tree = ctx.controls.trView;
-    app::MainState& state = ctx.state;
     const int selected = tree.selectedIndex();
-    if (selected == 0 || selected == state.intPlayingNode)
+    if (selected == 0 || selected == ctx.channels.intPlayingNode())
         return;
-    // A node that went with a removal has no highlight left to take off.
-    if (state.intPlayingNode != 0 && state.intPlayingNode <= tree.nodeCount()) {
-        tree.setNodeBackColour(state.intPlayingNode, ctx.controls.cmbCountry.backColour());
-    }
-    state.intPlayingNode = selected;
+    ctx.channels.setPlayingNode(selected, ctx.controls.cmbCountry.backColour());
     const platform::PictureButton& source =
         tree.nodeImage(selected) != 0 ? ctx.controls.cmdRemoveFav : ctx.controls.cmdAddFav;
     ctx.controls.cmdFavorite.setPicture(source.picture());
     PlayChannel(ctx, site);
 }
 
-void PlayChannel(app::MainContext& ctx, const app::Site& site) {
+void PlayChannel(state::MainContext& ctx, const state::Site& site) {
     const int selected = ctx.controls.trView.selectedIndex();
     if (selected == 0) {
-        ctx.controls.messages.show(kMessageSelectChannel);
+        ctx.controls.messages.show(state::kMessageSelectChannel);
         return;
     }
-    const std::string* record = ctx.state.colChannels.at(selected);
+    const std::string* record = ctx.channels.record(selected);
     if (record == nullptr)
         return;
     ctx.state.strCurrentRecord = *record;
@@ -76,7 +72,8 @@ void PlayChannel(app::MainContext& ctx, const app::Site& site) {
     }
 }
 
-void ShowMediaPlayerPage(app::MainContext& ctx, const app::Site& site, std::string_view record) {
+void ShowMediaPlayerPage(state::MainContext& ctx, const state::Site& site,
+                         std::string_view record) {
     // A line with no address gives a page whose player has nothing to play.
     const std::string url = streamUrl(record).value_or("");
     if (GetUrlPrefix(url) == "rtsp") {
@@ -97,9 +94,9 @@ void ShowMediaPlayerPage(app::MainContext& ctx, const app::Site& site, std::stri
     ctx.controls.wbMain.navigate2(files.path(kPlayerFile));
 }
 
-void ShowRealPlayerPage(app::MainContext& ctx, const app::Site& site, std::string_view record) {
+void ShowRealPlayerPage(state::MainContext& ctx, const state::Site& site, std::string_view record) {
     bool found = false;
-    for (const char* progId : kRealPlayerProgIds) {
+    for (const char* progId : platform::kRealPlayerProgIds) {
         const ProbeResult result = ctx.controls.probe.probePlayerControl(progId);
         if (result == ProbeResult::Failure) {
             showRealPlayerRequired(ctx, site);
@@ -111,7 +108,7 @@ void ShowRealPlayerPage(app::MainContext& ctx, const app::Site& site, std::strin
         }
     }
     if (!found)
-        ctx.controls.messages.show(kMessageInstallRealPlayer);
+        ctx.controls.messages.show(state::kMessageInstallRealPlayer);
     const auto url = streamUrl(record);
     if (!url) {
         showRealPlayerRequired(ctx, site);
@@ -120,10 +117,10 @@ void ShowRealPlayerPage(app::MainContext& ctx, const app::Site& site, std::strin
     ctx.controls.wbMain.navigate(RealPlayerAddress(*url));
 }
 
-void ShowWinampPage(app::MainContext& ctx, const app::Site& site, std::string_view record) {
-    ProbeResult result = ctx.controls.probe.probePlayerControl("WinampCom.Application");
+void ShowWinampPage(state::MainContext& ctx, const state::Site& site, std::string_view record) {
+    ProbeResult result = ctx.controls.probe.probePlayerControl(platform::kWinampProgIds[0]);
     if (result == ProbeResult::NoObject) {
-        result = ctx.controls.probe.probePlayerControl("gen_scripting.winamp");
+        result = ctx.controls.probe.probePlayerControl(platform::kWinampProgIds[1]);
     }
     const auto url = streamUrl(record);
     if (result == ProbeResult::Failure || !url) {
@@ -133,10 +130,10 @@ void ShowWinampPage(app::MainContext& ctx, const app::Site& site, std::string_vi
     ctx.controls.wbMain.navigate(WinampAddress(*url));
 }
 
-void StopPlayback(app::MainContext& ctx) {
+void StopPlayback(state::MainContext& ctx) {
     ctx.state.strCurrentRecord.clear();
-    ctx.controls.wbMain.navigate(app::kBlankPlayerPage);
-    ctx.state.intPlayingNode = 0;
+    ctx.controls.wbMain.navigate(state::kBlankPlayerPage);
+    ctx.channels.forgetPlayingNode();
 }
 
 }  // namespace qova::playback

@@ -58,7 +58,7 @@ std::string EscapeForMarkup(std::string_view text) {
     return out;
 }
 
-std::string MediaPlayerPage(std::string_view streamUrl, const app::Site& site) {
+std::string MediaPlayerPage(std::string_view streamUrl, const state::Site& site) {
     const std::string url = EscapeForMarkup(streamUrl);
     std::string page =
         "<html><body bgcolor=\"black\" style=\"overflow:hidden;margin:0;padding:0\"><object "

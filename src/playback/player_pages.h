@@ -3,16 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/site.h"
+#include "state/site.h"
 
 namespace qova::playback {
-
-inline constexpr const char* kRealPlayerProgIds[] = {
-    "rmocx.RealPlayer G2 Control",
-    "RealPlayer.RealPlayer(tm) ActiveX Control (32-bit)",
-    "RealVideo.RealVideo(tm) ActiveX Control (32-bit)",
-};
-inline constexpr const char* kMessageInstallRealPlayer = "Please install Real Media Player.";
 
 /// The media players a channel may need.
 enum class PlayerKind { MediaPlayer, RealPlayer, Winamp };
@@ -32,7 +25,7 @@ std::string GetUrlPrefix(std::string_view address);
 std::string EscapeForMarkup(std::string_view text);
 
 /// The page of the media player, one line without its line break.
-std::string MediaPlayerPage(std::string_view streamUrl, const app::Site& site);
+std::string MediaPlayerPage(std::string_view streamUrl, const state::Site& site);
 /// The "about:" addresses that carry the pages of the other two players.
 std::string RealPlayerAddress(std::string_view streamUrl);
 std::string WinampAddress(std::string_view streamUrl);

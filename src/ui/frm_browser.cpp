@@ -2,29 +2,28 @@
 
 #include <QScreen>
 
-#include "platform/qt_message_box.h"
 #include "platform/web_browser.h"
-#include "platform/web_view.h"
+#include "qt/qt_message_box.h"
+#include "state/messages.h"
 #include "ui/artwork.h"
 #include "ui/layout.h"
+#include "web/web_view.h"
 
 namespace qova::ui {
 namespace {
 
 constexpr const char* kCaption = "Home Page";
-constexpr const char* kMessagePageMissing = "Page does not exist.";
-constexpr const char* kMessageNoConnection = "Internet connection is not available.";
 
 }  // namespace
 
-FrmBrowser::FrmBrowser(const app::Site& site, int noAnswerTimeoutMs, QWidget* centreOver)
+FrmBrowser::FrmBrowser(const state::Site& site, int noAnswerTimeoutMs, QWidget* centreOver)
     // No owner: the browser window lives on when the main window closes, and the program ends
     // with the last of them.
     : QWidget(nullptr, Qt::Window),
       site_(site),
       centreOver_(centreOver),
-      wbHome_(new platform::WebView(this, noAnswerTimeoutMs)),
-      messages_(std::make_unique<platform::QtMessageBox>(this)) {
+      wbHome_(new web::WebView(this, noAnswerTimeoutMs)),
+      messages_(std::make_unique<qt::QtMessageBox>(this)) {
     setObjectName(QStringLiteral("frmBrowser"));
     setWindowTitle(QString::fromLatin1(kCaption));
     setWindowIcon(artworkIcon(Artwork::AppIcon));
@@ -93,9 +92,9 @@ void FrmBrowser::wbHome_DocumentComplete() {
 void FrmBrowser::wbHome_NavigateError(std::int32_t statusCode) {
     if (statusCode == 404) {
         strNavError_ = "404";
-        messages_->show(kMessagePageMissing);
+        messages_->show(state::kMessagePageMissing);
     } else if (statusCode == platform::WebBrowser::kStatusResourceNotFound) {
-        messages_->show(kMessageNoConnection);
+        messages_->show(state::kMessageNoConnection);
         strNavError_ = std::to_string(statusCode);
     }
 }

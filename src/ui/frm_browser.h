@@ -5,12 +5,14 @@
 #include <memory>
 #include <string>
 
-#include "app/site.h"
+#include "state/site.h"
 
-namespace qova::platform {
+namespace qova::qt {
 class QtMessageBox;
+}  // namespace qova::qt
+namespace qova::web {
 class WebView;
-}  // namespace qova::platform
+}  // namespace qova::web
 
 namespace qova::ui {
 
@@ -20,7 +22,7 @@ namespace qova::ui {
 class FrmBrowser : public QWidget {
     Q_OBJECT
   public:
-    FrmBrowser(const app::Site& site, int noAnswerTimeoutMs, QWidget* centreOver);
+    FrmBrowser(const state::Site& site, int noAnswerTimeoutMs, QWidget* centreOver);
     ~FrmBrowser() override;
 
     /// Shows the window maximized, loading it first unless it is open already.
@@ -31,17 +33,17 @@ class FrmBrowser : public QWidget {
     void wbHome_DocumentComplete();
     void wbHome_NavigateError(std::int32_t statusCode);
 
-    platform::WebView& wbHome() { return *wbHome_; }
+    web::WebView& wbHome() { return *wbHome_; }
     const std::string& strNavError() const { return strNavError_; }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    const app::Site& site_;
+    const state::Site& site_;
     QWidget* centreOver_;
-    platform::WebView* wbHome_;
-    std::unique_ptr<platform::QtMessageBox> messages_;
+    web::WebView* wbHome_;
+    std::unique_ptr<qt::QtMessageBox> messages_;
     std::string strNavError_;
 };
 

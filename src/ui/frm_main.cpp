@@ -9,30 +9,30 @@
 #include <QPushButton>
 
 #include "directory/channel_tree.h"
-#include "platform/mpv_probe.h"
-#include "platform/network_browser.h"
-#include "platform/player_view.h"
 #include "platform/posix_text_files.h"
-#include "platform/qt_combo_box.h"
-#include "platform/qt_form_window.h"
-#include "platform/qt_message_box.h"
-#include "platform/qt_picture_button.h"
-#include "platform/qt_shell.h"
-#include "platform/qt_tree_view.h"
-#include "platform/web_view.h"
+#include "player/mpv_player.h"
+#include "player/mpv_probe.h"
+#include "player/player_view.h"
+#include "qt/qt_combo_box.h"
+#include "qt/qt_form_window.h"
+#include "qt/qt_message_box.h"
+#include "qt/qt_picture_button.h"
+#include "qt/qt_shell.h"
+#include "qt/qt_tree_view.h"
+#include "state/messages.h"
 #include "ui/artwork.h"
 #include "ui/frm_browser.h"
 #include "ui/layout.h"
 #include "ui/secondary_windows.h"
+#include "ui/window_style.h"
+#include "web/network_browser.h"
+#include "web/web_view.h"
 
 namespace qova::ui {
 namespace {
 
-const QColor kWindowColour(76, 76, 76);
-constexpr const char* kWindowCaption = "QOVA - TV and Radio Player";
-
-std::shared_ptr<platform::QtPicture> picture(Artwork artwork) {
-    return std::make_shared<platform::QtPicture>(artworkIcon(artwork), artworkSize(artwork));
+std::shared_ptr<qt::QtPicture> picture(Artwork artwork) {
+    return std::make_shared<qt::QtPicture>(artworkIcon(artwork), artworkSize(artwork));
 }
 
 /// A new control of the window, named for the code and for screen readers, at its place.
@@ -61,14 +61,6 @@ LinkLabel* image(QWidget* parent, const char* objectName, const char* name, Twip
     return label;
 }
 
-void paintDark(QWidget* widget) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, kWindowColour);
-    palette.setColor(QPalette::WindowText, Qt::white);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
-
 }  // namespace
 
 void useWindowFont() {
@@ -87,7 +79,7 @@ void useWindowFont() {
 
 FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
-    setWindowTitle(QString::fromUtf8(kWindowCaption));
+    setWindowTitle(QString::fromUtf8(state::kProductName));
     setWindowIcon(artworkIcon(Artwork::AppIcon));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -95,26 +87,34 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     buildControls();
 
     files_ = std::make_unique<platform::PosixTextFiles>(options_.programFolder);
-    if (!options_.probe)
-        options_.probe = std::make_unique<platform::MpvProbe>();
-    window_ = std::make_unique<platform::QtFormWindow>(this);
-    wbDownload_ = std::make_unique<platform::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
-    tree_ = std::make_unique<platform::QtTreeView>(
+    if (!options_.probe) {
+        // The player area's own engine answers: a second one only to read two lists would cost
+        // tens of milliseconds and megabytes at every start.
+        options_.probe = std::make_unique<player::MpvProbe>([this] {
+            std::string error;
+            auto capabilities = wbMain_->player().capabilities(&error);
+            if (!capabilities)
+                qWarning("Media engine unavailable, no player found: %s", error.c_str());
+            return capabilities;
+        });
+    }
+    window_ = std::make_unique<qt::QtFormWindow>(this);
+    wbDownload_ = std::make_unique<web::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
+    tree_ = std::make_unique<qt::QtTreeView>(
         trView_,
         std::array<QIcon, 2>{artworkIcon(Artwork::StarOutline), artworkIcon(Artwork::StarFilled)});
-    combo_ = std::make_unique<platform::QtComboBox>(cmbCountry_, true, directory::kListBackColour,
-                                                    directory::kListForeColour);
-    addFav_ =
-        std::make_unique<platform::QtPictureButton>(cmdAddFav_, picture(Artwork::AddFavourite));
-    removeFav_ = std::make_unique<platform::QtPictureButton>(cmdRemoveFav_,
-                                                             picture(Artwork::RemoveFavourite));
-    favorite_ = std::make_unique<platform::QtPictureButton>(cmdFavorite_, addFav_->picture());
-    messages_ = std::make_unique<platform::QtMessageBox>(this);
-    shell_ = options_.shell ? std::move(options_.shell) : std::make_unique<platform::QtShell>();
+    combo_ = std::make_unique<qt::QtComboBox>(cmbCountry_, true, directory::kListBackColour,
+                                              directory::kListForeColour);
+    addFav_ = std::make_unique<qt::QtPictureButton>(cmdAddFav_, picture(Artwork::AddFavourite));
+    removeFav_ =
+        std::make_unique<qt::QtPictureButton>(cmdRemoveFav_, picture(Artwork::RemoveFavourite));
+    favorite_ = std::make_unique<qt::QtPictureButton>(cmdFavorite_, addFav_->picture());
+    messages_ = std::make_unique<qt::QtMessageBox>(this);
+    shell_ = options_.shell ? std::move(options_.shell) : std::make_unique<qt::QtShell>();
     windows_ = std::make_unique<QtSecondaryWindows>(this, shared_, options_.site, *shell_);
-    controls_ = std::make_unique<app::MainControls>(app::MainControls{
-        *window_, *wbDownload_, *wbMain_, *wbArea_, *tree_, *combo_, *favorite_, *addFav_,
-        *removeFav_, *messages_, *options_.probe, *shell_, *files_, *windows_, shared_});
+    controls_ = std::make_unique<state::MainControls>(state::MainControls{
+        *window_, *wbDownload_, *wbMain_, wbMain_->player(), *wbArea_, *tree_, *combo_, *favorite_,
+        *addFav_, *removeFav_, *messages_, *options_.probe, *shell_, *files_, *windows_, shared_});
     logic_ = std::make_unique<app::MainForm>(*controls_, options_.site);
     wireEvents();
 }
@@ -149,11 +149,11 @@ void FrmMain::buildMenus() {
 void FrmMain::buildControls() {
     namespace L = main_layout;
     auto* client = new QWidget(this);
-    paintDark(client);
+    paintDark(*client);
     setCentralWidget(client);
 
     frmUpper_ = placed<QFrame>(client, "frmUpper", "Channels and player", L::frmUpper);
-    paintDark(frmUpper_);
+    paintDark(*frmUpper_);
 
     struct Tile {
         QPushButton** button;
@@ -189,11 +189,11 @@ void FrmMain::buildControls() {
     cmdRemoveFav_->hide();
     cmdAddFav_->hide();
 
-    trView_ = placed<platform::FlatTreeWidget>(frmUpper_, "trView", "Channels", L::trView);
+    trView_ = placed<qt::FlatTreeWidget>(frmUpper_, "trView", "Channels", L::trView);
 
-    platform::PlayerViewOptions player;
+    player::PlayerViewOptions player;
     player.audioOutput = options_.audioOutput;
-    wbMain_ = new platform::PlayerView(frmUpper_, player);
+    wbMain_ = new player::PlayerView(frmUpper_, player);
     wbMain_->setObjectName(QStringLiteral("wbMain"));
     wbMain_->setAccessibleName(QStringLiteral("Player"));
     wbMain_->setGeometry(toPixels(L::wbMain));
@@ -202,9 +202,9 @@ void FrmMain::buildControls() {
     wbDownloadArea_ = placed<QWidget>(client, "wbDownload", "", L::wbDownload);
 
     frmLower_ = placed<QFrame>(client, "frmLower", "Information panel", L::frmLower);
-    paintDark(frmLower_);
+    paintDark(*frmLower_);
 
-    wbArea_ = new platform::WebView(frmLower_, options_.noAnswerTimeoutMs);
+    wbArea_ = new web::WebView(frmLower_, options_.noAnswerTimeoutMs);
     wbArea_->setObjectName(QStringLiteral("wbArea"));
     wbArea_->setAccessibleName(QStringLiteral("Information"));
     wbArea_->setGeometry(toPixels(L::wbArea));

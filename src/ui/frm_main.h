@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/main_form.h"
-#include "app/site.h"
+#include "state/site.h"
 
 class QComboBox;
 class QFrame;
@@ -13,20 +13,25 @@ class QLabel;
 class QPushButton;
 
 namespace qova::platform {
-class FlatTreeWidget;
-class NetworkBrowser;
 class PlayerProbe;
-class PlayerView;
 class PosixTextFiles;
+class Shell;
+}  // namespace qova::platform
+namespace qova::qt {
+class FlatTreeWidget;
 class QtComboBox;
 class QtFormWindow;
 class QtMessageBox;
 class QtPictureButton;
-class QtShell;
 class QtTreeView;
-class Shell;
+}  // namespace qova::qt
+namespace qova::web {
+class NetworkBrowser;
 class WebView;
-}  // namespace qova::platform
+}  // namespace qova::web
+namespace qova::player {
+class PlayerView;
+}  // namespace qova::player
 
 namespace qova::ui {
 
@@ -37,7 +42,7 @@ class QtSecondaryWindows;
 /// What the main window is started with; tests give their own folder, site and limits.
 struct FrmMainOptions {
     std::string programFolder;
-    app::Site site;
+    state::Site site;
     /// How long the browsers wait for a server that does not answer.
     int noAnswerTimeoutMs = 30000;
     /// The player-presence test; the media engine's own when not given.
@@ -66,10 +71,10 @@ class FrmMain : public QMainWindow {
 
     app::MainForm& logic() { return *logic_; }
     QComboBox* countryList() const { return cmbCountry_; }
-    platform::FlatTreeWidget* channelTree() const { return trView_; }
+    qt::FlatTreeWidget* channelTree() const { return trView_; }
     QtSecondaryWindows& secondaryWindows() { return *windows_; }
-    platform::PlayerView& playerArea() const { return *wbMain_; }
-    platform::WebView& informationArea() const { return *wbArea_; }
+    player::PlayerView& playerArea() const { return *wbMain_; }
+    web::WebView& informationArea() const { return *wbArea_; }
     /// The browser window, once it has been opened.
     FrmBrowser* browserWindow() const { return frmBrowser_.get(); }
 
@@ -94,27 +99,27 @@ class FrmMain : public QMainWindow {
     QPushButton* cmdFavorite_ = nullptr;
     QPushButton* cmdRemoveFav_ = nullptr;
     QPushButton* cmdAddFav_ = nullptr;
-    platform::FlatTreeWidget* trView_ = nullptr;
-    platform::PlayerView* wbMain_ = nullptr;
+    qt::FlatTreeWidget* trView_ = nullptr;
+    player::PlayerView* wbMain_ = nullptr;
     QWidget* wbDownloadArea_ = nullptr;
-    platform::WebView* wbArea_ = nullptr;
+    web::WebView* wbArea_ = nullptr;
     LinkLabel* imgDownArrow_ = nullptr;
     LinkLabel* imgArrow_ = nullptr;
     LinkLabel* imgFullScreen_ = nullptr;
 
-    std::unique_ptr<platform::QtFormWindow> window_;
-    std::unique_ptr<platform::NetworkBrowser> wbDownload_;
-    std::unique_ptr<platform::QtTreeView> tree_;
-    std::unique_ptr<platform::QtComboBox> combo_;
-    std::unique_ptr<platform::QtPictureButton> favorite_;
-    std::unique_ptr<platform::QtPictureButton> addFav_;
-    std::unique_ptr<platform::QtPictureButton> removeFav_;
-    std::unique_ptr<platform::QtMessageBox> messages_;
+    std::unique_ptr<qt::QtFormWindow> window_;
+    std::unique_ptr<web::NetworkBrowser> wbDownload_;
+    std::unique_ptr<qt::QtTreeView> tree_;
+    std::unique_ptr<qt::QtComboBox> combo_;
+    std::unique_ptr<qt::QtPictureButton> favorite_;
+    std::unique_ptr<qt::QtPictureButton> addFav_;
+    std::unique_ptr<qt::QtPictureButton> removeFav_;
+    std::unique_ptr<qt::QtMessageBox> messages_;
     std::unique_ptr<platform::Shell> shell_;
     std::unique_ptr<platform::PosixTextFiles> files_;
-    app::SharedStrings shared_;
+    state::SharedStrings shared_;
     std::unique_ptr<QtSecondaryWindows> windows_;
-    std::unique_ptr<app::MainControls> controls_;
+    std::unique_ptr<state::MainControls> controls_;
     std::unique_ptr<app::MainForm> logic_;
     std::unique_ptr<FrmBrowser> frmBrowser_;
 };

@@ -1,10 +1,15 @@
 #include <QApplication>
+#include <clocale>
 
 #include "ui/frm_main.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QOVA"));
+    // libmpv parses numbers with the C library for as long as it runs and refuses to start
+    // under another LC_NUMERIC; Qt has just set the locale from the environment. The program
+    // formats its own numbers through Qt, which ignores it.
+    std::setlocale(LC_NUMERIC, "C");
     qova::ui::useWindowFont();
 
     qova::ui::FrmMainOptions options;

@@ -4,13 +4,14 @@
 #include <QTimer>
 
 #include "platform/text.h"
+#include "state/messages.h"
 #include "ui/artwork.h"
 #include "ui/layout.h"
+#include "ui/window_style.h"
 
 namespace qova::ui {
 namespace {
 
-const QColor kWindowColour(76, 76, 76);
 constexpr int kWindowWidthTwips = 5820;
 
 QString fromBytes(const std::string& text) {
@@ -36,11 +37,7 @@ SmallWindow::SmallWindow(QWidget* owner, const char* objectName, int heightTwips
     setObjectName(QString::fromLatin1(objectName));
     setWindowTitle(QString());
     setFixedSize(toPixels({0, 0, kWindowWidthTwips, heightTwips}).size());
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, kWindowColour);
-    palette.setColor(QPalette::WindowText, Qt::white);
-    setPalette(palette);
-    setAutoFillBackground(true);
+    paintDark(*this);
     setWindowIcon(artworkIcon(Artwork::AppIcon));
 }
 
@@ -72,7 +69,7 @@ LinkLabel* SmallWindow::link(const char* objectName, int left, int top, int widt
     return text;
 }
 
-FrmCommon::FrmCommon(QWidget* owner, const app::SharedStrings& shared, const app::Site& site,
+FrmCommon::FrmCommon(QWidget* owner, const state::SharedStrings& shared, const state::Site& site,
                      platform::Shell& shell)
     : SmallWindow(owner, "frmCommon", 2595), shared_(shared) {
     lblMain_ = label("lblMain", 1425, 150, 3765, 1365, 8.25, false, Qt::AlignLeft);
@@ -87,7 +84,7 @@ void FrmCommon::Form_Load() {
     lblLink_->setText(fromBytes(shared_.strCommonLink));
 }
 
-FrmAbout::FrmAbout(QWidget* owner, const app::Site& site, platform::Shell& shell)
+FrmAbout::FrmAbout(QWidget* owner, const state::Site& site, platform::Shell& shell)
     : SmallWindow(owner, "frmAbout", 3675) {
     auto* logo = new QLabel(this);
     logo->setObjectName(QStringLiteral("imgTVOnDemand"));
@@ -98,7 +95,7 @@ FrmAbout::FrmAbout(QWidget* owner, const app::Site& site, platform::Shell& shell
     logo->setPixmap(artworkIcon(Artwork::AboutLogo)
                         .pixmap(artworkSize(Artwork::AboutLogo), devicePixelRatioF()));
     label("Label2", 1090, 1875, 3615, 240, 8.25, true, Qt::AlignHCenter)
-        ->setText(QStringLiteral("QOVA - TV and Radio Player"));
+        ->setText(QString::fromUtf8(state::kProductName));
     LinkLabel* mail = link("Label1", 1050, 2550, 3615, 240, 9.75, true, Qt::AlignHCenter);
     mail->setText(fromBytes(site.supportEmail));
     connect(mail, &LinkLabel::clicked, this,
@@ -110,7 +107,7 @@ FrmAbout::FrmAbout(QWidget* owner, const app::Site& site, platform::Shell& shell
     connect(web, &LinkLabel::clicked, this, [&shell, &site] { shell.open(site.address); });
 }
 
-FrmSoftRequired::FrmSoftRequired(QWidget* owner, const app::SharedStrings& shared,
+FrmSoftRequired::FrmSoftRequired(QWidget* owner, const state::SharedStrings& shared,
                                  platform::Shell& shell)
     : SmallWindow(owner, "frmSoftRequired", 2595), shared_(shared) {
     lblHeading_ = label("lblHeading", 150, 150, 5535, 270, 8.25, false, Qt::AlignHCenter);
@@ -129,8 +126,8 @@ void FrmSoftRequired::Form_Load() {
     lblDownload_->setText(fromBytes(shared_.strSoftDownload));
 }
 
-QtSecondaryWindows::QtSecondaryWindows(QWidget* owner, const app::SharedStrings& shared,
-                                       const app::Site& site, platform::Shell& shell)
+QtSecondaryWindows::QtSecondaryWindows(QWidget* owner, const state::SharedStrings& shared,
+                                       const state::Site& site, platform::Shell& shell)
     : owner_(owner), shared_(shared), site_(site), shell_(shell) {}
 
 QtSecondaryWindows::~QtSecondaryWindows() = default;

@@ -5,10 +5,10 @@
 #include <functional>
 #include <memory>
 
-#include "app/shared_strings.h"
-#include "app/site.h"
 #include "platform/secondary_windows.h"
 #include "platform/shell.h"
+#include "state/shared_strings.h"
+#include "state/site.h"
 #include "ui/layout.h"
 
 namespace qova::ui {
@@ -46,12 +46,12 @@ class SmallWindow : public QDialog {
 class FrmCommon : public SmallWindow {
     Q_OBJECT
   public:
-    FrmCommon(QWidget* owner, const app::SharedStrings& shared, const app::Site& site,
+    FrmCommon(QWidget* owner, const state::SharedStrings& shared, const state::Site& site,
               platform::Shell& shell);
     void Form_Load();
 
   private:
-    const app::SharedStrings& shared_;
+    const state::SharedStrings& shared_;
     QLabel* lblMain_;
     LinkLabel* lblLink_;
 };
@@ -60,18 +60,18 @@ class FrmCommon : public SmallWindow {
 class FrmAbout : public SmallWindow {
     Q_OBJECT
   public:
-    FrmAbout(QWidget* owner, const app::Site& site, platform::Shell& shell);
+    FrmAbout(QWidget* owner, const state::Site& site, platform::Shell& shell);
 };
 
 /// The window naming the player a channel needs, with a link to its download page.
 class FrmSoftRequired : public SmallWindow {
     Q_OBJECT
   public:
-    FrmSoftRequired(QWidget* owner, const app::SharedStrings& shared, platform::Shell& shell);
+    FrmSoftRequired(QWidget* owner, const state::SharedStrings& shared, platform::Shell& shell);
     void Form_Load();
 
   private:
-    const app::SharedStrings& shared_;
+    const state::SharedStrings& shared_;
     QLabel* lblHeading_;
     QLabel* lblCenter_;
     LinkLabel* lblDownload_;
@@ -80,7 +80,7 @@ class FrmSoftRequired : public SmallWindow {
 /// The three windows, each made at its first showing and kept for the run.
 class QtSecondaryWindows : public platform::SecondaryWindows {
   public:
-    QtSecondaryWindows(QWidget* owner, const app::SharedStrings& shared, const app::Site& site,
+    QtSecondaryWindows(QWidget* owner, const state::SharedStrings& shared, const state::Site& site,
                        platform::Shell& shell);
     ~QtSecondaryWindows() override;
     void showCommon() override;
@@ -93,8 +93,8 @@ class QtSecondaryWindows : public platform::SecondaryWindows {
   private:
     void run(QDialog& window);
     QWidget* owner_;
-    const app::SharedStrings& shared_;
-    const app::Site& site_;
+    const state::SharedStrings& shared_;
+    const state::Site& site_;
     platform::Shell& shell_;
     std::unique_ptr<FrmCommon> common_;
     std::unique_ptr<FrmAbout> about_;

@@ -10,20 +10,16 @@ using platform::ProbeResult;
 
 class FormLoadTest : public ::testing::Test {
   protected:
-    FormLoadTest() { site.address = "http://127.0.0.1:9"; }
-    void realPlayer(ProbeResult first, ProbeResult second = ProbeResult::Failure,
-                    ProbeResult third = ProbeResult::Failure) {
-        f.probe.results["rmocx.RealPlayer G2 Control"] = first;
-        f.probe.results["RealPlayer.RealPlayer(tm) ActiveX Control (32-bit)"] = second;
-        f.probe.results["RealVideo.RealVideo(tm) ActiveX Control (32-bit)"] = third;
+    FormLoadTest() {
+        site.address = "http://127.0.0.1:9";
+        f.probe.results[platform::kRealPlayerProgIds[0]] = ProbeResult::Object;
     }
     fakes::FakeMain f;
-    Site site;
+    state::Site site;
 };
 
 TEST_F(FormLoadTest, NavigatesEveryConfiguredLineAndKeepsTheLastKey) {
     f.files.files["config.TXT"] = "OTHER=http://a/x\r\nurltxt=http://b/c?d=e\r\n";
-    realPlayer(ProbeResult::Object);
     f.window.height = 10500;
     MainForm form(f.controls, site);
     form.state().strNavError = "404";
@@ -43,7 +39,6 @@ TEST_F(FormLoadTest, NavigatesEveryConfiguredLineAndKeepsTheLastKey) {
 }
 
 TEST_F(FormLoadTest, AMissingConfigFileIsNamedAndTheWindowStillLoads) {
-    realPlayer(ProbeResult::Object);
     MainForm form(f.controls, site);
     form.Form_Load();
     ASSERT_EQ(f.messages.shown.size(), 1u);
@@ -82,10 +77,10 @@ TEST(FormLoad, PlayerCheckFollowsTheProbeOutcomes) {
     for (const auto& c : cases) {
         fakes::FakeMain f;
         f.files.files["Config.txt"] = "URLTXT=x";
-        f.probe.results["rmocx.RealPlayer G2 Control"] = c.first;
-        f.probe.results["RealPlayer.RealPlayer(tm) ActiveX Control (32-bit)"] = c.second;
-        f.probe.results["RealVideo.RealVideo(tm) ActiveX Control (32-bit)"] = c.third;
-        MainForm form(f.controls, Site{});
+        int i = 0;
+        for (const R result : {c.first, c.second, c.third})
+            f.probe.results[platform::kRealPlayerProgIds[i++]] = result;
+        MainForm form(f.controls, state::Site{});
         form.Form_Load();
         EXPECT_EQ(f.probe.probed.size(), c.probes);
         EXPECT_EQ(f.messages.shown,

@@ -15,9 +15,9 @@ TEST_F(DirectoryTest, ShortLinesNameNoChannelAndShiftNothing) {
     EXPECT_EQ(state().colRadioCountries.count(), 0);
     f.cmbCountry.choose("F");
     EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"", "Star", "Ten", "Last"}));
-    ASSERT_EQ(state().colChannels.count(), 4);
-    EXPECT_EQ(*state().colChannels.at(2), "F|Video|Star|u|EN");
-    EXPECT_EQ(*state().colChannels.at(4), "F|Video|Last|u|EN");
+    ASSERT_EQ(channels().count(), 4);
+    EXPECT_EQ(*channels().record(2), "F|Video|Star|u|EN");
+    EXPECT_EQ(*channels().record(4), "F|Video|Last|u|EN");
     EXPECT_EQ(f.trView.nodeImage(2), 2);
     for (int n = 1; n <= 4; ++n) {
         EXPECT_EQ(f.trView.nodeBackColour(n), platform::Colour::rgb(204, 204, 204));
@@ -30,7 +30,7 @@ TEST_F(DirectoryTest, LineEndsOfEveryKindAndOddBytesAreKept) {
     download("F|Video|A|u|EN\rF|Video|B|u|EN\nF|Video|C|u|EN\r");
     f.cmbCountry.choose("F");
     EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"A", "B"}));
-    EXPECT_EQ(*state().colChannels.at(2), "F|Video|B|u|EN\nF|Video|C|u|EN");
+    EXPECT_EQ(*channels().record(2), "F|Video|B|u|EN\nF|Video|C|u|EN");
 
     const std::string nul("Nul\0Land|Video|Zero\0Name|u|EN", 29);
     const std::string longUrl = "http://127.0.0.1/" + std::string(5000, 'x') + ".mp4";
@@ -46,8 +46,8 @@ TEST_F(DirectoryTest, LineEndsOfEveryKindAndOddBytesAreKept) {
     f.cmbCountry.choose("\xff\xfe");
     EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"Bad"}));
     f.cmbCountry.choose("F");
-    ASSERT_EQ(state().colChannels.count(), 1);
-    EXPECT_EQ(*state().colChannels.at(1), "F|Video|Long|" + longUrl + "|EN");
+    ASSERT_EQ(channels().count(), 1);
+    EXPECT_EQ(*channels().record(1), "F|Video|Long|" + longUrl + "|EN");
 }
 
 TEST_F(DirectoryTest, AFiftyMegabytePageIsStoredWhole) {

@@ -15,10 +15,10 @@ TEST_F(DirectoryTest, ChoosingACountryShowsItsChannelsInFileOrderWithTheirRecord
     f.trView.back = platform::Colour::rgb(1, 2, 3);
     f.cmbCountry.choose("Italy");
     EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"Uno", "Due", "Tre"}));
-    ASSERT_EQ(state().colChannels.count(), 3);
-    EXPECT_EQ(*state().colChannels.at(1), "Italy|Video|Uno|u1|EN");
-    EXPECT_EQ(*state().colChannels.at(2), "ITALY|VIDEO|Due|u3|IT");
-    EXPECT_EQ(*state().colChannels.at(3), "italy|video|Tre|u5|IT");
+    ASSERT_EQ(channels().count(), 3);
+    EXPECT_EQ(*channels().record(1), "Italy|Video|Uno|u1|EN");
+    EXPECT_EQ(*channels().record(2), "ITALY|VIDEO|Due|u3|IT");
+    EXPECT_EQ(*channels().record(3), "italy|video|Tre|u5|IT");
     for (const auto& node : f.trView.nodes) {
         EXPECT_EQ(node.back, kGrey);
         EXPECT_EQ(node.fore, kText);
@@ -29,14 +29,14 @@ TEST_F(DirectoryTest, ChoosingACountryShowsItsChannelsInFileOrderWithTheirRecord
     EXPECT_TRUE(f.trView.imageList);
 
     // A rebuild starts from nothing: no node, record or playing node of the last one survives.
-    state().intPlayingNode = 2;
+    playing(2);
     f.cmbCountry.choose("France");
     EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"A"}));
-    EXPECT_EQ(state().colChannels.count(), 1);
-    EXPECT_EQ(state().intPlayingNode, 0);
+    EXPECT_EQ(channels().count(), 1);
+    EXPECT_EQ(channels().intPlayingNode(), 0);
     f.cmbCountry.choose("Select Country");
     EXPECT_TRUE(f.trView.nodes.empty());
-    EXPECT_EQ(state().colChannels.count(), 0);
+    EXPECT_EQ(channels().count(), 0);
 }
 
 TEST_F(DirectoryTest, FavouritesAreStarredByTheirWholeLine) {
@@ -52,21 +52,6 @@ TEST_F(DirectoryTest, FavouritesAreStarredByTheirWholeLine) {
     EXPECT_EQ(f.trView.nodes[2].image, 0);  // only the start of a favourite
     EXPECT_EQ(f.trView.nodes[3].image, 0);
     EXPECT_EQ(f.trView.nodes[4].image, 0);  // holds a favourite but is longer
-}
-
-TEST_F(DirectoryTest, ChannelsSharingANameKeepNodeAndRecordSideBySide) {
-    download(
-        "F|Video|News|u1|EN\r\nF|Video|NEWS|u2|EN\r\nF|Video|Sport|u3|EN\r\n"
-        "F|Video|news|u4|EN");
-    f.cmbCountry.choose("F");
-    ASSERT_EQ(f.trView.nodeCount(), 4);
-    ASSERT_EQ(state().colChannels.count(), 4);
-    for (int n = 1; n <= 4; ++n) {
-        std::string_view name;
-        platform::fieldAt(*state().colChannels.at(n), 2, name);
-        EXPECT_EQ(name, f.trView.nodeText(n)) << "node " << n;
-    }
-    EXPECT_EQ(*state().colChannels.at(4), "F|Video|news|u4|EN");
 }
 
 TEST_F(DirectoryTest, TheFavouriteCategoryReadsNoDirectory) {

@@ -25,7 +25,7 @@ TEST_F(DirectoryTest, CountriesAreListedOncePerCategoryAsFirstWritten) {
 
 TEST_F(DirectoryTest, FillingPutsSelectCountryFirstAndSelectsItWithOneClick) {
     download("Italy|Video|A|u|EN\r\nAustria|Video|B|u|EN\r\nbelgium|Video|C|u|EN");
-    app::MainContext ctx{state(), f.controls};
+    state::MainContext ctx = context();
     int clicks = 0;
     f.cmbCountry.onClick = [&] { ++clicks; };
     FillCountryList(ctx, "Video");
@@ -44,10 +44,10 @@ TEST_F(DirectoryTest, FillingPutsSelectCountryFirstAndSelectsItWithOneClick) {
 
 TEST_F(DirectoryTest, CategoryButtonsSwitchListsAndLeaveTheTreeEmpty) {
     // Before the directory is processed, only the playing node is forgotten.
-    state().intPlayingNode = 3;
+    playing(3);
     f.cmdFavorite.setPicture(f.cmdRemoveFav.picture());
     form.imgRadio_Click();
-    EXPECT_EQ(state().intPlayingNode, 0);
+    EXPECT_EQ(channels().intPlayingNode(), 0);
     EXPECT_EQ(f.cmdFavorite.picture(), f.cmdRemoveFav.picture());
     EXPECT_EQ(f.cmbCountry.count(), 0);
     EXPECT_EQ(state().strCategory, "");
@@ -56,11 +56,11 @@ TEST_F(DirectoryTest, CategoryButtonsSwitchListsAndLeaveTheTreeEmpty) {
     f.cmbCountry.choose("France");
     EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"TV1"}));
     f.trView.click(1);
-    state().intPlayingNode = 1;
+    playing(1);
 
     form.imgRadio_Click();
     EXPECT_EQ(state().strCategory, "Radio");
-    EXPECT_EQ(state().intPlayingNode, 0);
+    EXPECT_EQ(channels().intPlayingNode(), 0);
     EXPECT_EQ(f.cmbCountry.items, (std::vector<std::string>{"Select Country", "Italy"}));
     EXPECT_EQ(f.cmbCountry.text(), "Select Country");
     EXPECT_TRUE(f.trView.nodes.empty());

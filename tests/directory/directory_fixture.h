@@ -22,7 +22,7 @@ struct LoadedMain {
         form.Form_Load();
     }
     fakes::FakeMain f;
-    app::MainForm form{f.controls, app::Site{"http://127.0.0.1:1", "help@127.0.0.1"}};
+    app::MainForm form{f.controls, state::Site{"http://127.0.0.1:1", "help@127.0.0.1"}};
 };
 
 /// One loaded main window per test.
@@ -31,7 +31,11 @@ class DirectoryTest : public ::testing::Test {
     /// The directory page arrives with this text.
     void download(const std::string& page) { f.wbDownload.complete(page); }
     std::string channelFile() const { return f.files.files.at("Channel.txt"); }
-    app::MainState& state() { return form.state(); }
+    state::MainState& state() { return form.state(); }
+    state::ChannelList& channels() { return form.channels(); }
+    /// Counts a node as playing, as a click on it would.
+    void playing(int node) { channels().setPlayingNode(node, f.cmbCountry.backColour()); }
+    state::MainContext context() { return {state(), f.controls, channels()}; }
 
     LoadedMain main;
     fakes::FakeMain& f = main.f;

@@ -12,6 +12,7 @@
 
 #include "platform/combo_box.h"
 #include "platform/form_window.h"
+#include "platform/media_player.h"
 #include "platform/message_box.h"
 #include "platform/picture_button.h"
 #include "platform/player_probe.h"
@@ -250,6 +251,50 @@ class FakeSecondaryWindows : public platform::SecondaryWindows {
         if (onShow)
             onShow();
     }
+};
+
+/// A media engine that plays nothing: it keeps what it was told, and a test moves its state and
+/// stream title as the engine's events would.
+class FakeMediaPlayer : public platform::MediaPlayer {
+  public:
+    void play(const std::string& address) override { played.push_back(address); }
+    void stop() override { ++stops; }
+    State state() const override { return state_; }
+    int volume() const override { return volume_; }
+    void setVolume(int percent) override { change(volume_, percent); }
+    bool muted() const override { return muted_; }
+    void setMuted(bool muted) override { change(muted_, muted); }
+    std::string streamTitle() const override { return title_; }
+    platform::StreamFacts facts() const override { return facts_; }
+
+    void becomes(State state) {
+        state_ = state;
+        if (onStateChanged)
+            onStateChanged();
+    }
+    void announces(const std::string& title) {
+        title_ = title;
+        if (onTitleChanged)
+            onTitleChanged();
+    }
+
+    std::vector<std::string> played;
+    int stops = 0;
+
+  private:
+    template <typename T>
+    void change(T& value, T to) {
+        if (value == to)
+            return;
+        value = to;
+        if (onVolumeChanged)
+            onVolumeChanged();
+    }
+    State state_ = State::Stopped;
+    int volume_ = 100;
+    bool muted_ = false;
+    std::string title_;
+    platform::StreamFacts facts_;
 };
 
 class FakeFormWindow : public platform::FormWindow {

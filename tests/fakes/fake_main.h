@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/main_controls.h"
 #include "fakes/fake_controls.h"
 #include "fakes/fake_text_files.h"
+#include "state/main_controls.h"
 
 namespace qova::fakes {
 
@@ -10,6 +10,7 @@ namespace qova::fakes {
 struct FakeMain {
     FakeFormWindow window;
     FakeWebBrowser wbDownload, wbMain, wbArea;
+    FakeMediaPlayer player;
     FakeTreeView trView;
     FakeComboBox cmbCountry;
     FakePictureButton cmdFavorite{"add"}, cmdAddFav{"add"}, cmdRemoveFav{"remove"};
@@ -18,11 +19,11 @@ struct FakeMain {
     FakeShell shell;
     FakeTextFiles files;
     FakeSecondaryWindows windows;
-    app::SharedStrings shared;
+    state::SharedStrings shared;
 
-    app::MainControls controls{window,     wbDownload,  wbMain,    wbArea,       trView,
-                               cmbCountry, cmdFavorite, cmdAddFav, cmdRemoveFav, messages,
-                               probe,      shell,       files,     windows,      shared};
+    state::MainControls controls{window,     wbDownload,  wbMain,    player,       wbArea,   trView,
+                                 cmbCountry, cmdFavorite, cmdAddFav, cmdRemoveFav, messages, probe,
+                                 shell,      files,       windows,   shared};
 };
 
 }  // namespace qova::fakes

@@ -85,29 +85,29 @@ TEST_F(FavoritesTest, TheViewFiltersByCategoryAndKeepsNodesBesideRecords) {
         EXPECT_EQ(f.trView.nodeImage(n), 2);
     f.cmbCountry.choose("Radio");
     EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"R1", "R2"}));
-    EXPECT_EQ(*state().colChannels.at(2), "H|radio|R2|u|EN");
+    EXPECT_EQ(*channels().record(2), "H|radio|R2|u|EN");
     f.cmbCountry.choose("Video");
     EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"V1"}));
 
     f.cmbCountry.choose("All");
     f.trView.click(3);
-    EXPECT_EQ(state().intPlayingNode, 3);
+    EXPECT_EQ(channels().intPlayingNode(), 3);
     f.trView.selectNode(1);  // selected, not started
     form.cmdFavorite_Click();
     EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"V1", "R2", "O"}));
     for (int n = 1; n <= 3; ++n) {
         std::string_view name;
-        platform::fieldAt(*state().colChannels.at(n), 2, name);
+        platform::fieldAt(*channels().record(n), 2, name);
         EXPECT_EQ(name, f.trView.nodeText(n));
     }
     // The playing channel moved up with its node.
-    EXPECT_EQ(state().intPlayingNode, 2);
+    EXPECT_EQ(channels().intPlayingNode(), 2);
     EXPECT_EQ(file(), "G|VIDEO|V1|u|EN\r\nshort|line\r\nH|radio|R2|u|EN\r\nI|Other|O|u|EN\r\n");
     EXPECT_EQ(f.trView.nodeBackColour(1), platform::Colour::rgb(204, 204, 204));  // no highlight
     // Removing the playing node leaves no node named as playing.
     f.trView.selectNode(2);
     form.cmdFavorite_Click();
-    EXPECT_EQ(state().intPlayingNode, 0);
+    EXPECT_EQ(channels().intPlayingNode(), 0);
 
     // A category button brings the countries back.
     form.imgTV_Click();
@@ -148,7 +148,7 @@ TEST_F(FavoritesTest, AfterARestartStarsAndViewMatchTheFile) {
     EXPECT_EQ(stars, (std::vector<int>{0, 0, 2, 0}));
     next.form.imgFavorits_Click();
     EXPECT_EQ(next.f.trView.texts(), (std::vector<std::string>{"One"}));
-    EXPECT_EQ(*next.form.state().colChannels.at(1), "F|Video|One|u4|EN");
+    EXPECT_EQ(*next.form.channels().record(1), "F|Video|One|u4|EN");
 }
 
 TEST_F(FavoritesTest, NothingSelectedNothingChanges) {

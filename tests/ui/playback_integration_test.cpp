@@ -7,13 +7,13 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "platform/mpv_player.h"
-#include "platform/player_view.h"
-#include "platform/qt_tree_view.h"
-#include "support/loopback_http_server.h"
+#include "player/mpv_player.h"
+#include "player/player_view.h"
+#include "qt/qt_tree_view.h"
 #include "support/message_box_watcher.h"
-#include "support/stream_servers.h"
-#include "support/temp_folder.h"
+#include "testkit/loopback_http_server.h"
+#include "testkit/stream_servers.h"
+#include "testkit/temp_folder.h"
 #include "ui/frm_main.h"
 
 namespace qova::ui {
@@ -23,9 +23,9 @@ class PlaybackIntegrationTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         std::string why;
-        if (!testing::StreamServers::available(&why))
+        if (!testkit::StreamServers::available(&why))
             return;
-        servers = new testing::StreamServers();
+        servers = new testkit::StreamServers();
     }
     static void TearDownTestSuite() {
         delete servers;
@@ -72,20 +72,20 @@ class PlaybackIntegrationTest : public ::testing::Test {
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualItemRect(found[0]).center());
     }
-    platform::MpvPlayer& player() { return window->playerArea().player(); }
+    player::MpvPlayer& player() { return window->playerArea().player(); }
     /// Waits until the stream has played for a while.
     bool plays() {
         return QTest::qWaitFor([&] { return !player().idle() && player().timePos() > 0.5; }, 20000);
     }
 
-    static testing::StreamServers* servers;
-    testing::LoopbackHttpServer directory;
-    testing::TempFolder folder;
+    static testkit::StreamServers* servers;
+    testkit::LoopbackHttpServer directory;
+    testkit::TempFolder folder;
     testing::MessageBoxWatcher messages;
     std::unique_ptr<FrmMain> window;
 };
 
-testing::StreamServers* PlaybackIntegrationTest::servers = nullptr;
+testkit::StreamServers* PlaybackIntegrationTest::servers = nullptr;
 
 TEST_F(PlaybackIntegrationTest, RadioStreamsPlayAndTheMp3TitleIsRead) {
     chooseCountry("imgRadio");
@@ -93,8 +93,8 @@ TEST_F(PlaybackIntegrationTest, RadioStreamsPlayAndTheMp3TitleIsRead) {
     ASSERT_TRUE(plays()) << window->playerArea().statusText().toStdString();
     EXPECT_EQ(window->playerArea().playerAddress(), servers->icecastMp3Url());
     EXPECT_TRUE(
-        QTest::qWaitFor([&] { return player().mediaTitle() == servers->mp3StreamTitle(); }, 10000))
-        << player().mediaTitle();
+        QTest::qWaitFor([&] { return player().streamTitle() == servers->mp3StreamTitle(); }, 10000))
+        << player().streamTitle();
     // The media player page went through Player.html.
     EXPECT_NE(folder.read("Player.html")->find("src=\"" + servers->icecastMp3Url() + "\""),
               std::string::npos);
@@ -126,7 +126,7 @@ TEST_F(PlaybackIntegrationTest, VideoStreamsPlayAndStopLeavesTheEngineIdle) {
 
     clickButton("cmdStopButton");
     EXPECT_TRUE(QTest::qWaitFor([&] { return player().idle(); }, 5000));
-    EXPECT_EQ(window->logic().state().intPlayingNode, 0);
+    EXPECT_EQ(window->logic().channels().intPlayingNode(), 0);
     EXPECT_EQ(window->logic().state().strCurrentRecord, "");
 
     // After the stop the same node starts again.

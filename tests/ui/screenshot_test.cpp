@@ -9,13 +9,13 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "platform/mpv_player.h"
-#include "platform/player_view.h"
-#include "platform/qt_tree_view.h"
-#include "platform/web_view.h"
-#include "support/loopback_http_server.h"
-#include "support/temp_folder.h"
+#include "player/mpv_player.h"
+#include "player/player_view.h"
+#include "qt/qt_tree_view.h"
+#include "testkit/loopback_http_server.h"
+#include "testkit/temp_folder.h"
 #include "ui/frm_main.h"
+#include "web/web_view.h"
 
 namespace qova::ui {
 namespace {
@@ -26,10 +26,10 @@ TEST(Screenshot, TheWindowPlayingTheDemoTestCard) {
     }
     const QString demo = QStringLiteral(QOVA_PROGRAM_DIR "/demo/directory.txt");
     ASSERT_TRUE(QFile::exists(demo)) << "the build makes the demo directory";
-    testing::TempFolder folder;
+    testkit::TempFolder folder;
     folder.write("Config.txt", "URLTXT=file://" + demo.toStdString() + "\r\n");
     folder.write("Player.html", "\r\n");
-    testing::LoopbackHttpServer site;
+    testkit::LoopbackHttpServer site;
     site.serve(
         "/info3.html",
         "<html><head><title>QOVA</title></head><body style=\"background:#4c4c4c;color:white\">"
@@ -53,7 +53,7 @@ TEST(Screenshot, TheWindowPlayingTheDemoTestCard) {
     ASSERT_GT(tree->topLevelItemCount(), 0);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                       tree->visualItemRect(tree->topLevelItem(0)).center());
-    platform::PlayerView& player = window.playerArea();
+    player::PlayerView& player = window.playerArea();
     ASSERT_TRUE(player.drawsVideo());
     ASSERT_TRUE(QTest::qWaitFor([&] { return player.player().timePos() > 1.0; }, 15000))
         << player.statusText().toStdString();

@@ -37,8 +37,8 @@ class SecondaryWindowsTest : public ::testing::Test {
         QString caption;
     };
 
-    app::Site site;
-    app::SharedStrings shared;
+    state::Site site;
+    state::SharedStrings shared;
     fakes::FakeShell shell;
     QWidget owner;
     QtSecondaryWindows windows{&owner, shared, site, shell};

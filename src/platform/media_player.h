@@ -1,0 +1,58 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace qova::platform {
+
+/// What the stream playing says of itself, for a line of facts; 0 or empty where it says nothing.
+struct StreamFacts {
+    std::string audioCodec;
+    std::string videoCodec;
+    /// Bits per second.
+    int audioBitrate = 0;
+    int sampleRate = 0;
+    int width = 0;
+    int height = 0;
+
+    friend bool operator==(const StreamFacts&, const StreamFacts&) = default;
+};
+
+/// The media engine behind the player area, for what a player page cannot carry: its state, the
+/// volume, and what the stream says of itself. Channels are shown through the player area's
+/// pages as ever; play() and stop() are for starting the same address again and for stopping
+/// without a page. Changes are raised from the event loop, never inside a call.
+class MediaPlayer {
+  public:
+    enum class State {
+        /// Nothing loaded: before the first channel, after stop, after a stream ended or failed.
+        Stopped,
+        /// Loaded, waiting for the first picture or sound.
+        Opening,
+        Playing,
+    };
+
+    virtual ~MediaPlayer() = default;
+
+    /// Plays an address (URL or local path) in place of whatever played.
+    virtual void play(const std::string& address) = 0;
+    virtual void stop() = 0;
+
+    virtual State state() const = 0;
+    /// 0 to 100.
+    virtual int volume() const = 0;
+    virtual void setVolume(int percent) = 0;
+    virtual bool muted() const = 0;
+    virtual void setMuted(bool muted) = 0;
+    /// The title of what plays now as the stream gives it (an Icecast/Shoutcast StreamTitle, or
+    /// the stream's title tag), UTF-8; empty when it gives none.
+    virtual std::string streamTitle() const = 0;
+    virtual StreamFacts facts() const = 0;
+
+    std::function<void()> onStateChanged;
+    std::function<void()> onVolumeChanged;
+    std::function<void()> onTitleChanged;
+    std::function<void()> onFactsChanged;
+};
+
+}  // namespace qova::platform

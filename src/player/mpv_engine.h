@@ -1,0 +1,54 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct mpv_handle;
+
+namespace qova::player {
+
+/// How the program's media engine is set up.
+struct MpvPlayerOptions {
+    /// Whether video goes to a render context (MpvVideoWidget); otherwise it is decoded unseen.
+    bool renderVideo = true;
+    /// libmpv's audio output; empty for its default. "null" plays silently, in real time.
+    std::string audioOutput;
+};
+
+/// An option given to libmpv before it starts.
+struct MpvEngineOption {
+    std::string name;
+    std::string value;
+    // Options of the scripting layer exist only when libmpv was built with it.
+    bool mayBeMissing = false;
+};
+
+/// The options the player starts libmpv with; the benchmarks start a bare engine alike.
+std::vector<MpvEngineOption> mpvEngineOptions(const MpvPlayerOptions& options);
+
+/// Gives a handle not yet initialised its options, in order. False at the first that libmpv
+/// refuses (unless it may be missing); `error` then names it and says why.
+bool applyEngineOptions(mpv_handle* handle, const std::vector<MpvEngineOption>& options,
+                        std::string* error);
+
+/// What the media engine can open: the protocols it can read streams over and the container
+/// formats it can take apart, as libmpv names them.
+struct MediaCapabilities {
+    std::vector<std::string> protocols;
+    std::vector<std::string> demuxers;
+
+    bool hasProtocol(std::string_view name) const;
+    /// Demuxer entries may name several formats at once ("mov,mp4,m4a"); each name counts.
+    bool hasDemuxer(std::string_view name) const;
+};
+
+/// Reads what a running engine can open. Empty when a list cannot be read; `error` says why.
+std::optional<MediaCapabilities> readCapabilities(mpv_handle* handle, std::string* error);
+
+/// What the player area says when playback of a stream stops by itself, from libmpv's end-of-file
+/// reason and error code. Empty when there is nothing to tell the user (stopped, replaced, quit).
+std::string endFileMessage(int reason, int error);
+
+}  // namespace qova::player

@@ -1,0 +1,459 @@
+#include "player/mpv_player.h"
+
+#include <mpv/client.h>
+#include <mpv/render.h>
+
+#include <QPointer>
+#include <QtGlobal>
+#include <algorithm>
+#include <array>
+#include <clocale>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "platform/text.h"
+#include "player/player_page.h"
+
+namespace qova::player {
+namespace {
+
+using platform::StreamFacts;
+
+constexpr const char* kLoadFileCommand = "loadfile";
+constexpr const char* kReplaceFlag = "replace";
+constexpr const char* kStopCommand = "stop";
+constexpr const char* kPlaylistEntryIdKey = "playlist_entry_id";
+constexpr const char* kIcyTitleKey = "icy-title";
+constexpr const char* kTitleKey = "title";
+
+constexpr const char* kLoopFileProperty = "loop-file";
+constexpr const char* kLoopForever = "inf";
+constexpr const char* kLoopNever = "no";
+constexpr const char* kVolumeProperty = "volume";
+constexpr const char* kMuteProperty = "mute";
+constexpr const char* kVideoTrackProperty = "vid";
+constexpr const char* kAutomaticTrack = "auto";
+constexpr const char* kNoTrack = "no";
+
+// Reply IDs of observed properties; command replies carry request numbers instead, which never
+// meet these because they come with another event type.
+enum ObservedId : std::uint64_t {
+    kObservedTimePos = 1,
+    kObservedIdle,
+    kObservedMetadata,
+    kObservedPath,
+    kObservedVolume,
+    kObservedMute,
+    kObservedAudioCodec,
+    kObservedVideoCodec,
+    kObservedAudioBitrate,
+    kObservedSampleRate,
+    kObservedWidth,
+    kObservedHeight,
+};
+
+struct ObservedProperty {
+    ObservedId id;
+    const char* name;
+    mpv_format format;
+};
+
+constexpr std::array<ObservedProperty, 12> kObservedProperties = {{
+    {kObservedTimePos, "time-pos", MPV_FORMAT_DOUBLE},
+    {kObservedIdle, "idle-active", MPV_FORMAT_FLAG},
+    {kObservedMetadata, "metadata", MPV_FORMAT_NODE},
+    {kObservedPath, "path", MPV_FORMAT_STRING},
+    {kObservedVolume, kVolumeProperty, MPV_FORMAT_DOUBLE},
+    {kObservedMute, kMuteProperty, MPV_FORMAT_FLAG},
+    {kObservedAudioCodec, "audio-codec-name", MPV_FORMAT_STRING},
+    {kObservedVideoCodec, "video-format", MPV_FORMAT_STRING},
+    {kObservedAudioBitrate, "audio-bitrate", MPV_FORMAT_DOUBLE},
+    {kObservedSampleRate, "audio-params/samplerate", MPV_FORMAT_INT64},
+    {kObservedWidth, "video-params/w", MPV_FORMAT_INT64},
+    {kObservedHeight, "video-params/h", MPV_FORMAT_INT64},
+}};
+
+constexpr std::chrono::milliseconds kTimePosInterval{100};
+
+const mpv_node* mapValue(const mpv_node& map, const char* key) {
+    if (map.format != MPV_FORMAT_NODE_MAP || map.u.list == nullptr)
+        return nullptr;
+    const mpv_node_list& list = *map.u.list;
+    for (int i = 0; i < list.num; ++i) {
+        // Tag names differ in case between formats (Vorbis comments are upper case).
+        if (list.keys[i] && platform::equalsIgnoringAsciiCase(list.keys[i], key))
+            return &list.values[i];
+    }
+    return nullptr;
+}
+
+std::string mapString(const mpv_node& map, const char* key) {
+    const mpv_node* value = mapValue(map, key);
+    if (value && value->format == MPV_FORMAT_STRING && value->u.string)
+        return value->u.string;
+    return {};
+}
+
+bool available(const mpv_event_property& property) {
+    return property.format != MPV_FORMAT_NONE && property.data != nullptr;
+}
+
+std::string stringValue(const mpv_event_property& property) {
+    if (property.format != MPV_FORMAT_STRING || property.data == nullptr)
+        return {};
+    const char* text = *static_cast<char**>(property.data);
+    return text ? text : "";
+}
+
+int intValue(const mpv_event_property& property) {
+    if (!available(property))
+        return 0;
+    if (property.format == MPV_FORMAT_DOUBLE)
+        return static_cast<int>(std::lround(*static_cast<const double*>(property.data)));
+    if (property.format == MPV_FORMAT_INT64) {
+        const auto value = *static_cast<const std::int64_t*>(property.data);
+        return static_cast<int>(
+            std::clamp<std::int64_t>(value, 0, std::numeric_limits<int>::max()));
+    }
+    return 0;
+}
+
+}  // namespace
+
+void MpvPlayer::HandleDeleter::operator()(mpv_handle* handle) const {
+    mpv_terminate_destroy(handle);
+}
+
+MpvPlayer::MpvPlayer(MpvPlayerOptions options, QObject* parent)
+    : QObject(parent), options_(std::move(options)) {
+    timePosTimer_.setSingleShot(true);
+    connect(&timePosTimer_, &QTimer::timeout, this, &MpvPlayer::emitTimePos);
+    if (!start()) {
+        handle_.reset();
+        qWarning("Media engine cannot start: %s", startError_.c_str());
+    }
+}
+
+MpvPlayer::~MpvPlayer() {
+    if (handle_)
+        mpv_set_wakeup_callback(handle_.get(), nullptr, nullptr);
+}
+
+bool MpvPlayer::start() {
+    handle_.reset(mpv_create());
+    if (!handle_) {
+        const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
+        startError_ =
+            numeric && std::strcmp(numeric, "C") != 0
+                ? "cannot create a libmpv instance under LC_NUMERIC=" + std::string(numeric)
+                : "cannot create a libmpv instance";
+        return false;
+    }
+    if (!applyEngineOptions(handle_.get(), mpvEngineOptions(options_), &startError_))
+        return false;
+    if (const int rc = mpv_initialize(handle_.get()); rc < 0) {
+        startError_ = std::string("cannot initialise libmpv: ") + mpv_error_string(rc);
+        return false;
+    }
+    for (const ObservedProperty& property : kObservedProperties) {
+        const int rc =
+            mpv_observe_property(handle_.get(), property.id, property.name, property.format);
+        if (rc < 0) {
+            startError_ =
+                std::string("cannot observe ") + property.name + ": " + mpv_error_string(rc);
+            return false;
+        }
+    }
+    mpv_set_wakeup_callback(handle_.get(), &MpvPlayer::wakeup, this);
+    return true;
+}
+
+void MpvPlayer::wakeup(void* player) {
+    // Runs on a libmpv thread: only hand the work to the Qt thread, once per batch of events.
+    auto* self = static_cast<MpvPlayer*>(player);
+    if (!self->drainQueued_.exchange(true))
+        QMetaObject::invokeMethod(self, &MpvPlayer::drainEvents, Qt::QueuedConnection);
+}
+
+std::optional<MediaCapabilities> MpvPlayer::capabilities(std::string* error) const {
+    if (!handle_ && error)
+        *error = startError_;
+    return handle_ ? readCapabilities(handle_.get(), error) : std::nullopt;
+}
+
+void MpvPlayer::failLater(std::uint64_t request, const QString& message) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, request, message] {
+            if (request == lastRequest_)
+                emit playbackFailed(message);
+        },
+        Qt::QueuedConnection);
+}
+
+void MpvPlayer::play(const std::string& address) {
+    const std::uint64_t request = ++lastRequest_;
+    if (!handle_) {
+        failLater(request, QStringLiteral("The stream cannot be played: the media engine is not "
+                                          "available."));
+        return;
+    }
+    awaitingLoad_ = true;
+    // Per file: the demo channels are short local clips meant to run on; a stream that ends
+    // has ended.
+    const char* loop = isLocalMediaAddress(address) ? kLoopForever : kLoopNever;
+    if (const int rc = mpv_set_property_string(handle_.get(), kLoopFileProperty, loop); rc < 0)
+        qWarning("Cannot set %s: %s", kLoopFileProperty, mpv_error_string(rc));
+    const char* args[] = {kLoadFileCommand, address.c_str(), kReplaceFlag, nullptr};
+    if (const int rc = mpv_command_async(handle_.get(), request, args); rc < 0) {
+        awaitingLoad_ = false;
+        firstCurrentEntry_ = std::numeric_limits<std::int64_t>::max();
+        failLater(request, QString::fromStdString(endFileMessage(MPV_END_FILE_REASON_ERROR, rc)));
+    }
+}
+
+void MpvPlayer::stop() {
+    ++lastRequest_;
+    awaitingLoad_ = false;
+    firstCurrentEntry_ = std::numeric_limits<std::int64_t>::max();
+    if (!handle_)
+        return;
+    const char* args[] = {kStopCommand, nullptr};
+    if (const int rc = mpv_command_async(handle_.get(), 0, args); rc < 0)
+        qWarning("Cannot stop playback: %s", mpv_error_string(rc));
+}
+
+void MpvPlayer::setVolume(int percent) {
+    percent = std::clamp(percent, 0, 100);
+    if (!handle_)
+        return;
+    double value = percent;
+    if (const int rc = mpv_set_property(handle_.get(), kVolumeProperty, MPV_FORMAT_DOUBLE, &value);
+        rc < 0)
+        qWarning("Cannot set the volume: %s", mpv_error_string(rc));
+}
+
+void MpvPlayer::setMuted(bool muted) {
+    if (!handle_)
+        return;
+    int flag = muted ? 1 : 0;
+    if (const int rc = mpv_set_property(handle_.get(), kMuteProperty, MPV_FORMAT_FLAG, &flag);
+        rc < 0)
+        qWarning("Cannot set mute: %s", mpv_error_string(rc));
+}
+
+int MpvPlayer::createRenderContext(mpv_render_context** context, mpv_render_param* params) {
+    if (!handle_)
+        return MPV_ERROR_UNINITIALIZED;
+    return mpv_render_context_create(context, handle_.get(), params);
+}
+
+void MpvPlayer::reselectVideo() {
+    if (!handle_ || idle_)
+        return;
+    // The track stays selected when its output goes, so asking for it again changes nothing;
+    // it has to be let go first.
+    for (const char* track : {kNoTrack, kAutomaticTrack}) {
+        if (const int rc = mpv_set_property_string(handle_.get(), kVideoTrackProperty, track);
+            rc < 0) {
+            qWarning("Cannot show the video again: %s", mpv_error_string(rc));
+            return;
+        }
+    }
+}
+
+void MpvPlayer::drainEvents() {
+    drainQueued_.store(false);
+    // A handler may destroy the player; nothing of it may be touched after that.
+    const QPointer<MpvPlayer> alive(this);
+    while (alive && handle_) {
+        const mpv_event* event = mpv_wait_event(handle_.get(), 0);
+        if (event == nullptr || event->event_id == MPV_EVENT_NONE)
+            break;
+        handleEvent(*event);
+    }
+}
+
+bool MpvPlayer::isCurrentEntry(std::int64_t entryId) const {
+    return !awaitingLoad_ && entryId >= firstCurrentEntry_;
+}
+
+void MpvPlayer::setState(State state) {
+    if (state == state_)
+        return;
+    state_ = state;
+    if (onStateChanged)
+        onStateChanged();
+}
+
+void MpvPlayer::handleEvent(const mpv_event& event) {
+    switch (event.event_id) {
+        case MPV_EVENT_PROPERTY_CHANGE:
+            handlePropertyChange(event.reply_userdata,
+                                 *static_cast<const mpv_event_property*>(event.data));
+            break;
+        case MPV_EVENT_COMMAND_REPLY:
+            handleCommandReply(event.reply_userdata, event.error, event);
+            break;
+        case MPV_EVENT_START_FILE:
+            playingEntry_ = static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id;
+            break;
+        case MPV_EVENT_FILE_LOADED:
+            if (isCurrentEntry(playingEntry_))
+                emit fileLoaded();
+            break;
+        case MPV_EVENT_PLAYBACK_RESTART:
+            if (isCurrentEntry(playingEntry_)) {
+                const QPointer<MpvPlayer> alive(this);
+                emit playbackRestarted();
+                if (alive)
+                    setState(State::Playing);
+            }
+            break;
+        case MPV_EVENT_END_FILE: {
+            // Copied: a handler may run an event loop that drains the engine's next events.
+            const mpv_event_end_file end = *static_cast<const mpv_event_end_file*>(event.data);
+            if (!isCurrentEntry(end.playlist_entry_id))
+                break;
+            const QPointer<MpvPlayer> alive(this);
+            emit endFile(end.reason, end.error);
+            if (alive && end.reason == MPV_END_FILE_REASON_ERROR)
+                emit playbackFailed(QString::fromStdString(endFileMessage(end.reason, end.error)));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void MpvPlayer::handleCommandReply(std::uint64_t request, int error, const mpv_event& event) {
+    if (request == 0 || request != lastRequest_ || !awaitingLoad_)
+        return;
+    awaitingLoad_ = false;
+    if (error < 0) {
+        firstCurrentEntry_ = std::numeric_limits<std::int64_t>::max();
+        emit playbackFailed(
+            QString::fromStdString(endFileMessage(MPV_END_FILE_REASON_ERROR, error)));
+        return;
+    }
+    // Without an entry ID in the reply every later event is taken for the new file.
+    firstCurrentEntry_ = 0;
+    const auto* reply = static_cast<const mpv_event_command*>(event.data);
+    if (reply != nullptr) {
+        if (const mpv_node* id = mapValue(reply->result, kPlaylistEntryIdKey);
+            id && id->format == MPV_FORMAT_INT64)
+            firstCurrentEntry_ = id->u.int64;
+    }
+    setState(State::Opening);
+}
+
+template <typename Value>
+void MpvPlayer::setFact(Value StreamFacts::*fact, Value value) {
+    if (facts_.*fact == value)
+        return;
+    facts_.*fact = std::move(value);
+    if (onFactsChanged)
+        onFactsChanged();
+}
+
+void MpvPlayer::handlePropertyChange(std::uint64_t id, const mpv_event_property& property) {
+    switch (id) {
+        case kObservedTimePos:
+            if (available(property)) {
+                const double seconds = *static_cast<const double*>(property.data);
+                // Going back (a loop, a seek) is shown at once, not a tenth of a second late.
+                setTimePos(seconds, seconds < timePos_);
+            } else {
+                setTimePos(0.0, true);
+            }
+            break;
+        case kObservedIdle: {
+            const bool idle = available(property) && *static_cast<const int*>(property.data) != 0;
+            if (idle != idle_) {
+                idle_ = idle;
+                const QPointer<MpvPlayer> alive(this);
+                emit idleChanged(idle_);
+                if (alive && idle_)
+                    setState(State::Stopped);
+            }
+            break;
+        }
+        case kObservedMetadata: {
+            std::string title;
+            if (available(property) && property.format == MPV_FORMAT_NODE) {
+                const auto& tags = *static_cast<const mpv_node*>(property.data);
+                title = mapString(tags, kIcyTitleKey);
+                if (title.empty())
+                    title = mapString(tags, kTitleKey);
+            }
+            if (title != streamTitle_) {
+                streamTitle_ = std::move(title);
+                if (onTitleChanged)
+                    onTitleChanged();
+            }
+            break;
+        }
+        case kObservedPath:
+            path_ = stringValue(property);
+            break;
+        case kObservedVolume:
+            if (const int volume = intValue(property); available(property) && volume != volume_) {
+                volume_ = volume;
+                if (onVolumeChanged)
+                    onVolumeChanged();
+            }
+            break;
+        case kObservedMute:
+            if (const bool muted = available(property) && *static_cast<const int*>(property.data);
+                muted != muted_) {
+                muted_ = muted;
+                if (onVolumeChanged)
+                    onVolumeChanged();
+            }
+            break;
+        case kObservedAudioCodec:
+            setFact(&StreamFacts::audioCodec, stringValue(property));
+            break;
+        case kObservedVideoCodec:
+            setFact(&StreamFacts::videoCodec, stringValue(property));
+            break;
+        case kObservedAudioBitrate:
+            setFact(&StreamFacts::audioBitrate, intValue(property));
+            break;
+        case kObservedSampleRate:
+            setFact(&StreamFacts::sampleRate, intValue(property));
+            break;
+        case kObservedWidth:
+            setFact(&StreamFacts::width, intValue(property));
+            break;
+        case kObservedHeight:
+            setFact(&StreamFacts::height, intValue(property));
+            break;
+        default:
+            break;
+    }
+}
+
+void MpvPlayer::setTimePos(double seconds, bool urgent) {
+    timePos_ = seconds;
+    const auto sinceLast = std::chrono::steady_clock::now() - lastTimePosSignal_;
+    if (urgent || sinceLast >= kTimePosInterval) {
+        timePosTimer_.stop();
+        emitTimePos();
+    } else if (!timePosTimer_.isActive()) {
+        // The last position before a pause or the end still gets out.
+        timePosTimer_.start(
+            std::chrono::ceil<std::chrono::milliseconds>(kTimePosInterval - sinceLast));
+    }
+}
+
+void MpvPlayer::emitTimePos() {
+    lastTimePosSignal_ = std::chrono::steady_clock::now();
+    if (timePos_ == emittedTimePos_)
+        return;
+    emittedTimePos_ = timePos_;
+    emit timePosChanged(timePos_);
+}
+
+}  // namespace qova::player

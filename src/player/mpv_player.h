@@ -1,0 +1,134 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/media_player.h"
+#include "player/mpv_engine.h"
+
+struct mpv_handle;
+struct mpv_event;
+struct mpv_event_property;
+struct mpv_render_context;
+struct mpv_render_param;
+
+namespace qova::player {
+
+/// The media engine: one libmpv instance, driven from the Qt thread. Events of the engine come
+/// back as signals (and as the MediaPlayer callbacks) from the event loop, never from inside a
+/// call.
+///
+/// Only the file most recently loaded speaks: once play() or stop() has been called, the events
+/// of files it replaced are dropped, so that a late error of an old stream is never shown for a
+/// new one. A playlist address counts as one file with all the entries it brings.
+///
+/// libmpv needs LC_NUMERIC to be "C" for as long as it runs; the program sets it once in main().
+class MpvPlayer : public QObject, public platform::MediaPlayer {
+    Q_OBJECT
+
+  public:
+    explicit MpvPlayer(MpvPlayerOptions options = {}, QObject* parent = nullptr);
+    ~MpvPlayer() override;
+
+    MpvPlayer(const MpvPlayer&) = delete;
+    MpvPlayer& operator=(const MpvPlayer&) = delete;
+
+    /// Plays an address (URL or local path), replacing whatever played. Local files play on in
+    /// a loop; streams play once.
+    void play(const std::string& address) override;
+    void stop() override;
+
+    State state() const override { return state_; }
+    int volume() const override { return volume_; }
+    void setVolume(int percent) override;
+    bool muted() const override { return muted_; }
+    void setMuted(bool muted) override;
+    std::string streamTitle() const override { return streamTitle_; }
+    platform::StreamFacts facts() const override { return facts_; }
+
+    /// Whether nothing is loaded (before the first play, after stop(), after a stream ended).
+    bool idle() const { return idle_; }
+    /// Seconds into the current file; 0 when nothing plays.
+    double timePos() const { return timePos_; }
+    /// The address of what plays, as it was loaded; empty when nothing plays.
+    const std::string& path() const { return path_; }
+
+    /// Whether the engine runs; when it does not, startError() says why and every play fails.
+    bool isRunning() const { return handle_ != nullptr; }
+    const std::string& startError() const { return startError_; }
+
+    /// What the engine can open; empty, with the reason in `error`, when it cannot tell.
+    std::optional<MediaCapabilities> capabilities(std::string* error = nullptr) const;
+
+    /// Creates the render context that draws this player's video (see mpv_render_context_create).
+    /// Returns libmpv's status code. The context must be freed before the player is destroyed.
+    int createRenderContext(mpv_render_context** context, mpv_render_param* params);
+    /// Picks the video track again. libmpv drops the video of a file when its render context goes
+    /// (the widget moved to another window); a new context only shows it after this.
+    void reselectVideo();
+
+  signals:
+    void fileLoaded();
+    /// Playback (re)started after loading or seeking: the first frame or sound is on its way.
+    void playbackRestarted();
+    /// The loaded file stopped playing; reason is an mpv_end_file_reason, error an mpv_error.
+    void endFile(int reason, int error);
+    void idleChanged(bool idle);
+    /// At most about ten times a second while playing, and at once when the position is lost.
+    void timePosChanged(double seconds);
+    /// The file cannot be played; the message is what the user should read.
+    void playbackFailed(const QString& message);
+
+  private:
+    struct HandleDeleter {
+        void operator()(mpv_handle* handle) const;
+    };
+
+    bool start();
+    static void wakeup(void* player);
+    void drainEvents();
+    void handleEvent(const mpv_event& event);
+    void handlePropertyChange(std::uint64_t id, const mpv_event_property& property);
+    void handleCommandReply(std::uint64_t request, int error, const mpv_event& event);
+    bool isCurrentEntry(std::int64_t entryId) const;
+    void failLater(std::uint64_t request, const QString& message);
+    void setState(State state);
+    void setTimePos(double seconds, bool urgent);
+    void emitTimePos();
+    template <typename Value>
+    void setFact(Value platform::StreamFacts::*fact, Value value);
+
+    MpvPlayerOptions options_;
+    std::unique_ptr<mpv_handle, HandleDeleter> handle_;
+    std::string startError_;
+    std::atomic<bool> drainQueued_{false};
+
+    // Every play() and stop() is a new request; a command reply counts only for the latest.
+    std::uint64_t lastRequest_ = 0;
+    bool awaitingLoad_ = false;
+    // Entries before this one belong to replaced files; the playlist IDs of libmpv only grow.
+    std::int64_t firstCurrentEntry_ = 0;
+    // The entry libmpv last started; the events that follow until the next start are its.
+    std::int64_t playingEntry_ = 0;
+
+    State state_ = State::Stopped;
+    bool idle_ = true;
+    double timePos_ = 0.0;
+    double emittedTimePos_ = -1.0;
+    std::chrono::steady_clock::time_point lastTimePosSignal_;
+    QTimer timePosTimer_;
+    int volume_ = 100;
+    bool muted_ = false;
+    std::string streamTitle_;
+    platform::StreamFacts facts_;
+    std::string path_;
+};
+
+}  // namespace qova::player

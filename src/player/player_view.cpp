@@ -1,0 +1,214 @@
+#include "player/player_view.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPalette>
+#include <QUrl>
+#include <algorithm>
+#include <string_view>
+#include <utility>
+
+#include "platform/text.h"
+#include "player/mpv_player.h"
+#include "player/mpv_video_widget.h"
+#include "player/player_page.h"
+
+namespace qova::player {
+namespace {
+
+constexpr std::string_view kAboutScheme = "about:";
+
+// Player pages are a line or two; anything near this size is not one, and reading on would only
+// hold up the UI thread.
+constexpr qint64 kMaxPageBytes = qint64{4} * 1024 * 1024;
+
+// Qt's offscreen and minimal platforms have no OpenGL for widgets; an OpenGL widget aborts there.
+bool platformDrawsOpenGl() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != u"offscreen" && platform != u"minimal";
+}
+
+void paintBlack(QWidget& widget) {
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    widget.setPalette(palette);
+    widget.setAutoFillBackground(true);
+}
+
+// A page beside its media names them relative to its own folder.
+std::string resolvedAgainst(const std::string& address, const std::string& baseFolder) {
+    if (baseFolder.empty() || !isLocalMediaAddress(address) || address.front() == '/' ||
+        platform::startsWithIgnoreCase(address, "file:"))
+        return address;
+    return QDir(QString::fromStdString(baseFolder))
+        .absoluteFilePath(QString::fromStdString(address))
+        .toStdString();
+}
+
+}  // namespace
+
+PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(parent) {
+    setAccessibleName(QStringLiteral("Player"));
+    paintBlack(*this);
+
+    const bool drawVideo = !options.nullVideo && platformDrawsOpenGl();
+    player_ =
+        std::make_unique<MpvPlayer>(MpvPlayerOptions{drawVideo, std::move(options.audioOutput)});
+    drawVideo_ = drawVideo && player_->isRunning();
+    surface_ = new QWidget(this);
+    paintBlack(*surface_);
+
+    status_ = new QLabel(this);
+    // Its own style sheet, so that one the main window sets for its controls does not reach it.
+    status_->setStyleSheet(QStringLiteral("QLabel { color: white; background: black; }"));
+    status_->setAlignment(Qt::AlignCenter);
+    status_->setWordWrap(true);
+    status_->setContentsMargins(8, 4, 8, 4);
+    status_->hide();
+
+    connect(player_.get(), &MpvPlayer::endFile, this, [this](int reason, int error) {
+        const std::string message = endFileMessage(reason, error);
+        if (!message.empty())
+            setStatus(QString::fromStdString(message));
+    });
+    connect(player_.get(), &MpvPlayer::playbackFailed, this, &PlayerView::setStatus);
+    // A playlist goes on to its next entry after one that failed.
+    connect(player_.get(), &MpvPlayer::playbackRestarted, this, [this] { setStatus({}); });
+
+    placeChildren();
+}
+
+PlayerView::~PlayerView() {
+    // The picture's renderer belongs to the engine and has to go before it does.
+    delete surface_;
+    surface_ = nullptr;
+    video_ = nullptr;
+}
+
+void PlayerView::navigate(const std::string& address) {
+    events_.startNavigation();
+
+    if (platform::startsWithIgnoreCase(address, kAboutScheme)) {
+        std::string_view markup = std::string_view(address).substr(kAboutScheme.size());
+        if (platform::equalsIgnoreCase(markup, "blank"))
+            markup = {};
+        completeLater(address, std::string(markup), {});
+        return;
+    }
+    if (!address.empty() && address.front() == '/') {
+        openLocalPage(address, address);
+        return;
+    }
+    const QUrl url(QString::fromStdString(address));
+    if (url.isValid() && url.isLocalFile() && !url.toLocalFile().isEmpty()) {
+        openLocalPage(url.toLocalFile().toStdString(), address);
+        return;
+    }
+    // Pages from servers are not shown here; the program only sends this control its own.
+    failLater(address, kStatusResourceNotFound);
+}
+
+void PlayerView::navigate2(const std::string& filePath) {
+    events_.startNavigation();
+    openLocalPage(filePath, filePath);
+}
+
+void PlayerView::openLocalPage(const std::string& path, const std::string& reportedUrl) {
+    const QFileInfo info(QString::fromStdString(path));
+    QFile file(info.absoluteFilePath());
+    if (path.empty() || info.isDir() || !file.open(QIODevice::ReadOnly)) {
+        failLater(reportedUrl, 404);
+        return;
+    }
+    const QByteArray bytes = file.read(kMaxPageBytes);
+    completeLater(reportedUrl, bytes.toStdString(), info.absolutePath().toStdString());
+}
+
+void PlayerView::completeLater(std::string url, std::string markup, std::string baseFolder) {
+    events_.completeLater(std::move(url),
+                          [this, markup = std::move(markup), baseFolder = std::move(baseFolder)] {
+                              present(markup, baseFolder);
+                          });
+}
+
+void PlayerView::failLater(std::string url, std::int32_t status) {
+    events_.failLater(std::move(url), status, [this] { present(qt::kCannotDisplayPage, {}); });
+}
+
+void PlayerView::present(const std::string& markup, const std::string& baseFolder) {
+    PageText text = pageText(markup);
+    bodyText_ = std::move(text.body);
+    title_ = std::move(text.title);
+
+    const std::optional<std::string> address = embeddedPlayerAddress(markup);
+    if (address) {
+        play(resolvedAgainst(*address, baseFolder));
+        return;
+    }
+    playerAddress_.clear();
+    pendingAddress_.clear();
+    setStatus({});
+    player_->stop();
+}
+
+void PlayerView::createVideoSurface() {
+    video_ = new MpvVideoWidget(*player_, this);
+    connect(video_, &MpvVideoWidget::surfaceReady, this, [this] {
+        if (!pendingAddress_.empty())
+            player_->play(std::exchange(pendingAddress_, std::string()));
+    });
+    delete surface_;
+    surface_ = video_;
+    surface_->setGeometry(rect());
+    // A child added to a widget already on screen stays hidden unless told otherwise.
+    if (isVisible())
+        surface_->show();
+    status_->raise();
+}
+
+void PlayerView::play(const std::string& address) {
+    playerAddress_ = address;
+    setStatus({});
+    if (drawVideo_ && video_ == nullptr)
+        createVideoSurface();
+    if (video_ != nullptr && !video_->isSurfaceReady()) {
+        pendingAddress_ = address;
+        player_->stop();
+        return;
+    }
+    pendingAddress_.clear();
+    player_->play(address);
+}
+
+QString PlayerView::statusText() const {
+    return status_->isHidden() ? QString() : status_->text();
+}
+
+void PlayerView::setStatus(const QString& text) {
+    status_->setText(text);
+    status_->setVisible(!text.isEmpty());
+    placeChildren();
+}
+
+void PlayerView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeChildren();
+}
+
+void PlayerView::placeChildren() {
+    surface_->setGeometry(rect());
+    if (status_->isHidden())
+        return;
+    int lineHeight = status_->heightForWidth(width());
+    if (lineHeight < 0)
+        lineHeight = status_->sizeHint().height();
+    lineHeight = std::min(height(), lineHeight);
+    status_->setGeometry(0, (height() - lineHeight) / 2, width(), lineHeight);
+    status_->raise();
+}
+
+}  // namespace qova::player

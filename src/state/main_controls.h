@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/combo_box.h"
+#include "platform/form_window.h"
+#include "platform/media_player.h"
+#include "platform/message_box.h"
+#include "platform/picture_button.h"
+#include "platform/player_probe.h"
+#include "platform/secondary_windows.h"
+#include "platform/shell.h"
+#include "platform/text_files.h"
+#include "platform/tree_view.h"
+#include "platform/web_browser.h"
+#include "state/shared_strings.h"
+
+namespace qova::state {
+
+/// The controls and platform services the main window's logic works through. The window
+/// provides real ones; tests provide fakes.
+struct MainControls {
+    platform::FormWindow& window;
+    platform::WebBrowser& wbDownload;
+    platform::WebBrowser& wbMain;
+    /// The engine behind wbMain, for what its pages cannot carry.
+    platform::MediaPlayer& player;
+    platform::WebBrowser& wbArea;
+    platform::TreeView& trView;
+    platform::ComboBox& cmbCountry;
+    platform::PictureButton& cmdFavorite;
+    platform::PictureButton& cmdAddFav;
+    platform::PictureButton& cmdRemoveFav;
+    platform::MessageBox& messages;
+    platform::PlayerProbe& probe;
+    platform::Shell& shell;
+    platform::TextFiles& files;
+    platform::SecondaryWindows& windows;
+    SharedStrings& shared;
+};
+
+}  // namespace qova::state

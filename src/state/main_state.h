@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "state/keyed_collection.h"
+
+namespace qova::state {
+
+/// What the main window keeps for its lifetime. Nothing of it is saved between runs. The records
+/// behind the tree's nodes and the playing node are kept by the ChannelList beside it.
+struct MainState {
+    /// "Video", "Radio" or "Favorite"; compared without regard to case wherever it is tested.
+    std::string strCategory;
+    KeyedCollection colVideoCountries;
+    /// Countries of every category other than Video.
+    KeyedCollection colRadioCountries;
+    /// The favourites file's lines, each followed by CR LF.
+    std::string strFavorites;
+    /// The status code of the directory browser's failed navigation, "" when none failed.
+    std::string strNavError;
+    /// The key of the last line of Config.txt.
+    std::string strConfigKey;
+    /// The window's outer height in twips at the end of loading.
+    int intFormHeight = 0;
+    /// The record of the channel started last.
+    std::string strCurrentRecord;
+    std::string strFavoritesPath;
+};
+
+}  // namespace qova::state

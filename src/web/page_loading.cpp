@@ -1,0 +1,287 @@
+#include "web/page_loading.h"
+
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QTextDocument>
+#include <QUrl>
+#include <QVariant>
+#include <string_view>
+#include <utility>
+
+#include "platform/text.h"
+#include "platform/web_browser.h"
+
+namespace qova::web {
+namespace {
+
+constexpr std::string_view kAboutScheme = "about:";
+
+// Gzip bombs aside, a large directory of repetitive lines compresses far better than Qt's
+// default guard allows for; refuse only what could never be a real page.
+constexpr qint64 kDecompressedSafetyThreshold = qint64{256} * 1024 * 1024;
+
+bool isUnreachable(QNetworkReply::NetworkError error) {
+    switch (error) {
+        case QNetworkReply::ConnectionRefusedError:
+        case QNetworkReply::HostNotFoundError:
+        case QNetworkReply::TimeoutError:
+        case QNetworkReply::SslHandshakeFailedError:
+        case QNetworkReply::TemporaryNetworkFailureError:
+        case QNetworkReply::NetworkSessionFailedError:
+        case QNetworkReply::ProxyConnectionRefusedError:
+        case QNetworkReply::ProxyNotFoundError:
+        case QNetworkReply::ProxyTimeoutError:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A body shorter than its announced length is a transfer that broke off, even if the network
+// layer let it pass. A compressed body's length counts the compressed bytes, so it proves
+// nothing there.
+bool isShortBody(const QNetworkReply& reply, qsizetype received) {
+    if (reply.hasRawHeader("Content-Encoding"))
+        return false;
+    bool ok = false;
+    const qint64 announced = reply.rawHeader("Content-Length").trimmed().toLongLong(&ok);
+    return ok && received < announced;
+}
+
+bool hasToken(const QString& list, QStringView token) {
+    static const QRegularExpression separators(QStringLiteral("[\\s,]+"));
+    for (const QString& each : list.split(separators, Qt::SkipEmptyParts)) {
+        if (each.compare(token, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool isHtmlFileName(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == u"htm" || suffix == u"html" || suffix == u"xhtml";
+}
+
+bool isHtmlContentType(const QByteArray& header) {
+    QByteArray type = header;
+    const qsizetype semicolon = type.indexOf(';');
+    if (semicolon >= 0)
+        type.truncate(semicolon);
+    type = type.trimmed().toLower();
+    return type == "text/html" || type == "application/xhtml+xml";
+}
+
+QNetworkRequest pageRequest(const QUrl& url, int noAnswerTimeoutMs) {
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setTransferTimeout(noAnswerTimeoutMs);
+    request.setDecompressedSafetyCheckThreshold(kDecompressedSafetyThreshold);
+    return request;
+}
+
+std::optional<std::int32_t> replyFailure(QNetworkReply& reply, qsizetype receivedBytes) {
+    const QVariant httpStatus = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool answered = httpStatus.isValid();
+    if (answered && httpStatus.toInt() >= 400)
+        return httpStatus.toInt();
+    const bool isFile = reply.url().isLocalFile();
+    const QNetworkReply::NetworkError error = reply.error();
+    if (error == QNetworkReply::NoError) {
+        if (!isFile && isShortBody(reply, receivedBytes))
+            return platform::WebBrowser::kStatusDownloadFailure;
+        return std::nullopt;
+    }
+    if (isFile && error == QNetworkReply::ContentNotFoundError)
+        return 404;
+    if (isUnreachable(error))
+        return platform::WebBrowser::kStatusResourceNotFound;
+    // Qt gives OperationCanceledError when the transfer timeout strikes; before the server has
+    // answered at all that means it could not be reached, afterwards that the transfer broke off.
+    if (error == QNetworkReply::OperationCanceledError && !answered)
+        return platform::WebBrowser::kStatusResourceNotFound;
+    return platform::WebBrowser::kStatusDownloadFailure;
+}
+
+QByteArray readBody(QNetworkReply& reply) {
+    // Reading an aborted reply only draws a warning.
+    return reply.error() == QNetworkReply::NoError ? reply.readAll() : QByteArray();
+}
+
+void discardReply(QNetworkReply* reply, QObject* receiver) {
+    // Aborting emits finished at once; nothing of ours may hear it.
+    QObject::disconnect(reply, nullptr, receiver, nullptr);
+    reply->abort();
+    reply->deleteLater();
+}
+
+QString decodeHtml(const QByteArray& bytes) {
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
+    if (!decoder.isValid())
+        decoder = QStringDecoder(QStringDecoder::Utf8);
+    return decoder.decode(bytes);
+}
+
+std::string renderedText(const QTextDocument& document) {
+    QString text = document.toPlainText();
+    text.replace(QChar::ParagraphSeparator, u'\n').replace(QChar::LineSeparator, u'\n');
+    // Where an image stands; a reader of the page's text sees nothing there.
+    text.remove(QChar::ObjectReplacementCharacter);
+    const QByteArray utf8 = text.toUtf8();
+    return platform::withCrLfLineBreaks(std::string_view(utf8.constData(), utf8.size()));
+}
+
+QStringList styleSheetLinks(const QString& html) {
+    QStringList links;
+    // Most pages link none; spare them the scan.
+    if (!html.contains(u"stylesheet", Qt::CaseInsensitive))
+        return links;
+    static const QRegularExpression comment(QStringLiteral("<!--.*?-->"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression linkTag(QStringLiteral("<link\\b([^>]*)>"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression attribute(
+        QStringLiteral("([^\\s=/>]+)(?:\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s>]+)))?"));
+    QString text = html;
+    text.remove(comment);
+    for (const QRegularExpressionMatch& tag : linkTag.globalMatch(text)) {
+        QString rel;
+        QString href;
+        QString media;
+        bool seenRel = false;
+        bool seenHref = false;
+        bool seenMedia = false;
+        const QString attributes = tag.captured(1);
+        for (const QRegularExpressionMatch& each : attribute.globalMatch(attributes)) {
+            const QString name = each.captured(1).toLower();
+            const QString value = each.captured(2) + each.captured(3) + each.captured(4);
+            // Only the first of a repeated attribute counts, as in any HTML parser.
+            if (name == u"rel" && !std::exchange(seenRel, true)) {
+                rel = value;
+            } else if (name == u"href" && !std::exchange(seenHref, true)) {
+                href = QString(value).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+                href = href.trimmed();
+            } else if (name == u"media" && !std::exchange(seenMedia, true)) {
+                media = value;
+            }
+        }
+        if (!hasToken(rel, u"stylesheet") || hasToken(rel, u"alternate") || href.isEmpty())
+            continue;
+        if (!media.trimmed().isEmpty() && !hasToken(media, u"all") && !hasToken(media, u"screen"))
+            continue;
+        if (!links.contains(href))
+            links.append(href);
+    }
+    return links;
+}
+
+QString withoutLinkTags(const QString& html) {
+    if (!html.contains(u"<link", Qt::CaseInsensitive))
+        return html;
+    static const QRegularExpression linkTag(QStringLiteral("</?link\\b[^>]*>"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return QString(html).remove(linkTag);
+}
+
+PageFetcher::PageFetcher(QObject& owner, int noAnswerTimeoutMs, Arrived arrived)
+    : owner_(owner),
+      network_(new QNetworkAccessManager(&owner)),
+      noAnswerTimeoutMs_(noAnswerTimeoutMs),
+      arrived_(std::move(arrived)) {
+    network_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+PageFetcher::~PageFetcher() {
+    abandon();
+}
+
+void PageFetcher::abandon() {
+    if (reply_ != nullptr)
+        discardReply(std::exchange(reply_, nullptr), &owner_);
+}
+
+void PageFetcher::open(const std::string& address) {
+    abandon();
+    if (platform::startsWithIgnoreCase(address, kAboutScheme)) {
+        const std::string_view markup = std::string_view(address).substr(kAboutScheme.size());
+        FetchedPage page;
+        page.reportedUrl = address;
+        page.url = QUrl(QStringLiteral("about:blank"));
+        page.kind = FetchedPage::Kind::Markup;
+        if (!platform::equalsIgnoreCase(markup, "blank"))
+            page.bytes = QByteArray(markup.data(), static_cast<qsizetype>(markup.size()));
+        arrived_(std::move(page));
+        return;
+    }
+    if (!address.empty() && address.front() == '/') {
+        openFile(address);
+        return;
+    }
+    const QUrl url(QString::fromStdString(address));
+    const QString scheme = url.scheme();
+    if (url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty()) {
+        fetch(url, address);
+    } else if (url.isValid() && url.isLocalFile() && !url.toLocalFile().isEmpty()) {
+        fetch(url, address);
+    } else {
+        fail(address, platform::WebBrowser::kStatusResourceNotFound);
+    }
+}
+
+void PageFetcher::openFile(const std::string& path) {
+    abandon();
+    if (path.empty()) {
+        fail(path, 404);
+        return;
+    }
+    fetch(QUrl::fromLocalFile(QFileInfo(QString::fromStdString(path)).absoluteFilePath()), path);
+}
+
+void PageFetcher::fetch(const QUrl& url, const std::string& reportedUrl) {
+    QNetworkReply* reply = get(url);
+    reply_ = reply;
+    QObject::connect(reply, &QNetworkReply::finished, &owner_,
+                     [this, reply, reportedUrl] { finished(reply, reportedUrl); });
+}
+
+QNetworkReply* PageFetcher::get(const QUrl& url) {
+    return network_->get(pageRequest(url, noAnswerTimeoutMs_));
+}
+
+void PageFetcher::finished(QNetworkReply* reply, const std::string& reportedUrl) {
+    if (reply != reply_)
+        return;
+    reply_ = nullptr;
+    QObject::disconnect(reply, nullptr, &owner_, nullptr);
+    reply->deleteLater();
+
+    QByteArray bytes = readBody(*reply);
+    if (const std::optional<std::int32_t> failure = replyFailure(*reply, bytes.size())) {
+        fail(reportedUrl, *failure);
+        return;
+    }
+    FetchedPage page;
+    page.reportedUrl = reportedUrl;
+    // After redirects: the page's relative addresses count from where it really came from.
+    page.url = reply->url();
+    const bool html = page.url.isLocalFile() ? isHtmlFileName(page.url.toLocalFile())
+                                             : isHtmlContentType(reply->rawHeader("Content-Type"));
+    page.kind = html ? FetchedPage::Kind::Html : FetchedPage::Kind::PlainText;
+    page.bytes = std::move(bytes);
+    arrived_(std::move(page));
+}
+
+void PageFetcher::fail(const std::string& reportedUrl, std::int32_t status) {
+    FetchedPage page;
+    page.reportedUrl = reportedUrl;
+    page.failure = status;
+    arrived_(std::move(page));
+}
+
+}  // namespace qova::web

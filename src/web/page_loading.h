@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QNetworkRequest;
+class QObject;
+class QTextDocument;
+
+namespace qova::web {
+
+/// Whether a local file is a page by its name (.htm, .html, .xhtml).
+bool isHtmlFileName(const QString& path);
+/// Whether a Content-Type header names a page (text/html, application/xhtml+xml).
+bool isHtmlContentType(const QByteArray& header);
+
+/// A request for a page or one of its parts: safe redirects only, given up after noAnswerTimeoutMs
+/// without a byte, and no guard against well-compressed bodies below any real page's size.
+QNetworkRequest pageRequest(const QUrl& url, int noAnswerTimeoutMs);
+
+/// Why a finished reply cannot be shown, as the status a browser control reports: the HTTP status
+/// of an error answer, 404 for a missing local file, kStatusResourceNotFound for a server that
+/// could not be reached and kStatusDownloadFailure for a transfer that broke off. Nothing when
+/// the receivedBytes read from it are the whole body.
+std::optional<std::int32_t> replyFailure(QNetworkReply& reply, qsizetype receivedBytes);
+
+/// The body of a finished reply; empty for a failed one, which has no body worth reading.
+QByteArray readBody(QNetworkReply& reply);
+
+/// Gives up a reply under way without receiver hearing any more of it.
+void discardReply(QNetworkReply* reply, QObject* receiver);
+
+/// A page's text, in the encoding its byte order mark or <meta> names, UTF-8 otherwise.
+QString decodeHtml(const QByteArray& bytes);
+
+/// The text of a rendered page, every line break given as CR LF and nothing where its images
+/// stand.
+std::string renderedText(const QTextDocument& document);
+
+/// The addresses, as written, of the style sheets a page links for the screen, in page order:
+/// <link rel="stylesheet" href="..."> outside comments, not alternate, with no media or one that
+/// covers the screen.
+QStringList styleSheetLinks(const QString& html);
+
+/// The page without its <link> tags. Qt's HTML reader takes <link> for an element with content
+/// and hides everything after it up to the end of the head, which HTML lets a page leave out:
+/// a page that links a style sheet and has no </head> would show as empty.
+QString withoutLinkTags(const QString& html);
+
+/// A page as it came to a browser control, or why it did not.
+struct FetchedPage {
+    enum class Kind {
+        PlainText,
+        Html,
+        /// The markup of an "about:" address itself, UTF-8.
+        Markup,
+    };
+
+    /// The address navigate was given, as events report it.
+    std::string reportedUrl;
+    /// Where the page came from, after redirects; "about:blank" for markup.
+    QUrl url;
+    Kind kind = Kind::Html;
+    QByteArray bytes;
+    /// Set when there is no page: the status to report.
+    std::optional<std::int32_t> failure;
+};
+
+/// Fetches the pages a browser control navigates to, one at a time, over a network manager of
+/// its own: http, https and file addresses, plain local paths, and "about:" markup. Every
+/// navigation ends in arrived, with the page or the reason it failed; markup and addresses that
+/// lead nowhere end there before open returns.
+class PageFetcher {
+  public:
+    using Arrived = std::function<void(FetchedPage page)>;
+
+    /// The network manager is a child of owner, which hears the replies.
+    PageFetcher(QObject& owner, int noAnswerTimeoutMs, Arrived arrived);
+    ~PageFetcher();
+
+    PageFetcher(const PageFetcher&) = delete;
+    PageFetcher& operator=(const PageFetcher&) = delete;
+
+    /// Loads an address as navigate takes it, in place of the page under way.
+    void open(const std::string& address);
+    /// Loads a local file path, in place of the page under way.
+    void openFile(const std::string& path);
+    /// Drops the page under way: arrived hears nothing of it.
+    void abandon();
+
+    /// Starts fetching one of a page's parts, with the same rules as its page; the reply is the
+    /// caller's.
+    QNetworkReply* get(const QUrl& url);
+
+  private:
+    void fetch(const QUrl& url, const std::string& reportedUrl);
+    void finished(QNetworkReply* reply, const std::string& reportedUrl);
+    void fail(const std::string& reportedUrl, std::int32_t status);
+
+    QObject& owner_;
+    QNetworkAccessManager* network_;
+    int noAnswerTimeoutMs_;
+    Arrived arrived_;
+    QNetworkReply* reply_ = nullptr;
+};
+
+}  // namespace qova::web

@@ -1,0 +1,200 @@
+#include "testkit/loopback_http_server.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <memory>
+#include <stdexcept>
+#include <utility>
+
+namespace qova::testkit {
+namespace {
+
+// A request head larger than this is not from a well-behaved client; its connection is dropped.
+constexpr qsizetype kMaxRequestHead = 64 * 1024;
+
+QByteArray toBytes(const std::string& text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QByteArray reasonPhrase(int status) {
+    switch (status) {
+        case 200:
+            return "OK";
+        case 301:
+            return "Moved Permanently";
+        case 302:
+            return "Found";
+        case 303:
+            return "See Other";
+        case 307:
+            return "Temporary Redirect";
+        case 400:
+            return "Bad Request";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 500:
+            return "Internal Server Error";
+        case 503:
+            return "Service Unavailable";
+        default:
+            return "Status";
+    }
+}
+
+QByteArray head(int status, const QByteArray& contentType, qsizetype contentLength,
+                const QByteArray& extraHeaders = {}) {
+    QByteArray text = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) +
+                      "\r\nContent-Type: " + contentType +
+                      "\r\nContent-Length: " + QByteArray::number(contentLength) +
+                      "\r\nConnection: close\r\n" + extraHeaders + "\r\n";
+    return text;
+}
+
+}  // namespace
+
+LoopbackHttpServer::LoopbackHttpServer() {
+    if (!server_.listen(QHostAddress::LocalHost, 0)) {
+        throw std::runtime_error("cannot listen on 127.0.0.1: " +
+                                 server_.errorString().toStdString());
+    }
+    QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] { acceptPending(); });
+}
+
+LoopbackHttpServer::~LoopbackHttpServer() {
+    server_.close();
+    // Cut the connections quietly, so that no handler of ours runs while the server is going.
+    for (QTcpSocket* socket : server_.findChildren<QTcpSocket*>()) {
+        QObject::disconnect(socket, nullptr, nullptr, nullptr);
+        socket->abort();
+        delete socket;
+    }
+}
+
+quint16 LoopbackHttpServer::port() const {
+    return server_.serverPort();
+}
+
+std::string LoopbackHttpServer::url(const std::string& path) const {
+    const std::string slash = (!path.empty() && path.front() == '/') ? "" : "/";
+    return "http://127.0.0.1:" + std::to_string(port()) + slash + path;
+}
+
+void LoopbackHttpServer::serve(const std::string& path, const std::string& body,
+                               const std::string& contentType, int status) {
+    routes_[path] = Route{Answer::Serve, toBytes(body), toBytes(contentType), status, {}};
+}
+
+void LoopbackHttpServer::redirect(const std::string& path, const std::string& location,
+                                  int status) {
+    routes_[path] = Route{Answer::Redirect, {}, "text/plain", status, toBytes(location)};
+}
+
+void LoopbackHttpServer::hang(const std::string& path) {
+    routes_[path] = Route{Answer::Hang, {}, {}, 0, {}};
+}
+
+void LoopbackHttpServer::cutOff(const std::string& path, const std::string& body,
+                                const std::string& contentType) {
+    routes_[path] = Route{Answer::CutOff, toBytes(body), toBytes(contentType), 200, {}};
+}
+
+void LoopbackHttpServer::stall(const std::string& path, const std::string& body,
+                               const std::string& contentType) {
+    routes_[path] = Route{Answer::Stall, toBytes(body), toBytes(contentType), 200, {}};
+}
+
+int LoopbackHttpServer::requestCount(const std::string& path) const {
+    const auto found = requestCounts_.find(path);
+    return found == requestCounts_.end() ? 0 : found->second;
+}
+
+void LoopbackHttpServer::acceptPending() {
+    // Bounded by the connections the system has already accepted.
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        auto connection = std::make_shared<Connection>();
+        QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                         [this, socket, connection] { readRequest(socket, *connection); });
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        if (socket->bytesAvailable() > 0)
+            readRequest(socket, *connection);
+    }
+}
+
+void LoopbackHttpServer::readRequest(QTcpSocket* socket, Connection& connection) {
+    // A connection carries one request: every answer closes it, and a hanging one never ends.
+    if (connection.answered) {
+        socket->readAll();
+        return;
+    }
+    connection.head += socket->readAll();
+    if (!connection.head.contains("\r\n\r\n")) {
+        if (connection.head.size() > kMaxRequestHead) {
+            connection.answered = true;
+            socket->abort();
+            socket->deleteLater();
+        }
+        return;
+    }
+    connection.answered = true;
+    const QByteArray received = std::exchange(connection.head, QByteArray());
+
+    const QList<QByteArray> requestLine = received.left(received.indexOf("\r\n")).split(' ');
+    if (requestLine.size() < 3) {
+        socket->write(head(400, "text/plain", 0));
+        socket->disconnectFromHost();
+        return;
+    }
+    QByteArray target = requestLine[1];
+    const qsizetype query = target.indexOf('?');
+    if (query >= 0)
+        target.truncate(query);
+    answer(socket, target.toStdString());
+}
+
+void LoopbackHttpServer::answer(QTcpSocket* socket, const std::string& path) {
+    ++requestCounts_[path];
+    const auto found = routes_.find(path);
+    if (found == routes_.end()) {
+        const QByteArray body = "Not found";
+        socket->write(head(404, "text/plain", body.size()) + body);
+        socket->disconnectFromHost();
+        return;
+    }
+    const Route& route = found->second;
+    switch (route.answer) {
+        case Answer::Serve:
+            // The socket buffers what the network cannot take yet; large bodies go out as the
+            // client reads them.
+            socket->write(head(route.status, route.contentType, route.body.size()));
+            socket->write(route.body);
+            break;
+        case Answer::Redirect:
+            socket->write(
+                head(route.status, route.contentType, 0, "Location: " + route.location + "\r\n"));
+            break;
+        case Answer::Hang:
+            return;
+        case Answer::CutOff:
+        case Answer::Stall:
+            socket->write(head(route.status, route.contentType, route.body.size()));
+            socket->write(route.body.left(route.body.size() / 2));
+            if (route.answer == Answer::Stall)
+                return;
+            break;
+    }
+    socket->disconnectFromHost();
+}
+
+std::string closedPortUrl() {
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0)) {
+        throw std::runtime_error("cannot listen on 127.0.0.1");
+    }
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return "http://127.0.0.1:" + std::to_string(port) + "/";
+}
+
+}  // namespace qova::testkit

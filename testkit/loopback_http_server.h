@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QTcpServer>
+#include <map>
+#include <string>
+
+class QTcpSocket;
+
+namespace qova::testkit {
+
+/// A small HTTP/1.1 server on 127.0.0.1, at a port the system picks, for tests that load pages
+/// over real sockets. It lives in the test's thread and answers only while the test runs the
+/// event loop (QTest::qWaitFor and the like). Every answer closes its connection. Paths that
+/// were not set up are answered with 404. Destroying the server closes every connection.
+class LoopbackHttpServer {
+  public:
+    LoopbackHttpServer();
+    ~LoopbackHttpServer();
+
+    LoopbackHttpServer(const LoopbackHttpServer&) = delete;
+    LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+    quint16 port() const;
+    /// The address of a path on this server, e.g. url("/list.txt").
+    std::string url(const std::string& path = "/") const;
+
+    /// Answers requests for the path with this body.
+    void serve(const std::string& path, const std::string& body,
+               const std::string& contentType = "text/plain", int status = 200);
+    /// Answers requests for the path with a redirect to another address.
+    void redirect(const std::string& path, const std::string& location, int status = 302);
+    /// Accepts requests for the path and never answers them; their connections stay open until
+    /// the client gives up or the server is destroyed.
+    void hang(const std::string& path);
+    /// Announces the whole body's length, sends its first half and closes the connection.
+    void cutOff(const std::string& path, const std::string& body,
+                const std::string& contentType = "text/plain");
+
+    /// Announces the whole body's length, sends its first half and then nothing more, keeping
+    /// the connection open until the client gives up or the server is destroyed.
+    void stall(const std::string& path, const std::string& body,
+               const std::string& contentType = "text/plain");
+
+    /// How many requests for the path have arrived (the query part is not counted apart).
+    int requestCount(const std::string& path) const;
+
+  private:
+    enum class Answer { Serve, Redirect, Hang, CutOff, Stall };
+    struct Route {
+        Answer answer = Answer::Serve;
+        QByteArray body;
+        QByteArray contentType;
+        int status = 200;
+        QByteArray location;
+    };
+
+    struct Connection {
+        QByteArray head;
+        bool answered = false;
+    };
+
+    void acceptPending();
+    void readRequest(QTcpSocket* socket, Connection& connection);
+    void answer(QTcpSocket* socket, const std::string& path);
+
+    QTcpServer server_;
+    std::map<std::string, Route> routes_;
+    std::map<std::string, int> requestCounts_;
+};
+
+/// An http://127.0.0.1:<port>/ address at which nothing listens.
+std::string closedPortUrl();
+
+}  // namespace qova::testkit

@@ -1,0 +1,30 @@
+#include "state/config.h"
+
+#include <gtest/gtest.h>
+
+namespace qova::state {
+namespace {
+
+TEST(Config, KeyBeforeFirstEqualsValueUpToTheSecond) {
+    const auto lines = parseConfig("URLTXT=http://h/a?b=c\r\nurltxt= x \rplain line\r\n\r\nk=v\nw");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].key, "URLTXT");
+    EXPECT_EQ(lines[0].value, "http://h/a?b");
+    EXPECT_EQ(lines[1].key, "urltxt");
+    EXPECT_EQ(lines[1].value, " x ");  // no trimming
+    // A lone LF is part of the line, so the value runs on to the end.
+    EXPECT_EQ(lines[2].key, "k");
+    EXPECT_EQ(lines[2].value, "v\nw");
+}
+
+TEST(Config, EmptyAndKeylessTextsGiveNoLines) {
+    EXPECT_TRUE(parseConfig("").empty());
+    EXPECT_TRUE(parseConfig("no equals sign\r\n\r\n").empty());
+    const auto lines = parseConfig("=\r\n");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].key, "");
+    EXPECT_EQ(lines[0].value, "");
+}
+
+}  // namespace
+}  // namespace qova::state

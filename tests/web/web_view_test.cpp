@@ -1,0 +1,272 @@
+// The web view against real sockets on 127.0.0.1 and real files.
+#include "web/web_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/browser_recorder.h"
+#include "testkit/loopback_http_server.h"
+#include "testkit/temp_folder.h"
+#include "web/page_loading.h"
+
+namespace qova::web {
+namespace {
+
+using qova::testkit::closedPortUrl;
+using qova::testkit::LoopbackHttpServer;
+using qova::testkit::TempFolder;
+
+constexpr int kWaitLimitMs = testing::BrowserRecorder::kWaitLimitMs;
+using Event = testing::BrowserEvent;
+using testing::expectErrorThenErrorPage;
+
+/// Also notes, at each completed page, what is still on its way and how tall the page is.
+class Recorder : public testing::BrowserRecorder {
+  public:
+    explicit Recorder(WebView& view)
+        : BrowserRecorder(view, [&view](Event& event) {
+              event.pendingParts = view.pendingParts();
+              event.height = view.document()->size().height();
+          }) {}
+};
+
+std::string png(QSize size, Qt::GlobalColor colour) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data().toStdString();
+}
+
+QImage imageAt(const WebView& view, const std::string& url) {
+    return qvariant_cast<QImage>(
+        view.document()->resource(QTextDocument::ImageResource, QUrl(QString::fromStdString(url))));
+}
+
+QColor colourOf(const WebView& view, const QString& text) {
+    return view.document()->find(text).charFormat().foreground().color();
+}
+
+TEST(WebViewTest, ShowsAPageWithItsTitleStyleAndImages) {
+    LoopbackHttpServer server;
+    server.serve(
+        "/info/page.html",
+        "<html><head><title>  Station \n Info </title>"
+        "<link rel=\"stylesheet\" href=\"css/site.css\"><link rel=stylesheet href=/gone.css>"
+        "</head>"
+        "<body><p class=\"note\">Tonight</p><p>Live <img src=\"../img/tall.png\"> Jazz</p>"
+        "</body></html>",
+        "text/html; charset=utf-8");
+    server.serve("/info/css/site.css", "p.note { color: #ff0000 }", "text/css");
+    server.serve("/img/tall.png", png(QSize(8, 300), Qt::blue), "image/png");
+    server.serve("/untitled", "<p>No title here</p>", "text/html");
+    server.serve("/notes.txt", "one\ntwo <b>bold</b>\r\nthree");
+    WebView view;
+    // Hidden, the view lays nothing out.
+    view.resize(400, 300);
+    view.show();
+    Recorder recorder(view);
+    QSignalSpy titles(&view, &WebView::titleChanged);
+    EXPECT_FALSE(view.hasDocument());
+
+    ASSERT_TRUE(recorder.load(server.url("/info/page.html")));
+    ASSERT_EQ(recorder.events.size(), 1u);
+    EXPECT_EQ(recorder.events[0].readyState, platform::WebBrowser::kReadyStateComplete);
+    EXPECT_EQ(view.title(), "Station Info");
+    ASSERT_EQ(titles.count(), 1);
+    EXPECT_EQ(titles[0][0].toString(), "Station Info");
+    EXPECT_EQ(view.bodyText(), "Tonight\r\nLive  Jazz");
+    // The style sheet was in before the page was shown; the missing one is no error of the page.
+    EXPECT_EQ(server.requestCount("/gone.css"), 1);
+    EXPECT_EQ(colourOf(view, "Tonight"), QColor(Qt::red));
+    EXPECT_NE(colourOf(view, "Jazz"), QColor(Qt::red));
+
+    const std::string imageUrl = server.url("/img/tall.png");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return imageAt(view, imageUrl).size() == QSize(8, 300); },
+                                kWaitLimitMs));
+    // Laid out again with the image's real height.
+    EXPECT_GT(view.document()->size().height(), recorder.events[0].height + 250);
+    EXPECT_EQ(server.requestCount("/img/tall.png"), 1);
+    EXPECT_EQ(view.pendingParts(), 0);
+
+    ASSERT_TRUE(recorder.load(server.url("/untitled")));
+    EXPECT_EQ(view.title(), "");
+    EXPECT_EQ(view.bodyText(), "No title here");
+    ASSERT_EQ(titles.count(), 2);
+    EXPECT_EQ(titles[1][0].toString(), "");
+
+    ASSERT_TRUE(recorder.load(server.url("/notes.txt")));
+    EXPECT_EQ(view.toPlainText(), "one\ntwo <b>bold</b>\nthree");
+    EXPECT_EQ(view.bodyText(), "one\r\ntwo <b>bold</b>\r\nthree");
+}
+
+TEST(WebViewTest, WaitsForStyleSheetsButNotForImages) {
+    LoopbackHttpServer server;
+    server.hang("/never.png");
+    server.hang("/never.css");
+    server.serve("/images.html", "<p>Pictures <img src=\"/never.png\" width=\"40\"></p>",
+                 "text/html");
+    server.serve("/slow.html", "<link rel='stylesheet' href='/never.css'><p>Plain</p>",
+                 "text/html");
+    WebView view(nullptr, 600);
+    Recorder recorder(view);
+
+    ASSERT_TRUE(recorder.load(server.url("/images.html")));
+    EXPECT_EQ(recorder.events[0].pendingParts, 1);
+    EXPECT_EQ(view.bodyText(), "Pictures ");
+
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(recorder.load(server.url("/slow.html")));
+    EXPECT_GE(clock.elapsed(), 500);
+    ASSERT_EQ(recorder.events.size(), 1u);
+    EXPECT_EQ(view.bodyText(), "Plain");
+    EXPECT_EQ(view.pendingParts(), 0);
+}
+
+TEST(WebViewTest, FailuresRaiseTheStatusThenTheErrorPage) {
+    LoopbackHttpServer server;
+    server.cutOff("/half.txt", std::string(100000, 'x'));
+    server.hang("/slow.html");
+    server.serve("/first.html", "<title>First</title>", "text/html");
+    server.serve("/second.html", "<title>Second</title>", "text/html");
+    TempFolder folder;
+    WebView view;
+    Recorder recorder(view);
+
+    const struct {
+        std::string address;
+        std::int32_t status;
+    } cases[] = {
+        {server.url("/missing"), 404},
+        {closedPortUrl(), platform::WebBrowser::kStatusResourceNotFound},
+        {server.url("/half.txt"), platform::WebBrowser::kStatusDownloadFailure},
+        {"gopher://127.0.0.1/x", platform::WebBrowser::kStatusResourceNotFound},
+        {folder.file("absent.html"), 404},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.address);
+        ASSERT_TRUE(recorder.load(each.address));
+        expectErrorThenErrorPage(view, recorder.events, each.address, each.status);
+    }
+
+    // Each later navigation replaces the ones before it.
+    ASSERT_TRUE(recorder.settle([&] {
+        view.navigate(server.url("/slow.html"));
+        view.navigate(server.url("/missing"));
+        view.navigate(server.url("/first.html"));
+        view.navigate(server.url("/second.html"));
+    }));
+    QTest::qWait(200);
+    ASSERT_EQ(recorder.events.size(), 1u);
+    EXPECT_EQ(recorder.events[0].url, server.url("/second.html"));
+    EXPECT_EQ(view.title(), "Second");
+}
+
+class MailCatcher : public QObject {
+    Q_OBJECT
+  public slots:
+    void open(const QUrl& url) { opened.push_back(url); }
+
+  public:
+    std::vector<QUrl> opened;
+};
+
+TEST(WebViewTest, FollowsLinksInsideTheView) {
+    LoopbackHttpServer server;
+    server.serve("/dir/first.html", "<title>First</title><a href=\"second.html\">next</a>",
+                 "text/html");
+    server.serve("/dir/second.html", "<title>Second</title><p>Arrived</p>", "text/html");
+    WebView view;
+    Recorder recorder(view);
+    MailCatcher mail;
+    QDesktopServices::setUrlHandler("mailto", &mail, "open");
+
+    ASSERT_TRUE(recorder.load(server.url("/dir/first.html")));
+    ASSERT_TRUE(recorder.settle([&] { emit view.anchorClicked(QUrl("second.html")); }));
+    ASSERT_EQ(recorder.events.size(), 1u);
+    EXPECT_EQ(view.title(), "Second");
+    EXPECT_EQ(view.pageUrl(), QUrl(QString::fromStdString(server.url("/dir/second.html"))));
+
+    ASSERT_TRUE(recorder.settle([&] { view.setSource(QUrl("first.html")); }));
+    EXPECT_EQ(view.title(), "First");
+
+    // Neither an anchor in the page nor a mail address loads anything.
+    recorder.events.clear();
+    emit view.anchorClicked(QUrl("#top"));
+    emit view.anchorClicked(QUrl("mailto:desk@example.org"));
+    QTest::qWait(200);
+    EXPECT_TRUE(recorder.events.empty());
+    ASSERT_EQ(mail.opened.size(), 1u);
+    QDesktopServices::unsetUrlHandler("mailto");
+
+    // Relative links of markup lead nowhere.
+    ASSERT_TRUE(recorder.load("about:<a href=\"second.html\">x</a>"));
+    recorder.events.clear();
+    emit view.anchorClicked(QUrl("second.html"));
+    QTest::qWait(200);
+    EXPECT_TRUE(recorder.events.empty());
+    EXPECT_EQ(server.requestCount("/dir/second.html"), 1);
+}
+
+TEST(WebViewTest, LocalPagesUseLocalFilesAndServedPagesDoNot) {
+    LoopbackHttpServer server;
+    TempFolder folder;
+    folder.write("pic.png", png(QSize(4, 3), Qt::red));
+    folder.write("look.css", ".x { color: #0000ff }");
+    folder.write("page.html",
+                 "<link rel=\"stylesheet\" href=\"look.css\"><p class=\"x\">Local</p>"
+                 "<img src=\"pic.png\">");
+    const std::string picture = QUrl::fromLocalFile(QString::fromStdString(folder.file("pic.png")))
+                                    .toString()
+                                    .toStdString();
+    server.serve("/remote.html", "<p>Remote</p><img src=\"" + picture + "\">", "text/html");
+    WebView view;
+    view.resize(400, 300);
+    view.show();
+    Recorder recorder(view);
+
+    ASSERT_TRUE(recorder.settle([&] { view.navigate2(folder.file("page.html")); }));
+    EXPECT_EQ(view.bodyText(), "Local");
+    EXPECT_EQ(colourOf(view, "Local"), QColor(Qt::blue));
+    view.document()->size();
+    EXPECT_EQ(imageAt(view, picture).size(), QSize(4, 3));
+
+    ASSERT_TRUE(recorder.load(server.url("/remote.html")));
+    view.document()->size();
+    EXPECT_NE(imageAt(view, picture).size(), QSize(4, 3));
+}
+
+TEST(PageLoadingTest, FindsTheStyleSheetsForTheScreenAndTakesOutLinkTags) {
+    EXPECT_EQ(styleSheetLinks("<p>none</p>"), QStringList());
+    const QString page =
+        "<LINK REL=\"Stylesheet\" HREF=\"a.css\">"
+        "<link href='b.css?x=1&amp;y=2' rel='preload stylesheet' media='screen and (color)'>"
+        "<link rel=stylesheet href=c.css media=print>"
+        "<link rel=\"alternate stylesheet\" href=\"d.css\">"
+        "<!-- <link rel=\"stylesheet\" href=\"e.css\"> -->"
+        "<link rel=\"icon\" href=\"f.png\"><link rel=\"stylesheet\">"
+        "<link rel=\"stylesheet\" href=\"a.css\" media=\"print, all\">";
+    EXPECT_EQ(styleSheetLinks(page), QStringList({"a.css", "b.css?x=1&y=2"}));
+    EXPECT_EQ(withoutLinkTags("<HEAD><Link rel=x href='a>'><title>T</title><p>b</p></link>"),
+              "<HEAD>'><title>T</title><p>b</p>");
+    EXPECT_EQ(withoutLinkTags("<p>linked <linkage></p>"), "<p>linked <linkage></p>");
+}
+
+}  // namespace
+}  // namespace qova::web
+
+#include "web_view_test.moc"
