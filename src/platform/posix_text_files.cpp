@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <random>
 
 #include "platform/text.h"
 
@@ -42,6 +43,24 @@ bool writeAll(int fd, std::string_view data) {
         data.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
+}
+
+// A new file beside target, named target plus a dot and six random characters, created with the
+// permissions the process's umask gives a new file. Unlike mkstemp's fixed 0600 this needs no
+// look at the umask, which can only be read by changing it, for the whole process and its threads.
+int createTemporaryBeside(const std::string& target, std::string& temp) {
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static thread_local std::mt19937_64 random(std::random_device{}());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = target + ".";
+        for (int i = 0; i < 6; ++i)
+            temp += kLetters[random() % (sizeof(kLetters) - 1)];
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
 }
 
 // Below this size a copy is cheaper than a mapping.
@@ -127,18 +146,17 @@ bool PosixTextFiles::replaceWithLine(std::string_view name, std::string_view lin
 bool PosixTextFiles::replaceWith(std::string_view name, std::string_view content,
                                  std::string_view tail, Durability durability) {
     const std::string target = path(name);
-    std::string temp = target + ".XXXXXX";
-    Fd file(::mkstemp(temp.data()));
+    std::string temp;
+    Fd file(createTemporaryBeside(target, temp));
     if (file.fd < 0)
         return false;
-    // Keep the permissions a user gave the file; a new one gets the usual ones.
+    // Keep the permissions a user gave the file; a new one has the usual ones already.
     struct stat st {};
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~mask);
-    const bool written =
-        ::fchmod(file.fd, mode) == 0 && writeAll(file.fd, content) && writeAll(file.fd, tail) &&
-        (durability == Durability::Scratch || ::fdatasync(file.fd) == 0) && file.closeChecked();
+    const bool kept =
+        ::stat(target.c_str(), &st) != 0 || ::fchmod(file.fd, st.st_mode & 07777) == 0;
+    const bool written = kept && writeAll(file.fd, content) && writeAll(file.fd, tail) &&
+                         (durability == Durability::Scratch || ::fdatasync(file.fd) == 0) &&
+                         file.closeChecked();
     if (!written || ::rename(temp.c_str(), target.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;

@@ -62,6 +62,21 @@ TEST_F(PosixTextFilesTest, ReplaceAndAppendKeepEveryByte) {
     EXPECT_EQ(files.read("Channel.txt")->view(), big + "\r\n");
 }
 
+TEST_F(PosixTextFilesTest, AReplacedFileKeepsItsPermissionsAndANewOneFollowsTheUmask) {
+    put("favorites.txt", "old");
+    fs::permissions(folder + "/favorites.txt", fs::perms::owner_read | fs::perms::owner_write);
+    PosixTextFiles files(folder);
+    ASSERT_TRUE(files.replace("favorites.txt", "new"));
+    EXPECT_EQ(fs::status(folder + "/favorites.txt").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    const mode_t mask = ::umask(027);  // the test's own process: nothing else runs
+    const bool written = files.replace("Channel.txt", "new");
+    ::umask(mask);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(fs::status(folder + "/Channel.txt").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
 TEST_F(PosixTextFilesTest, AFailedReplaceLeavesTheOldFileWhole) {
     if (::geteuid() == 0) {
         // root writes into read-only folders; make the write itself fail instead.
