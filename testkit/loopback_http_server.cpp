@@ -110,6 +110,13 @@ int LoopbackHttpServer::requestCount(const std::string& path) const {
     return found == requestCounts_.end() ? 0 : found->second;
 }
 
+int LoopbackHttpServer::openConnections() const {
+    int open = 0;
+    for (const QTcpSocket* socket : server_.findChildren<QTcpSocket*>())
+        open += socket->state() == QAbstractSocket::ConnectedState ? 1 : 0;
+    return open;
+}
+
 void LoopbackHttpServer::acceptPending() {
     // Bounded by the connections the system has already accepted.
     while (QTcpSocket* socket = server_.nextPendingConnection()) {

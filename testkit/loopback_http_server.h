@@ -44,6 +44,8 @@ class LoopbackHttpServer {
 
     /// How many requests for the path have arrived (the query part is not counted apart).
     int requestCount(const std::string& path) const;
+    /// How many connections are open now: accepted, and not yet closed by either side.
+    int openConnections() const;
 
   private:
     enum class Answer { Serve, Redirect, Hang, CutOff, Stall };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QTest>
 #include <cstdint>
 #include <functional>
@@ -69,6 +70,24 @@ class BrowserRecorder {
     platform::WebBrowser& browser_;
     std::function<void(BrowserEvent&)> note_;
 };
+
+/// Runs the event loop until every event posted before the call has been delivered, and what those
+/// posted in turn, a few rounds deep. A control's events are posted the moment they are due, so
+/// one that was due and is still missing afterwards was never raised.
+inline bool deliverPosted() {
+    int rounds = 4;
+    std::function<void()> post = [&] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [&] {
+                if (--rounds > 0)
+                    post();
+            },
+            Qt::QueuedConnection);
+    };
+    post();
+    return QTest::qWaitFor([&] { return rounds == 0; }, BrowserRecorder::kWaitLimitMs);
+}
 
 /// A failed navigation: the error first, while loading, then the control's own error page.
 inline void expectErrorThenErrorPage(const platform::WebBrowser& browser,

@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 
 #include "qt/qt_tree_view.h"
+#include "support/browser_recorder.h"
 #include "support/message_box_watcher.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/temp_folder.h"
@@ -60,7 +61,8 @@ class DirectoryIntegrationTest : public ::testing::Test {
         const bool processed =
             QTest::qWaitFor([&] { return window->countryList()->count() > 0; }, 10000);
         EXPECT_TRUE(processed) << "the directory was never processed";
-        QTest::qWait(50);  // the browser raises nothing more afterwards
+        // Whatever the browser would raise afterwards has been raised by now.
+        EXPECT_TRUE(testing::deliverPosted());
         return window;
     }
     std::vector<std::string> countries(FrmMain& window) const {

@@ -163,8 +163,9 @@ TEST(NetworkBrowserTest, LaterNavigationReplacesOneUnderWay) {
     browser.navigate(server.url("/slow"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount("/slow") == 1; }, kWaitLimitMs));
     ASSERT_TRUE(recorder.load(server.url("/fast.txt")));
-    // Longer than the replaced one's timeout, which must not report anything.
-    QTest::qWait(1300);
+    // The replaced request is given up, so its timeout can never strike.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
+    ASSERT_TRUE(testing::deliverPosted());
     ASSERT_EQ(recorder.events.size(), 1u);
     EXPECT_EQ(browser.bodyText(), "fast");
 
@@ -175,7 +176,7 @@ TEST(NetworkBrowserTest, LaterNavigationReplacesOneUnderWay) {
         browser.navigate("gopher://nowhere/");
         browser.navigate("about:second");
     }));
-    QTest::qWait(100);
+    ASSERT_TRUE(testing::deliverPosted());
     ASSERT_EQ(recorder.events.size(), 1u);
     EXPECT_EQ(recorder.events[0].url, "about:second");
     EXPECT_EQ(browser.bodyText(), "second");
@@ -188,7 +189,7 @@ TEST(NetworkBrowserTest, LaterNavigationReplacesOneUnderWay) {
     recorder.events.clear();
     browser.navigate(server.url("/missing"));
     ASSERT_TRUE(recorder.waitForCompletion());
-    QTest::qWait(100);
+    ASSERT_TRUE(testing::deliverPosted());
     ASSERT_EQ(recorder.events.size(), 2u);
     EXPECT_EQ(recorder.events[0].status, 404);
     EXPECT_EQ(recorder.events[1].url, server.url("/fast.txt"));
@@ -265,7 +266,8 @@ TEST(NetworkBrowserTest, DestroyedBrowserRaisesNothingMore) {
             browser->navigate("gopher://queued/");
         }
         browser.reset();
-        QTest::qWait(100);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
+        ASSERT_TRUE(testing::deliverPosted());
     }
     EXPECT_EQ(raised, 0);
 }

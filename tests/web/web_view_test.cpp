@@ -170,7 +170,8 @@ TEST(WebViewTest, FailuresRaiseTheStatusThenTheErrorPage) {
         view.navigate(server.url("/first.html"));
         view.navigate(server.url("/second.html"));
     }));
-    QTest::qWait(200);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
+    ASSERT_TRUE(testing::deliverPosted());
     ASSERT_EQ(recorder.events.size(), 1u);
     EXPECT_EQ(recorder.events[0].url, server.url("/second.html"));
     EXPECT_EQ(view.title(), "Second");
@@ -208,7 +209,8 @@ TEST(WebViewTest, FollowsLinksInsideTheView) {
     recorder.events.clear();
     emit view.anchorClicked(QUrl("#top"));
     emit view.anchorClicked(QUrl("mailto:desk@example.org"));
-    QTest::qWait(200);
+    EXPECT_EQ(view.readyState(), platform::WebBrowser::kReadyStateComplete);
+    ASSERT_TRUE(testing::deliverPosted());
     EXPECT_TRUE(recorder.events.empty());
     ASSERT_EQ(mail.opened.size(), 1u);
     QDesktopServices::unsetUrlHandler("mailto");
@@ -217,7 +219,8 @@ TEST(WebViewTest, FollowsLinksInsideTheView) {
     ASSERT_TRUE(recorder.load("about:<a href=\"second.html\">x</a>"));
     recorder.events.clear();
     emit view.anchorClicked(QUrl("second.html"));
-    QTest::qWait(200);
+    EXPECT_EQ(view.readyState(), platform::WebBrowser::kReadyStateComplete);
+    ASSERT_TRUE(testing::deliverPosted());
     EXPECT_TRUE(recorder.events.empty());
     EXPECT_EQ(server.requestCount("/dir/second.html"), 1);
 }
