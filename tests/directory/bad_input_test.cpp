@@ -50,18 +50,5 @@ TEST_F(DirectoryTest, LineEndsOfEveryKindAndOddBytesAreKept) {
     EXPECT_EQ(*channels().record(1), "F|Video|Long|" + longUrl + "|EN");
 }
 
-TEST_F(DirectoryTest, AFiftyMegabytePageIsStoredWhole) {
-    std::string page;
-    const std::string line = "Country" + std::string(80, 'c') + "|Video|Channel|http://127.0.0.1/" +
-                             std::string(100, 'u') + "|EN\r\n";
-    while (page.size() < 50u * 1024 * 1024)
-        page += line;
-    page += "Zed|Radio|End|u|EN";
-    download(page);
-    EXPECT_EQ(channelFile().size(), page.size() + 2);
-    EXPECT_EQ(state().colVideoCountries.count(), 1);
-    EXPECT_EQ(state().colRadioCountries.items(), (std::vector<std::string>{"Zed"}));
-}
-
 }  // namespace
 }  // namespace qova::directory
