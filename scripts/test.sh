@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Builds QOVA and runs every test: once in the normal build, once more under AddressSanitizer
-# and UndefinedBehaviorSanitizer. Installs missing Debian packages first.
+# Checks the formatting, builds QOVA and runs every test: once in the normal build, once more
+# under AddressSanitizer and UndefinedBehaviorSanitizer. Installs missing Debian packages first.
+# Arguments go to ctest, e.g. `scripts/test.sh -L logic` for the display-free logic alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+
+echo "== formatting"
+# Every C++ file as the project's .clang-format lays it out.
+git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 jobs=$(nproc)
 for preset in default asan; do
@@ -13,5 +18,5 @@ for preset in default asan; do
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset tests"
   # A virtual display for the tests that draw video through OpenGL and take screenshots.
-  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" -j "$jobs"
+  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" -j "$jobs" "$@"
 done

@@ -32,12 +32,12 @@ const TestMedia& TestMedia::get() {
 }
 
 TestMedia::TestMedia() {
-    error_ = runFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=1", "-f",
-                        "lavfi", "-i", "sine=frequency=440:duration=1", "-c:v", "libx264",
-                        "-preset", "ultrafast", "-c:a", "aac", "-movflags", "+faststart",
-                        QString::fromStdString(clip())});
-    error_ += runFfmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:a",
-                         "libmp3lame", QString::fromStdString(tone())});
+    error_ =
+        runFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=1", "-f", "lavfi",
+                   "-i", "sine=frequency=440:duration=1", "-c:v", "libx264", "-preset", "ultrafast",
+                   "-c:a", "aac", "-movflags", "+faststart", QString::fromStdString(clip())});
+    error_ += runFfmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:a", "libmp3lame",
+                         QString::fromStdString(tone())});
 }
 
 IcyStation::IcyStation(QByteArray audio, QByteArray title)
