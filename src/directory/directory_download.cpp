@@ -9,6 +9,24 @@
 #include "state/messages.h"
 
 namespace qova::directory {
+namespace {
+
+bool StoredDirectoryHasChannels(const platform::TextFiles& files) {
+    const auto stored = files.read(state::kChannelFile);
+    return stored && HasChannelLine(stored->view());
+}
+
+}  // namespace
+
+bool HasChannelLine(std::string_view text) {
+    platform::LineReader reader(text);
+    std::string_view line;
+    while (reader.next(line)) {
+        if (platform::hasFields(line, kFieldsOfAChannel))
+            return true;
+    }
+    return false;
+}
 
 void DirectoryDocumentComplete(state::MainContext& ctx,
                                const std::function<void()>& cmbCountry_Click) {
@@ -17,10 +35,19 @@ void DirectoryDocumentComplete(state::MainContext& ctx,
     if (browser.readyState() == platform::WebBrowser::kReadyStateComplete &&
         mainState.strNavError.empty() && browser.hasDocument()) {
         const std::string& text = browser.bodyText();
-        if (!text.empty()) {
-            // A failed write keeps the directory of an earlier run, which is used below.
-            ctx.controls.files.replaceWithLine(state::kChannelFile, text,
-                                               platform::Durability::Durable);
+        if (text.empty()) {
+            // Nothing to store: the directory of an earlier run is used below.
+        } else if (!HasChannelLine(text) && StoredDirectoryHasChannels(ctx.controls.files)) {
+            // A captive portal's login page or an error page served as a success: the service
+            // was not reached, and a directory that has channels is worth more than it.
+            DirectoryNavigateError(ctx, platform::WebBrowser::kStatusResourceNotFound);
+        } else {
+            // The disk is not waited for: this run goes on with the text as stored; a write
+            // that fails keeps the file of an earlier run for the next one.
+            std::string stored;
+            stored.reserve(text.size() + 2);
+            stored.append(text).append("\r\n");
+            ctx.controls.files.replaceInBackground(state::kChannelFile, std::move(stored));
         }
     }
     if (!platform::equalsIgnoreCase(mainState.strConfigKey, "URLTXT"))

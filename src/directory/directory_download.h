@@ -2,14 +2,19 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 #include "state/main_context.h"
 
 namespace qova::directory {
 
+/// Whether a directory text names at least one channel: a line with country, category and name.
+bool HasChannelLine(std::string_view text);
+
 /// The directory browser's page has completed: its text replaces Channel.txt unless a
-/// navigation failed, then the favourites, the country lists and the Video view are loaded
-/// from the stored files.
+/// navigation failed or the page names no channel where the stored directory does (a page that
+/// only looks like a success: reported as a service that cannot be reached). Then the
+/// favourites, the country lists and the Video view are loaded from the stored files.
 void DirectoryDocumentComplete(state::MainContext& ctx,
                                const std::function<void()>& cmbCountry_Click);
 

@@ -22,7 +22,7 @@ void cannotWrite(state::MainContext& ctx) {
 /// the rewritten file's text; false when no line equals the record.
 bool withoutRecord(const std::string& file, std::string_view record, std::string& rewritten) {
     bool found = false;
-    platform::LineReader reader(file);
+    platform::LineReader reader(file, platform::LineEnds::AnyBreak);
     std::string_view line;
     while (reader.next(line)) {
         if (!found && line == record) {
@@ -78,7 +78,7 @@ void ShowFavorites(state::MainContext& ctx) {
     if (file) {
         const std::string filter = ctx.controls.cmbCountry.text();
         const bool all = platform::equalsIgnoreCase(filter, kFilterAll);
-        platform::LineReader reader(file->view());
+        platform::LineReader reader(file->view(), platform::LineEnds::AnyBreak);
         std::string_view line;
         while (reader.next(line)) {
             std::string_view category;

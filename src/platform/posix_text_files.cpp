@@ -8,8 +8,10 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <random>
+#include <utility>
 
 #include "platform/text.h"
 
@@ -63,6 +65,27 @@ int createTemporaryBeside(const std::string& target, std::string& temp) {
     return -1;
 }
 
+// The file a write of path goes to: path itself, or, when path is a symbolic link, the file it
+// points to, so that the link stays a link. False for a file that nobody may write: its user made
+// it read-only, which root's disregard of permissions must not override.
+bool writableTarget(const std::string& path, std::string& target) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::path resolved = path;
+    // A chain of links, each relative to its own folder, possibly ending nowhere yet.
+    for (int hop = 0; fs::is_symlink(resolved, error); ++hop) {
+        const fs::path to = fs::read_symlink(resolved, error);
+        if (error || hop == 40)
+            return false;
+        resolved = to.is_absolute() ? to : resolved.parent_path() / to;
+    }
+    target = resolved.lexically_normal().string();
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return false;
+    return true;
+}
+
 // Below this size a copy is cheaper than a mapping.
 constexpr std::size_t kMapThreshold = 256 * 1024;
 
@@ -71,6 +94,16 @@ constexpr std::size_t kMapThreshold = 256 * 1024;
 PosixTextFiles::PosixTextFiles(std::string folder) : folder_(std::move(folder)) {
     while (folder_.size() > 1 && folder_.back() == '/')
         folder_.pop_back();
+}
+
+PosixTextFiles::~PosixTextFiles() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (writer_.joinable())
+        writer_.join();
 }
 
 std::string PosixTextFiles::path(std::string_view name) const {
@@ -90,11 +123,17 @@ std::string PosixTextFiles::path(std::string_view name) const {
 }
 
 bool PosixTextFiles::exists(std::string_view name) const {
+    if (pending(name))
+        return true;
     struct stat st {};
     return ::stat(path(name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::optional<FileText> PosixTextFiles::read(std::string_view name) const {
+    if (auto content = pending(name)) {
+        const std::string_view bytes = *content;
+        return FileText(std::move(content), bytes);
+    }
     Fd file(::open(path(name).c_str(), O_RDONLY | O_CLOEXEC));
     if (file.fd < 0)
         return std::nullopt;
@@ -145,7 +184,9 @@ bool PosixTextFiles::replaceWithLine(std::string_view name, std::string_view lin
 
 bool PosixTextFiles::replaceWith(std::string_view name, std::string_view content,
                                  std::string_view tail, Durability durability) {
-    const std::string target = path(name);
+    std::string target;
+    if (!writableTarget(path(name), target))
+        return false;
     std::string temp;
     Fd file(createTemporaryBeside(target, temp));
     if (file.fd < 0)
@@ -165,7 +206,9 @@ bool PosixTextFiles::replaceWith(std::string_view name, std::string_view content
 }
 
 bool PosixTextFiles::appendLine(std::string_view name, std::string_view line) {
-    const std::string target = path(name);
+    std::string target;
+    if (!writableTarget(path(name), target))
+        return false;
     Fd file(::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
     if (file.fd < 0)
         return false;
@@ -187,6 +230,55 @@ bool PosixTextFiles::appendLine(std::string_view name, std::string_view line) {
             return false;
     }
     return false;
+}
+
+std::shared_ptr<const std::string> PosixTextFiles::pending(std::string_view name) const {
+    const std::lock_guard lock(mutex_);
+    if (pending_.empty())
+        return nullptr;
+    const auto found = pending_.find(lowerCase(name));
+    return found == pending_.end() ? nullptr : found->second;
+}
+
+void PosixTextFiles::replaceInBackground(std::string_view name, std::string content) {
+    auto shared = std::make_shared<const std::string>(std::move(content));
+    {
+        const std::lock_guard lock(mutex_);
+        const std::string key = lowerCase(name);
+        pending_[key] = shared;
+        jobs_.push_back(Job{key, std::string(name), std::move(shared)});
+        if (!writer_.joinable())
+            writer_ = std::thread(&PosixTextFiles::writeInBackground, this);
+    }
+    changed_.notify_all();
+}
+
+void PosixTextFiles::writeInBackground() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+        if (jobs_.empty())
+            return;
+        Job job = std::move(jobs_.front());
+        jobs_.pop_front();
+        writing_ = true;
+        lock.unlock();
+        const bool landed = replaceWith(job.name, *job.content, {}, Durability::Durable);
+        lock.lock();
+        writing_ = false;
+        allLanded_ = allLanded_ && landed;
+        // Once on disk, the file is read from there again; a later write of it keeps its own.
+        const auto found = pending_.find(job.key);
+        if (landed && found != pending_.end() && found->second == job.content)
+            pending_.erase(found);
+        changed_.notify_all();
+    }
+}
+
+bool PosixTextFiles::waitForBackgroundWrites() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return jobs_.empty() && !writing_; });
+    return std::exchange(allLanded_, true);
 }
 
 }  // namespace qova::platform

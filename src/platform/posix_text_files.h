@@ -1,13 +1,25 @@
 #pragma once
 
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 #include "platform/text_files.h"
 
 namespace qova::platform {
 
-/// Text files in a folder of the local file system.
+/// Text files in a folder of the local file system. Writes in the background go to one thread
+/// of the object's own, in the order they were asked for; the destructor waits for them.
 class PosixTextFiles : public TextFiles {
   public:
     explicit PosixTextFiles(std::string folder);
+    ~PosixTextFiles() override;
+
+    PosixTextFiles(const PosixTextFiles&) = delete;
+    PosixTextFiles& operator=(const PosixTextFiles&) = delete;
 
     std::string programFolder() const override { return folder_; }
     std::string path(std::string_view name) const override;
@@ -17,11 +29,34 @@ class PosixTextFiles : public TextFiles {
     bool replaceWithLine(std::string_view name, std::string_view line,
                          Durability durability) override;
     bool appendLine(std::string_view name, std::string_view line) override;
+    void replaceInBackground(std::string_view name, std::string content) override;
+
+    /// Waits until every write in the background has landed or failed; true when all landed.
+    bool waitForBackgroundWrites();
 
   private:
+    struct Job {
+        std::string key;
+        std::string name;
+        std::shared_ptr<const std::string> content;
+    };
+
     bool replaceWith(std::string_view name, std::string_view content, std::string_view tail,
                      Durability durability);
+    std::shared_ptr<const std::string> pending(std::string_view name) const;
+    void writeInBackground();
+
     std::string folder_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    // What reads of a file give until its write has landed, by lower-cased name.
+    std::map<std::string, std::shared_ptr<const std::string>> pending_;
+    std::deque<Job> jobs_;
+    bool writing_ = false;
+    bool allLanded_ = true;
+    bool stopping_ = false;
+    std::thread writer_;
 };
 
 }  // namespace qova::platform

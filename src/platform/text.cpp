@@ -144,6 +144,12 @@ bool LineReader::next(std::string_view& line) {
         return false;
     }
     const void* cr = std::memchr(rest_.data(), '\r', rest_.size());
+    if (ends_ == LineEnds::AnyBreak) {
+        const void* lf = std::memchr(
+            rest_.data(), '\n', cr ? static_cast<const char*>(cr) - rest_.data() : rest_.size());
+        if (lf != nullptr)
+            cr = lf;
+    }
     if (cr == nullptr) {
         line = rest_;
         rest_ = {};
@@ -153,7 +159,7 @@ bool LineReader::next(std::string_view& line) {
     const auto pos = static_cast<std::size_t>(static_cast<const char*>(cr) - rest_.data());
     line = rest_.substr(0, pos);
     std::size_t skip = pos + 1;
-    if (skip < rest_.size() && rest_[skip] == '\n')
+    if (rest_[pos] == '\r' && skip < rest_.size() && rest_[skip] == '\n')
         ++skip;
     rest_.remove_prefix(skip);
     // A terminator at the very end closes the last line; it opens no empty line after it.
@@ -162,13 +168,24 @@ bool LineReader::next(std::string_view& line) {
     return true;
 }
 
-std::vector<std::string> splitLines(std::string_view text) {
+std::vector<std::string> splitLines(std::string_view text, LineEnds ends) {
     std::vector<std::string> lines;
-    LineReader reader(text);
+    LineReader reader(text, ends);
     std::string_view line;
     while (reader.next(line))
         lines.emplace_back(line);
     return lines;
+}
+
+std::vector<std::size_t> characterStarts(std::string_view text) {
+    std::vector<std::size_t> starts;
+    starts.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        starts.push_back(i);
+        char32_t cp = 0;
+        i += std::max<std::size_t>(1, decodeUtf8(text, i, cp));
+    }
+    return starts;
 }
 
 std::string withCrLfLineBreaks(std::string_view text) {

@@ -33,20 +33,30 @@ bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix)
 /// U+10FFFF).
 void appendUtf8(std::string& out, char32_t codePoint);
 
-/// Line breaks as files and browsers give them: a line ends at CR LF or at a lone CR; a lone LF
-/// is an ordinary character of the line.
+/// Where lines end. The program's own files and the pages it stores end a line at CR LF or at a
+/// lone CR, and a lone LF is an ordinary character of the line. The files a user writes with an
+/// editor (Config.txt, favorites.txt) end a line at a lone LF as well.
+enum class LineEnds { CrLfOrCr, AnyBreak };
+
+/// Reads a text line by line.
 class LineReader {
   public:
-    explicit LineReader(std::string_view text) : rest_(text) {}
+    explicit LineReader(std::string_view text, LineEnds ends = LineEnds::CrLfOrCr)
+        : rest_(text), ends_(ends) {}
     /// Gives the next line without its terminator; false at end of text.
     bool next(std::string_view& line);
 
   private:
     std::string_view rest_;
+    LineEnds ends_;
     bool done_ = false;
 };
 
-std::vector<std::string> splitLines(std::string_view text);
+std::vector<std::string> splitLines(std::string_view text, LineEnds ends = LineEnds::CrLfOrCr);
+
+/// Where each character of a UTF-8 text starts, in bytes; a byte that starts no valid sequence
+/// counts as a character of its own.
+std::vector<std::size_t> characterStarts(std::string_view text);
 
 /// Turns every line break of a text (LF, CR LF or a lone CR) into CR LF.
 std::string withCrLfLineBreaks(std::string_view text);

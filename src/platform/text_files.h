@@ -35,6 +35,8 @@ enum class Durability { Durable, Scratch };
 
 /// The text files of the program's folder. Files are named without their folder, and names are
 /// matched without regard to letter case. Contents are 8-bit bytes; lines written end in CR LF.
+/// A file that is a symbolic link stays one: what is written goes to the file it points to. A
+/// file its user made read-only (no write permission for anyone) is never written.
 class TextFiles {
   public:
     virtual ~TextFiles() = default;
@@ -53,6 +55,10 @@ class TextFiles {
     /// As replace, with one line and its CR LF as the whole content.
     virtual bool replaceWithLine(std::string_view name, std::string_view line,
                                  Durability durability) = 0;
+    /// As replace, without waiting for the disk: the write goes on in the background, and from
+    /// the call on every read of the file gives the new content. A write that fails leaves the
+    /// old file on disk, and reads go on giving the new content for as long as the program runs.
+    virtual void replaceInBackground(std::string_view name, std::string content) = 0;
     /// Appends one line and CR LF, creating the file when it does not exist. False when the
     /// line could not be written whole; the file then holds what it held before.
     virtual bool appendLine(std::string_view name, std::string_view line) = 0;

@@ -1,15 +1,19 @@
 #include "playback/player_pages.h"
 
 #include <array>
+#include <vector>
 
 #include "platform/text.h"
 
 namespace qova::playback {
 
 std::string GetStreamKind(std::string_view line) {
-    if (line.size() < 6)
+    const std::vector<std::size_t> starts = platform::characterStarts(line);
+    const std::size_t count = starts.size();
+    if (count < 6)
         return "";
-    return platform::lowerCase(line.substr(line.size() - 6, 3));
+    return platform::lowerCase(
+        line.substr(starts[count - 6], starts[count - 3] - starts[count - 6]));
 }
 
 PlayerKind ChoosePlayer(std::string_view kind) {
@@ -28,7 +32,8 @@ PlayerKind ChoosePlayer(std::string_view kind) {
 }
 
 std::string GetUrlPrefix(std::string_view address) {
-    return platform::lowerCase(address.substr(0, 4));
+    const std::vector<std::size_t> starts = platform::characterStarts(address.substr(0, 16));
+    return platform::lowerCase(address.substr(0, starts.size() > 4 ? starts[4] : address.size()));
 }
 
 std::string EscapeForMarkup(std::string_view text) {

@@ -11,13 +11,14 @@ namespace qova::playback {
 enum class PlayerKind { MediaPlayer, RealPlayer, Winamp };
 
 /// The three characters before a record line's last three, lower-cased: for a line that ends
-/// in "live.asf|EN" that is "asf". A line too short to have them has no kind ("").
+/// in "live.asf|EN" that is "asf". Characters, not bytes: "live.asf|DÉ" is "asf" too. A line
+/// too short to have them has no kind ("").
 std::string GetStreamKind(std::string_view line);
 
 /// The player that serves a stream kind; the media player serves every kind it does not know.
 PlayerKind ChoosePlayer(std::string_view kind);
 
-/// The first four characters of an address, lower-cased.
+/// The first four characters (not bytes) of an address, lower-cased.
 std::string GetUrlPrefix(std::string_view address);
 
 /// An address made safe to stand inside markup: & < > " and ' become entities. The player

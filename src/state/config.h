@@ -7,7 +7,8 @@
 namespace qova::state {
 
 /// One line of Config.txt: the text before the first "=" and the text between the first and
-/// the second "=" (a value cannot hold "="). No trimming.
+/// the second "=" (a value cannot hold "="), without its trailing blanks. Lines end at CR LF, CR
+/// or LF.
 struct ConfigLine {
     std::string key;
     std::string value;

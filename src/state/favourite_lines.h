@@ -20,8 +20,8 @@ class FavouriteLines {
     std::unordered_set<std::string_view> lines_;
 };
 
-/// The favourites text as the favourites file holds it now: each line followed by CR LF. A
-/// missing file holds none.
+/// The favourites text as the favourites file holds it now: each line followed by CR LF, also
+/// where an editor ended it with LF alone. A missing file holds none.
 std::string ReadFavouritesText(const platform::TextFiles& files);
 
 }  // namespace qova::state

@@ -76,10 +76,28 @@ TEST_F(DirectoryTest, EmptyPagesAndUnwritableFilesLeaveTheStoredDirectory) {
     f.wbDownload.onDocumentComplete("");
     EXPECT_EQ(channelFile(), "Spain|Video|Old|u|EN\r\n");
 
+    // A file that cannot be written stays as it was; this run goes on with the page.
     f.files.unwritable.insert("channel.txt");
     download(kPage);
     EXPECT_EQ(channelFile(), "Spain|Video|Old|u|EN\r\n");
+    EXPECT_EQ(f.cmbCountry.items, (std::vector<std::string>{"Select Country", "Spain", "France"}));
+}
+
+TEST_F(DirectoryTest, APageWithoutChannelsNeverReplacesADirectoryWithThem) {
+    const std::string portal = "<html>Please log in to use the network</html>\r\nx|y";
+    f.files.files["Channel.txt"] = "Spain|Video|Old|u|EN\r\n";
+    download(portal);
+    EXPECT_EQ(f.messages.shown,
+              (std::vector<std::string>{"Internet connection is not available."}));
+    EXPECT_EQ(state().strNavError, "-2146697211");
+    EXPECT_EQ(channelFile(), "Spain|Video|Old|u|EN\r\n");
     EXPECT_EQ(f.cmbCountry.items, (std::vector<std::string>{"Select Country", "Spain"}));
+
+    // With nothing worth keeping, the page is stored as it came.
+    LoadedMain first("URLTXT=http://127.0.0.1:1/x", {{"Channel.txt", "no|channel\r\n"}});
+    first.f.wbDownload.complete(portal);
+    EXPECT_TRUE(first.f.messages.shown.empty());
+    EXPECT_EQ(first.f.files.files.at("Channel.txt"), portal + "\r\n");
 }
 
 TEST_F(DirectoryTest, FavouritesAreReadAtEveryProcessing) {

@@ -17,6 +17,8 @@ class FakeTextFiles : public platform::TextFiles {
     }
     bool exists(std::string_view name) const override { return find(name) != files.end(); }
     std::optional<platform::FileText> read(std::string_view name) const override {
+        if (const auto held = inMemory.find(platform::lowerCase(name)); held != inMemory.end())
+            return platform::FileText(held->second);
         const auto it = find(name);
         if (it == files.end() || unreadable.count(platform::lowerCase(name)))
             return std::nullopt;
@@ -32,6 +34,11 @@ class FakeTextFiles : public platform::TextFiles {
                          platform::Durability) override {
         return replace(name, std::string(line) + "\r\n");
     }
+    /// Lands at once; a file that cannot be written keeps its bytes while reads give the new ones.
+    void replaceInBackground(std::string_view name, std::string content) override {
+        if (!replace(name, content))
+            inMemory[platform::lowerCase(name)] = std::move(content);
+    }
     bool appendLine(std::string_view name, std::string_view line) override {
         if (unwritable.count(platform::lowerCase(name)))
             return false;
@@ -40,8 +47,9 @@ class FakeTextFiles : public platform::TextFiles {
     }
 
     std::map<std::string, std::string> files;
-    std::set<std::string> unreadable;  // lower-cased names
-    std::set<std::string> unwritable;  // lower-cased names
+    std::map<std::string, std::string> inMemory;  // lower-cased names
+    std::set<std::string> unreadable;             // lower-cased names
+    std::set<std::string> unwritable;             // lower-cased names
 
   private:
     std::map<std::string, std::string>::const_iterator find(std::string_view name) const {

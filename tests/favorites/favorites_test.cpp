@@ -140,6 +140,17 @@ TEST_F(FavoritesTest, AfterARestartStarsAndViewMatchTheFile) {
     EXPECT_EQ(*next.form.channels().record(1), "F|Video|One|u4|EN");
 }
 
+TEST_F(FavoritesTest, AFileSavedWithLfLineEndsReadsAsItsLines) {
+    f.files.files["favorites.txt"] = "F|Video|Two|u2|EN\nF|Radio|Three|u3|EN\n";
+    download(kDirectory);
+    f.cmbCountry.choose("F");
+    EXPECT_EQ(f.trView.nodeImage(2), 2);
+    toggle(2);  // removed, and the file written back with the program's own line ends
+    EXPECT_EQ(file(), "F|Radio|Three|u3|EN\r\n");
+    form.imgFavorits_Click();
+    EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"Three"}));
+}
+
 TEST_F(FavoritesTest, NothingSelectedNothingChanges) {
     f.cmbCountry.choose("Select Country");
     form.cmdFavorite_Click();

@@ -77,6 +77,47 @@ TEST_F(PosixTextFilesTest, AReplacedFileKeepsItsPermissionsAndANewOneFollowsTheU
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
+TEST_F(PosixTextFilesTest, ALinkStaysALinkAndAReadOnlyFileIsNeverWritten) {
+    fs::create_directory(folder + "/real");
+    put("real/favorites.txt", "old\r\n");
+    fs::create_symlink(folder + "/real/favorites.txt", folder + "/favorites.txt");
+    fs::create_symlink("real/channels", folder + "/Channel.txt");  // relative, dangling
+    PosixTextFiles files(folder);
+    ASSERT_TRUE(files.appendLine("favorites.txt", "added"));
+    ASSERT_TRUE(files.replace("favorites.txt", "new\r\n"));
+    ASSERT_TRUE(files.replace("Channel.txt", "list"));
+    EXPECT_TRUE(fs::is_symlink(folder + "/favorites.txt"));
+    EXPECT_TRUE(fs::is_symlink(folder + "/Channel.txt"));
+    EXPECT_EQ(files.read("favorites.txt")->view(), "new\r\n");
+    EXPECT_EQ(files.read("Channel.txt")->view(), "list");
+    // The temporary file was made beside the target, and is gone.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder + "/real"), fs::directory_iterator{}), 2);
+
+    // Read-only, also for root, who could write it.
+    fs::permissions(folder + "/real/favorites.txt",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(files.appendLine("favorites.txt", "x"));
+    EXPECT_FALSE(files.replace("favorites.txt", "y"));
+    EXPECT_EQ(files.read("favorites.txt")->view(), "new\r\n");
+}
+
+TEST_F(PosixTextFilesTest, ABackgroundWriteIsReadAtOnceAndLandsWhole) {
+    put("Channel.txt", "old");
+    PosixTextFiles files(folder);
+    files.replaceInBackground("channel.TXT", std::string(4 << 20, 'n'));
+    EXPECT_EQ(files.read("Channel.txt")->size(), 4u << 20);  // at once, whatever the disk does
+    ASSERT_TRUE(files.waitForBackgroundWrites());
+    std::ifstream written(folder + "/Channel.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), std::string(4 << 20, 'n'));
+
+    // A write that fails keeps the old file on disk and the new text for this run.
+    fs::permissions(folder + "/Channel.txt", fs::perms::owner_read);
+    files.replaceInBackground("Channel.txt", "newer");
+    EXPECT_FALSE(files.waitForBackgroundWrites());
+    EXPECT_EQ(files.read("Channel.txt")->view(), "newer");
+    EXPECT_EQ(fs::file_size(folder + "/Channel.txt"), 4u << 20);
+}
+
 TEST_F(PosixTextFilesTest, AFailedReplaceLeavesTheOldFileWhole) {
     if (::geteuid() == 0) {
         // root writes into read-only folders; make the write itself fail instead.

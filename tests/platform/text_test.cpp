@@ -17,6 +17,20 @@ TEST(LineReader, EndsLinesAtCrLfAndLoneCrButNotAtLoneLf) {
               (std::vector<std::string>{std::string("x\0y", 3), "z"}));
 }
 
+TEST(LineReader, TextsWrittenByEditorsEndLinesAtLoneLfToo) {
+    EXPECT_EQ(splitLines("a\nb\r\nc\rd\n\ne\n", LineEnds::AnyBreak),
+              (std::vector<std::string>{"a", "b", "c", "d", "", "e"}));
+    EXPECT_EQ(splitLines("\n\r\n", LineEnds::AnyBreak), (std::vector<std::string>{"", ""}));
+}
+
+TEST(Characters, AreCountedInUtf8WithStrayBytesCountedAlone) {
+    EXPECT_EQ(characterStarts("a\xC3\x89"
+                              "b\xE2\x82\xAC"),
+              (std::vector<std::size_t>{0, 1, 3, 4}));
+    EXPECT_EQ(characterStarts("\xFF\xC3"), (std::vector<std::size_t>{0, 1}));
+    EXPECT_TRUE(characterStarts("").empty());
+}
+
 TEST(LineBreaks, EveryKindBecomesCrLf) {
     EXPECT_EQ(withCrLfLineBreaks("a\nb\rc\r\nd\n\n"), "a\r\nb\r\nc\r\nd\r\n\r\n");
     EXPECT_EQ(withCrLfLineBreaks("\r\r\n"), "\r\n\r\n");

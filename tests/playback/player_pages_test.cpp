@@ -28,6 +28,10 @@ TEST(StreamKind, ComesFromTheThreeCharactersBeforeTheLastThree) {
         {"", "", PlayerKind::MediaPlayer},
         {"x.rm|EN", ".rm", PlayerKind::RealPlayer},
         {"ab.rm|", "ab.", PlayerKind::MediaPlayer},
+        // Characters, not bytes, whatever the language field holds.
+        {"F|Radio|A|http://h/live.nsv|D\xC3\x89", "nsv", PlayerKind::Winamp},
+        {"F|Video|A|http://h/\xC3\xA9t\xC3\xA9.rm|\xE2\x82\xAC\xE2\x82\xAC", ".rm",
+         PlayerKind::RealPlayer},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(GetStreamKind(c.line), c.kind) << c.line;
@@ -39,6 +43,7 @@ TEST(StreamKind, ComesFromTheThreeCharactersBeforeTheLastThree) {
 TEST(UrlPrefix, IsTheFirstFourCharactersLowerCased) {
     EXPECT_EQ(GetUrlPrefix("RTSP://h/x"), "rtsp");
     EXPECT_EQ(GetUrlPrefix("rts"), "rts");
+    EXPECT_EQ(GetUrlPrefix("\xC3\x89tsp://"), "\xC3\xA9tsp");
     EXPECT_EQ(GetUrlPrefix(""), "");
 }
 

@@ -6,15 +6,16 @@ namespace qova::state {
 namespace {
 
 TEST(Config, KeyBeforeFirstEqualsValueUpToTheSecond) {
-    const auto lines = parseConfig("URLTXT=http://h/a?b=c\r\nurltxt= x \rplain line\r\n\r\nk=v\nw");
-    ASSERT_EQ(lines.size(), 3u);
+    const auto lines =
+        parseConfig("URLTXT=http://h/a?b=c\r\nurltxt= x \t\rplain line\r\n\r\nk=v\nw=y");
+    ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].key, "URLTXT");
     EXPECT_EQ(lines[0].value, "http://h/a?b");
     EXPECT_EQ(lines[1].key, "urltxt");
-    EXPECT_EQ(lines[1].value, " x ");  // no trimming
-    // A lone LF is part of the line, so the value runs on to the end.
-    EXPECT_EQ(lines[2].key, "k");
-    EXPECT_EQ(lines[2].value, "v\nw");
+    EXPECT_EQ(lines[1].value, " x");  // blanks go at the end only
+    // Saved by a Linux editor: a lone LF ends the line too.
+    EXPECT_EQ(lines[2].value, "v");
+    EXPECT_EQ(lines[3].key, "w");
 }
 
 TEST(Config, EmptyAndKeylessTextsGiveNoLines) {
