@@ -105,6 +105,30 @@ void LoopbackHttpServer::stall(const std::string& path, const std::string& body,
     routes_[path] = Route{Answer::Stall, toBytes(body), toBytes(contentType), 200, {}};
 }
 
+void LoopbackHttpServer::endless(const std::string& path, const std::string& pattern,
+                                 const std::string& contentType) {
+    routes_[path] = Route{Answer::Endless, toBytes(pattern), toBytes(contentType), 200, {}};
+}
+
+qint64 LoopbackHttpServer::bytesSent(const std::string& path) const {
+    const auto found = bytesSent_.find(path);
+    return found == bytesSent_.end() ? 0 : found->second;
+}
+
+void LoopbackHttpServer::sendMore(QTcpSocket* socket, const std::string& path,
+                                  const QByteArray& chunk) {
+    // A little ahead of what the client has taken, never more: what it does not read stays
+    // unsent, and the whole stream is bounded.
+    qint64& sent = bytesSent_[path];
+    while (socket->state() == QAbstractSocket::ConnectedState &&
+           socket->bytesToWrite() < 4 * chunk.size() && sent < kEndlessLimit) {
+        socket->write(chunk);
+        sent += chunk.size();
+    }
+    if (sent >= kEndlessLimit)
+        socket->disconnectFromHost();
+}
+
 int LoopbackHttpServer::requestCount(const std::string& path) const {
     const auto found = requestCounts_.find(path);
     return found == requestCounts_.end() ? 0 : found->second;
@@ -183,6 +207,16 @@ void LoopbackHttpServer::answer(QTcpSocket* socket, const std::string& path) {
             break;
         case Answer::Hang:
             return;
+        case Answer::Endless: {
+            QByteArray chunk;
+            while (chunk.size() < 1024 * 1024)
+                chunk += route.body.isEmpty() ? QByteArray("x") : route.body;
+            socket->write("HTTP/1.0 200 OK\r\nContent-Type: " + route.contentType + "\r\n\r\n");
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket,
+                             [this, socket, path, chunk] { sendMore(socket, path, chunk); });
+            sendMore(socket, path, chunk);
+            return;
+        }
         case Answer::CutOff:
         case Answer::Stall:
             socket->write(head(route.status, route.contentType, route.body.size()));

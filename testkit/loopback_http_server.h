@@ -42,13 +42,21 @@ class LoopbackHttpServer {
     void stall(const std::string& path, const std::string& body,
                const std::string& contentType = "text/plain");
 
+    /// Answers without a length and sends bytes of this pattern for as long as the client reads,
+    /// as a radio stream does, up to kEndlessLimit bytes.
+    void endless(const std::string& path, const std::string& pattern,
+                 const std::string& contentType = "text/plain");
+    static constexpr qint64 kEndlessLimit = qint64{1} << 30;
+    /// How many bytes of body the server has handed to the network for the path.
+    qint64 bytesSent(const std::string& path) const;
+
     /// How many requests for the path have arrived (the query part is not counted apart).
     int requestCount(const std::string& path) const;
     /// How many connections are open now: accepted, and not yet closed by either side.
     int openConnections() const;
 
   private:
-    enum class Answer { Serve, Redirect, Hang, CutOff, Stall };
+    enum class Answer { Serve, Redirect, Hang, CutOff, Stall, Endless };
     struct Route {
         Answer answer = Answer::Serve;
         QByteArray body;
@@ -65,10 +73,12 @@ class LoopbackHttpServer {
     void acceptPending();
     void readRequest(QTcpSocket* socket, Connection& connection);
     void answer(QTcpSocket* socket, const std::string& path);
+    void sendMore(QTcpSocket* socket, const std::string& path, const QByteArray& chunk);
 
     QTcpServer server_;
     std::map<std::string, Route> routes_;
     std::map<std::string, int> requestCounts_;
+    std::map<std::string, qint64> bytesSent_;
 };
 
 /// An http://127.0.0.1:<port>/ address at which nothing listens.

@@ -54,10 +54,17 @@ void MainForm::loadConfig() {
                                 "\" cannot be read, so no channel directory is loaded.");
         return;
     }
+    std::string directory;
     for (const state::ConfigLine& line : state::parseConfig(text->view())) {
         state_.strConfigKey = line.key;
         controls_.wbDownload.navigate(line.value);
+        directory = line.value;
     }
+    // Stream addresses are local files in a directory that is itself on this computer, as the
+    // demo's are; from anywhere else a local path is not a channel.
+    controls_.player.setLocalFilesAllowed(
+        !directory.empty() &&
+        (directory.front() == '/' || platform::startsWithIgnoringAsciiCase(directory, "file:")));
 }
 
 void MainForm::checkPlayer() {

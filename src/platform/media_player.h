@@ -37,6 +37,9 @@ class MediaPlayer {
     /// Plays an address (URL or local path) in place of whatever played.
     virtual void play(const std::string& address) = 0;
     virtual void stop() = 0;
+    /// Whether local files and relative paths may be played; by default they may not. Addresses
+    /// the player refuses are not opened: it says why in the player area instead.
+    virtual void setLocalFilesAllowed(bool allowed) = 0;
 
     virtual State state() const = 0;
     /// 0 to 100.

@@ -75,6 +75,7 @@ constexpr std::array<ObservedProperty, 12> kObservedProperties = {{
 }};
 
 constexpr std::chrono::milliseconds kTimePosInterval{100};
+constexpr std::size_t kLogLinesKept = 16;
 
 const mpv_node* mapValue(const mpv_node& map, const char* key) {
     if (map.format != MPV_FORMAT_NODE_MAP || map.u.list == nullptr)
@@ -156,6 +157,11 @@ bool MpvPlayer::start() {
         startError_ = std::string("cannot initialise libmpv: ") + mpv_error_string(rc);
         return false;
     }
+    // Warnings say why a stream fails (refused, not found, timed out) where error codes do not.
+    if (const int rc = mpv_request_log_messages(handle_.get(), "warn"); rc < 0) {
+        startError_ = std::string("cannot read the engine's messages: ") + mpv_error_string(rc);
+        return false;
+    }
     for (const ObservedProperty& property : kObservedProperties) {
         const int rc =
             mpv_observe_property(handle_.get(), property.id, property.name, property.format);
@@ -193,7 +199,15 @@ void MpvPlayer::failLater(std::uint64_t request, const QString& message) {
 }
 
 void MpvPlayer::play(const std::string& address) {
+    if (const auto refused = refusedStreamAddress(address, localFilesAllowed_)) {
+        stop();
+        failLater(lastRequest_,
+                  QString::fromStdString("The stream cannot be played: " + *refused + "."));
+        return;
+    }
     const std::uint64_t request = ++lastRequest_;
+    log_.clear();
+    failedWith_.reset();
     if (!handle_) {
         failLater(request, QStringLiteral("The stream cannot be played: the media engine is not "
                                           "available."));
@@ -216,6 +230,7 @@ void MpvPlayer::play(const std::string& address) {
 void MpvPlayer::stop() {
     ++lastRequest_;
     awaitingLoad_ = false;
+    failedWith_.reset();
     firstCurrentEntry_ = std::numeric_limits<std::int64_t>::max();
     if (!handle_)
         return;
@@ -273,6 +288,13 @@ void MpvPlayer::drainEvents() {
             break;
         handleEvent(*event);
     }
+    // libmpv hands out its log only once its events are all out, so a failure is told once the
+    // warnings that explain it have come too.
+    if (alive && failedWith_) {
+        const int error = *std::exchange(failedWith_, std::nullopt);
+        emit playbackFailed(
+            QString::fromStdString(endFileMessage(MPV_END_FILE_REASON_ERROR, error, log_)));
+    }
 }
 
 bool MpvPlayer::isCurrentEntry(std::int64_t entryId) const {
@@ -298,7 +320,18 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             break;
         case MPV_EVENT_START_FILE:
             playingEntry_ = static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id;
+            if (isCurrentEntry(playingEntry_))
+                log_.clear();
             break;
+        case MPV_EVENT_LOG_MESSAGE: {
+            const auto& message = *static_cast<const mpv_event_log_message*>(event.data);
+            // Bounded: a stream can warn for as long as it plays.
+            if (log_.size() == kLogLinesKept)
+                log_.erase(log_.begin());
+            log_.push_back(std::string(message.prefix ? message.prefix : "") + ": " +
+                           std::string(message.text ? message.text : "").substr(0, 300));
+            break;
+        }
         case MPV_EVENT_FILE_LOADED:
             if (isCurrentEntry(playingEntry_))
                 emit fileLoaded();
@@ -319,7 +352,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             const QPointer<MpvPlayer> alive(this);
             emit endFile(end.reason, end.error);
             if (alive && end.reason == MPV_END_FILE_REASON_ERROR)
-                emit playbackFailed(QString::fromStdString(endFileMessage(end.reason, end.error)));
+                failedWith_ = end.error;
             break;
         }
         default:
@@ -333,8 +366,7 @@ void MpvPlayer::handleCommandReply(std::uint64_t request, int error, const mpv_e
     awaitingLoad_ = false;
     if (error < 0) {
         firstCurrentEntry_ = std::numeric_limits<std::int64_t>::max();
-        emit playbackFailed(
-            QString::fromStdString(endFileMessage(MPV_END_FILE_REASON_ERROR, error)));
+        failedWith_ = error;
         return;
     }
     // Without an entry ID in the reply every later event is taken for the new file.

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/media_player.h"
 #include "player/mpv_engine.h"
@@ -44,6 +45,7 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// a loop; streams play once.
     void play(const std::string& address) override;
     void stop() override;
+    void setLocalFilesAllowed(bool allowed) override { localFilesAllowed_ = allowed; }
 
     State state() const override { return state_; }
     int volume() const override { return volume_; }
@@ -129,6 +131,11 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     std::string streamTitle_;
     platform::StreamFacts facts_;
     std::string path_;
+    bool localFilesAllowed_ = false;
+    // What the engine warned of since the file was asked for: the reason when it fails.
+    std::vector<std::string> log_;
+    // The error of a failure still to be told, once the log that explains it has come.
+    std::optional<int> failedWith_;
 };
 
 }  // namespace qova::player

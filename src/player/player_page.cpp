@@ -443,4 +443,20 @@ bool isLocalMediaAddress(std::string_view address) {
     return equalsIgnoringAsciiCase(address.substr(0, i), "file");
 }
 
+std::optional<std::string> refusedStreamAddress(std::string_view address, bool localFilesAllowed) {
+    if (isLocalMediaAddress(address)) {
+        if (localFilesAllowed)
+            return std::nullopt;
+        return std::string("files on this computer play only from a channel directory there");
+    }
+    static constexpr std::string_view kStreamSchemes[] = {"http",  "https", "rtsp", "rtsps", "rtmp",
+                                                          "rtmps", "mms",   "mmsh", "mmst"};
+    const std::string_view scheme = address.substr(0, address.find(':'));
+    for (std::string_view known : kStreamSchemes) {
+        if (equalsIgnoringAsciiCase(scheme, known))
+            return std::nullopt;
+    }
+    return "\"" + asciiLowerCase(scheme) + ":\" is no address of a stream";
+}
+
 }  // namespace qova::player

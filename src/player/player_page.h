@@ -29,4 +29,11 @@ std::string decodeCharacterReferences(std::string_view text);
 /// Whether an address names a local file (a plain path or a file: URL) rather than a stream.
 bool isLocalMediaAddress(std::string_view address);
 
+/// Why the player must not open an address, in a few words for the user; nothing when it may.
+/// Streams are read over http, https, rtsp, rtsps, rtmp, rtmps, mms, mmsh and mmst only: the
+/// engine also knows addresses that switch on a camera, build media from a recipe or read any
+/// file, which a channel directory from elsewhere must not reach. Local files and relative paths
+/// play only where allowed (a channel directory that is itself a local file, as the demo is).
+std::optional<std::string> refusedStreamAddress(std::string_view address, bool localFilesAllowed);
+
 }  // namespace qova::player

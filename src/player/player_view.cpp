@@ -1,5 +1,7 @@
 #include "player/player_view.h"
 
+#include <mpv/client.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -70,9 +72,11 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     status_->setContentsMargins(8, 4, 8, 4);
     status_->hide();
 
+    // A failure comes with its reason as playbackFailed; the end of a stream is said here.
     connect(player_.get(), &MpvPlayer::endFile, this, [this](int reason, int error) {
-        const std::string message = endFileMessage(reason, error);
-        if (!message.empty())
+        if (reason == MPV_END_FILE_REASON_ERROR)
+            return;
+        if (const std::string message = endFileMessage(reason, error); !message.empty())
             setStatus(QString::fromStdString(message));
     });
     connect(player_.get(), &MpvPlayer::playbackFailed, this, &PlayerView::setStatus);

@@ -1,12 +1,20 @@
 #include "web/network_browser.h"
 
+#include <QFutureWatcher>
 #include <QTextDocument>
+#include <QtConcurrent/QtConcurrentRun>
 #include <string_view>
 #include <utility>
 
 #include "platform/text.h"
 
 namespace qova::web {
+namespace {
+
+// Below this a page's text is made at once: a thread would cost more than it saves.
+constexpr qsizetype kTextOnWorkerFrom = 256 * 1024;
+
+}  // namespace
 
 NetworkBrowser::NetworkBrowser(QObject* parent, int noAnswerTimeoutMs)
     : QObject(parent),
@@ -16,62 +24,58 @@ NetworkBrowser::NetworkBrowser(QObject* parent, int noAnswerTimeoutMs)
 NetworkBrowser::~NetworkBrowser() = default;
 
 void NetworkBrowser::navigate(const std::string& address) {
+    ++navigation_;
     events_.startNavigation();
     pages_.open(address);
 }
 
 void NetworkBrowser::navigate2(const std::string& filePath) {
+    ++navigation_;
     events_.startNavigation();
     pages_.openFile(filePath);
+}
+
+NetworkBrowser::Text NetworkBrowser::textOf(const QByteArray& bytes, FetchedPage::Kind kind) {
+    if (kind == FetchedPage::Kind::PlainText)
+        return {platform::withCrLfLineBreaks(std::string_view(bytes.constData(), bytes.size())),
+                {}};
+    // A document of its own, touched by no other thread: QTextDocument is reentrant.
+    QTextDocument document;
+    document.setHtml(withoutLinkTags(decodeHtml(bytes)));
+    return {renderedText(document),
+            document.metaInformation(QTextDocument::DocumentTitle).simplified().toStdString()};
 }
 
 void NetworkBrowser::pageArrived(FetchedPage page) {
     if (page.failure) {
         events_.failLater(std::move(page.reportedUrl), *page.failure, [this] {
-            setPage(QByteArray(qt::kCannotDisplayPage), FetchedPage::Kind::Html);
+            Text text = textOf(QByteArray(qt::kCannotDisplayPage), FetchedPage::Kind::Html);
+            bodyText_ = std::move(text.body);
+            title_ = std::move(text.title);
         });
         return;
     }
-    events_.completeLater(
-        std::move(page.reportedUrl),
-        [this, bytes = std::move(page.bytes), kind = page.kind] { setPage(bytes, kind); });
-}
-
-void NetworkBrowser::setPage(QByteArray bytes, FetchedPage::Kind kind) {
-    page_ = std::move(bytes);
-    pageKind_ = kind;
-    bodyText_.reset();
-    title_.reset();
-}
-
-const std::string& NetworkBrowser::bodyText() const {
-    if (!bodyText_) {
-        if (pageKind_ == FetchedPage::Kind::PlainText) {
-            bodyText_ =
-                platform::withCrLfLineBreaks(std::string_view(page_.constData(), page_.size()));
-        } else {
-            render();
-        }
+    if (page.bytes.size() < kTextOnWorkerFrom) {
+        complete(std::move(page.reportedUrl), textOf(page.bytes, page.kind));
+        return;
     }
-    return *bodyText_;
+    // The watcher goes with this object; a worker still running then finishes unheard.
+    auto* watcher = new QFutureWatcher<Text>(this);
+    connect(watcher, &QFutureWatcher<Text>::finished, this,
+            [this, watcher, navigation = navigation_, url = std::move(page.reportedUrl)]() mutable {
+                watcher->deleteLater();
+                if (navigation == navigation_)
+                    complete(std::move(url), watcher->result());
+            });
+    watcher->setFuture(
+        QtConcurrent::run(&NetworkBrowser::textOf, std::move(page.bytes), page.kind));
 }
 
-std::string NetworkBrowser::title() const {
-    if (!title_) {
-        if (pageKind_ == FetchedPage::Kind::PlainText) {
-            title_.emplace();
-        } else {
-            render();
-        }
-    }
-    return *title_;
-}
-
-void NetworkBrowser::render() const {
-    QTextDocument document;
-    document.setHtml(withoutLinkTags(decodeHtml(page_)));
-    bodyText_ = renderedText(document);
-    title_ = document.metaInformation(QTextDocument::DocumentTitle).simplified().toStdString();
+void NetworkBrowser::complete(std::string url, Text text) {
+    events_.completeLater(std::move(url), [this, text = std::move(text)]() mutable {
+        bodyText_ = std::move(text.body);
+        title_ = std::move(text.title);
+    });
 }
 
 }  // namespace qova::web

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QObject>
-#include <optional>
+#include <cstdint>
 #include <string>
 
 #include "platform/web_browser.h"
@@ -15,13 +14,18 @@ namespace qova::web {
 /// from local files or from "about:" markup, and gives their text and title. It shows nothing
 /// on screen; the program only reads what it loads. Pages served as text/html or
 /// application/xhtml+xml (or files named .htm, .html, .xhtml) are rendered to text; anything
-/// else is plain text whose bytes are kept as they are.
+/// else is plain text whose bytes are kept as they are. A body longer than kMaxPageBytes is a
+/// transfer that failed.
 ///
 /// Every event is raised from the event loop, never inside navigate. A failed navigation raises
 /// onNavigateError and then, as a separate event, the onDocumentComplete of the control's own
 /// error page. A navigation replaced by a later one raises nothing more, even when its events
 /// were already queued. A server that gives no answer within noAnswerTimeoutMs counts as
 /// unreachable.
+///
+/// A page's text is made ready before its DocumentComplete, on a worker thread for any page
+/// large enough to hold the event loop up, so that a directory of many megabytes never freezes
+/// the windows.
 class NetworkBrowser : public QObject, public platform::WebBrowser {
     Q_OBJECT
 
@@ -37,22 +41,26 @@ class NetworkBrowser : public QObject, public platform::WebBrowser {
 
     int readyState() const override { return events_.readyState(); }
     bool hasDocument() const override { return events_.hasDocument(); }
-    const std::string& bodyText() const override;
-    std::string title() const override;
+    const std::string& bodyText() const override { return bodyText_; }
+    std::string title() const override { return title_; }
 
   private:
+    struct Text {
+        std::string body;
+        std::string title;
+    };
+    static Text textOf(const QByteArray& bytes, FetchedPage::Kind kind);
+
     void pageArrived(FetchedPage page);
-    void setPage(QByteArray bytes, FetchedPage::Kind kind);
-    void render() const;
+    void complete(std::string url, Text text);
 
     PageFetcher pages_;
     qt::BrowserEvents events_;
+    // Counts navigations, so that text made ready for a replaced one is never shown.
+    std::uint64_t navigation_ = 0;
 
-    QByteArray page_;
-    FetchedPage::Kind pageKind_ = FetchedPage::Kind::PlainText;
-    // Rendering is left until someone asks: most pages are only read as plain text.
-    mutable std::optional<std::string> bodyText_;
-    mutable std::optional<std::string> title_;
+    std::string bodyText_;
+    std::string title_;
 };
 
 }  // namespace qova::web

@@ -20,9 +20,9 @@ namespace {
 
 constexpr std::string_view kAboutScheme = "about:";
 
-// Gzip bombs aside, a large directory of repetitive lines compresses far better than Qt's
-// default guard allows for; refuse only what could never be a real page.
-constexpr qint64 kDecompressedSafetyThreshold = qint64{256} * 1024 * 1024;
+// Qt gives up on a body that unpacks at a ratio no real page has once this much has been
+// unpacked. Its default of 10 MiB would catch a large honest directory of repetitive lines.
+constexpr qint64 kDecompressedSafetyThreshold = qint64{16} * 1024 * 1024;
 
 bool isUnreachable(QNetworkReply::NetworkError error) {
     switch (error) {
@@ -248,6 +248,14 @@ void PageFetcher::fetch(const QUrl& url, const std::string& reportedUrl) {
     reply_ = reply;
     QObject::connect(reply, &QNetworkReply::finished, &owner_,
                      [this, reply, reportedUrl] { finished(reply, reportedUrl); });
+    // A stream given as a page, or a server that never stops: the body is read no further than
+    // any real page goes, so that memory stays bounded.
+    QObject::connect(reply, &QNetworkReply::readyRead, &owner_, [this, reply, reportedUrl] {
+        if (reply == reply_ && reply->bytesAvailable() > kMaxPageBytes) {
+            abandon();
+            fail(reportedUrl, platform::WebBrowser::kStatusDownloadFailure);
+        }
+    });
 }
 
 QNetworkReply* PageFetcher::get(const QUrl& url) {

@@ -74,6 +74,10 @@ struct FetchedPage {
     std::optional<std::int32_t> failure;
 };
 
+/// The largest page a browser control takes, far above the largest real channel directory; a
+/// longer body is a transfer that failed.
+inline constexpr qint64 kMaxPageBytes = qint64{64} * 1024 * 1024;
+
 /// Fetches the pages a browser control navigates to, one at a time, over a network manager of
 /// its own: http, https and file addresses, plain local paths, and "about:" markup. Every
 /// navigation ends in arrived, with the page or the reason it failed; markup and addresses that

@@ -26,6 +26,7 @@ TEST_F(FormLoadTest, NavigatesEveryConfiguredLineAndKeepsTheLastKey) {
     form.Form_Load();
     EXPECT_EQ(f.wbDownload.navigations, (std::vector<std::string>{"http://a/x", "http://b/c?d"}));
     EXPECT_EQ(form.state().strConfigKey, "urltxt");
+    EXPECT_FALSE(f.player.localFilesAllowed);
     EXPECT_EQ(form.state().intFormHeight, 10500);
     EXPECT_EQ(form.state().strNavError, "");
     EXPECT_EQ(f.wbMain.navigations,
@@ -54,6 +55,19 @@ TEST_F(FormLoadTest, AMissingConfigFileIsNamedAndTheWindowStillLoads) {
     other.Form_Load();
     EXPECT_EQ(unreadable.messages.shown.size(), 2u);  // the file, then the missing player
     EXPECT_TRUE(unreadable.wbDownload.navigations.empty());
+}
+
+TEST_F(FormLoadTest, LocalStreamsPlayOnlyFromADirectoryOnThisComputer) {
+    for (const auto& [config, allowed] : {std::pair{"URLTXT=file:///opt/qova/demo.txt", true},
+                                          {"URLTXT=/opt/qova/demo.txt", true},
+                                          {"URLTXT=FILE:relative.txt", true},
+                                          {"URLTXT=http://h/list.txt\nU=file:///x", true},
+                                          {"URLTXT=file:///x\nURLTXT=https://h/list", false}}) {
+        fakes::FakeMain main;
+        main.files.files["Config.txt"] = config;
+        MainForm(main.controls, site).Form_Load();
+        EXPECT_EQ(main.player.localFilesAllowed, allowed) << config;
+    }
 }
 
 TEST(FormLoad, PlayerCheckFollowsTheProbeOutcomes) {

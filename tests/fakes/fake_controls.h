@@ -259,6 +259,7 @@ class FakeMediaPlayer : public platform::MediaPlayer {
   public:
     void play(const std::string& address) override { played.push_back(address); }
     void stop() override { ++stops; }
+    void setLocalFilesAllowed(bool allowed) override { localFilesAllowed = allowed; }
     State state() const override { return state_; }
     int volume() const override { return volume_; }
     void setVolume(int percent) override { change(volume_, percent); }
@@ -280,6 +281,7 @@ class FakeMediaPlayer : public platform::MediaPlayer {
 
     std::vector<std::string> played;
     int stops = 0;
+    bool localFilesAllowed = false;
 
   private:
     template <typename T>

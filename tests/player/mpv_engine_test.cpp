@@ -107,6 +107,25 @@ TEST(EndFileMessage, SaysWhyAStreamStopped) {
     EXPECT_NE(endFileMessage(99, MPV_ERROR_NOTHING_TO_PLAY), "");
 }
 
+TEST(EndFileMessage, TellsTheReasonTheEngineLoggedLastWhereItTellsOne) {
+    const int failed = MPV_ERROR_LOADING_FAILED;
+    EXPECT_EQ(failureReason(failed, {"ffmpeg: tcp: Connection to tcp://h:1 failed: Connection "
+                                     "refused",
+                                     "stream: Failed to open http://h:1/x."}),
+              "the server refused the connection");
+    EXPECT_EQ(failureReason(failed, {"ffmpeg: http: HTTP error 503 Service Unavailable\n"}),
+              "the server answered 503 Service Unavailable");
+    EXPECT_EQ(failureReason(failed, {"ffmpeg: Connection refused",
+                                     "ffmpeg: http: HTTP error 404 "
+                                     "Not Found"}),
+              "the server has no stream at this address (404)");
+    EXPECT_EQ(failureReason(failed, {"ffmpeg: tcp: Connection timed out"}),
+              "the server did not answer in time");
+    EXPECT_EQ(failureReason(MPV_ERROR_UNKNOWN_FORMAT, {"ffmpeg: something else"}),
+              "its format is not recognised");
+    EXPECT_EQ(failureReason(failed, {}), mpv_error_string(failed));
+}
+
 TEST(RealEngine, ThePlayersEngineListsWhatLibmpvListsAndAnswersTheProbe) {
     const auto lists = listsFromLibmpv();
     MpvPlayer player(MpvPlayerOptions{false, "null"});

@@ -83,6 +83,19 @@ TEST(PageText, TitleAndBodyWithoutMarkup) {
     EXPECT_EQ(player.body, "");
 }
 
+TEST(RefusedStreamAddress, OnlyStreamSchemesAndAllowedFilesPass) {
+    for (const char* stream : {"http://h/a", "HTTPS://h/", "rtsp://h", "rtsps://h", "rtmp://h",
+                               "rtmps://h", "mms://h", "mmsh://h", "MMST://h"})
+        EXPECT_FALSE(refusedStreamAddress(stream, false)) << stream;
+    for (const char* other : {"av://v4l2:/dev/video0", "edl://x", "lavfi://testsrc", "fd://0",
+                              "ytdl://x", "httpx://h", "memory://x"})
+        EXPECT_TRUE(refusedStreamAddress(other, true)) << other;
+    for (const char* local : {"/media/a.mp4", "file:///media/a.mp4", "relative.mp3"}) {
+        EXPECT_TRUE(refusedStreamAddress(local, false)) << local;
+        EXPECT_FALSE(refusedStreamAddress(local, true)) << local;
+    }
+}
+
 TEST(LocalMediaAddress, FilesLoopStreamsDoNot) {
     for (const char* local : {"/media/a.mp4", "FILE:///x", "relative.mp3", "C:\\media\\a.mp4",
                               "folder/name:with-colon.mp4"}) {

@@ -46,6 +46,7 @@ std::string playerPage(const std::string& address) {
 class PlayerViewTest : public ::testing::Test {
   protected:
     PlayerViewTest() : view_(nullptr, PlayerViewOptions{"null", false}) {
+        view_.player().setLocalFilesAllowed(true);
         view_.resize(552, 342);
         view_.show();
     }
@@ -146,15 +147,20 @@ TEST_F(PlayerViewTest, PageWithoutPlayerStopsPlayback) {
 
 // ---- Streams that cannot be played ----
 
-TEST_F(PlayerViewTest, UnreachableStreamsSaySoAndTheViewStaysUsable) {
+TEST_F(PlayerViewTest, StreamsThatCannotBePlayedSayWhyAndTheViewStaysUsable) {
     LoopbackHttpServer server;
-    for (const std::string& address : {closedPortUrl() + "live", server.url("/missing.mp3")}) {
+    server.serve("/noise.mp3", std::string(20000, '\x01'), "audio/mpeg");
+    const std::pair<std::string, QString> cases[] = {
+        {closedPortUrl() + "live", "the server refused the connection"},
+        {server.url("/missing.mp3"), "the server has no stream at this address (404)"},
+        {server.url("/noise.mp3"), "its format is not recognised"},
+    };
+    for (const auto& [address, reason] : cases) {
         SCOPED_TRACE(address);
         QSignalSpy ends(&view_.player(), &MpvPlayer::endFile);
         open(playerPage(address));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !view_.statusText().isEmpty(); }, kWaitLimitMs));
-        EXPECT_TRUE(view_.statusText().startsWith(u"The stream cannot be played: "))
-            << view_.statusText().toStdString();
+        EXPECT_EQ(view_.statusText(), "The stream cannot be played: " + reason + ".");
         ASSERT_EQ(ends.count(), 1);
         EXPECT_EQ(ends.at(0).at(0).toInt(), MPV_END_FILE_REASON_ERROR);
         EXPECT_LT(ends.at(0).at(1).toInt(), 0);
@@ -165,6 +171,28 @@ TEST_F(PlayerViewTest, UnreachableStreamsSaySoAndTheViewStaysUsable) {
     EXPECT_EQ(view_.statusText(), "");
     ASSERT_TRUE(waitPlaying());
     EXPECT_EQ(view_.statusText(), "");
+}
+
+TEST_F(PlayerViewTest, AddressesThatAreNoStreamsAreNeverOpened) {
+    LoopbackHttpServer server;
+    server.serve("/inside.mp3", TestMedia::get().toneBytes(), "audio/mpeg");
+    const std::string inside = server.url("/inside.mp3");
+    // A recipe that would fetch from the server, a camera, a generated picture.
+    const std::string edl = "edl://%" + std::to_string(inside.size()) + "%" + inside;
+    for (const std::string& address :
+         {edl, std::string("av://v4l2:/dev/video0"), std::string("lavfi://testsrc")}) {
+        SCOPED_TRACE(address);
+        open(playerPage(address));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !view_.statusText().isEmpty(); }, kWaitLimitMs));
+        EXPECT_TRUE(view_.statusText().startsWith(u"The stream cannot be played: \""));
+        EXPECT_TRUE(view_.player().idle());
+    }
+    // Files on this computer only where the directory is there too.
+    view_.player().setLocalFilesAllowed(false);
+    open(playerPage(TestMedia::get().clip()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view_.statusText().isEmpty(); }, kWaitLimitMs));
+    EXPECT_TRUE(view_.player().path().empty());
+    EXPECT_EQ(server.requestCount("/inside.mp3"), 0);
 }
 
 TEST_F(PlayerViewTest, ReplacedFilesSayNothingMore) {
