@@ -450,6 +450,20 @@ std::string StreamServers::oggTitle() const {
     return kOggTitle;
 }
 
+int StreamServers::listeners(const std::string& mount) const {
+    const std::string auth =
+        QByteArray(("admin:" + impl_->adminPassword).c_str()).toBase64().toStdString();
+    const std::string stats = exchangeOnLoopback(
+        impl_->icecastPort,
+        httpGet(impl_->icecastPort, "/admin/stats", "Authorization: Basic " + auth + "\r\n"), 2s,
+        [](const std::string& answer) { return answer.find("</icestats>") != std::string::npos; });
+    const auto source = stats.find("<source mount=\"" + mount + "\">");
+    const auto field = stats.find("<listeners>", source);
+    if (source == std::string::npos || field == std::string::npos)
+        return -1;
+    return std::atoi(stats.c_str() + field + 11);
+}
+
 std::string StreamServers::hlsUrl() const {
     const auto port = impl_->hlsServer ? impl_->hlsServer->port() : std::uint16_t{0};
     return requireStarted(port, "hls",

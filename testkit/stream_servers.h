@@ -48,6 +48,9 @@ class StreamServers {
     std::string mp3StreamTitle() const;
     /// The title in the Ogg stream's Vorbis comments.
     std::string oggTitle() const;
+    /// How many listeners Icecast counts on a mount ("/live.mp3", "/live.ogg"), from its admin
+    /// interface; -1 when it does not say.
+    int listeners(const std::string& mount) const;
     /// http://127.0.0.1:<port>/live/index.m3u8
     std::string hlsUrl() const;
     /// rtsp://127.0.0.1:<port>/live

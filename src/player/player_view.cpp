@@ -55,6 +55,8 @@ std::string resolvedAgainst(const std::string& address, const std::string& baseF
 
 PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(parent) {
     setAccessibleName(QStringLiteral("Player"));
+    // It takes the keyboard, as the browser control it stands for does.
+    setFocusPolicy(Qt::StrongFocus);
     paintBlack(*this);
 
     const bool drawVideo = !options.nullVideo && platformDrawsOpenGl();

@@ -53,6 +53,8 @@ void FrmBrowser::showWindow() {
         restored.moveCenter(centreOver_->geometry().center());
         move(restored.topLeft());
     }
+    // A window loaded anew starts with its own caption; a title comes with the page.
+    setWindowTitle(QString::fromLatin1(kCaption));
     Form_Load();
     showMaximized();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -18,7 +19,8 @@ namespace qova::ui {
 
 /// The separate browser window that shows the service's information page at full size. One
 /// object serves the whole run: closing the window hides it, and the next showing loads the
-/// page again, while a navigation error once recorded stays recorded.
+/// page again under its first caption, while a navigation error once recorded stays recorded.
+/// It may outlive the main window, and keeps nothing of it.
 class FrmBrowser : public QWidget {
     Q_OBJECT
   public:
@@ -40,8 +42,8 @@ class FrmBrowser : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    const state::Site& site_;
-    QWidget* centreOver_;
+    const state::Site site_;
+    QPointer<QWidget> centreOver_;
     web::WebView* wbHome_;
     std::unique_ptr<qt::QtMessageBox> messages_;
     std::string strNavError_;

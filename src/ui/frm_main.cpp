@@ -119,7 +119,15 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     wireEvents();
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain() {
+    // Closing the main window unloads it: playback, the directory browser and the panel go with
+    // it. A browser window still open lives on until its own close box, and the program ends
+    // with the last of them.
+    if (frmBrowser_ && frmBrowser_->isVisible()) {
+        frmBrowser_->setAttribute(Qt::WA_DeleteOnClose);
+        frmBrowser_.release();
+    }
+}
 
 void FrmMain::load() {
     logic_->Form_Load();
@@ -209,6 +217,16 @@ void FrmMain::buildControls() {
     wbArea_->setAccessibleName(QStringLiteral("Information"));
     wbArea_->setGeometry(toPixels(L::wbArea));
     wbArea_->setFrameShape(QFrame::NoFrame);
+    // Without a connection a new user would otherwise meet a browser's bare error as the first
+    // words of the program.
+    wbArea_->setErrorPage(
+        QStringLiteral("<html><head><title>%1</title></head><body>"
+                       "<p><b>%1</b></p><p>The service's information page cannot be reached "
+                       "now. Channels play all the same.</p><p>The channel directory is set in "
+                       "%2.</p></body></html>")
+            .arg(QString::fromUtf8(state::kProductName).toHtmlEscaped(),
+                 QString::fromStdString(options_.programFolder + "/" + state::kConfigFile)
+                     .toHtmlEscaped()));
 
     imgDownArrow_ = image(frmLower_, "imgDownArrow", "Show the information panel", L::imgDownArrow);
     imgArrow_ = image(frmLower_, "imgArrow", "Hide the information panel", L::imgArrow);
@@ -220,6 +238,13 @@ void FrmMain::buildControls() {
         label->setPixmap(artworkIcon(artwork).pixmap(artworkSize(artwork), devicePixelRatioF()));
     }
     imgDownArrow_->hide();
+    // Tab goes round the controls in the window's own order, the information panel first.
+    QWidget* const tabOrder[] = {wbArea_,        cmdAddFav_,   cmdRemoveFav_,   cmdFavorite_,
+                                 trView_,        cmbCountry_,  wbMain_,         imgTV_,
+                                 imgRadio_,      imgFavorits_, imgVideoSearch_, imgStreamTest_,
+                                 imgTVOnDemand_, imgHome_,     cmdStopButton_};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
     // The user cannot resize the window; only folding the panel changes its height, and the
     // shorter client area then cuts the lower frame off.
     const QSize clientArea = toPixels(L::kClientArea).size();

@@ -14,8 +14,11 @@ int main(int argc, char** argv) {
 
     qova::ui::FrmMainOptions options;
     options.programFolder = QApplication::applicationDirPath().toStdString();
-    qova::ui::FrmMain window(std::move(options));
-    window.load();
-    window.show();
+    // Unloaded when closed, as "&Exit" and the close box both do; the program goes on while a
+    // browser window it opened is still open.
+    auto* window = new qova::ui::FrmMain(std::move(options));
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->load();
+    window->show();
     return QApplication::exec();
 }

@@ -105,7 +105,7 @@ void WebView::pageFetched(FetchedPage fetched) {
     page.reportedUrl = std::move(fetched.reportedUrl);
     if (fetched.failure) {
         page.url = aboutBlank();
-        page.html = QString::fromLatin1(qt::kCannotDisplayPage);
+        page.html = errorPage_;
         std::string url = page.reportedUrl;
         events_.failLater(std::move(url), *fetched.failure,
                           [this, page = std::move(page)] { display(page); });

@@ -47,6 +47,10 @@ class WebView : public QTextBrowser, public platform::WebBrowser {
     const std::string& bodyText() const override { return bodyText_; }
     std::string title() const override { return title_.toStdString(); }
 
+    /// The page shown where one cannot be loaded, in place of the browser's plain one. The events
+    /// stay as they are: NavigateError, then the DocumentComplete of this page.
+    void setErrorPage(const QString& html) { errorPage_ = html; }
+
     /// Where the page on screen came from, after redirects; its relative links resolve against
     /// it. "about:blank" for markup and for the error page.
     QUrl pageUrl() const { return pageUrl_; }
@@ -101,6 +105,7 @@ class WebView : public QTextBrowser, public platform::WebBrowser {
     QSet<QUrl> requestedImages_;
     std::string bodyText_;
     QString title_;
+    QString errorPage_ = QString::fromLatin1(qt::kCannotDisplayPage);
 };
 
 }  // namespace qova::web

@@ -29,6 +29,10 @@ std::string contentType(const fs::path& file) {
         return "video/mp2t";
     if (extension == ".m4s" || extension == ".mp4")
         return "video/mp4";
+    if (extension == ".txt")
+        return "text/plain; charset=utf-8";
+    if (extension == ".html")
+        return "text/html; charset=utf-8";
     return "application/octet-stream";
 }
 

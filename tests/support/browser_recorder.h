@@ -89,10 +89,9 @@ inline bool deliverPosted() {
     return QTest::qWaitFor([&] { return rounds == 0; }, BrowserRecorder::kWaitLimitMs);
 }
 
-/// A failed navigation: the error first, while loading, then the control's own error page.
-inline void expectErrorThenErrorPage(const platform::WebBrowser& browser,
-                                     const std::vector<BrowserEvent>& events,
-                                     const std::string& url, std::int32_t status) {
+/// A failed navigation's events: the error first, while loading, then an error page.
+inline void expectErrorThenErrorPageEvents(const std::vector<BrowserEvent>& events,
+                                           const std::string& url, std::int32_t status) {
     ASSERT_EQ(events.size(), 2u);
     EXPECT_TRUE(events[0].isError);
     EXPECT_EQ(events[0].url, url);
@@ -101,6 +100,13 @@ inline void expectErrorThenErrorPage(const platform::WebBrowser& browser,
     EXPECT_FALSE(events[1].isError);
     EXPECT_EQ(events[1].url, url);
     EXPECT_EQ(events[1].readyState, platform::WebBrowser::kReadyStateComplete);
+}
+
+/// A failed navigation: the error first, while loading, then the control's own error page.
+inline void expectErrorThenErrorPage(const platform::WebBrowser& browser,
+                                     const std::vector<BrowserEvent>& events,
+                                     const std::string& url, std::int32_t status) {
+    expectErrorThenErrorPageEvents(events, url, status);
     EXPECT_EQ(browser.title(), "Cannot display the page");
     EXPECT_EQ(browser.bodyText(), "This page can't be displayed.");
 }

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QPointer>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -186,6 +187,27 @@ TEST_F(DirectoryIntegrationTest, AnEndlessPageIsGivenUpAtItsLimitAndTheStoredDir
     if (measured) {
         EXPECT_LT(peakMemoryMb() - before, 3.0 * web::kMaxPageBytes / (1 << 20));
     }
+}
+
+TEST_F(DirectoryIntegrationTest, AClosedWindowsDirectoryBrowserSaysNothingMore) {
+    server.hang("/hang.txt");
+    folder.write("Config.txt", "URLTXT=" + server.url("/hang.txt") + "\r\n");
+    FrmMainOptions options;
+    options.programFolder = folder.path();
+    options.site.address = "http://127.0.0.1:9";
+    options.noAnswerTimeoutMs = 500;
+    options.audioOutput = "null";
+    const QPointer<FrmMain> window = new FrmMain(std::move(options));
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->load();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount("/hang.txt") == 1; }, 5000));
+    window->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 5000));
+    // The request went with the window, so its time-out can never come.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, 5000));
+    EXPECT_TRUE(testing::deliverPosted());
+    EXPECT_TRUE(messages.seen().empty());
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 // readers, its menus, colours and font.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QMenuBar>
+#include <QTest>
 
 #include "fakes/fake_controls.h"
 #include "testkit/temp_folder.h"
@@ -63,6 +65,24 @@ TEST(MainWindow, ControlsShareTheWindowWithoutCoveringEachOtherAndHaveNames) {
     EXPECT_EQ(window->findChild<QWidget*>("wbMain")->size(), QSize(552, 342));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+}
+
+TEST(MainWindow, TabGoesRoundTheControlsInTheWindowsOrder) {
+    testkit::TempFolder folder;
+    auto window = makeWindow(folder);
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->findChild<QWidget*>("cmdStopButton")->setFocus();
+    std::vector<std::string> order;
+    for (int i = 0; i < 13; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.push_back(QApplication::focusWidget()->objectName().toStdString());
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"wbArea", "cmdFavorite", "trView", "cmbCountry",
+                                               "wbMain", "imgTV", "imgRadio", "imgFavorits",
+                                               "imgVideoSearch", "imgStreamTest", "imgTVOnDemand",
+                                               "imgHome", "cmdStopButton"}));
 }
 
 TEST(MainWindow, MenusColoursAndFont) {

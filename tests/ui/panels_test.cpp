@@ -8,6 +8,7 @@
 
 #include "fakes/fake_controls.h"
 #include "qt/qt_form_window.h"
+#include "support/browser_recorder.h"
 #include "support/message_box_watcher.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/temp_folder.h"
@@ -103,12 +104,13 @@ TEST_F(PanelsTest, TheBrowserWindowFollowsTitlesAndKeepsItsErrorAcrossShowings) 
     EXPECT_EQ(browser.wbHome().size(),
               QSize((outer.width() * 15 - 100 + 7) / 15, (outer.height() * 15 - 400 + 7) / 15));
 
-    // A page without a title leaves the caption.
+    // Opened again, the window starts with its own caption, which a page without a title leaves.
     server.serve("/info3.html", "<html><body>no title</body></html>", "text/html");
     browser.close();
     openBrowser();
+    EXPECT_EQ(browser.windowTitle(), "Home Page");
     ASSERT_TRUE(QTest::qWaitFor([&] { return browser.wbHome().bodyText() == "no title"; }, 5000));
-    EXPECT_EQ(browser.windowTitle(), "QOVA News");
+    EXPECT_EQ(browser.windowTitle(), "Home Page");
 
     // A missing page is said once, and no later title reaches the caption.
     server.serve("/info3.html", "gone", "text/html", 404);
@@ -122,7 +124,7 @@ TEST_F(PanelsTest, TheBrowserWindowFollowsTitlesAndKeepsItsErrorAcrossShowings) 
     openBrowser();
     // The page's DocumentComplete is handled in the same turn that completes it.
     ASSERT_TRUE(QTest::qWaitFor([&] { return browser.wbHome().readyState() == 4; }, 5000));
-    EXPECT_EQ(browser.windowTitle(), "QOVA News");
+    EXPECT_EQ(browser.windowTitle(), "Home Page");
     EXPECT_EQ(browser.strNavError(), "404");
     browser.close();
 }
@@ -138,6 +140,17 @@ TEST_F(PanelsTest, AnUnreachableSiteIsSaidAndRecorded) {
               (std::vector<std::string>{"Internet connection is not available."}));
     EXPECT_EQ(browser.strNavError(), "-2146697211");
     browser.close();
+}
+
+TEST_F(PanelsTest, WithoutTheServiceThePanelSaysWhatItIsAndWhereTheDirectoryIsSet) {
+    web::WebView& panel = window->informationArea();
+    testing::BrowserRecorder recorder(panel);
+    const std::string unreachable = testkit::closedPortUrl();
+    ASSERT_TRUE(recorder.load(unreachable));
+    testing::expectErrorThenErrorPageEvents(recorder.events, unreachable,
+                                            platform::WebBrowser::kStatusResourceNotFound);
+    EXPECT_TRUE(panel.bodyText().starts_with("QOVA - TV and Radio Player\r\n")) << panel.bodyText();
+    EXPECT_NE(panel.bodyText().find(folder.file("Config.txt")), std::string::npos);
 }
 
 TEST_F(PanelsTest, WebButtonsAndMenusOpenExactlyTheirAddresses) {

@@ -2,7 +2,9 @@
 // player page, the player area and libmpv, against real streaming servers on loopback.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QComboBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -14,6 +16,7 @@
 #include "testkit/loopback_http_server.h"
 #include "testkit/stream_servers.h"
 #include "testkit/temp_folder.h"
+#include "ui/frm_browser.h"
 #include "ui/frm_main.h"
 
 namespace qova::ui {
@@ -131,6 +134,27 @@ TEST_F(PlaybackIntegrationTest, VideoStreamsPlayAndStopLeavesTheEngineIdle) {
     clickNode(QStringLiteral("Rtsp Card"));
     EXPECT_TRUE(plays());
     EXPECT_TRUE(messages.seen().empty());
+}
+
+TEST_F(PlaybackIntegrationTest, ExitUnloadsTheWindowAndItsStreamWhileTheBrowserWindowStays) {
+    chooseCountry("imgRadio");
+    clickNode(QStringLiteral("Mp3 Tone"));
+    ASSERT_TRUE(plays()) << window->playerArea().statusText().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return servers->listeners("/live.mp3") == 1; }, 10000));
+    window->imgFullScreen_Click();
+    const QPointer<FrmBrowser> browser = window->browserWindow();
+
+    // As the program runs its window: deleted once closed.
+    const QPointer<FrmMain> main = window.release();
+    main->setAttribute(Qt::WA_DeleteOnClose);
+    main->findChild<QAction*>(QStringLiteral("mnuExit"))->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.isNull(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return servers->listeners("/live.mp3") == 0; }, 10000))
+        << "the stream's connection outlived the window";
+    ASSERT_FALSE(browser.isNull());
+    EXPECT_TRUE(browser->isVisible());
+    browser->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return browser.isNull(); }, 5000));
 }
 
 }  // namespace

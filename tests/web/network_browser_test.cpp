@@ -247,6 +247,32 @@ TEST(NetworkBrowserTest, LoadsALargePageWhole) {
     ASSERT_EQ(text.size(), expected.size());
     // Not EXPECT_EQ: a 50 MB mismatch would flood the log.
     EXPECT_TRUE(text == expected);
+
+    // A large page served as HTML, rendered away from the event loop, and one that a later
+    // navigation replaced while it was being rendered.
+    std::string html = "<html><head><title>Big List</title></head><body>";
+    std::string lines;
+    for (int line = 0; html.size() < 2 * 1024 * 1024; ++line) {
+        const std::string channel = "F|Video|Channel " + std::to_string(line) + "|u|EN";
+        html += "<p>" + channel + "</p>";
+        lines += (lines.empty() ? "" : "\r\n") + channel;
+    }
+    server.serve("/big.html", html + "</body></html>", "text/html");
+    bool sent = false;
+    ASSERT_TRUE(recorder.settle([&] {
+        browser.navigate(server.url("/big.html"));
+        sent = QTest::qWaitFor(
+            [&] { return server.requestCount("/big.html") == 1 && server.openConnections() == 0; },
+            kWaitLimitMs);
+        browser.navigate("about:<title>Small</title>");
+    }));
+    ASSERT_TRUE(sent);
+    ASSERT_TRUE(testing::deliverPosted());
+    ASSERT_EQ(recorder.events.size(), 1u);
+    EXPECT_EQ(browser.title(), "Small");
+    ASSERT_TRUE(recorder.load(server.url("/big.html")));
+    EXPECT_EQ(browser.title(), "Big List");
+    EXPECT_TRUE(browser.bodyText() == lines);
 }
 
 TEST(NetworkBrowserTest, DestroyedBrowserRaisesNothingMore) {
