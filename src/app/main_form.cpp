@@ -43,6 +43,7 @@ void MainForm::Form_Load() {
     controls_.wbMain.navigate(state::kBlankPlayerPage);
     controls_.wbArea.navigate(site_.page("/info3.html"));
     state_.strNavError.clear();
+    listening_.load();
     checkPlayer();
 }
 
@@ -115,7 +116,10 @@ void MainForm::wbDownload_NavigateError(std::int32_t statusCode) {
 namespace qova::app {
 
 void MainForm::trView_Click() {
+    const int before = channels_.intPlayingNode();
     playback::TreeClick(ctx_, site_);
+    if (channels_.intPlayingNode() != before && channels_.intPlayingNode() != 0)
+        listening_.channelStarted();
 }
 
 void MainForm::imgFavorits_Click() {
@@ -128,6 +132,7 @@ void MainForm::cmdFavorite_Click() {
 
 void MainForm::cmdStopButton_Click() {
     playback::StopPlayback(ctx_);
+    listening_.channelStopped();
 }
 
 void MainForm::imgHome_Click() {

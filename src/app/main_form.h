@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "playback/listening.h"
 #include "state/channel_list.h"
 #include "state/main_context.h"
 #include "state/site.h"
@@ -45,6 +46,8 @@ class MainForm {
     const state::MainState& state() const { return state_; }
     state::MainState& state() { return state_; }
     const state::ChannelList& channels() const { return channels_; }
+    /// Next, previous, play and stop, and the volume, as keys, menus and media keys ask for them.
+    playback::Listening& listening() { return listening_; }
     state::ChannelList& channels() { return channels_; }
     const state::Site& site() const { return site_; }
 
@@ -58,6 +61,8 @@ class MainForm {
     state::MainState state_;
     state::ChannelList channels_{controls_.trView};
     state::MainContext ctx_{state_, controls_, channels_};
+    playback::Listening listening_{ctx_,
+                                   {[this] { trView_Click(); }, [this] { cmdStopButton_Click(); }}};
 };
 
 }  // namespace qova::app

@@ -177,6 +177,44 @@ std::vector<std::string> splitLines(std::string_view text, LineEnds ends) {
     return lines;
 }
 
+std::string textFromStream(std::string_view bytes) {
+    // Windows-1252's letters and signs at 0x80 to 0x9F; the rest of its upper half is Latin-1.
+    static constexpr char16_t kWindows1252[32] = {
+        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    bytes = bytes.substr(0, 4 * kMaxStreamTextBytes);
+    bool utf8 = true;
+    for (std::size_t i = 0; i < bytes.size() && utf8;) {
+        char32_t cp = 0;
+        const std::size_t length = decodeUtf8(bytes, i, cp);
+        utf8 = length != 0;
+        i += length;
+    }
+    std::string out;
+    bool space = true;  // drops leading blanks
+    for (std::size_t i = 0; i < bytes.size() && out.size() < kMaxStreamTextBytes;) {
+        char32_t cp = 0;
+        if (utf8) {
+            i += decodeUtf8(bytes, i, cp);
+        } else {
+            const auto byte = static_cast<unsigned char>(bytes[i++]);
+            cp = byte >= 0x80 && byte < 0xA0 ? kWindows1252[byte - 0x80] : byte;
+        }
+        if (cp < 0x20 || cp == 0x7F || cp == ' ') {
+            if (!space)
+                out += ' ';
+            space = true;
+            continue;
+        }
+        appendUtf8(out, cp);
+        space = false;
+    }
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out;
+}
+
 std::vector<std::size_t> characterStarts(std::string_view text) {
     std::vector<std::size_t> starts;
     starts.reserve(text.size());

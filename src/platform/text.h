@@ -54,6 +54,13 @@ class LineReader {
 
 std::vector<std::string> splitLines(std::string_view text, LineEnds ends = LineEnds::CrLfOrCr);
 
+/// A text a stream sends about itself (an Icecast title, a tag) as UTF-8 to show: kept where it
+/// is UTF-8 already, read as Windows-1252 (Latin-1 and its quotes) where it is not, as stations
+/// that predate UTF-8 send it. Control characters become spaces, runs of white space one space,
+/// and the text is cut at about kMaxStreamTextBytes.
+std::string textFromStream(std::string_view bytes);
+inline constexpr std::size_t kMaxStreamTextBytes = 512;
+
 /// Where each character of a UTF-8 text starts, in bytes; a byte that starts no valid sequence
 /// counts as a character of its own.
 std::vector<std::size_t> characterStarts(std::string_view text);

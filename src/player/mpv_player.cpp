@@ -415,9 +415,9 @@ void MpvPlayer::handlePropertyChange(std::uint64_t id, const mpv_event_property&
             std::string title;
             if (available(property) && property.format == MPV_FORMAT_NODE) {
                 const auto& tags = *static_cast<const mpv_node*>(property.data);
-                title = mapString(tags, kIcyTitleKey);
+                title = platform::textFromStream(mapString(tags, kIcyTitleKey));
                 if (title.empty())
-                    title = mapString(tags, kTitleKey);
+                    title = platform::textFromStream(mapString(tags, kTitleKey));
             }
             if (title != streamTitle_) {
                 streamTitle_ = std::move(title);

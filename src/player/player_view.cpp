@@ -2,13 +2,16 @@
 
 #include <mpv/client.h>
 
+#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QUrl>
+#include <QWheelEvent>
 #include <algorithm>
 #include <string_view>
 #include <utility>
@@ -16,6 +19,7 @@
 #include "platform/text.h"
 #include "player/mpv_player.h"
 #include "player/mpv_video_widget.h"
+#include "player/player_overlay_widget.h"
 #include "player/player_page.h"
 
 namespace qova::player {
@@ -65,6 +69,12 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     drawVideo_ = drawVideo && player_->isRunning();
     surface_ = new QWidget(this);
     paintBlack(*surface_);
+    // The mouse belongs to the player area as a whole: wheel, double-click, movement.
+    surface_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    overlay_ = new PlayerOverlayWidget(this);
+    pointerIdle_.setSingleShot(true);
+    pointerIdle_.setInterval(2000);
+    connect(&pointerIdle_, &QTimer::timeout, this, [this] { setCursor(Qt::BlankCursor); });
 
     status_ = new QLabel(this);
     // Its own style sheet, so that one the main window sets for its controls does not reach it.
@@ -169,10 +179,12 @@ void PlayerView::createVideoSurface() {
     });
     delete surface_;
     surface_ = video_;
+    surface_->setAttribute(Qt::WA_TransparentForMouseEvents);
     surface_->setGeometry(rect());
     // A child added to a widget already on screen stays hidden unless told otherwise.
     if (isVisible())
         surface_->show();
+    overlay_->bringToFront();
     status_->raise();
 }
 
@@ -205,8 +217,49 @@ void PlayerView::resizeEvent(QResizeEvent* event) {
     placeChildren();
 }
 
+void PlayerView::wheelEvent(QWheelEvent* event) {
+    // Whole notches of 120, however a touchpad splits them.
+    wheelAngle_ += event->angleDelta().y();
+    if (const int steps = wheelAngle_ / 120; steps != 0) {
+        wheelAngle_ -= steps * 120;
+        emit wheelTurned(steps);
+    }
+    event->accept();
+}
+
+void PlayerView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        emit doubleClicked();
+    event->accept();
+}
+
+void PlayerView::mouseMoveEvent(QMouseEvent* event) {
+    if (hidesIdlePointer_) {
+        unsetCursor();
+        pointerIdle_.start();
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void PlayerView::closeEvent(QCloseEvent* event) {
+    // Only ever a window of its own while filling the screen: closing it comes back.
+    event->ignore();
+    emit closeRequested();
+}
+
+void PlayerView::setHidesIdlePointer(bool hides) {
+    hidesIdlePointer_ = hides;
+    setMouseTracking(hides);
+    unsetCursor();
+    if (hides)
+        pointerIdle_.start();
+    else
+        pointerIdle_.stop();
+}
+
 void PlayerView::placeChildren() {
     surface_->setGeometry(rect());
+    overlay_->place(size());
     if (status_->isHidden())
         return;
     int lineHeight = status_->heightForWidth(width());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -15,6 +16,7 @@ namespace qova::player {
 
 class MpvPlayer;
 class MpvVideoWidget;
+class PlayerOverlayWidget;
 
 struct PlayerViewOptions {
     /// libmpv's audio output; empty for its default. "null" plays silently, in real time.
@@ -64,8 +66,25 @@ class PlayerView : public QWidget, public platform::WebBrowser {
     /// Whether video is drawn through OpenGL rather than decoded unseen.
     bool drawsVideo() const { return drawVideo_; }
 
+    /// What plays and the volume, shown over the picture.
+    PlayerOverlayWidget& overlay() { return *overlay_; }
+
+    /// Hides the mouse pointer after two seconds without movement, as while filling the screen.
+    void setHidesIdlePointer(bool hides);
+
+  signals:
+    /// The mouse wheel turned over the picture, in steps up (positive) or down.
+    void wheelTurned(int steps);
+    void doubleClicked();
+    /// The picture's own window (filling the screen) was asked to close.
+    void closeRequested();
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void openLocalPage(const std::string& path, const std::string& reportedUrl);
@@ -86,6 +105,10 @@ class PlayerView : public QWidget, public platform::WebBrowser {
     QWidget* surface_ = nullptr;
     MpvVideoWidget* video_ = nullptr;
     QLabel* status_ = nullptr;
+    PlayerOverlayWidget* overlay_ = nullptr;
+    int wheelAngle_ = 0;
+    QTimer pointerIdle_;
+    bool hidesIdlePointer_ = false;
 
     qt::BrowserEvents events_{*this, *this};
     std::string bodyText_;

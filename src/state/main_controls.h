@@ -1,12 +1,15 @@
 #pragma once
 
 #include "platform/combo_box.h"
+#include "platform/desktop.h"
 #include "platform/form_window.h"
 #include "platform/media_player.h"
 #include "platform/message_box.h"
 #include "platform/picture_button.h"
+#include "platform/player_overlay.h"
 #include "platform/player_probe.h"
 #include "platform/secondary_windows.h"
+#include "platform/settings.h"
 #include "platform/shell.h"
 #include "platform/text_files.h"
 #include "platform/tree_view.h"
@@ -35,6 +38,12 @@ struct MainControls {
     platform::TextFiles& files;
     platform::SecondaryWindows& windows;
     SharedStrings& shared;
+    // Beyond the window's own controls: what the player area shows over the picture, the
+    // settings kept between runs, and the desktop's media keys and screen saver.
+    platform::PlayerOverlay& overlay;
+    platform::Settings& settings;
+    platform::DesktopPlayer& desktop;
+    platform::ScreenSaver& screenSaver;
 };
 
 }  // namespace qova::state

@@ -8,15 +8,19 @@
 #include <QMenuBar>
 #include <QPushButton>
 
+#include "desktop/mpris.h"
+#include "desktop/screen_saver.h"
 #include "directory/channel_tree.h"
 #include "platform/posix_text_files.h"
 #include "player/mpv_player.h"
 #include "player/mpv_probe.h"
+#include "player/player_overlay_widget.h"
 #include "player/player_view.h"
 #include "qt/qt_combo_box.h"
 #include "qt/qt_form_window.h"
 #include "qt/qt_message_box.h"
 #include "qt/qt_picture_button.h"
+#include "qt/qt_settings.h"
 #include "qt/qt_shell.h"
 #include "qt/qt_tree_view.h"
 #include "state/messages.h"
@@ -30,6 +34,9 @@
 
 namespace qova::ui {
 namespace {
+
+// Beside the program, in Qt's settings format: volume and mute, written when they change.
+constexpr const char* kSettingsFile = "settings.ini";
 
 std::shared_ptr<qt::QtPicture> picture(Artwork artwork) {
     return std::make_shared<qt::QtPicture>(artworkIcon(artwork), artworkSize(artwork));
@@ -112,10 +119,33 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     messages_ = std::make_unique<qt::QtMessageBox>(this);
     shell_ = options_.shell ? std::move(options_.shell) : std::make_unique<qt::QtShell>();
     windows_ = std::make_unique<QtSecondaryWindows>(this, shared_, options_.site, *shell_);
-    controls_ = std::make_unique<state::MainControls>(state::MainControls{
-        *window_, *wbDownload_, *wbMain_, wbMain_->player(), *wbArea_, *tree_, *combo_, *favorite_,
-        *addFav_, *removeFav_, *messages_, *options_.probe, *shell_, *files_, *windows_, shared_});
+    settings_ = std::make_unique<qt::QtSettings>(options_.programFolder + "/" + kSettingsFile);
+    if (!options_.desktop)
+        options_.desktop = std::make_unique<desktop::Mpris>(QStringLiteral("qova"));
+    if (!options_.screenSaver)
+        options_.screenSaver = std::make_unique<desktop::ScreenSaver>();
+    controls_ = std::make_unique<state::MainControls>(state::MainControls{*window_,
+                                                                          *wbDownload_,
+                                                                          *wbMain_,
+                                                                          wbMain_->player(),
+                                                                          *wbArea_,
+                                                                          *tree_,
+                                                                          *combo_,
+                                                                          *favorite_,
+                                                                          *addFav_,
+                                                                          *removeFav_,
+                                                                          *messages_,
+                                                                          *options_.probe,
+                                                                          *shell_,
+                                                                          *files_,
+                                                                          *windows_,
+                                                                          shared_,
+                                                                          wbMain_->overlay(),
+                                                                          *settings_,
+                                                                          *options_.desktop,
+                                                                          *options_.screenSaver});
     logic_ = std::make_unique<app::MainForm>(*controls_, options_.site);
+    buildPlaybackMenu();
     wireEvents();
 }
 
@@ -139,6 +169,10 @@ void FrmMain::buildMenus() {
     QAction* exit = file->addAction(QStringLiteral("&Exit"));
     exit->setObjectName(QStringLiteral("mnuExit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    // The program's own commands, between the window's first two menus.
+    mnuPlayback_ = menuBar()->addMenu(QStringLiteral("&Playback"));
+    mnuPlayback_->setObjectName(QStringLiteral("mnuPlayback"));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -238,6 +272,14 @@ void FrmMain::buildControls() {
         label->setPixmap(artworkIcon(artwork).pixmap(artworkSize(artwork), devicePixelRatioF()));
     }
     imgDownArrow_->hide();
+    setTabOrder();
+    // The user cannot resize the window; only folding the panel changes its height, and the
+    // shorter client area then cuts the lower frame off.
+    const QSize clientArea = toPixels(L::kClientArea).size();
+    setFixedSize(clientArea.width(), clientArea.height() + menuBar()->sizeHint().height());
+}
+
+void FrmMain::setTabOrder() {
     // Tab goes round the controls in the window's own order, the information panel first.
     QWidget* const tabOrder[] = {wbArea_,        cmdAddFav_,   cmdRemoveFav_,   cmdFavorite_,
                                  trView_,        cmbCountry_,  wbMain_,         imgTV_,
@@ -245,10 +287,6 @@ void FrmMain::buildControls() {
                                  imgTVOnDemand_, imgHome_,     cmdStopButton_};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
-    // The user cannot resize the window; only folding the panel changes its height, and the
-    // shorter client area then cuts the lower frame off.
-    const QSize clientArea = toPixels(L::kClientArea).size();
-    setFixedSize(clientArea.width(), clientArea.height() + menuBar()->sizeHint().height());
 }
 
 void FrmMain::wireEvents() {

@@ -12,9 +12,14 @@ class QFrame;
 class QLabel;
 class QPushButton;
 
+class QMenu;
+
 namespace qova::platform {
+class DesktopPlayer;
 class PlayerProbe;
 class PosixTextFiles;
+class ScreenSaver;
+class Settings;
 class Shell;
 }  // namespace qova::platform
 namespace qova::qt {
@@ -51,6 +56,9 @@ struct FrmMainOptions {
     std::string audioOutput;
     /// Opens addresses outside the program; the desktop's default programs when not given.
     std::unique_ptr<platform::Shell> shell;
+    /// The desktop's media keys (MPRIS) and screen saver; the session bus's when not given.
+    std::unique_ptr<platform::DesktopPlayer> desktop;
+    std::unique_ptr<platform::ScreenSaver> screenSaver;
 };
 
 /// The main window: its controls at their places, translating their events into calls on the
@@ -69,6 +77,10 @@ class FrmMain : public QMainWindow {
     void imgDownArrow_Click();
     void imgFullScreen_Click();
 
+    /// The picture fills the screen, or comes back into the window where it was.
+    void toggleFullScreen();
+    bool isPlayerFullScreen() const { return playerFullScreen_; }
+
     app::MainForm& logic() { return *logic_; }
     QComboBox* countryList() const { return cmbCountry_; }
     qt::FlatTreeWidget* channelTree() const { return trView_; }
@@ -78,10 +90,18 @@ class FrmMain : public QMainWindow {
     /// The browser window, once it has been opened.
     FrmBrowser* browserWindow() const { return frmBrowser_.get(); }
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
   private:
     void buildControls();
     void buildMenus();
+    void buildPlaybackMenu();
+    void setTabOrder();
     void wireEvents();
+    void copyTitle();
 
     FrmMainOptions options_;
 
@@ -106,6 +126,9 @@ class FrmMain : public QMainWindow {
     LinkLabel* imgDownArrow_ = nullptr;
     LinkLabel* imgArrow_ = nullptr;
     LinkLabel* imgFullScreen_ = nullptr;
+    QMenu* mnuPlayback_ = nullptr;
+    bool playerFullScreen_ = false;
+    QRect playerPlace_;
 
     std::unique_ptr<qt::QtFormWindow> window_;
     std::unique_ptr<web::NetworkBrowser> wbDownload_;
@@ -117,6 +140,7 @@ class FrmMain : public QMainWindow {
     std::unique_ptr<qt::QtMessageBox> messages_;
     std::unique_ptr<platform::Shell> shell_;
     std::unique_ptr<platform::PosixTextFiles> files_;
+    std::unique_ptr<platform::Settings> settings_;
     state::SharedStrings shared_;
     std::unique_ptr<QtSecondaryWindows> windows_;
     std::unique_ptr<state::MainControls> controls_;

@@ -11,12 +11,15 @@
 #include <vector>
 
 #include "platform/combo_box.h"
+#include "platform/desktop.h"
 #include "platform/form_window.h"
 #include "platform/media_player.h"
 #include "platform/message_box.h"
 #include "platform/picture_button.h"
+#include "platform/player_overlay.h"
 #include "platform/player_probe.h"
 #include "platform/secondary_windows.h"
+#include "platform/settings.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/tree_view.h"
@@ -273,6 +276,11 @@ class FakeMediaPlayer : public platform::MediaPlayer {
         if (onStateChanged)
             onStateChanged();
     }
+    void tells(const platform::StreamFacts& facts) {
+        facts_ = facts;
+        if (onFactsChanged)
+            onFactsChanged();
+    }
     void announces(const std::string& title) {
         title_ = title;
         if (onTitleChanged)
@@ -297,6 +305,56 @@ class FakeMediaPlayer : public platform::MediaPlayer {
     bool muted_ = false;
     std::string title_;
     platform::StreamFacts facts_;
+};
+
+/// Keeps what the player area was told to show.
+class FakeOverlay : public platform::PlayerOverlay {
+  public:
+    void showNowPlaying(const platform::NowPlaying& what, bool renew) override {
+        nowPlaying = what;
+        shown = true;
+        renewals += renew ? 1 : 0;
+    }
+    void hideNowPlaying() override { shown = false; }
+    void showVolume(int percent, bool muted) override { volumeNotes.push_back({percent, muted}); }
+
+    platform::NowPlaying nowPlaying;
+    bool shown = false;
+    int renewals = 0;
+    std::vector<std::pair<int, bool>> volumeNotes;
+};
+
+class FakeSettings : public platform::Settings {
+  public:
+    int intValue(std::string_view key, int fallback) const override {
+        const auto found = values.find(std::string(key));
+        return found == values.end() ? fallback : found->second;
+    }
+    void setIntValue(std::string_view key, int value) override { values[std::string(key)] = value; }
+    std::map<std::string, int> values;
+};
+
+/// The desktop's side of the media keys: what it was told, and a hand to press its keys.
+class FakeDesktopPlayer : public platform::DesktopPlayer {
+  public:
+    void setStatus(Status s) override { status = s; }
+    void setTrack(const std::string& i, const std::string& t, const std::string& c) override {
+        id = i;
+        title = t;
+        channel = c;
+    }
+    void setVolume(double v) override { volume = v; }
+
+    Status status = Status::Stopped;
+    std::string id, title, channel;
+    double volume = -1;
+};
+
+class FakeScreenSaver : public platform::ScreenSaver {
+  public:
+    void inhibit(const std::string&) override { inhibited = true; }
+    void uninhibit() override { inhibited = false; }
+    bool inhibited = false;
 };
 
 class FakeFormWindow : public platform::FormWindow {

@@ -20,10 +20,15 @@ struct FakeMain {
     FakeTextFiles files;
     FakeSecondaryWindows windows;
     state::SharedStrings shared;
+    FakeOverlay overlay;
+    FakeSettings settings;
+    FakeDesktopPlayer desktop;
+    FakeScreenSaver screenSaver;
 
-    state::MainControls controls{window,     wbDownload,  wbMain,    player,       wbArea,   trView,
-                                 cmbCountry, cmdFavorite, cmdAddFav, cmdRemoveFav, messages, probe,
-                                 shell,      files,       windows,   shared};
+    state::MainControls controls{window,   wbDownload, wbMain,      player,    wbArea,
+                                 trView,   cmbCountry, cmdFavorite, cmdAddFav, cmdRemoveFav,
+                                 messages, probe,      shell,       files,     windows,
+                                 shared,   overlay,    settings,    desktop,   screenSaver};
 };
 
 }  // namespace qova::fakes

@@ -31,6 +31,16 @@ TEST(Characters, AreCountedInUtf8WithStrayBytesCountedAlone) {
     EXPECT_TRUE(characterStarts("").empty());
 }
 
+TEST(StreamText, Utf8StaysOtherBytesAreReadAsWindows1252AndControlsGo) {
+    EXPECT_EQ(textFromStream("Caf\xC3\xA9 M\xC3\xBCller"), "Caf\xC3\xA9 M\xC3\xBCller");
+    EXPECT_EQ(textFromStream("Caf\xE9 M\xFCller \x93Live\x94"),
+              "Caf\xC3\xA9 M\xC3\xBCller \xE2\x80\x9CLive\xE2\x80\x9D");
+    EXPECT_EQ(textFromStream("  a\r\n\tb\x01  c  "), "a b c");
+    EXPECT_EQ(textFromStream("<b>&amp;</b>"), "<b>&amp;</b>");  // shown as it came, as text
+    EXPECT_LE(textFromStream(std::string(5000, '\xE9')).size(), kMaxStreamTextBytes + 4);
+    EXPECT_EQ(textFromStream(""), "");
+}
+
 TEST(LineBreaks, EveryKindBecomesCrLf) {
     EXPECT_EQ(withCrLfLineBreaks("a\nb\rc\r\nd\n\n"), "a\r\nb\r\nc\r\nd\r\n\r\n");
     EXPECT_EQ(withCrLfLineBreaks("\r\r\n"), "\r\n\r\n");

@@ -89,11 +89,19 @@ TEST(MainWindow, MenusColoursAndFont) {
     useWindowFont();
     testkit::TempFolder folder;
     auto window = makeWindow(folder);
-    // Three menus of one item each.
+    // The window's three menus of one item each, and the program's own after the first.
     const QList<QAction*> menus = window->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 3);
-    for (QAction* menu : menus)
-        EXPECT_EQ(menu->menu()->actions().size(), 1) << menu->text().toStdString();
+    ASSERT_EQ(menus.size(), 4);
+    EXPECT_EQ(menus[1]->menu()->objectName(), "mnuPlayback");
+    for (int i : {0, 2, 3}) {
+        EXPECT_EQ(menus[i]->menu()->actions().size(), 1) << menus[i]->text().toStdString();
+    }
+    // Every command of ours can be found with its keys.
+    for (QAction* command : menus[1]->menu()->actions()) {
+        if (!command->isSeparator()) {
+            EXPECT_FALSE(command->shortcut().isEmpty()) << command->text().toStdString();
+        }
+    }
     window->show();
     menus[0]->menu()->actions()[0]->trigger();  // Exit
     EXPECT_FALSE(window->isVisible());

@@ -1,0 +1,118 @@
+#include "player/player_overlay_widget.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
+#include <QPropertyAnimation>
+
+namespace qova::player {
+namespace {
+
+constexpr int kMargin = 10;
+constexpr std::chrono::milliseconds kShownOverPicture{4000};
+constexpr std::chrono::milliseconds kVolumeShown{1500};
+constexpr int kFadeMs = 700;
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QLabel* overlayLabel(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    // Text from a stream is never read as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 160); padding: 6px 9px; "
+                       "border-radius: 4px; }"));
+    label->hide();
+    return label;
+}
+
+}  // namespace
+
+PlayerOverlayWidget::PlayerOverlayWidget(QWidget* playerArea)
+    : QWidget(playerArea),
+      lines_(overlayLabel(playerArea)),
+      volume_(overlayLabel(playerArea)),
+      opacity_(new QGraphicsOpacityEffect(lines_)),
+      fade_(new QPropertyAnimation(opacity_, "opacity", lines_)) {
+    // Only a holder of the two lines' timing; the lines are the player area's own children, so
+    // that nothing of this widget covers the picture.
+    hide();
+    setObjectName(QStringLiteral("playerOverlay"));
+    lines_->setObjectName(QStringLiteral("nowPlaying"));
+    volume_->setObjectName(QStringLiteral("volumeNote"));
+    lines_->setAccessibleName(QStringLiteral("Now playing"));
+    lines_->setGraphicsEffect(opacity_);
+    fade_->setDuration(kFadeMs);
+    fade_->setStartValue(1.0);
+    fade_->setEndValue(0.0);
+    connect(fade_, &QPropertyAnimation::finished, lines_, &QWidget::hide);
+    fadeDelay_.setSingleShot(true);
+    connect(&fadeDelay_, &QTimer::timeout, fade_, [this] { fade_->start(); });
+    volumeDelay_.setSingleShot(true);
+    connect(&volumeDelay_, &QTimer::timeout, volume_, &QWidget::hide);
+}
+
+void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool renew) {
+    QString text = fromUtf8(what.channel);
+    if (!what.country.empty())
+        text += QStringLiteral(" \u2014 ") + fromUtf8(what.country);
+    for (const std::string* line : {&what.title, &what.facts}) {
+        if (!line->empty())
+            text += u'\n' + fromUtf8(*line);
+    }
+    lines_->setText(text);
+    stays_ = !what.hasPicture;
+    const bool inView = lines_->isVisible() && fade_->state() != QAbstractAnimation::Running;
+    if (renew || stays_ || inView) {
+        fade_->stop();
+        opacity_->setOpacity(1.0);
+        lines_->show();
+        lines_->raise();
+        place(parentWidget()->size());
+        if (stays_)
+            fadeDelay_.stop();
+        else if (renew)
+            fadeDelay_.start(kShownOverPicture);
+    }
+}
+
+void PlayerOverlayWidget::hideNowPlaying() {
+    fadeDelay_.stop();
+    fade_->stop();
+    lines_->hide();
+}
+
+void PlayerOverlayWidget::showVolume(int percent, bool muted) {
+    volume_->setText(muted ? QStringLiteral("Sound off (volume %1 %)").arg(percent)
+                           : QStringLiteral("Volume %1 %").arg(percent));
+    volume_->show();
+    volume_->raise();
+    place(parentWidget()->size());
+    volumeDelay_.start(kVolumeShown);
+}
+
+void PlayerOverlayWidget::bringToFront() {
+    lines_->raise();
+    volume_->raise();
+}
+
+QString PlayerOverlayWidget::nowPlayingText() const {
+    return lines_->isVisible() ? lines_->text() : QString();
+}
+
+QString PlayerOverlayWidget::volumeText() const {
+    return volume_->isVisible() ? volume_->text() : QString();
+}
+
+void PlayerOverlayWidget::place(QSize area) {
+    const int width = std::max(0, area.width() - 2 * kMargin);
+    const int height = std::min(area.height(), lines_->heightForWidth(width));
+    lines_->setGeometry(kMargin, area.height() - kMargin - height, width, height);
+    volume_->adjustSize();
+    volume_->move(area.width() - kMargin - volume_->width(), kMargin);
+}
+
+}  // namespace qova::player

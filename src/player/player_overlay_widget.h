@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <chrono>
+
+#include "platform/player_overlay.h"
+
+class QLabel;
+class QGraphicsOpacityEffect;
+class QPropertyAnimation;
+
+namespace qova::player {
+
+/// Lines over the player area's picture: what plays (channel and country, the stream's title,
+/// a line of facts) along its bottom, and a short note of the volume in its top right corner.
+/// Text from streams is shown as plain text. Over a picture the lines fade after a few seconds;
+/// for sound alone they stay. The mouse goes through to the player area.
+class PlayerOverlayWidget : public QWidget, public platform::PlayerOverlay {
+    Q_OBJECT
+
+  public:
+    explicit PlayerOverlayWidget(QWidget* playerArea);
+
+    void showNowPlaying(const platform::NowPlaying& what, bool renew) override;
+    void hideNowPlaying() override;
+    void showVolume(int percent, bool muted) override;
+
+    /// The lines of what plays as they are in view, empty while none is.
+    QString nowPlayingText() const;
+    /// The volume note in view, empty while none is.
+    QString volumeText() const;
+
+    /// Places the lines over an area of this size; called when the player area changes size.
+    void place(QSize area);
+    /// Puts the lines above a picture that came in after them.
+    void bringToFront();
+
+  private:
+    QLabel* lines_;
+    QLabel* volume_;
+    QGraphicsOpacityEffect* opacity_;
+    QPropertyAnimation* fade_;
+    QTimer fadeDelay_;
+    QTimer volumeDelay_;
+    bool stays_ = false;
+};
+
+}  // namespace qova::player
