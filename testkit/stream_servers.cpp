@@ -137,6 +137,7 @@ struct StreamServers::Impl {
     std::uint16_t rtspPort = 0;
     std::string sourcePassword = randomToken();
     std::string adminPassword = randomToken();
+    std::string mp3Title = kMp3Title;
     std::unique_ptr<FileServer> hlsServer;
     std::unique_ptr<ChildProcess> icecast, mp3Source, oggSource, hlsEncoder, rtsp;
     std::vector<std::string> report;
@@ -443,11 +444,26 @@ std::string StreamServers::icecastOggUrl() const {
 }
 
 std::string StreamServers::mp3StreamTitle() const {
-    return kMp3Title;
+    return impl_->mp3Title;
 }
 
 std::string StreamServers::oggTitle() const {
     return kOggTitle;
+}
+
+bool StreamServers::setMp3Title(const std::string& title) {
+    const std::string auth =
+        QByteArray(("admin:" + impl_->adminPassword).c_str()).toBase64().toStdString();
+    const std::string answer = exchangeOnLoopback(
+        impl_->icecastPort,
+        httpGet(impl_->icecastPort,
+                "/admin/metadata?mount=/live.mp3&mode=updinfo&song=" + percentEncoded(title),
+                "Authorization: Basic " + auth + "\r\n"),
+        2s, [](const std::string& a) { return a.find("</iceresponse>") != std::string::npos; });
+    if (answer.find("<return>1</return>") == std::string::npos)
+        return false;
+    impl_->mp3Title = title;
+    return true;
 }
 
 int StreamServers::listeners(const std::string& mount) const {

@@ -48,6 +48,10 @@ class StreamServers {
     std::string mp3StreamTitle() const;
     /// The title in the Ogg stream's Vorbis comments.
     std::string oggTitle() const;
+    /// Announces a new title on the MP3 mount through Icecast's admin interface, as a station's
+    /// encoder does at a new song; true when Icecast took it. Listeners see it after the audio
+    /// Icecast had already queued for them, a few seconds at most.
+    bool setMp3Title(const std::string& title);
     /// How many listeners Icecast counts on a mount ("/live.mp3", "/live.ogg"), from its admin
     /// interface; -1 when it does not say.
     int listeners(const std::string& mount) const;

@@ -31,7 +31,8 @@ void call(const Callback& callback, Args... args) {
 
 Mpris::Mpris(QString desktopEntry, QObject* parent)
     : QObject(parent), desktopEntry_(std::move(desktopEntry)) {
-    metadata_.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(kNoTrack)));
+    metadata_.insert(QStringLiteral("mpris:trackid"),
+                     QVariant::fromValue(QDBusObjectPath(kNoTrack)));
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
@@ -68,13 +69,12 @@ void Mpris::setStatus(Status status) {
     announce(QStringLiteral("PlaybackStatus"), status_);
 }
 
-void Mpris::setTrack(const std::string& id, const std::string& title,
-                     const std::string& channel) {
+void Mpris::setTrack(const std::string& id, const std::string& title, const std::string& channel) {
     QVariantMap metadata;
-    metadata.insert(QStringLiteral("mpris:trackid"),
-                    QVariant::fromValue(QDBusObjectPath(
-                        id.empty() ? kNoTrack
-                                   : QStringLiteral("/org/qova/track/") + fromUtf8(id))));
+    metadata.insert(
+        QStringLiteral("mpris:trackid"),
+        QVariant::fromValue(QDBusObjectPath(
+            id.empty() ? kNoTrack : QStringLiteral("/org/qova/track/") + fromUtf8(id))));
     if (!title.empty())
         metadata.insert(QStringLiteral("xesam:title"), fromUtf8(title));
     if (!channel.empty())
@@ -95,9 +95,9 @@ void Mpris::setVolume(double volume) {
 void Mpris::announce(const QString& property, const QVariant& value) {
     if (serviceName_.isEmpty())
         return;
-    QDBusMessage signal = QDBusMessage::createSignal(
-        kObjectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("PropertiesChanged"));
+    QDBusMessage signal =
+        QDBusMessage::createSignal(kObjectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                   QStringLiteral("PropertiesChanged"));
     signal << kPlayerInterface << QVariantMap{{property, value}} << QStringList();
     QDBusConnection::sessionBus().send(signal);
 }

@@ -241,21 +241,40 @@ void MpvPlayer::stop() {
 
 void MpvPlayer::setVolume(int percent) {
     percent = std::clamp(percent, 0, 100);
-    if (!handle_)
+    if (!handle_ || percent == volume_)
         return;
     double value = percent;
     if (const int rc = mpv_set_property(handle_.get(), kVolumeProperty, MPV_FORMAT_DOUBLE, &value);
-        rc < 0)
+        rc < 0) {
         qWarning("Cannot set the volume: %s", mpv_error_string(rc));
+        return;
+    }
+    // Taken at once, so that a second step before the engine answers counts from this one.
+    volume_ = percent;
+    volumeChangedLater();
 }
 
 void MpvPlayer::setMuted(bool muted) {
-    if (!handle_)
+    if (!handle_ || muted == muted_)
         return;
     int flag = muted ? 1 : 0;
     if (const int rc = mpv_set_property(handle_.get(), kMuteProperty, MPV_FORMAT_FLAG, &flag);
-        rc < 0)
+        rc < 0) {
         qWarning("Cannot set mute: %s", mpv_error_string(rc));
+        return;
+    }
+    muted_ = muted;
+    volumeChangedLater();
+}
+
+void MpvPlayer::volumeChangedLater() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (onVolumeChanged)
+                onVolumeChanged();
+        },
+        Qt::QueuedConnection);
 }
 
 int MpvPlayer::createRenderContext(mpv_render_context** context, mpv_render_param* params) {

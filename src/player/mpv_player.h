@@ -102,6 +102,7 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     bool isCurrentEntry(std::int64_t entryId) const;
     void failLater(std::uint64_t request, const QString& message);
     void setState(State state);
+    void volumeChangedLater();
     void setTimePos(double seconds, bool urgent);
     void emitTimePos();
     template <typename Value>

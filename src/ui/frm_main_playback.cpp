@@ -4,9 +4,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QEvent>
-#include <QKeySequence>
 #include <QFrame>
+#include <QKeySequence>
 #include <QMenu>
+#include <QScreen>
 
 #include "player/player_view.h"
 #include "ui/frm_main.h"
@@ -97,6 +98,8 @@ void FrmMain::toggleFullScreen() {
         wbMain_->setParent(nullptr, Qt::Window);
         wbMain_->setWindowTitle(windowTitle());
         wbMain_->setWindowIcon(windowIcon());
+        // The screen the window is on; also where no window manager makes full screen so.
+        wbMain_->setGeometry(screen()->geometry());
         wbMain_->showFullScreen();
         wbMain_->activateWindow();
         wbMain_->setFocus();

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include "player/mpv_player.h"
+#include "player/player_overlay_widget.h"
 #include "player/player_view.h"
 #include "qt/qt_tree_view.h"
 #include "support/message_box_watcher.h"
@@ -155,6 +159,65 @@ TEST_F(PlaybackIntegrationTest, ExitUnloadsTheWindowAndItsStreamWhileTheBrowserW
     EXPECT_TRUE(browser->isVisible());
     browser->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return browser.isNull(); }, 5000));
+}
+
+TEST_F(PlaybackIntegrationTest, TheStationsTitleIsShownAndFollowsItLive) {
+    chooseCountry("imgRadio");
+    clickNode(QStringLiteral("Mp3 Tone"));
+    ASSERT_TRUE(plays()) << window->playerArea().statusText().toStdString();
+    const auto shown = [&](const std::string& title) {
+        return window->playerArea().overlay().nowPlayingText().contains(
+            QString::fromStdString(title));
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown(servers->mp3StreamTitle()); }, 10000));
+    EXPECT_TRUE(shown("Mp3 Tone \u2014 Test"));  // sound alone: the lines stay
+    EXPECT_TRUE(shown("MP3"));
+    // A new song, announced through Icecast's admin interface; listeners hear it after the
+    // audio already on its way to them.
+    const std::string song = "Second Song \u2013 \u00C9t\u00E9";
+    ASSERT_TRUE(servers->setMp3Title(song));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player().streamTitle() == song; }, 20000))
+        << player().streamTitle();
+    EXPECT_TRUE(shown(song));
+    window->findChild<QAction*>(QStringLiteral("mnuCopyTitle"))->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), song);
+}
+
+TEST_F(PlaybackIntegrationTest, KeysAndTheWheelGoThroughTheChannelsAndTheVolume) {
+    chooseCountry("imgRadio");
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    player::PlayerView& area = window->playerArea();
+    area.setFocus();
+    const auto address = [&](const std::string& url) {
+        return QTest::qWaitFor([&] { return area.playerAddress() == url; }, 5000);
+    };
+    QTest::keyClick(&area, Qt::Key_Down, Qt::ControlModifier);  // nothing played: the first
+    EXPECT_TRUE(address(servers->icecastMp3Url())) << area.playerAddress();
+    QTest::keyClick(&area, Qt::Key_PageDown);
+    EXPECT_TRUE(address(servers->icecastOggUrl())) << area.playerAddress();
+    QTest::keyClick(&area, Qt::Key_PageUp);
+    EXPECT_TRUE(address(servers->icecastMp3Url())) << area.playerAddress();
+    ASSERT_TRUE(plays());
+
+    QTest::keyClick(&area, Qt::Key_Minus);
+    QTest::keyClick(&area, Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player().volume() == 90; }, 5000));
+    EXPECT_EQ(area.overlay().volumeText(), "Volume 90 %");
+    QWheelEvent up(QPointF(10, 10), area.mapToGlobal(QPointF(10, 10)), {}, QPoint(0, 120),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&area, &up);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player().volume() == 95; }, 5000));
+    QTest::keyClick(&area, Qt::Key_M);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player().muted(); }, 5000));
+    // Kept for the next run beside the program.
+    EXPECT_NE(folder.read("settings.ini").value_or("").find("volume=95"), std::string::npos);
+
+    QTest::keyClick(&area, Qt::Key_Space);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player().idle(); }, 5000));
+    QTest::keyClick(&area, Qt::Key_Space);
+    EXPECT_TRUE(address(servers->icecastMp3Url())) << area.playerAddress();
+    EXPECT_TRUE(plays());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -20,53 +21,8 @@
 namespace qova::ui {
 namespace {
 
-TEST(Screenshot, TheWindowPlayingTheDemoTestCard) {
-    if (QGuiApplication::platformName() != QStringLiteral("xcb")) {
-        GTEST_SKIP() << "needs a display; the test command runs this under Xvfb";
-    }
-    const QString demo = QStringLiteral(QOVA_PROGRAM_DIR "/demo/directory.txt");
-    ASSERT_TRUE(QFile::exists(demo)) << "the build makes the demo directory";
-    testkit::TempFolder folder;
-    folder.write("Config.txt", "URLTXT=file://" + demo.toStdString() + "\r\n");
-    folder.write("Player.html", "\r\n");
-    testkit::LoopbackHttpServer site;
-    site.serve(
-        "/info3.html",
-        "<html><head><title>QOVA</title></head><body style=\"background:#4c4c4c;color:white\">"
-        "<h3>Welcome to QOVA</h3><p>Live television and radio from every country, in one "
-        "window. Pick TV or Radio, a country and a channel.</p></body></html>",
-        "text/html");
-    FrmMainOptions options;
-    options.programFolder = folder.path();
-    options.site.address = site.url("");
-    options.site.address.pop_back();
-    options.audioOutput = "null";
-    FrmMain window(std::move(options));
-    window.load();
-    window.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.countryList()->count() > 1; }, 10000));
-
-    QComboBox* list = window.countryList();
-    list->setCurrentIndex(1);
-    emit list->activated(1);
-    QTreeWidget* tree = window.channelTree();
-    ASSERT_GT(tree->topLevelItemCount(), 0);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                      tree->visualItemRect(tree->topLevelItem(0)).center());
-    player::PlayerView& player = window.playerArea();
-    ASSERT_TRUE(player.drawsVideo());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return player.player().timePos() > 1.0; }, 15000))
-        << player.statusText().toStdString();
-
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.informationArea().readyState() == 4; }, 5000));
-    const QImage shot = window.grab().toImage();
-    const QString saved = QStringLiteral(QOVA_SCREENSHOT_DIR "/main-window.png");
-    QDir().mkpath(QStringLiteral(QOVA_SCREENSHOT_DIR));
-    ASSERT_TRUE(shot.save(saved));
-    std::printf("screenshot: %s\n", qPrintable(saved));
-
-    // The test card is drawn: the player area is not all black.
-    const QRect area(player.mapTo(&window, QPoint(0, 0)), player.size());
+// How much of an area of a picture is not black: a test card drawn, not an empty surface.
+int colouredPoints(const QImage& shot, const QRect& area) {
     int coloured = 0;
     for (int y = area.top(); y < area.bottom(); y += 7) {
         for (int x = area.left(); x < area.right(); x += 7) {
@@ -74,7 +30,88 @@ TEST(Screenshot, TheWindowPlayingTheDemoTestCard) {
                 ++coloured;
         }
     }
-    EXPECT_GT(coloured, 100);
+    return coloured;
+}
+
+class OnDisplay : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+            GTEST_SKIP() << "needs a display; the test command runs this under Xvfb";
+        const QString demo = QStringLiteral(QOVA_PROGRAM_DIR "/demo/directory.txt");
+        ASSERT_TRUE(QFile::exists(demo)) << "the build makes the demo directory";
+        folder.write("Config.txt", "URLTXT=file://" + demo.toStdString() + "\r\n");
+        folder.write("Player.html", "\r\n");
+        site.serve("/info3.html",
+                   "<html><head><title>QOVA</title></head><body style=\"background:#4c4c4c;"
+                   "color:white\"><h3>Welcome to QOVA</h3><p>Live television and radio from "
+                   "every country, in one window. Pick TV or Radio, a country and a "
+                   "channel.</p></body></html>",
+                   "text/html");
+        FrmMainOptions options;
+        options.programFolder = folder.path();
+        options.site.address = site.url("");
+        options.site.address.pop_back();
+        options.audioOutput = "null";
+        window = std::make_unique<FrmMain>(std::move(options));
+        window->load();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->countryList()->count() > 1; }, 10000));
+        QComboBox* list = window->countryList();
+        list->setCurrentIndex(1);
+        emit list->activated(1);
+        QTreeWidget* tree = window->channelTree();
+        ASSERT_GT(tree->topLevelItemCount(), 0);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(tree->topLevelItem(0)).center());
+        ASSERT_TRUE(player().drawsVideo());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return player().player().timePos() > 1.0; }, 15000))
+            << player().statusText().toStdString();
+    }
+    player::PlayerView& player() { return window->playerArea(); }
+
+    testkit::TempFolder folder;
+    testkit::LoopbackHttpServer site;
+    std::unique_ptr<FrmMain> window;
+};
+
+TEST_F(OnDisplay, TheWindowPlayingTheDemoTestCard) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->informationArea().readyState() == 4; }, 5000));
+    const QImage shot = window->grab().toImage();
+    const QString saved = QStringLiteral(QOVA_SCREENSHOT_DIR "/main-window.png");
+    QDir().mkpath(QStringLiteral(QOVA_SCREENSHOT_DIR));
+    ASSERT_TRUE(shot.save(saved));
+    std::printf("screenshot: %s\n", qPrintable(saved));
+    EXPECT_GT(
+        colouredPoints(shot, QRect(player().mapTo(window.get(), QPoint(0, 0)), player().size())),
+        100);
+}
+
+TEST_F(OnDisplay, TheFullScreenPictureComesBackToTheWindowExactlyAsItWas) {
+    const QRect windowPlace = window->geometry();
+    const QRect playerPlace = player().geometry();
+    window->toggleFullScreen();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player().isFullScreen(); }, 5000));
+    EXPECT_TRUE(player().isWindow());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return player().size() == player().screen()->geometry().size(); }, 5000));
+    const double before = player().player().timePos();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player().player().timePos() > before + 0.5; }, 10000));
+    EXPECT_GT(colouredPoints(player().grab().toImage(), player().rect()), 100);
+
+    window->toggleFullScreen();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !player().isWindow() && player().isVisible(); }, 5000));
+    EXPECT_EQ(player().geometry(), playerPlace);
+    EXPECT_EQ(window->geometry(), windowPlace);
+    EXPECT_FALSE(window->isPlayerFullScreen());
+    const double back = player().player().timePos();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player().player().timePos() > back + 0.5; }, 10000));
+    const QImage shot = window->grab().toImage();
+    EXPECT_GT(
+        colouredPoints(shot, QRect(player().mapTo(window.get(), QPoint(0, 0)), player().size())),
+        100)
+        << "the picture came back with the player area";
 }
 
 }  // namespace

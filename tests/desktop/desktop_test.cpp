@@ -1,0 +1,192 @@
+// The program on a private session bus (the test runs under dbus-run-session): as a media player
+// that the desktop's media keys and applets drive (MPRIS), and holding the screen saver off while
+// a picture plays. The desktop's side is a second connection of this process, so every call goes
+// through the bus daemon; the window answers from the same event loop, so calls never block.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDBusAbstractAdaptor>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "player/mpv_player.h"
+#include "player/player_view.h"
+#include "testkit/loopback_http_server.h"
+#include "testkit/stream_servers.h"
+#include "testkit/temp_folder.h"
+#include "ui/frm_main.h"
+
+namespace qova::ui {
+namespace {
+
+const QString kService = QStringLiteral("org.mpris.MediaPlayer2.qova");
+const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+
+/// A desktop's screen saver, on the desktop's connection: counts what it is asked.
+class FakeScreenSaver : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+
+  public slots:
+    uint Inhibit(const QString&, const QString&) {
+        ++inhibited;
+        return 7;
+    }
+    void UnInhibit(uint cookie) { released.push_back(cookie); }
+
+  public:
+    int inhibited = 0;
+    std::vector<uint> released;
+};
+
+/// What the player announces with PropertiesChanged.
+class Announcements : public QObject {
+    Q_OBJECT
+
+  public slots:
+    void changed(const QString&, const QVariantMap& properties, const QStringList&) {
+        for (auto it = properties.begin(); it != properties.end(); ++it)
+            seen.emplace_back(it.key(), it.value());
+    }
+
+  public:
+    bool saw(const QString& property, const std::function<bool(const QVariant&)>& test) const {
+        return std::any_of(seen.begin(), seen.end(), [&](const auto& each) {
+            return each.first == property && test(each.second);
+        });
+    }
+    std::vector<std::pair<QString, QVariant>> seen;
+};
+
+class DesktopTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!QDBusConnection::sessionBus().isConnected())
+            GTEST_SKIP() << "no session bus: run under dbus-run-session";
+        std::string why;
+        if (!testkit::StreamServers::available(&why))
+            GTEST_SKIP() << why;
+        servers = std::make_unique<testkit::StreamServers>(
+            testkit::StreamServerOptions{true, true, false});
+        desktop = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("desktop")));
+        ASSERT_TRUE(desktop->registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"),
+                                            &screenSaver, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(desktop->registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+        ASSERT_TRUE(desktop->connect(kService, kPath,
+                                     QStringLiteral("org.freedesktop.DBus.Properties"),
+                                     QStringLiteral("PropertiesChanged"), &announcements,
+                                     SLOT(changed(QString, QVariantMap, QStringList))));
+
+        directory.serve("/channels.txt", "Test|Radio|Mp3 Tone|" + servers->icecastMp3Url() +
+                                             "|EN\nTest|Video|Hls Card|" + servers->hlsUrl() +
+                                             "|EN\n");
+        folder.write("Config.txt", "URLTXT=" + directory.url("/channels.txt") + "\r\n");
+        folder.write("Player.html", "shipped page\r\n");
+        FrmMainOptions options;
+        options.programFolder = folder.path();
+        options.site.address = "http://127.0.0.1:9";
+        options.audioOutput = "null";
+        window = std::make_unique<FrmMain>(std::move(options));
+        window->load();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->countryList()->count() > 0; }, 10000));
+    }
+    void TearDown() override {
+        window.reset();
+        desktop.reset();
+        QDBusConnection::disconnectFromBus(QStringLiteral("desktop"));
+    }
+
+    /// Calls the player as the desktop would, without waiting for the answer.
+    void press(const char* method) {
+        desktop->asyncCall(
+            QDBusMessage::createMethodCall(kService, kPath, kPlayer, QString::fromLatin1(method)));
+    }
+    void chooseCountry(int category) {
+        window->logic().state().strCategory.clear();
+        category == 0 ? window->logic().imgRadio_Click() : window->logic().imgTV_Click();
+        QComboBox* list = window->countryList();
+        list->setCurrentIndex(list->findText(QStringLiteral("Test")));
+        emit list->activated(list->currentIndex());
+    }
+    player::MpvPlayer& engine() { return window->playerArea().player(); }
+
+    std::unique_ptr<testkit::StreamServers> servers;
+    testkit::LoopbackHttpServer directory;
+    testkit::TempFolder folder;
+    std::unique_ptr<QDBusConnection> desktop;
+    FakeScreenSaver screenSaver;
+    Announcements announcements;
+    std::unique_ptr<FrmMain> window;
+};
+
+TEST_F(DesktopTest, MediaKeysDriveTheWindowAndEveryChangeIsAnnounced) {
+    ASSERT_TRUE(desktop->interface()->isServiceRegistered(kService));
+    chooseCountry(0);
+    press("Next");  // nothing played yet: the first channel
+    EXPECT_TRUE(QTest::qWaitFor([&] { return servers->listeners("/live.mp3") == 1; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return announcements.saw(QStringLiteral("PlaybackStatus"),
+                                     [](const QVariant& v) { return v.toString() == "Playing"; });
+        },
+        10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return announcements.saw(QStringLiteral("Metadata"), [&](const QVariant& v) {
+                const QVariantMap metadata = qdbus_cast<QVariantMap>(v);
+                return metadata.value(QStringLiteral("xesam:title")).toString().toStdString() ==
+                           servers->mp3StreamTitle() &&
+                       metadata.value(QStringLiteral("xesam:artist")).toStringList() ==
+                           QStringList{QStringLiteral("Mp3 Tone")};
+            });
+        },
+        15000));
+
+    QDBusMessage setVolume = QDBusMessage::createMethodCall(
+        kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+    setVolume << kPlayer << QStringLiteral("Volume") << QVariant::fromValue(QDBusVariant(0.4));
+    desktop->asyncCall(setVolume);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return engine().volume() == 40; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return announcements.saw(QStringLiteral("Volume"), [](const QVariant& v) {
+                return qAbs(v.toDouble() - 0.4) < 1e-9;
+            });
+        },
+        5000));
+
+    press("Stop");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return servers->listeners("/live.mp3") == 0; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return announcements.saw(QStringLiteral("PlaybackStatus"),
+                                     [](const QVariant& v) { return v.toString() == "Stopped"; });
+        },
+        5000));
+    EXPECT_EQ(screenSaver.inhibited, 0) << "sound alone keeps no screen awake";
+}
+
+TEST_F(DesktopTest, TheScreenSaverIsHeldOffWhileAPicturePlays) {
+    chooseCountry(1);
+    press("Play");  // nothing played yet: the first channel of the tree
+    ASSERT_TRUE(QTest::qWaitFor([&] { return screenSaver.inhibited == 1; }, 20000))
+        << window->playerArea().statusText().toStdString();
+    press("PlayPause");  // a live stream cannot pause: it stops
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return screenSaver.released == std::vector<uint>{7}; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return engine().idle(); }, 5000));
+}
+
+}  // namespace
+}  // namespace qova::ui
+
+#include "desktop_test.moc"
