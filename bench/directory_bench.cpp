@@ -18,6 +18,7 @@
 
 #include "platform/player_probe.h"
 #include "qt/qt_tree_view.h"
+#include "stall_meter.h"
 #include "testkit/streams/stream_processes.h"
 #include "ui/frm_main.h"
 
@@ -122,27 +123,6 @@ void CountryRebuildOf5000Channels(benchmark::State& state) {
     state.counters["channels"] = f.window->channelTree()->topLevelItemCount();
 }
 BENCHMARK(CountryRebuildOf5000Channels)->Unit(benchmark::kMillisecond)->MinTime(3);
-
-/// The longest gap between two turns of the Qt thread's event loop while it lives.
-class StallMeter {
-  public:
-    StallMeter() {
-        clock_.start();
-        QObject::connect(&tick_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.nsecsElapsed();
-            longest_ = std::max(longest_, now - last_);
-            last_ = now;
-        });
-        tick_.start(0);
-    }
-    double longestMs() const { return static_cast<double>(longest_) / 1e6; }
-
-  private:
-    QTimer tick_;
-    QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 longest_ = 0;
-};
 
 /// Arg 0: the directory as plain text; 1: as an HTML page of one paragraph per line.
 void DirectoryDownloadedStoredAndShown(benchmark::State& state) {

@@ -17,6 +17,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -25,6 +27,7 @@
 #include <QTreeWidget>
 #include <QWindow>
 #include <algorithm>
+#include <atomic>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +35,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/posix_text_files.h"
@@ -39,6 +43,7 @@
 #include "player/mpv_player.h"
 #include "player/player_view.h"
 #include "qt/qt_tree_view.h"
+#include "stall_meter.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/stream_servers.h"
 #include "testkit/temp_folder.h"
@@ -338,6 +343,65 @@ void MemoryWindowHlsPlaying(benchmark::State& state) {
     state.counters["gl_video"] = w->window().playerArea().drawsVideo() ? 1 : 0;
 }
 BENCHMARK(MemoryWindowHlsPlaying)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+/// While a 640x360 HLS channel plays, the longest wait of a desktop reading the player's
+/// PlaybackStatus over the session bus, from a thread of its own so that only the window's
+/// answer is timed (run under dbus-run-session).
+void MprisAnswerWhileVideoPlays(benchmark::State& state) {
+    if (skipWithoutServers(state))
+        return;
+    if (!QDBusConnection::sessionBus().isConnected()) {
+        state.SkipWithError("no session bus: run the benchmarks under dbus-run-session");
+        return;
+    }
+    LoadedWindow* w = loadedWindow(state);
+    if (w == nullptr)
+        return;
+    QTreeWidgetItem* node = w->showNode(Stream::Hls);
+    if (node == nullptr) {
+        state.SkipWithError("no HLS node in the tree");
+        return;
+    }
+    double longest = 0.0;
+    double stall = 0.0;
+    int answered = 0;
+    for (auto _ : state) {
+        w->click(node);
+        if (!runUntil([&] { return w->player().timePos() > 0.5; }, kWaitLimit)) {
+            state.SkipWithError("the HLS stream never played");
+            break;
+        }
+        std::atomic<bool> done{false};
+        const StallMeter meter;
+        std::thread desktop([&] {
+            QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                                                QStringLiteral("bench-desktop"));
+            for (int i = 0; i < 100; ++i) {
+                QDBusMessage get = QDBusMessage::createMethodCall(
+                    QStringLiteral("org.mpris.MediaPlayer2.qova"),
+                    QStringLiteral("/org/mpris/MediaPlayer2"),
+                    QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+                get << QStringLiteral("org.mpris.MediaPlayer2.Player")
+                    << QStringLiteral("PlaybackStatus");
+                const auto start = Clock::now();
+                const QDBusMessage reply = bus.call(get, QDBus::Block, 10000);
+                longest = std::max(longest, msBetween(start, Clock::now()));
+                answered += reply.type() == QDBusMessage::ReplyMessage ? 1 : 0;
+                std::this_thread::sleep_for(50ms);
+            }
+            QDBusConnection::disconnectFromBus(QStringLiteral("bench-desktop"));
+            done = true;
+        });
+        runUntil([&] { return done.load(); }, 60s);
+        desktop.join();
+        stall = meter.longestMs();
+        w->stop();
+    }
+    state.counters["max_stall_ms"] = stall;
+    state.counters["longest_ms"] = longest;
+    state.counters["answered"] = answered;
+}
+BENCHMARK(MprisAnswerWhileVideoPlays)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // ---------------------------------------------------------------------------------------------
 // Zap time: libmpv alone, the window, the mpv command-line player.

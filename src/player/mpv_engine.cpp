@@ -80,11 +80,12 @@ std::vector<MpvEngineOption> mpvEngineOptions(const MpvPlayerOptions& options) {
         {"load-osd-console", "no", true},
         {"load-auto-profiles", "no", true},
         {"network-timeout", "15"},
-        // Live streams never end, so reading ahead is bounded by memory, not by time; what was
-        // played is of little use when there is no seeking back.
+        // Live streams never end, so reading ahead is bounded by memory, not by time, and a
+        // live edge rarely lets it fill; what was played is of no use without seeking back, and
+        // kept it would only grow the program by megabytes a minute.
         {"cache", "auto"},
-        {"demuxer-max-bytes", "32MiB"},
-        {"demuxer-max-back-bytes", "4MiB"},
+        {"demuxer-max-bytes", "16MiB"},
+        {"demuxer-max-back-bytes", "512KiB"},
         {"audio-client-name", "QOVA"},
         {"loop-file", "no"},
     };
