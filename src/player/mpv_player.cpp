@@ -32,9 +32,6 @@ constexpr const char* kLoopForever = "inf";
 constexpr const char* kLoopNever = "no";
 constexpr const char* kVolumeProperty = "volume";
 constexpr const char* kMuteProperty = "mute";
-constexpr const char* kVideoTrackProperty = "vid";
-constexpr const char* kAutomaticTrack = "auto";
-constexpr const char* kNoTrack = "no";
 
 // Reply IDs of observed properties; command replies carry request numbers instead, which never
 // meet these because they come with another event type.
@@ -281,20 +278,6 @@ int MpvPlayer::createRenderContext(mpv_render_context** context, mpv_render_para
     if (!handle_)
         return MPV_ERROR_UNINITIALIZED;
     return mpv_render_context_create(context, handle_.get(), params);
-}
-
-void MpvPlayer::reselectVideo() {
-    if (!handle_ || idle_)
-        return;
-    // The track stays selected when its output goes, so asking for it again changes nothing;
-    // it has to be let go first.
-    for (const char* track : {kNoTrack, kAutomaticTrack}) {
-        if (const int rc = mpv_set_property_string(handle_.get(), kVideoTrackProperty, track);
-            rc < 0) {
-            qWarning("Cannot show the video again: %s", mpv_error_string(rc));
-            return;
-        }
-    }
 }
 
 void MpvPlayer::drainEvents() {

@@ -72,9 +72,6 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// Creates the render context that draws this player's video (see mpv_render_context_create).
     /// Returns libmpv's status code. The context must be freed before the player is destroyed.
     int createRenderContext(mpv_render_context** context, mpv_render_param* params);
-    /// Picks the video track again. libmpv drops the video of a file when its render context goes
-    /// (the widget moved to another window); a new context only shows it after this.
-    void reselectVideo();
 
   signals:
     void fileLoaded();

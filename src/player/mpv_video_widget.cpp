@@ -4,104 +4,276 @@
 #include <mpv/render.h>
 #include <mpv/render_gl.h>
 
+#include <QExposeEvent>
+#include <QMutex>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QOpenGLTexture>
+#include <QOpenGLTextureBlitter>
+#include <QVBoxLayout>
+#include <QWindow>
 #include <QtGlobal>
+#include <atomic>
+#include <functional>
 
 #include "player/mpv_player.h"
 
 namespace qova::player {
 
+/// The native window the picture is drawn in; tells the renderer when it can be seen and how
+/// large it is.
+class VideoWindow : public QWindow {
+  public:
+    VideoWindow() { setSurfaceType(QWindow::OpenGLSurface); }
+
+    std::function<void()> onChange;
+
+  protected:
+    void exposeEvent(QExposeEvent*) override { changed(); }
+    void resizeEvent(QResizeEvent*) override { changed(); }
+
+  private:
+    void changed() {
+        if (onChange)
+            onChange();
+    }
+};
+
+/// Lives on the render thread with the OpenGL context and libmpv's render context. Frames are
+/// asked for from any thread; they are drawn one at a time, the latest request winning.
+class VideoRenderer : public QObject {
+  public:
+    VideoRenderer(MpvPlayer& player, VideoWindow& window) : player_(player), window_(window) {}
+
+    /// On the render thread. Takes the context (already moved here) and makes the render
+    /// context; false when libmpv cannot draw with it. `fallback` serves to free it should the
+    /// window be gone first, as when the whole window closes.
+    bool setUp(QOpenGLContext* context, QOffscreenSurface* fallback) {
+        context_ = context;
+        fallback_ = fallback;
+        if (!context_->makeCurrent(&window_))
+            return false;
+        mpv_opengl_init_params glInit{&VideoRenderer::procAddress, this};
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
+            {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        if (const int rc = player_.createRenderContext(&render_, params); rc < 0) {
+            render_ = nullptr;
+            qWarning("Video cannot be shown: %s", mpv_error_string(rc));
+            context_->doneCurrent();
+            return false;
+        }
+        mpv_render_context_set_update_callback(render_, &VideoRenderer::frameReady, this);
+        context_->doneCurrent();
+        return true;
+    }
+
+    /// On the render thread: everything of OpenGL and libmpv goes, with the context current.
+    void tearDown() {
+        stopping_ = true;
+        if (context_ != nullptr && render_ != nullptr &&
+            (context_->makeCurrent(&window_) || context_->makeCurrent(fallback_))) {
+            mpv_render_context_set_update_callback(render_, nullptr, nullptr);
+            mpv_render_context_free(render_);
+            linesTexture_.reset();
+            if (blitter_.isCreated())
+                blitter_.destroy();
+            context_->doneCurrent();
+        }
+        render_ = nullptr;
+        delete context_;
+        context_ = nullptr;
+    }
+
+    /// From any thread: the window changed, or what plays stopped or started.
+    void setTarget(QSize pixels, bool exposed) {
+        width_ = pixels.width();
+        height_ = pixels.height();
+        exposed_ = exposed;
+        requestFrame(true);
+    }
+    void setIdle(bool idle) {
+        idle_ = idle;
+        requestFrame(true);
+    }
+    void setLinesOver(const QImage& image) {
+        {
+            const QMutexLocker lock(&linesMutex_);
+            lines_ = image;
+            linesChanged_ = true;
+        }
+        requestFrame(true);
+    }
+
+  private:
+    static void* procAddress(void* renderer, const char* name) {
+        QOpenGLContext* context = static_cast<VideoRenderer*>(renderer)->context_;
+        return context ? reinterpret_cast<void*>(context->getProcAddress(name)) : nullptr;
+    }
+    // On a libmpv thread: only ask for a frame.
+    static void frameReady(void* renderer) {
+        static_cast<VideoRenderer*>(renderer)->requestFrame(false);
+    }
+
+    void requestFrame(bool redraw) {
+        if (redraw)
+            redraw_ = true;
+        if (!queued_.exchange(true))
+            QMetaObject::invokeMethod(
+                this, [this] { draw(); }, Qt::QueuedConnection);
+    }
+
+    void draw() {
+        queued_ = false;
+        if (stopping_ || render_ == nullptr || !exposed_ || width_ <= 0 || height_ <= 0)
+            return;
+        const bool frame = (mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME) != 0;
+        if (!frame && !redraw_.exchange(false))
+            return;
+        if (!context_->makeCurrent(&window_))
+            return;
+        if (idle_) {
+            // The last picture must not stay up once playback has stopped.
+            QOpenGLFunctions* gl = context_->functions();
+            gl->glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            gl->glClear(GL_COLOR_BUFFER_BIT);
+        } else {
+            mpv_opengl_fbo fbo{static_cast<int>(context_->defaultFramebufferObject()), width_,
+                               height_, 0};
+            int flipY = 1;
+            mpv_render_param params[] = {
+                {MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
+                {MPV_RENDER_PARAM_FLIP_Y, &flipY},
+                {MPV_RENDER_PARAM_INVALID, nullptr},
+            };
+            if (const int rc = mpv_render_context_render(render_, params);
+                rc < 0 && !failureReported_) {
+                failureReported_ = true;
+                qWarning("Video cannot be drawn: %s", mpv_error_string(rc));
+            }
+        }
+        drawLines();
+        context_->swapBuffers(&window_);
+        mpv_render_context_report_swap(render_);
+    }
+
+    // The lines over the picture, blended on top of what was drawn.
+    void drawLines() {
+        {
+            const QMutexLocker lock(&linesMutex_);
+            if (linesChanged_) {
+                linesChanged_ = false;
+                linesTexture_.reset();
+                if (!lines_.isNull())
+                    linesTexture_ = std::make_unique<QOpenGLTexture>(lines_);
+            }
+        }
+        if (!linesTexture_)
+            return;
+        if (!blitter_.isCreated() && !blitter_.create())
+            return;
+        QOpenGLFunctions* gl = context_->functions();
+        gl->glViewport(0, 0, width_, height_);
+        gl->glEnable(GL_BLEND);
+        gl->glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);  // the image is premultiplied
+        blitter_.bind();
+        blitter_.blit(linesTexture_->textureId(),
+                      QOpenGLTextureBlitter::targetTransform(QRectF(0, 0, width_, height_),
+                                                             QRect(0, 0, width_, height_)),
+                      QOpenGLTextureBlitter::OriginTopLeft);
+        blitter_.release();
+        gl->glDisable(GL_BLEND);
+    }
+
+    MpvPlayer& player_;
+    VideoWindow& window_;
+    QOpenGLContext* context_ = nullptr;
+    QOffscreenSurface* fallback_ = nullptr;
+    mpv_render_context* render_ = nullptr;
+    std::atomic<int> width_{0};
+    std::atomic<int> height_{0};
+    std::atomic<bool> exposed_{false};
+    std::atomic<bool> idle_{true};
+    std::atomic<bool> redraw_{false};
+    std::atomic<bool> queued_{false};
+    std::atomic<bool> stopping_{false};
+    bool failureReported_ = false;
+    QMutex linesMutex_;
+    QImage lines_;
+    bool linesChanged_ = false;
+    // Render thread only.
+    std::unique_ptr<QOpenGLTexture> linesTexture_;
+    QOpenGLTextureBlitter blitter_;
+};
+
 MpvVideoWidget::MpvVideoWidget(MpvPlayer& player, QWidget* parent)
-    : QOpenGLWidget(parent), player_(player) {
-    // The last picture must not stay up once playback has stopped.
-    connect(&player_, &MpvPlayer::idleChanged, this, [this] { update(); });
+    : QWidget(parent),
+      player_(player),
+      window_(new VideoWindow),
+      // Owns the window from here on.
+      container_(QWidget::createWindowContainer(window_, this)),
+      renderer_(new VideoRenderer(player_, *window_)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(container_);
+    container_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    thread_.setObjectName(QStringLiteral("video"));
+    renderer_->moveToThread(&thread_);
+    thread_.start();
+    window_->onChange = [this] {
+        const qreal ratio = window_->devicePixelRatio();
+        renderer_->setTarget(window_->size() * ratio, window_->isExposed());
+        if (window_->isExposed() && !settingUp_ && !surfaceReady_)
+            windowShown();
+    };
+    connect(&player_, &MpvPlayer::idleChanged, this,
+            [this](bool idle) { renderer_->setIdle(idle); });
 }
 
 MpvVideoWidget::~MpvVideoWidget() {
-    disconnect(contextGone_);
-    if (render_ != nullptr) {
-        makeCurrent();
-        freeRenderContext();
-        doneCurrent();
-    }
-}
-
-void* MpvVideoWidget::procAddress(void* widget, const char* name) {
-    QOpenGLContext* context = static_cast<MpvVideoWidget*>(widget)->context();
-    if (context == nullptr)
-        return nullptr;
-    return reinterpret_cast<void*>(context->getProcAddress(name));
-}
-
-void MpvVideoWidget::renderUpdate(void* widget) {
-    // Runs on a libmpv thread; painting belongs to the Qt thread.
-    auto* self = static_cast<MpvVideoWidget*>(widget);
+    window_->onChange = nullptr;
+    // The render thread lets go of the window and the engine before either goes.
     QMetaObject::invokeMethod(
-        self, [self] { self->update(); }, Qt::QueuedConnection);
+        renderer_, [this] { renderer_->tearDown(); }, Qt::BlockingQueuedConnection);
+    thread_.quit();
+    thread_.wait();
+    delete renderer_;
 }
 
-void MpvVideoWidget::initializeGL() {
-    // A widget moved to another window gets a new context; the old one took its renderer along.
-    freeRenderContext();
-    disconnect(contextGone_);
-    // libmpv frees its GL objects when the context goes, and it must still be current for that;
-    // leaving it to the destructor would be too late when the window goes first.
-    contextGone_ = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
-        makeCurrent();
-        freeRenderContext();
-        doneCurrent();
+void MpvVideoWidget::setLinesOver(const QImage& image) {
+    renderer_->setLinesOver(image);
+}
+
+void MpvVideoWidget::windowShown() {
+    settingUp_ = true;
+    auto* context = new QOpenGLContext;
+    context->setFormat(window_->requestedFormat());
+    if (!context->create()) {
+        delete context;
+        qWarning("Video cannot be shown: no OpenGL context");
+        renderingSetUp(false);
+        return;
+    }
+    // Made here: an offscreen surface belongs to the Qt thread, though others may draw to it.
+    fallback_ = std::make_unique<QOffscreenSurface>();
+    fallback_->setFormat(context->format());
+    fallback_->create();
+    context->moveToThread(&thread_);
+    QMetaObject::invokeMethod(renderer_, [this, context, fallback = fallback_.get()] {
+        const bool works = renderer_->setUp(context, fallback);
+        QMetaObject::invokeMethod(
+            this, [this, works] { renderingSetUp(works); }, Qt::QueuedConnection);
     });
-
-    mpv_opengl_init_params glInit{&MpvVideoWidget::procAddress, this};
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
-        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    if (const int rc = player_.createRenderContext(&render_, params); rc < 0) {
-        render_ = nullptr;
-        qWarning("Video cannot be shown: %s", mpv_error_string(rc));
-    } else {
-        mpv_render_context_set_update_callback(render_, &MpvVideoWidget::renderUpdate, this);
-        if (surfaceReady_)
-            player_.reselectVideo();
-    }
-    if (!surfaceReady_) {
-        surfaceReady_ = true;
-        emit surfaceReady();
-    }
 }
 
-void MpvVideoWidget::paintGL() {
-    QOpenGLFunctions* gl = context()->functions();
-    gl->glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    gl->glClear(GL_COLOR_BUFFER_BIT);
-    if (render_ == nullptr || player_.idle())
-        return;
-
-    const qreal ratio = devicePixelRatioF();
-    mpv_opengl_fbo fbo{static_cast<int>(defaultFramebufferObject()), qRound(width() * ratio),
-                       qRound(height() * ratio), 0};
-    int flipY = 1;
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
-        {MPV_RENDER_PARAM_FLIP_Y, &flipY},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    if (const int rc = mpv_render_context_render(render_, params);
-        rc < 0 && !renderFailureReported_) {
-        renderFailureReported_ = true;
-        qWarning("Video cannot be drawn: %s", mpv_error_string(rc));
-    }
-}
-
-void MpvVideoWidget::freeRenderContext() {
-    if (render_ == nullptr)
-        return;
-    mpv_render_context_set_update_callback(render_, nullptr, nullptr);
-    mpv_render_context_free(render_);
-    render_ = nullptr;
+void MpvVideoWidget::renderingSetUp(bool) {
+    settingUp_ = false;
+    surfaceReady_ = true;
+    renderer_->setIdle(player_.idle());
+    emit surfaceReady();
 }
 
 }  // namespace qova::player

@@ -1,21 +1,27 @@
 #pragma once
 
-#include <QMetaObject>
-#include <QOpenGLWidget>
-
-struct mpv_render_context;
+#include <QImage>
+#include <QOffscreenSurface>
+#include <QThread>
+#include <QWidget>
+#include <memory>
 
 namespace qova::player {
 
 class MpvPlayer;
+class VideoRenderer;
+class VideoWindow;
 
 /// Draws the video of an MpvPlayer (started with renderVideo) through libmpv's OpenGL render
-/// API. The player must outlive the widget. Black while nothing plays.
+/// API, in a native window of its own that a thread of its own renders to: frames never pass
+/// through the Qt thread, which stays free for the windows, screen readers and the desktop's
+/// calls however fast the picture changes. The player must outlive the widget. Black while
+/// nothing plays. Widgets meant to show over the picture must be native windows themselves.
 ///
-/// The render context can only be made once the widget has an OpenGL context, which is when it is
-/// first shown; until then video cannot be drawn, and libmpv gives up on the video of a file
-/// loaded before that. isSurfaceReady() and surfaceReady() tell when loading may begin.
-class MpvVideoWidget : public QOpenGLWidget {
+/// The render context can only be made once the window is on screen; until then video cannot
+/// be drawn, and libmpv gives up on the video of a file loaded before that. isSurfaceReady() and
+/// surfaceReady() tell when loading may begin.
+class MpvVideoWidget : public QWidget {
     Q_OBJECT
 
   public:
@@ -29,23 +35,25 @@ class MpvVideoWidget : public QOpenGLWidget {
     /// longer would not help and sound can still play.
     bool isSurfaceReady() const { return surfaceReady_; }
 
+    /// What shows over the picture (lines of text on a transparent image of the widget's size),
+    /// drawn by the renderer on top of every frame; a null image for nothing.
+    void setLinesOver(const QImage& image);
+
   signals:
     void surfaceReady();
 
-  protected:
-    void initializeGL() override;
-    void paintGL() override;
-
   private:
-    static void* procAddress(void* widget, const char* name);
-    static void renderUpdate(void* widget);
-    void freeRenderContext();
+    void windowShown();
+    void renderingSetUp(bool works);
 
     MpvPlayer& player_;
-    mpv_render_context* render_ = nullptr;
-    QMetaObject::Connection contextGone_;
+    VideoWindow* window_;
+    QWidget* container_;
+    QThread thread_;
+    VideoRenderer* renderer_;
+    std::unique_ptr<QOffscreenSurface> fallback_;
+    bool settingUp_ = false;
     bool surfaceReady_ = false;
-    bool renderFailureReported_ = false;
 };
 
 }  // namespace qova::player

@@ -48,11 +48,18 @@ PlayerOverlayWidget::PlayerOverlayWidget(QWidget* playerArea)
     fade_->setDuration(kFadeMs);
     fade_->setStartValue(1.0);
     fade_->setEndValue(0.0);
-    connect(fade_, &QPropertyAnimation::finished, lines_, &QWidget::hide);
+    connect(fade_, &QPropertyAnimation::finished, lines_, [this] {
+        lines_->hide();
+        emit changed();
+    });
+    connect(fade_, &QPropertyAnimation::valueChanged, this, &PlayerOverlayWidget::changed);
     fadeDelay_.setSingleShot(true);
     connect(&fadeDelay_, &QTimer::timeout, fade_, [this] { fade_->start(); });
     volumeDelay_.setSingleShot(true);
-    connect(&volumeDelay_, &QTimer::timeout, volume_, &QWidget::hide);
+    connect(&volumeDelay_, &QTimer::timeout, volume_, [this] {
+        volume_->hide();
+        emit changed();
+    });
 }
 
 void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool renew) {
@@ -77,12 +84,14 @@ void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool 
         else if (renew)
             fadeDelay_.start(kShownOverPicture);
     }
+    emit changed();
 }
 
 void PlayerOverlayWidget::hideNowPlaying() {
     fadeDelay_.stop();
     fade_->stop();
     lines_->hide();
+    emit changed();
 }
 
 void PlayerOverlayWidget::showVolume(int percent, bool muted) {
@@ -92,6 +101,7 @@ void PlayerOverlayWidget::showVolume(int percent, bool muted) {
     volume_->raise();
     place(parentWidget()->size());
     volumeDelay_.start(kVolumeShown);
+    emit changed();
 }
 
 void PlayerOverlayWidget::bringToFront() {

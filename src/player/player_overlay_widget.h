@@ -36,6 +36,10 @@ class PlayerOverlayWidget : public QWidget, public platform::PlayerOverlay {
     /// Puts the lines above a picture that came in after them.
     void bringToFront();
 
+  signals:
+    /// What the lines show, or how, changed: a picture drawn elsewhere must draw them anew.
+    void changed();
+
   private:
     QLabel* lines_;
     QLabel* volume_;

@@ -6,9 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QUrl>
 #include <QWheelEvent>
@@ -95,6 +97,7 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     // A playlist goes on to its next entry after one that failed.
     connect(player_.get(), &MpvPlayer::playbackRestarted, this, [this] { setStatus({}); });
 
+    connect(overlay_, &PlayerOverlayWidget::changed, this, &PlayerView::drawLinesOverPicture);
     placeChildren();
 }
 
@@ -174,6 +177,7 @@ void PlayerView::present(const std::string& markup, const std::string& baseFolde
 void PlayerView::createVideoSurface() {
     video_ = new MpvVideoWidget(*player_, this);
     connect(video_, &MpvVideoWidget::surfaceReady, this, [this] {
+        drawLinesOverPicture();
         if (!pendingAddress_.empty())
             player_->play(std::exchange(pendingAddress_, std::string()));
     });
@@ -210,6 +214,35 @@ void PlayerView::setStatus(const QString& text) {
     status_->setText(text);
     status_->setVisible(!text.isEmpty());
     placeChildren();
+}
+
+void PlayerView::drawLinesOverPicture() {
+    if (video_ == nullptr)
+        return;
+    // The picture is a native window, which covers the lines; its renderer draws them on it.
+    const qreal ratio = devicePixelRatioF();
+    QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    bool any = false;
+    QPainter painter(&image);
+    for (const QLabel* line : findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        if (line->isHidden())
+            continue;
+        // As the label draws itself, with the opacity it fades through.
+        const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(line->graphicsEffect());
+        painter.setOpacity(effect != nullptr ? effect->opacity() : 1.0);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(line == status_ ? QColor(Qt::black) : QColor(0, 0, 0, 160));
+        painter.drawRoundedRect(line->geometry(), 4, 4);
+        painter.setPen(Qt::white);
+        painter.setFont(line->font());
+        painter.drawText(line->geometry().marginsRemoved(QMargins(9, 6, 9, 6)),
+                         static_cast<int>(line->alignment()) | Qt::TextWordWrap, line->text());
+        any = true;
+    }
+    painter.end();
+    video_->setLinesOver(any ? image : QImage());
 }
 
 void PlayerView::resizeEvent(QResizeEvent* event) {
@@ -260,14 +293,15 @@ void PlayerView::setHidesIdlePointer(bool hides) {
 void PlayerView::placeChildren() {
     surface_->setGeometry(rect());
     overlay_->place(size());
-    if (status_->isHidden())
-        return;
-    int lineHeight = status_->heightForWidth(width());
-    if (lineHeight < 0)
-        lineHeight = status_->sizeHint().height();
-    lineHeight = std::min(height(), lineHeight);
-    status_->setGeometry(0, (height() - lineHeight) / 2, width(), lineHeight);
-    status_->raise();
+    if (!status_->isHidden()) {
+        int lineHeight = status_->heightForWidth(width());
+        if (lineHeight < 0)
+            lineHeight = status_->sizeHint().height();
+        lineHeight = std::min(height(), lineHeight);
+        status_->setGeometry(0, (height() - lineHeight) / 2, width(), lineHeight);
+        status_->raise();
+    }
+    drawLinesOverPicture();
 }
 
 }  // namespace qova::player

@@ -94,6 +94,7 @@ class PlayerView : public QWidget, public platform::WebBrowser {
     void play(const std::string& address);
     void setStatus(const QString& text);
     void createVideoSurface();
+    void drawLinesOverPicture();
     void placeChildren();
 
     std::unique_ptr<MpvPlayer> player_;
