@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
-  libmpv-dev mpv
+  libmpv-dev mpv libsimdjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg xvfb xauth dbus-daemon
   icecast2 python3-gi gir1.2-gst-rtsp-server-1.0

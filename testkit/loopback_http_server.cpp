@@ -134,6 +134,11 @@ int LoopbackHttpServer::requestCount(const std::string& path) const {
     return found == requestCounts_.end() ? 0 : found->second;
 }
 
+std::string LoopbackHttpServer::lastRequestHead(const std::string& path) const {
+    const auto found = lastHeads_.find(path);
+    return found == lastHeads_.end() ? std::string() : found->second;
+}
+
 int LoopbackHttpServer::openConnections() const {
     int open = 0;
     for (const QTcpSocket* socket : server_.findChildren<QTcpSocket*>())
@@ -181,6 +186,7 @@ void LoopbackHttpServer::readRequest(QTcpSocket* socket, Connection& connection)
     const qsizetype query = target.indexOf('?');
     if (query >= 0)
         target.truncate(query);
+    lastHeads_[target.toStdString()] = received.toStdString();
     answer(socket, target.toStdString());
 }
 

@@ -52,6 +52,9 @@ class LoopbackHttpServer {
 
     /// How many requests for the path have arrived (the query part is not counted apart).
     int requestCount(const std::string& path) const;
+    /// The head (request line and header fields) of the last request for the path; empty when
+    /// none came.
+    std::string lastRequestHead(const std::string& path) const;
     /// How many connections are open now: accepted, and not yet closed by either side.
     int openConnections() const;
 
@@ -79,6 +82,7 @@ class LoopbackHttpServer {
     std::map<std::string, Route> routes_;
     std::map<std::string, int> requestCounts_;
     std::map<std::string, qint64> bytesSent_;
+    std::map<std::string, std::string> lastHeads_;
 };
 
 /// An http://127.0.0.1:<port>/ address at which nothing listens.

@@ -4,6 +4,7 @@
 
 #include "directory/channel_record.h"
 #include "directory/country_lists.h"
+#include "directory/list_formats.h"
 #include "platform/text.h"
 #include "state/favourite_lines.h"
 #include "state/messages.h"
@@ -35,19 +36,26 @@ void DirectoryDocumentComplete(state::MainContext& ctx,
     if (browser.readyState() == platform::WebBrowser::kReadyStateComplete &&
         mainState.strNavError.empty() && browser.hasDocument()) {
         const std::string& text = browser.bodyText();
-        if (text.empty()) {
-            // Nothing to store: the directory of an earlier run is used below.
-        } else if (!HasChannelLine(text) && StoredDirectoryHasChannels(ctx.controls.files)) {
-            // A captive portal's login page or an error page served as a success: the service
-            // was not reached, and a directory that has channels is worth more than it.
-            DirectoryNavigateError(ctx, platform::WebBrowser::kStatusResourceNotFound);
-        } else {
-            // The disk is not waited for: this run goes on with the text as stored; a write
-            // that fails keeps the file of an earlier run for the next one.
-            std::string stored;
-            stored.reserve(text.size() + 2);
-            stored.append(text).append("\r\n");
-            ctx.controls.files.replaceInBackground(state::kChannelFile, std::move(stored));
+        if (!text.empty()) {
+            // A playlist or a station list is stored as the directory lines it names, so that
+            // everything downstream reads it as it reads the program's own.
+            const ListFormat format = RecogniseListFormat(text);
+            std::string lines;
+            if (format == ListFormat::Native) {
+                lines.reserve(text.size() + 2);
+                lines.append(text).append("\r\n");
+            } else {
+                lines = ToNativeLines(text, format);
+            }
+            if (!HasChannelLine(lines) && StoredDirectoryHasChannels(ctx.controls.files)) {
+                // A captive portal's login page or an error page served as a success: the
+                // service was not reached, and a directory that has channels is worth more.
+                DirectoryNavigateError(ctx, platform::WebBrowser::kStatusResourceNotFound);
+            } else {
+                // The disk is not waited for: this run goes on with the text as stored; a write
+                // that fails keeps the file of an earlier run for the next one.
+                ctx.controls.files.replaceInBackground(state::kChannelFile, std::move(lines));
+            }
         }
     }
     if (!platform::equalsIgnoreCase(mainState.strConfigKey, "URLTXT"))

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/stream_address.h"
 #include "platform/text.h"
 #include "player/player_page.h"
 
@@ -168,6 +169,10 @@ bool MpvPlayer::start() {
             return false;
         }
     }
+    if (char* agent = mpv_get_property_string(handle_.get(), "user-agent")) {
+        defaultUserAgent_ = agent;
+        mpv_free(agent);
+    }
     mpv_set_wakeup_callback(handle_.get(), &MpvPlayer::wakeup, this);
     return true;
 }
@@ -195,7 +200,10 @@ void MpvPlayer::failLater(std::uint64_t request, const QString& message) {
         Qt::QueuedConnection);
 }
 
-void MpvPlayer::play(const std::string& address) {
+void MpvPlayer::play(const std::string& playerAddress) {
+    // A channel may carry the HTTP headers its server asks for; the server sees the bare address.
+    const platform::StreamAddress split = platform::splitHeaders(playerAddress);
+    const std::string& address = split.address;
     if (const auto refused = refusedStreamAddress(address, localFilesAllowed_)) {
         stop();
         failLater(lastRequest_,
@@ -216,12 +224,44 @@ void MpvPlayer::play(const std::string& address) {
     const char* loop = isLocalMediaAddress(address) ? kLoopForever : kLoopNever;
     if (const int rc = mpv_set_property_string(handle_.get(), kLoopFileProperty, loop); rc < 0)
         qWarning("Cannot set %s: %s", kLoopFileProperty, mpv_error_string(rc));
+    useHeaders(split.headers);
     const char* args[] = {kLoadFileCommand, address.c_str(), kReplaceFlag, nullptr};
     if (const int rc = mpv_command_async(handle_.get(), request, args); rc < 0) {
         awaitingLoad_ = false;
         firstCurrentEntry_ = std::numeric_limits<std::int64_t>::max();
         failLater(request, QString::fromStdString(endFileMessage(MPV_END_FILE_REASON_ERROR, rc)));
     }
+}
+
+void MpvPlayer::useHeaders(const std::vector<platform::HttpHeader>& headers) {
+    std::string userAgent = defaultUserAgent_;
+    std::string referrer;
+    std::vector<std::string> others;
+    for (const auto& [name, value] : headers) {
+        if (platform::equalsIgnoringAsciiCase(name, "User-Agent"))
+            userAgent = value;
+        else if (platform::equalsIgnoringAsciiCase(name, "Referer") ||
+                 platform::equalsIgnoringAsciiCase(name, "Referrer"))
+            referrer = value;
+        else
+            others.push_back(name + ": " + value);
+    }
+    mpv_set_property_string(handle_.get(), "user-agent", userAgent.c_str());
+    mpv_set_property_string(handle_.get(), "referrer", referrer.c_str());
+    // A list node, so that commas in a value need no escaping.
+    std::vector<mpv_node> items(others.size());
+    for (std::size_t i = 0; i < others.size(); ++i) {
+        items[i].format = MPV_FORMAT_STRING;
+        items[i].u.string = others[i].data();
+    }
+    mpv_node_list list{static_cast<int>(items.size()), items.data(), nullptr};
+    mpv_node node;
+    node.format = MPV_FORMAT_NODE_ARRAY;
+    node.u.list = &list;
+    if (const int rc =
+            mpv_set_property(handle_.get(), "http-header-fields", MPV_FORMAT_NODE, &node);
+        rc < 0)
+        qWarning("Cannot give the stream its headers: %s", mpv_error_string(rc));
 }
 
 void MpvPlayer::stop() {

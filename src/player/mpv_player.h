@@ -100,6 +100,7 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     void failLater(std::uint64_t request, const QString& message);
     void setState(State state);
     void volumeChangedLater();
+    void useHeaders(const std::vector<std::pair<std::string, std::string>>& headers);
     void setTimePos(double seconds, bool urgent);
     void emitTimePos();
     template <typename Value>
@@ -130,6 +131,7 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     platform::StreamFacts facts_;
     std::string path_;
     bool localFilesAllowed_ = false;
+    std::string defaultUserAgent_;
     // What the engine warned of since the file was asked for: the reason when it fails.
     std::vector<std::string> log_;
     // The error of a failure still to be told, once the log that explains it has come.

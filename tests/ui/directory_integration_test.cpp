@@ -13,6 +13,7 @@
 #include "support/message_box_watcher.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/temp_folder.h"
+#include "testkit/test_media.h"
 #include "ui/frm_main.h"
 #include "web/page_loading.h"
 
@@ -208,6 +209,33 @@ TEST_F(DirectoryIntegrationTest, AClosedWindowsDirectoryBrowserSaysNothingMore) 
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, 5000));
     EXPECT_TRUE(testing::deliverPosted());
     EXPECT_TRUE(messages.seen().empty());
+}
+
+TEST_F(DirectoryIntegrationTest, APlaylistIsADirectoryAndItsChannelsPlayWithTheirHeaders) {
+    server.serve("/eins.mp3", testkit::TestMedia::get().toneBytes(), "audio/mpeg");
+    server.serve("/list.m3u8",
+                 "#EXTM3U\n#EXTINF:-1 tvg-country=\"DE\" radio=\"true\",Radio Eins\n"
+                 "#EXTVLCOPT:http-user-agent=QOVA Test/1.0\n"
+                 "#EXTVLCOPT:http-referrer=http://127.0.0.1/\n" +
+                     server.url("/eins.mp3") +
+                     "\n#EXTINF:-1 tvg-country=\"FR\",France Test\nhttp://127.0.0.1:1/fr.m3u8\n",
+                 "audio/x-mpegurl");
+    folder.write("Player.html", "\r\n");
+    auto window = start(server.url("/list.m3u8"));
+    EXPECT_EQ(countries(*window), (std::vector<std::string>{"Select Country", "France"}));
+    window->logic().imgRadio_Click();
+    EXPECT_EQ(countries(*window), (std::vector<std::string>{"Select Country", "Germany"}));
+    choose(*window, "Germany");
+    QTreeWidget* tree = window->channelTree();
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), "Radio Eins");
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualItemRect(tree->topLevelItem(0)).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount("/eins.mp3") > 0; }, 10000));
+    const std::string head = server.lastRequestHead("/eins.mp3");
+    EXPECT_NE(head.find("User-Agent: QOVA Test/1.0\r\n"), std::string::npos) << head;
+    EXPECT_NE(head.find("Referer: http://127.0.0.1/\r\n"), std::string::npos) << head;
+    EXPECT_EQ(head.find("qova-http"), std::string::npos) << "the fragment went to the server";
 }
 
 }  // namespace

@@ -1,0 +1,379 @@
+#include "directory/list_formats.h"
+
+#include <simdjson.h>
+
+#include <QLocale>
+#include <QString>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "directory/channel_record.h"
+#include "platform/stream_address.h"
+#include "platform/text.h"
+
+namespace qova::directory {
+namespace {
+
+using platform::equalsIgnoringAsciiCase;
+using platform::startsWithIgnoringAsciiCase;
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr const char* kInternational = "International";
+// Carries a channel's own directory line through an exported playlist; other players ignore it.
+constexpr const char* kOwnLine = "qova-line";
+
+std::string_view trimmed(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string toStd(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    return {utf8.constData(), static_cast<std::size_t>(utf8.size())};
+}
+
+QString toQt(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Names a field may hold: no separator, no control character, no blanks at either end.
+std::string fieldText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : trimmed(text)) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += (c == '|' || byte < 0x20 || byte == 0x7F) ? ' ' : c;
+    }
+    return out;
+}
+
+// What Qt's locale data knows of countries and languages, by lower-cased English name.
+struct LocaleNames {
+    std::unordered_map<std::string, std::string> countries;
+    std::unordered_map<std::string, std::string> languages;  // name -> ISO 639-1, upper case
+
+    static const LocaleNames& get() {
+        static const LocaleNames names;
+        return names;
+    }
+
+  private:
+    LocaleNames() {
+        for (int t = 1; t <= static_cast<int>(QLocale::LastTerritory); ++t) {
+            const QString name = QLocale::territoryToString(static_cast<QLocale::Territory>(t));
+            if (!name.isEmpty())
+                countries.emplace(toStd(name.toLower()), toStd(name));
+        }
+        for (int l = 2; l <= static_cast<int>(QLocale::LastLanguage); ++l) {
+            const auto language = static_cast<QLocale::Language>(l);
+            const QString code = QLocale::languageToCode(language, QLocale::ISO639Part1);
+            if (!code.isEmpty())
+                languages.emplace(toStd(QLocale::languageToString(language).toLower()),
+                                  toStd(code.toUpper()));
+        }
+    }
+};
+
+std::string countryOfCode(std::string_view code) {
+    std::string upper = platform::asciiLowerCase(trimmed(code));
+    for (char& c : upper)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    if (upper == "UK")
+        upper = "GB";
+    if (upper.size() != 2 && upper.size() != 3)
+        return {};
+    const QLocale::Territory territory = QLocale::codeToTerritory(toQt(upper));
+    return territory == QLocale::AnyTerritory ? std::string()
+                                              : toStd(QLocale::territoryToString(territory));
+}
+
+std::string countryNamed(std::string_view name) {
+    const auto& countries = LocaleNames::get().countries;
+    const auto found = countries.find(platform::lowerCase(trimmed(name)));
+    return found == countries.end() ? std::string() : found->second;
+}
+
+std::string languageCode(std::string_view name) {
+    name = trimmed(name);
+    if (name.size() == 2 && platform::isAsciiLetter(name[0]) && platform::isAsciiLetter(name[1]))
+        return platform::upperCase(name);
+    if (name.size() == 3) {
+        const QLocale::Language language = QLocale::codeToLanguage(toQt(platform::lowerCase(name)));
+        const QString code = QLocale::languageToCode(language, QLocale::ISO639Part1);
+        if (language != QLocale::AnyLanguage && !code.isEmpty())
+            return toStd(code.toUpper());
+    }
+    const auto& languages = LocaleNames::get().languages;
+    const auto found = languages.find(platform::lowerCase(name));
+    return found == languages.end() ? std::string() : found->second;
+}
+
+std::string_view firstOf(std::string_view list, std::string_view separators) {
+    return trimmed(list.substr(0, list.find_first_of(separators)));
+}
+
+void appendLine(std::string& out, std::string_view country, bool radio, std::string_view name,
+                std::string_view address, std::string_view language) {
+    out += fieldText(country.empty() ? kInternational : country);
+    out += radio ? "|Radio|" : "|Video|";
+    out += fieldText(name);
+    out += '|';
+    out += address;
+    out += '|';
+    out += language;
+    out += "\r\n";
+}
+
+// An address as a directory line can hold it: its own headers suffix ("|Name=value&...") taken
+// into the headers, no separator or control character left in it.
+std::string lineAddress(std::string_view address, std::vector<platform::HttpHeader> headers) {
+    address = trimmed(address);
+    if (const std::size_t bar = address.find('|'); bar != std::string_view::npos) {
+        std::string_view suffix = address.substr(bar + 1);
+        address = address.substr(0, bar);
+        while (!suffix.empty()) {
+            const std::size_t amp = suffix.find('&');
+            const std::string_view pair = suffix.substr(0, amp);
+            if (const std::size_t eq = pair.find('='); eq != std::string_view::npos) {
+                headers.emplace_back(platform::percentDecoded(trimmed(pair.substr(0, eq))),
+                                     platform::percentDecoded(pair.substr(eq + 1)));
+            }
+            if (amp == std::string_view::npos)
+                break;
+            suffix.remove_prefix(amp + 1);
+        }
+    }
+    std::string clean;
+    for (const char c : address) {
+        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
+            clean += c;
+    }
+    return platform::addressWithHeaders(clean, headers);
+}
+
+// ---- M3U ----
+
+struct ExtInf {
+    std::unordered_map<std::string, std::string> attributes;  // lower-cased names
+    std::string name;
+};
+
+// #EXTINF:<duration> key="value" key=value ...,<display name>; a comma inside a quoted value
+// is part of it.
+ExtInf parseExtInf(std::string_view rest) {
+    ExtInf info;
+    std::size_t i = 0;
+    const auto skipBlanks = [&] {
+        while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t'))
+            ++i;
+    };
+    skipBlanks();
+    while (i < rest.size() && rest[i] != ' ' && rest[i] != '\t' && rest[i] != ',')
+        ++i;  // the duration
+    for (;;) {
+        skipBlanks();
+        if (i >= rest.size() || rest[i] == ',')
+            break;
+        const std::size_t nameStart = i;
+        while (i < rest.size() && rest[i] != '=' && rest[i] != ' ' && rest[i] != ',')
+            ++i;
+        std::string key = platform::asciiLowerCase(rest.substr(nameStart, i - nameStart));
+        std::string value;
+        if (i < rest.size() && rest[i] == '=') {
+            ++i;
+            if (i < rest.size() && (rest[i] == '"' || rest[i] == '\'')) {
+                const char quote = rest[i++];
+                const std::size_t end = rest.find(quote, i);
+                value = rest.substr(
+                    i, end == std::string_view::npos ? std::string_view::npos : end - i);
+                i = end == std::string_view::npos ? rest.size() : end + 1;
+            } else {
+                const std::size_t valueStart = i;
+                while (i < rest.size() && rest[i] != ' ' && rest[i] != ',')
+                    ++i;
+                value = rest.substr(valueStart, i - valueStart);
+            }
+        }
+        if (!key.empty())
+            info.attributes.emplace(std::move(key), std::move(value));
+    }
+    if (i < rest.size())
+        info.name = trimmed(rest.substr(i + 1));
+    return info;
+}
+
+std::string m3uToNative(std::string_view page) {
+    std::string out;
+    out.reserve(page.size());
+    std::optional<ExtInf> entry;
+    std::string group;
+    std::vector<platform::HttpHeader> headers;
+    platform::LineReader reader(page, platform::LineEnds::AnyBreak);
+    std::string_view raw;
+    while (reader.next(raw)) {
+        const std::string_view line = trimmed(raw);
+        if (line.empty() || startsWithIgnoringAsciiCase(line, "#EXTM3U"))
+            continue;
+        if (startsWithIgnoringAsciiCase(line, "#EXTINF:")) {
+            // #EXTGRP and #EXTVLCOPT may stand before or after it; they belong to the entry.
+            entry = parseExtInf(line.substr(8));
+        } else if (startsWithIgnoringAsciiCase(line, "#EXTGRP:")) {
+            group = trimmed(line.substr(8));
+        } else if (startsWithIgnoringAsciiCase(line, "#EXTVLCOPT:")) {
+            const std::string_view option = trimmed(line.substr(11));
+            for (const auto& [prefix, header] :
+                 {std::pair{"http-user-agent=", "User-Agent"}, {"http-referrer=", "Referer"}}) {
+                if (startsWithIgnoringAsciiCase(option, prefix))
+                    headers.emplace_back(header, option.substr(std::string_view(prefix).size()));
+            }
+        } else if (line.front() != '#') {
+            const ExtInf info = entry.value_or(ExtInf{});
+            const auto attribute = [&info](const char* key) -> std::string_view {
+                const auto found = info.attributes.find(key);
+                return found == info.attributes.end() ? std::string_view() : found->second;
+            };
+            // Written by this program: the directory line as it was, byte for byte.
+            if (const std::string own = platform::percentDecoded(attribute(kOwnLine));
+                !own.empty() && platform::hasFields(own, kFieldsOfAChannel) &&
+                own.find_first_of("\r\n") == std::string::npos) {
+                out += own + "\r\n";
+                entry.reset();
+                continue;
+            }
+            std::string country = countryOfCode(firstOf(attribute("tvg-country"), ";,"));
+            if (country.empty()) {
+                std::string_view groups = attribute("group-title");
+                if (groups.empty())
+                    groups = group;
+                while (country.empty() && !groups.empty()) {
+                    const std::size_t semicolon = groups.find(';');
+                    country = countryNamed(groups.substr(0, semicolon));
+                    groups = semicolon == std::string_view::npos ? std::string_view()
+                                                                 : groups.substr(semicolon + 1);
+                }
+            }
+            std::string_view name = info.name;
+            if (name.empty())
+                name = attribute("tvg-name");
+            if (name.empty())
+                name = line;
+            appendLine(out, country, equalsIgnoringAsciiCase(attribute("radio"), "true"), name,
+                       lineAddress(line, headers),
+                       languageCode(firstOf(attribute("tvg-language"), ";,")));
+            entry.reset();
+            group.clear();
+            headers.clear();
+        }
+    }
+    return out;
+}
+
+// ---- JSON station lists ----
+
+std::string_view stringField(simdjson::dom::object station, const char* key) {
+    std::string_view value;
+    return station[key].get_string().get(value) == simdjson::SUCCESS ? value : std::string_view();
+}
+
+std::string jsonToNative(std::string_view page) {
+    std::string out;
+    simdjson::dom::parser parser;
+    simdjson::dom::array stations;
+    if (parser.parse(page.data(), page.size()).get_array().get(stations) != simdjson::SUCCESS)
+        return out;
+    out.reserve(stations.size() * 120);
+    for (simdjson::dom::element element : stations) {
+        simdjson::dom::object station;
+        if (element.get_object().get(station) != simdjson::SUCCESS)
+            continue;
+        int64_t checked = 1;
+        if (station["lastcheckok"].get_int64().get(checked) == simdjson::SUCCESS && checked == 0)
+            continue;
+        std::string_view address = stringField(station, "url_resolved");
+        if (trimmed(address).empty())
+            address = stringField(station, "url");
+        if (trimmed(address).empty())
+            continue;
+        std::string country = countryOfCode(stringField(station, "countrycode"));
+        if (country.empty())
+            country = fieldText(stringField(station, "country"));
+        std::string_view name = stringField(station, "name");
+        if (trimmed(name).empty())
+            name = address;
+        appendLine(out, country, true, name, lineAddress(address, {}),
+                   languageCode(firstOf(stringField(station, "language"), ",;")));
+    }
+    return out;
+}
+
+}  // namespace
+
+ListFormat RecogniseListFormat(std::string_view page) {
+    if (page.starts_with(kByteOrderMark))
+        page.remove_prefix(kByteOrderMark.size());
+    const std::string_view start = trimmed(page.substr(0, 4096));
+    if (start.starts_with('['))
+        return ListFormat::StationJson;
+    if (startsWithIgnoringAsciiCase(start, "#EXTM3U") ||
+        startsWithIgnoringAsciiCase(start, "#EXTINF:"))
+        return ListFormat::M3u;
+    return ListFormat::Native;
+}
+
+std::string ToNativeLines(std::string_view page, ListFormat format) {
+    if (page.starts_with(kByteOrderMark))
+        page.remove_prefix(kByteOrderMark.size());
+    switch (format) {
+        case ListFormat::M3u:
+            return m3uToNative(page);
+        case ListFormat::StationJson:
+            return jsonToNative(page);
+        case ListFormat::Native:
+            break;
+    }
+    return std::string(page);
+}
+
+std::string ToM3u(std::string_view nativeLines) {
+    std::string out = "#EXTM3U\r\n";
+    platform::LineReader reader(nativeLines, platform::LineEnds::AnyBreak);
+    std::string_view line;
+    while (reader.next(line)) {
+        const std::vector<std::string_view> fields = platform::splitFields(line);
+        if (fields.size() <= kStreamUrl)
+            continue;
+        const QLocale::Territory territory = [&] {
+            for (int t = 1; t <= static_cast<int>(QLocale::LastTerritory); ++t) {
+                const auto each = static_cast<QLocale::Territory>(t);
+                if (QLocale::territoryToString(each) == toQt(fields[kCountry]))
+                    return each;
+            }
+            return QLocale::AnyTerritory;
+        }();
+        const std::string country = territory == QLocale::AnyTerritory
+                                        ? std::string(fields[kCountry])
+                                        : toStd(QLocale::territoryToCode(territory));
+        const bool radio = equalsIgnoringAsciiCase(fields[kCategory], "radio");
+        const std::string_view language = fields.size() > 4 ? fields[4] : std::string_view();
+        const platform::StreamAddress address = platform::splitHeaders(fields[kStreamUrl]);
+        out += "#EXTINF:-1 tvg-country=\"" + country + "\" tvg-language=\"" +
+               std::string(language) + "\" group-title=\"" + std::string(fields[kCountry]) + "\"" +
+               (radio ? " radio=\"true\"" : "") + " " + kOwnLine + "=\"" +
+               platform::percentEncoded(line) + "\"," + std::string(fields[kChannelName]) + "\r\n";
+        for (const auto& [name, value] : address.headers) {
+            if (equalsIgnoringAsciiCase(name, "User-Agent"))
+                out += "#EXTVLCOPT:http-user-agent=" + value + "\r\n";
+            else if (equalsIgnoringAsciiCase(name, "Referer"))
+                out += "#EXTVLCOPT:http-referrer=" + value + "\r\n";
+        }
+        out += address.address + "\r\n";
+    }
+    return out;
+}
+
+}  // namespace qova::directory

@@ -1,0 +1,104 @@
+// Playlists and station lists as the world writes them, read into the program's own lines.
+// The fixtures are written by hand from the formats, with the malformations real lists carry.
+#include "directory/list_formats.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/stream_address.h"
+#include "playback/player_pages.h"
+
+namespace qova::directory {
+namespace {
+
+const char* const kPlaylist =
+    "\xEF\xBB\xBF#EXTM3U x-tvg-url=\"http://127.0.0.1/guide.xml\"\r\n"
+    "#EXTINF:-1 tvg-id=\"a.fr\" tvg-country=\"FR\" tvg-language=\"French\" "
+    "group-title=\"News\",France 24\r\n"
+    "http://127.0.0.1/fr24.m3u8\r\n"
+    // Upper-case names, several countries and languages, a comma inside a quoted value.
+    "  #EXTINF:-1 TVG-COUNTRY=\"UK;US\" Tvg-Language=\"English;Spanish\" "
+    "group-title=\"News, Weather\",World | News\x01Now\n"
+    // A blank line before its address, and a second header in the middle.
+    "\n"
+    "http://127.0.0.1/world.m3u8\n"
+    "#EXTM3U\n"
+    "#EXTINF:-1 radio=\"TRUE\" tvg-country=\"INT\" group-title=\"Germany\",Radio Eins\n"
+    "#EXTVLCOPT:http-user-agent=QOVA Test/1.0\n"
+    "#EXTVLCOPT:http-referrer=http://127.0.0.1/\n"
+    "http://127.0.0.1/eins.mp3\n"
+    "#EXTINF:0 tvg-language=\"xx\" group-title=\"Music\",Headers In The Address\n"
+    "http://127.0.0.1/live.nsv|User-Agent=Kodi%2F20&Referer=http://127.0.0.1/x\n"
+    "#EXTGRP:Italy\n"
+    "#EXTINF:-1,Grouped\n"
+    "rtsp://127.0.0.1/grouped\n"
+    // No #EXTINF at all: the address is the name.
+    "http://127.0.0.1/bare.aac\n";
+
+TEST(ListFormats, APlaylistIsReadAsItsWritersMeantIt) {
+    ASSERT_EQ(RecogniseListFormat(kPlaylist), ListFormat::M3u);
+    const std::string eins = platform::addressWithHeaders(
+        "http://127.0.0.1/eins.mp3",
+        {{"User-Agent", "QOVA Test/1.0"}, {"Referer", "http://127.0.0.1/"}});
+    const std::string nsv = platform::addressWithHeaders(
+        "http://127.0.0.1/live.nsv",
+        {{"User-Agent", "Kodi/20"}, {"Referer", "http://127.0.0.1/x"}});
+    EXPECT_EQ(ToNativeLines(kPlaylist, ListFormat::M3u),
+              "France|Video|France 24|http://127.0.0.1/fr24.m3u8|FR\r\n"
+              "United Kingdom|Video|World   News Now|http://127.0.0.1/world.m3u8|EN\r\n"
+              "Germany|Radio|Radio Eins|" +
+                  eins +
+                  "|\r\n"
+                  "International|Video|Headers In The Address|" +
+                  nsv +
+                  "|XX\r\n"
+                  "Italy|Video|Grouped|rtsp://127.0.0.1/grouped|\r\n"
+                  "International|Video|http://127.0.0.1/bare.aac|http://127.0.0.1/bare.aac|\r\n");
+    // The player a line's end chooses is the bare address's, headers or not.
+    EXPECT_EQ(playback::GetStreamKind("I|Video|H|" + nsv + "|XX"),
+              playback::GetStreamKind("I|Video|H|http://127.0.0.1/live.nsv|XX"));
+    EXPECT_EQ(platform::splitHeaders(nsv).address, "http://127.0.0.1/live.nsv");
+}
+
+TEST(ListFormats, AStationListKeepsWorkingStationsWithWhatTheyTell) {
+    const char* const stations = R"([
+      {"name": "Ö1 | Live", "url": "http://127.0.0.1/oe1", "url_resolved": "http://127.0.0.1/oe1.mp3",
+       "country": "Austria", "countrycode": "at", "language": "german,english", "codec": "MP3",
+       "bitrate": 128, "lastcheckok": 1},
+       {"name": "Broken", "url_resolved": "http://127.0.0.1/broken", "lastcheckok": 0},
+      {"name": null, "url": "http://127.0.0.1/nameless", "country": "Atlantis", "countrycode": null},
+      {"name": "No Address", "url": "", "url_resolved": null},
+      "not a station", 42,
+      {"name": "Neither", "url_resolved": "http://127.0.0.1/neither", "language": "klingon"}
+    ])";
+    ASSERT_EQ(RecogniseListFormat(stations), ListFormat::StationJson);
+    EXPECT_EQ(ToNativeLines(stations, ListFormat::StationJson),
+              "Austria|Radio|\xC3\x96"
+              "1   Live|http://127.0.0.1/oe1.mp3|DE\r\n"
+              "Atlantis|Radio|http://127.0.0.1/nameless|http://127.0.0.1/nameless|\r\n"
+              "International|Radio|Neither|http://127.0.0.1/neither|\r\n");
+    EXPECT_EQ(ToNativeLines("[{\"name\": \"cut off", ListFormat::StationJson), "");
+    EXPECT_EQ(ToNativeLines("{}", ListFormat::StationJson), "");
+}
+
+TEST(ListFormats, TheProgramsOwnDirectoryIsNoPlaylist) {
+    for (const char* native : {"France|Video|A|http://h/a|FR\r\n", "", "x", "# not\r\n"})
+        EXPECT_EQ(RecogniseListFormat(native), ListFormat::Native) << native;
+}
+
+TEST(ListFormats, ExportedChannelsComeBackTheSame) {
+    const std::string channels =
+        "France|Video|France 24|http://127.0.0.1/fr24.m3u8|FR\r\n"
+        "\xC3\x96sterreich|RADIO|\xC3\x96"
+        "1, live|http://127.0.0.1/oe1.mp3|de-AT\r\n" +
+        std::string("Test|Video|With Headers|") +
+        platform::addressWithHeaders("http://127.0.0.1/h.m3u8", {{"User-Agent", "A, B"}}) + "|\r\n";
+    const std::string playlist = ToM3u(channels);
+    EXPECT_NE(playlist.find("tvg-country=\"FR\""), std::string::npos) << playlist;
+    EXPECT_NE(playlist.find("radio=\"true\""), std::string::npos);
+    EXPECT_NE(playlist.find("#EXTVLCOPT:http-user-agent=A, B"), std::string::npos);
+    ASSERT_EQ(RecogniseListFormat(playlist), ListFormat::M3u);
+    EXPECT_EQ(ToNativeLines(playlist, ListFormat::M3u), channels);
+}
+
+}  // namespace
+}  // namespace qova::directory
