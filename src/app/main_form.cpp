@@ -4,6 +4,7 @@
 #include "directory/channel_tree.h"
 #include "directory/country_lists.h"
 #include "directory/directory_download.h"
+#include "directory/list_formats.h"
 #include "favorites/favorites.h"
 #include "platform/text.h"
 #include "playback/playback.h"
@@ -104,7 +105,32 @@ void MainForm::imgRadio_Click() {
 }
 
 void MainForm::wbDownload_DocumentComplete() {
+    search_.invalidate();
     directory::DirectoryDocumentComplete(ctx_, [this] { cmbCountry_Click(); });
+}
+
+void MainForm::search(const std::string& query) {
+    if (query.find_first_not_of(" \t") == std::string::npos) {
+        endSearch();
+        return;
+    }
+    directory::ShowSearchResults(ctx_, search_.find(controls_.files, query, kShownResults));
+}
+
+void MainForm::endSearch() {
+    cmbCountry_Click();
+}
+
+int MainForm::importFavorites(std::string_view list) {
+    const int added = favorites::ImportFavorites(ctx_, list);
+    // The stars of the tree shown follow.
+    if (added > 0)
+        cmbCountry_Click();
+    return added;
+}
+
+std::string MainForm::exportFavorites() const {
+    return directory::ToM3u(state_.strFavorites);
 }
 
 void MainForm::wbDownload_NavigateError(std::int32_t statusCode) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "directory/channel_search.h"
 #include "playback/listening.h"
 #include "state/channel_list.h"
 #include "state/main_context.h"
@@ -43,6 +44,20 @@ class MainForm {
     void mnuCont_Click();
     void mnuAboutUs_Click();
 
+    /// Shows the channels of the whole directory that a query finds, in place of the tree; an
+    /// empty query brings the view that was there back.
+    void search(const std::string& query);
+    void endSearch();
+    /// How many found channels the tree shows at most; one more line counts the rest.
+    static constexpr std::size_t kShownResults = 1000;
+
+    /// Adds the channels of a playlist (or of directory lines) to the favourites, each once, as
+    /// the favourite button would. Returns how many were added; nothing changes and the
+    /// favourites message is shown when the file cannot be written.
+    int importFavorites(std::string_view list);
+    /// The favourites as an M3U8 playlist.
+    std::string exportFavorites() const;
+
     const state::MainState& state() const { return state_; }
     state::MainState& state() { return state_; }
     const state::ChannelList& channels() const { return channels_; }
@@ -60,6 +75,7 @@ class MainForm {
     state::Site site_;
     state::MainState state_;
     state::ChannelList channels_{controls_.trView};
+    directory::ChannelSearch search_;
     state::MainContext ctx_{state_, controls_, channels_};
     playback::Listening listening_{ctx_,
                                    {[this] { trView_Click(); }, [this] { cmdStopButton_Click(); }}};

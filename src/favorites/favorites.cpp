@@ -1,9 +1,11 @@
 #include "favorites/favorites.h"
 
+#include <unordered_set>
 #include <vector>
 
 #include "directory/channel_record.h"
 #include "directory/channel_tree.h"
+#include "directory/list_formats.h"
 #include "platform/text.h"
 #include "state/favourite_lines.h"
 
@@ -50,6 +52,30 @@ bool removeFromFile(state::MainContext& ctx, std::string_view record) {
 }
 
 }  // namespace
+
+int ImportFavorites(state::MainContext& ctx, std::string_view list) {
+    const directory::ListFormat format = directory::RecogniseListFormat(list);
+    const std::string lines = format == directory::ListFormat::Native
+                                  ? std::string(list)
+                                  : directory::ToNativeLines(list, format);
+    int added = 0;
+    std::unordered_set<std::string> known;
+    for (const std::string& favourite : platform::splitLines(ctx.state.strFavorites))
+        known.insert(favourite);
+    platform::LineReader reader(lines, platform::LineEnds::AnyBreak);
+    std::string_view line;
+    while (reader.next(line)) {
+        if (!platform::hasFields(line, directory::kFieldsOfAChannel) || !known.emplace(line).second)
+            continue;
+        if (!ctx.controls.files.appendLine(state::kFavoritesFile, line)) {
+            cannotWrite(ctx);
+            break;
+        }
+        ctx.state.strFavorites.append(line).append("\r\n");
+        ++added;
+    }
+    return added;
+}
 
 bool RemoveFirstLine(std::string& text, std::string_view record) {
     platform::LineReader reader(text);

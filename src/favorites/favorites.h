@@ -21,6 +21,11 @@ void OpenFavoritesView(state::MainContext& ctx);
 /// that cannot be written leaves file, favourites text, star and tree as they were, and says so.
 void ToggleFavorite(state::MainContext& ctx);
 
+/// Adds the channels of a list (a playlist, a station list or directory lines) to the favourites
+/// that are not among them yet, each once, appended as the favourite button appends. Returns how
+/// many were added; at the first that cannot be written it stops and says so.
+int ImportFavorites(state::MainContext& ctx, std::string_view list);
+
 /// Takes the first whole line equal to a record out of a text of CR LF-ended lines; false
 /// when no line equals it.
 bool RemoveFirstLine(std::string& text, std::string_view record);

@@ -1,6 +1,7 @@
 #include "platform/text.h"
 
 #include <QChar>
+#include <QString>
 #include <algorithm>
 #include <cstring>
 
@@ -175,6 +176,26 @@ std::vector<std::string> splitLines(std::string_view text, LineEnds ends) {
     while (reader.next(line))
         lines.emplace_back(line);
     return lines;
+}
+
+std::string foldedForSearch(std::string_view text) {
+    if (isAscii(text)) {
+        std::string lowered(text);
+        for (char& c : lowered)
+            c = asciiLower(c);
+        return lowered;
+    }
+    // Letters decomposed into base and marks, the marks dropped.
+    const QString decomposed = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+                                   .normalized(QString::NormalizationForm_KD);
+    QString folded;
+    folded.reserve(decomposed.size());
+    for (const QChar c : decomposed) {
+        if (c.category() != QChar::Mark_NonSpacing && c.category() != QChar::Mark_Enclosing &&
+            c.category() != QChar::Mark_SpacingCombining)
+            folded += c;
+    }
+    return folded.toCaseFolded().toStdString();
 }
 
 std::string textFromStream(std::string_view bytes) {

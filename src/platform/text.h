@@ -54,6 +54,10 @@ class LineReader {
 
 std::vector<std::string> splitLines(std::string_view text, LineEnds ends = LineEnds::CrLfOrCr);
 
+/// A text as a search compares it: lower case, accents and other marks dropped ("Österreich" and
+/// "osterreich" fold alike), for a plain substring search.
+std::string foldedForSearch(std::string_view text);
+
 /// A text a stream sends about itself (an Icecast title, a tag) as UTF-8 to show: kept where it
 /// is UTF-8 already, read as Windows-1252 (Latin-1 and its quotes) where it is not, as stations
 /// that predate UTF-8 send it. Control characters become spaces, runs of white space one space,

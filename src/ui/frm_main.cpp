@@ -146,6 +146,7 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
                                                                           *options_.screenSaver});
     logic_ = std::make_unique<app::MainForm>(*controls_, options_.site);
     buildPlaybackMenu();
+    buildChannelsMenu();
     wireEvents();
 }
 
@@ -173,6 +174,8 @@ void FrmMain::buildMenus() {
     // The program's own commands, between the window's first two menus.
     mnuPlayback_ = menuBar()->addMenu(QStringLiteral("&Playback"));
     mnuPlayback_->setObjectName(QStringLiteral("mnuPlayback"));
+    mnuChannels_ = menuBar()->addMenu(QStringLiteral("&Channels"));
+    mnuChannels_->setObjectName(QStringLiteral("mnuChannels"));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));

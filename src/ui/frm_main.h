@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -90,6 +91,12 @@ class FrmMain : public QMainWindow {
     /// The browser window, once it has been opened.
     FrmBrowser* browserWindow() const { return frmBrowser_.get(); }
 
+    /// Asks for a file to read (save false) or to write; "" when the user gives none. The
+    /// desktop's file dialog unless a test answers instead.
+    std::function<QString(bool save, const QString& suggested)> chooseFile;
+    /// Tells the user how a command on files went; a message box unless a test listens instead.
+    std::function<void(const QString& text, bool failed)> tell;
+
   protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -99,6 +106,7 @@ class FrmMain : public QMainWindow {
     void buildControls();
     void buildMenus();
     void buildPlaybackMenu();
+    void buildChannelsMenu();
     void setTabOrder();
     void wireEvents();
     void copyTitle();
@@ -127,6 +135,8 @@ class FrmMain : public QMainWindow {
     LinkLabel* imgArrow_ = nullptr;
     LinkLabel* imgFullScreen_ = nullptr;
     QMenu* mnuPlayback_ = nullptr;
+    QMenu* mnuChannels_ = nullptr;
+    QWidget* searchField_ = nullptr;
     bool playerFullScreen_ = false;
     QRect playerPlace_;
 

@@ -151,6 +151,26 @@ TEST_F(FavoritesTest, AFileSavedWithLfLineEndsReadsAsItsLines) {
     EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"Three"}));
 }
 
+TEST_F(FavoritesTest, ExportedFavouritesImportBackTheSameAndNothingTwice) {
+    toggle(1);
+    toggle(3);
+    const std::string before = file();
+    const std::string playlist = form.exportFavorites();
+    EXPECT_EQ(playlist.rfind("#EXTM3U", 0), 0u);
+    // Into an empty favourites file: the same lines.
+    directory::LoadedMain other("URLTXT=http://127.0.0.1:1/x");
+    other.f.wbDownload.complete(kDirectory);
+    EXPECT_EQ(other.form.importFavorites(playlist), 2);
+    EXPECT_EQ(other.f.files.files.at("favorites.txt"), before);
+    EXPECT_EQ(other.form.importFavorites(playlist), 0);
+    // Into these favourites again: nothing twice; and the stars of the tree follow.
+    EXPECT_EQ(form.importFavorites(playlist + "#EXTINF:-1,Two\nhttp://x/u2\n"), 1);
+    EXPECT_EQ(file(), before + "International|Video|Two|http://x/u2|\r\n");
+    f.files.unwritable.insert("favorites.txt");
+    EXPECT_EQ(form.importFavorites("F|Video|New|u9|EN"), 0);
+    EXPECT_EQ(f.messages.shown.size(), 1u);
+}
+
 TEST_F(FavoritesTest, NothingSelectedNothingChanges) {
     f.cmbCountry.choose("Select Country");
     form.cmdFavorite_Click();

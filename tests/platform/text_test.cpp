@@ -31,6 +31,12 @@ TEST(Characters, AreCountedInUtf8WithStrayBytesCountedAlone) {
     EXPECT_TRUE(characterStarts("").empty());
 }
 
+TEST(Search, FoldsCaseAndAccents) {
+    EXPECT_EQ(foldedForSearch("\xC3\x96sterreich"), "osterreich");
+    EXPECT_EQ(foldedForSearch("Caf\xC3\xA9 M\xC3\xBCNCHEN"), "cafe munchen");
+    EXPECT_EQ(foldedForSearch("RADIO One"), "radio one");
+}
+
 TEST(StreamText, Utf8StaysOtherBytesAreReadAsWindows1252AndControlsGo) {
     EXPECT_EQ(textFromStream("Caf\xC3\xA9 M\xC3\xBCller"), "Caf\xC3\xA9 M\xC3\xBCller");
     EXPECT_EQ(textFromStream("Caf\xE9 M\xFCller \x93Live\x94"),

@@ -2,8 +2,10 @@
 // what lands in Channel.txt, what the user is told, and what the country list and tree show.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTest>
 #include <QTreeWidget>
@@ -236,6 +238,70 @@ TEST_F(DirectoryIntegrationTest, APlaylistIsADirectoryAndItsChannelsPlayWithThei
     EXPECT_NE(head.find("User-Agent: QOVA Test/1.0\r\n"), std::string::npos) << head;
     EXPECT_NE(head.find("Referer: http://127.0.0.1/\r\n"), std::string::npos) << head;
     EXPECT_EQ(head.find("qova-http"), std::string::npos) << "the fragment went to the server";
+}
+
+TEST_F(DirectoryIntegrationTest, FindingAChannelFiltersTheWholeDirectoryAndEscGivesTheViewBack) {
+    server.serve("/channels.txt", kPage);
+    auto window = start(server.url("/channels.txt"));
+    choose(*window, "France");
+    QTreeWidget* tree = window->channelTree();
+    ASSERT_EQ(tree->topLevelItemCount(), 3);
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
+    auto* field = window->findChild<QLineEdit*>(QStringLiteral("txtSearch"));
+    ASSERT_TRUE(field != nullptr && field->isVisible() && field->hasFocus());
+    QTest::keyClicks(field, "uno ital");  // a radio channel of another country
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), "Radio Uno \u2014 Italy");
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_FALSE(field->isVisible());
+    EXPECT_EQ(window->countryList()->currentText(), "France");
+    EXPECT_EQ(tree->topLevelItemCount(), 3);
+}
+
+TEST_F(DirectoryIntegrationTest, FavouritesGoOutAsAPlaylistAndComeBackInEachOnce) {
+    folder.write("favorites.txt", kFavourite + "\r\n");
+    server.serve("/channels.txt", kPage);
+    auto window = start(server.url("/channels.txt"));
+    const QString playlist = QString::fromStdString(folder.path() + "/out.m3u8");
+    QString answer = playlist;
+    std::vector<std::pair<std::string, bool>> told;
+    window->chooseFile = [&](bool, const QString&) { return answer; };
+    window->tell = [&](const QString& text, bool failed) {
+        told.emplace_back(text.toStdString(), failed);
+    };
+    auto trigger = [&](const char* name) {
+        window->findChild<QAction*>(QString::fromLatin1(name))->trigger();
+    };
+    trigger("mnuExportFavourites");
+    EXPECT_TRUE(told.empty());
+    const std::string exported = folder.read("out.m3u8").value_or("");
+    EXPECT_NE(exported.find("TV Deux"), std::string::npos) << exported;
+
+    // Brought back into an empty list, then once more: the channel is there once, with its star.
+    folder.write("favorites.txt", "");
+    window->logic().state().strFavorites.clear();
+    trigger("mnuImportFavourites");
+    trigger("mnuImportFavourites");
+    EXPECT_EQ(told, (std::vector<std::pair<std::string, bool>>{
+                        {"1 channel added to the favourites.", false},
+                        {"0 channels added to the favourites.", false}}));
+    EXPECT_EQ(folder.read("favorites.txt"), kFavourite + "\r\n");
+    choose(*window, "France");
+    EXPECT_TRUE(drawn(window->channelTree()->topLevelItem(1)->icon(0)));
+
+    // A file that is not there, and a place that cannot be written: said, and nothing lost.
+    told.clear();
+    answer = QString::fromStdString(folder.path() + "/none.m3u8");
+    trigger("mnuImportFavourites");
+    answer = QString::fromStdString(folder.path() + "/no/such/folder/out.m3u8");
+    trigger("mnuExportFavourites");
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_TRUE(told[0].second && told[1].second);
+    EXPECT_EQ(folder.read("favorites.txt"), kFavourite + "\r\n");
+    EXPECT_EQ(folder.read("out.m3u8"), exported);
 }
 
 }  // namespace

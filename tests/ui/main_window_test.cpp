@@ -91,15 +91,18 @@ TEST(MainWindow, MenusColoursAndFont) {
     auto window = makeWindow(folder);
     // The window's three menus of one item each, and the program's own after the first.
     const QList<QAction*> menus = window->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 4);
+    ASSERT_EQ(menus.size(), 5);
     EXPECT_EQ(menus[1]->menu()->objectName(), "mnuPlayback");
-    for (int i : {0, 2, 3}) {
+    EXPECT_EQ(menus[2]->menu()->objectName(), "mnuChannels");
+    for (int i : {0, 3, 4}) {
         EXPECT_EQ(menus[i]->menu()->actions().size(), 1) << menus[i]->text().toStdString();
     }
     // Every command of ours can be found with its keys.
-    for (QAction* command : menus[1]->menu()->actions()) {
-        if (!command->isSeparator()) {
-            EXPECT_FALSE(command->shortcut().isEmpty()) << command->text().toStdString();
+    for (int i : {1, 2}) {
+        for (QAction* command : menus[i]->menu()->actions()) {
+            if (!command->isSeparator()) {
+                EXPECT_FALSE(command->shortcut().isEmpty()) << command->text().toStdString();
+            }
         }
     }
     window->show();

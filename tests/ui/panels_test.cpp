@@ -165,6 +165,13 @@ TEST_F(PanelsTest, WebButtonsAndMenusOpenExactlyTheirAddresses) {
         shown.push_back(dialog.objectName().toStdString());
         dialog.close();
     };
+    // The file commands are asked for no file: they do nothing.
+    int asked = 0;
+    window->chooseFile = [&](bool, const QString&) {
+        ++asked;
+        return QString();
+    };
+    window->tell = [](const QString& text, bool) { ADD_FAILURE() << text.toStdString(); };
     for (QAction* menu : window->menuBar()->actions()) {
         for (QAction* item : menu->menu()->actions()) {
             if (item->objectName() != "mnuExit")
@@ -172,6 +179,7 @@ TEST_F(PanelsTest, WebButtonsAndMenusOpenExactlyTheirAddresses) {
         }
     }
     EXPECT_EQ(shown, (std::vector<std::string>{"frmCommon", "frmAbout"}));
+    EXPECT_EQ(asked, 2);
     // Exit closes the main window only.
     window->imgFullScreen_Click();
     window->findChild<QAction*>(QStringLiteral("mnuExit"))->trigger();

@@ -1,0 +1,135 @@
+// The main window's Channels menu: finding a channel in the whole directory, and the favourites
+// out to a playlist and back in.
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSaveFile>
+
+#include "qt/qt_tree_view.h"
+#include "ui/frm_main.h"
+#include "web/page_loading.h"
+
+namespace qova::ui {
+namespace {
+
+/// The search field: Esc gives the view back.
+class SearchField : public QLineEdit {
+  public:
+    using QLineEdit::QLineEdit;
+    std::function<void()> onEscape;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape && onEscape) {
+            onEscape();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+};
+
+}  // namespace
+
+void FrmMain::buildChannelsMenu() {
+    auto* field = new SearchField(frmUpper_);
+    field->setObjectName(QStringLiteral("txtSearch"));
+    field->setAccessibleName(QStringLiteral("Find channel"));
+    field->setPlaceholderText(QStringLiteral("Find a channel: name, country, language"));
+    field->setClearButtonEnabled(true);
+    field->setGeometry(cmbCountry_->geometry());
+    field->hide();
+    searchField_ = field;
+    const auto endSearch = [this, field] {
+        field->hide();
+        field->clear();
+        logic_->endSearch();
+        trView_->setFocus();
+    };
+    field->onEscape = endSearch;
+    connect(field, &QLineEdit::textChanged, this, [this](const QString& text) {
+        const QByteArray query = text.toUtf8();
+        logic_->search(std::string(query.constData(), static_cast<std::size_t>(query.size())));
+    });
+    // Enter plays the found channel selected, or the first, as a click in the tree would.
+    connect(field, &QLineEdit::returnPressed, this, [this] {
+        if (tree_->nodeCount() == 0)
+            return;
+        if (tree_->selectedIndex() == 0)
+            tree_->selectNode(1);
+        logic_->trView_Click();
+    });
+
+    QAction* find = mnuChannels_->addAction(QStringLiteral("&Find Channel..."));
+    find->setObjectName(QStringLiteral("mnuFind"));
+    find->setShortcut(QKeySequence::Find);
+    addAction(find);
+    connect(find, &QAction::triggered, this, [field] {
+        field->show();
+        field->raise();
+        field->setFocus();
+        field->selectAll();
+    });
+    chooseFile = [this](bool save, const QString& suggested) {
+        if (save)
+            return QFileDialog::getSaveFileName(this, QStringLiteral("Export Favourites"),
+                                                suggested,
+                                                QStringLiteral("Playlists (*.m3u8 *.m3u)"));
+        return QFileDialog::getOpenFileName(
+            this, QStringLiteral("Import Favourites"), suggested,
+            QStringLiteral(
+                "Playlists and channel lists (*.m3u8 *.m3u *.json *.txt);;All files (*)"));
+    };
+    tell = [this](const QString& text, bool failed) {
+        if (failed)
+            QMessageBox::warning(this, QStringLiteral("QOVA"), text);
+        else
+            QMessageBox::information(this, QStringLiteral("QOVA"), text);
+    };
+
+    mnuChannels_->addSeparator();
+    QAction* exportFavourites = mnuChannels_->addAction(QStringLiteral("&Export Favourites..."));
+    exportFavourites->setObjectName(QStringLiteral("mnuExportFavourites"));
+    exportFavourites->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    connect(exportFavourites, &QAction::triggered, this, [this] {
+        const QString path = chooseFile(true, QDir::home().filePath("favourites.m3u8"));
+        if (path.isEmpty())
+            return;
+        // Whole or not at all: a file that was there stays until the new one is complete.
+        QSaveFile file(path);
+        const std::string playlist = logic_->exportFavorites();
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(playlist.data(), static_cast<qint64>(playlist.size())) !=
+                static_cast<qint64>(playlist.size()) ||
+            !file.commit()) {
+            tell(QStringLiteral("The favourites cannot be written to %1.").arg(path), true);
+        }
+    });
+    QAction* importFavourites = mnuChannels_->addAction(QStringLiteral("&Import Favourites..."));
+    importFavourites->setObjectName(QStringLiteral("mnuImportFavourites"));
+    importFavourites->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
+    connect(importFavourites, &QAction::triggered, this, [this] {
+        const QString path = chooseFile(false, QDir::homePath());
+        if (path.isEmpty())
+            return;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || file.size() > web::kMaxPageBytes) {
+            tell(QStringLiteral("%1 cannot be read as a channel list.").arg(path), true);
+            return;
+        }
+        const QByteArray bytes = file.readAll();
+        const int added = logic_->importFavorites(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        tell(added == 1 ? QStringLiteral("1 channel added to the favourites.")
+                        : QStringLiteral("%1 channels added to the favourites.").arg(added),
+             false);
+    });
+}
+
+}  // namespace qova::ui

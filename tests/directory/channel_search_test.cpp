@@ -1,0 +1,61 @@
+#include "directory/channel_search.h"
+
+#include "directory/channel_tree.h"
+#include "directory/directory_fixture.h"
+
+namespace qova::directory {
+namespace {
+
+const char* kDirectory =
+    "\xC3\x96sterreich|Radio|\xC3\x96"
+    "1 Klassik|u1|DE\r\n"
+    "Austria|Video|ORF Eins|u2|DE\r\n"
+    "Deutschland|Radio|Klassik Radio|u3|DE\r\n"
+    "France|Radio|Radio Classique|u4|FR\r\n"
+    "short|line\r\n";
+
+TEST_F(DirectoryTest, SearchFindsEveryWordAcrossCountriesAndCategoriesFoldingAccents) {
+    f.files.files["favorites.txt"] = "Deutschland|Radio|Klassik Radio|u3|DE\r\n";
+    download(kDirectory);
+    f.cmbCountry.choose("Austria");
+    ASSERT_EQ(f.trView.texts(), (std::vector<std::string>{"ORF Eins"}));
+    form.search("osterreich");
+    EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"\xC3\x96"
+                                                          "1 Klassik \u2014 \xC3\x96sterreich"}));
+    form.search("  KLASSIK de ");
+    EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"\xC3\x96"
+                                                          "1 Klassik \u2014 \xC3\x96sterreich",
+                                                          "Klassik Radio \u2014 Deutschland"}));
+    EXPECT_EQ(f.trView.nodeImage(2), kFavouriteImage);
+    // A found channel plays as a click in the tree plays it.
+    f.files.files["Player.html"] = "page\r\n";
+    f.trView.click(2);
+    EXPECT_EQ(state().strCurrentRecord, "Deutschland|Radio|Klassik Radio|u3|DE");
+    form.search("nothing like it");
+    EXPECT_EQ(f.trView.nodeCount(), 0);
+    // An empty field brings the view back.
+    form.search(" ");
+    EXPECT_EQ(f.cmbCountry.text(), "Austria");
+    EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"ORF Eins"}));
+}
+
+TEST(ChannelSearch, ShowsTheFirstResultsAndCountsTheRest) {
+    fakes::FakeTextFiles files;
+    std::string directory;
+    for (int i = 0; i < 25; ++i)
+        directory += "C|Video|News " + std::to_string(i) + "|u|EN\r\n";
+    files.files["Channel.txt"] = directory;
+    ChannelSearch search;
+    const ChannelSearch::Result found = search.find(files, "news", 10);
+    EXPECT_EQ(found.records.size(), 10u);
+    EXPECT_EQ(found.total, 25u);
+    EXPECT_EQ(found.records.front(), "C|Video|News 0|u|EN");
+    // Kept until told the directory changed.
+    files.files["Channel.txt"] = "C|Video|News 99|u|EN\r\n";
+    EXPECT_EQ(search.find(files, "news", 10).total, 25u);
+    search.invalidate();
+    EXPECT_EQ(search.find(files, "news", 10).total, 1u);
+}
+
+}  // namespace
+}  // namespace qova::directory
