@@ -1,5 +1,7 @@
 #include "app/main_form.h"
 
+#include <utility>
+
 #include "directory/channel_record.h"
 #include "directory/channel_tree.h"
 #include "directory/country_lists.h"
@@ -36,9 +38,17 @@ void MainForm::wireEvents() {
     controls_.wbDownload.onNavigateError = [this](const std::string&, std::int32_t code) {
         wbDownload_NavigateError(code);
     };
+    lists_.onChannelsChanged = [this] { addedChannelsChanged(); };
+}
+
+void MainForm::addedChannelsChanged() {
+    search_.invalidate();
+    directory::RefreshCountryLists(ctx_);
 }
 
 void MainForm::Form_Load() {
+    // The added lists' kept copies join the directory from its first showing on.
+    lists_.load();
     state_.intFormHeight = controls_.window.heightTwips();
     loadConfig();
     controls_.wbMain.navigate(state::kBlankPlayerPage);
@@ -107,6 +117,8 @@ void MainForm::imgRadio_Click() {
 void MainForm::wbDownload_DocumentComplete() {
     search_.invalidate();
     directory::DirectoryDocumentComplete(ctx_, [this] { cmbCountry_Click(); });
+    if (!std::exchange(listsFetched_, true))
+        lists_.refreshAll();
 }
 
 void MainForm::search(const std::string& query) {
@@ -114,7 +126,7 @@ void MainForm::search(const std::string& query) {
         endSearch();
         return;
     }
-    directory::ShowSearchResults(ctx_, search_.find(controls_.files, query, kShownResults));
+    directory::ShowSearchResults(ctx_, search_.find(ctx_, query, kShownResults));
 }
 
 void MainForm::endSearch() {

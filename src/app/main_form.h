@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "directory/added_lists.h"
 #include "directory/channel_search.h"
 #include "playback/listening.h"
 #include "state/channel_list.h"
@@ -58,6 +59,9 @@ class MainForm {
     /// The favourites as an M3U8 playlist.
     std::string exportFavorites() const;
 
+    /// The channel lists the user added beside the directory.
+    directory::AddedLists& addedLists() { return lists_; }
+
     const state::MainState& state() const { return state_; }
     state::MainState& state() { return state_; }
     const state::ChannelList& channels() const { return channels_; }
@@ -70,6 +74,7 @@ class MainForm {
     void wireEvents();
     void loadConfig();
     void checkPlayer();
+    void addedChannelsChanged();
 
     state::MainControls& controls_;
     state::Site site_;
@@ -79,6 +84,9 @@ class MainForm {
     state::MainContext ctx_{state_, controls_, channels_};
     playback::Listening listening_{ctx_,
                                    {[this] { trView_Click(); }, [this] { cmdStopButton_Click(); }}};
+    directory::AddedLists lists_{ctx_, controls_.listFetcher};
+    // The added lists are fetched once a run, after the directory.
+    bool listsFetched_ = false;
 };
 
 }  // namespace qova::app

@@ -4,19 +4,17 @@
 
 #include "directory/channel_record.h"
 #include "directory/channel_tree.h"
+#include "directory/directory_lines.h"
 #include "platform/text.h"
 #include "state/favourite_lines.h"
 
 namespace qova::directory {
 
-void ChannelSearch::load(const platform::TextFiles& files) {
+void ChannelSearch::load(const state::MainContext& ctx) {
     records_.clear();
     folded_.clear();
     loaded_ = true;
-    const auto text = files.read(state::kChannelFile);
-    if (!text)
-        return;
-    platform::LineReader reader(text->view());
+    DirectoryLines reader(ctx);
     std::string_view line;
     while (reader.next(line)) {
         const std::vector<std::string_view> fields = platform::splitFields(line);
@@ -34,10 +32,10 @@ void ChannelSearch::load(const platform::TextFiles& files) {
     }
 }
 
-ChannelSearch::Result ChannelSearch::find(const platform::TextFiles& files, std::string_view query,
+ChannelSearch::Result ChannelSearch::find(const state::MainContext& ctx, std::string_view query,
                                           std::size_t limit) {
     if (!loaded_)
-        load(files);
+        load(ctx);
     std::vector<std::string> words;
     const std::string folded = platform::foldedForSearch(query);
     for (std::string_view rest = folded; !rest.empty();) {

@@ -10,8 +10,8 @@
 namespace qova::directory {
 
 /// Finds channels of the whole directory, both categories, by their name, country and language:
-/// every word of a query must appear, regardless of case and accents. The directory is read and
-/// folded once and kept until it changes.
+/// every word of a query must appear, regardless of case and accents. The directory and the
+/// added lists are read and folded once and kept until they change.
 class ChannelSearch {
   public:
     struct Result {
@@ -23,10 +23,10 @@ class ChannelSearch {
 
     /// Forgets what was read: the directory changed.
     void invalidate() { loaded_ = false; }
-    Result find(const platform::TextFiles& files, std::string_view query, std::size_t limit);
+    Result find(const state::MainContext& ctx, std::string_view query, std::size_t limit);
 
   private:
-    void load(const platform::TextFiles& files);
+    void load(const state::MainContext& ctx);
 
     bool loaded_ = false;
     std::vector<std::string> records_;

@@ -1,6 +1,7 @@
 #include "directory/channel_tree.h"
 
 #include "directory/channel_record.h"
+#include "directory/directory_lines.h"
 #include "platform/text.h"
 #include "state/favourite_lines.h"
 
@@ -28,12 +29,9 @@ void AddChannelNode(state::MainContext& ctx, std::string_view record, std::strin
 
 void FillTreeFromDirectory(state::MainContext& ctx) {
     ctx.channels.clear();
-    const auto text = ctx.controls.files.read(state::kChannelFile);
-    if (!text)
-        return;
+    DirectoryLines reader(ctx);
     const std::string country = ctx.controls.cmbCountry.text();
     const state::FavouriteLines favourites(ctx.state.strFavorites);
-    platform::LineReader reader(text->view());
     std::string_view line;
     while (reader.next(line)) {
         std::string_view category;

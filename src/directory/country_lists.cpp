@@ -1,15 +1,15 @@
 #include "directory/country_lists.h"
 
 #include "directory/channel_record.h"
+#include "directory/directory_lines.h"
 #include "platform/text.h"
+
+#include <utility>
 
 namespace qova::directory {
 
 void LoadCountryLists(state::MainContext& ctx) {
-    const auto text = ctx.controls.files.read(state::kChannelFile);
-    if (!text)
-        return;
-    platform::LineReader reader(text->view());
+    DirectoryLines reader(ctx);
     std::string_view line;
     while (reader.next(line)) {
         if (!platform::hasFields(line, kFieldsOfAChannel))
@@ -39,6 +39,34 @@ void FillCountryList(state::MainContext& ctx, std::string_view category) {
     }
     list.insertItem(0, kSelectCountry);
     list.setListIndex(0);
+}
+
+void RefreshCountryLists(state::MainContext& ctx) {
+    ctx.state.colVideoCountries = {};
+    ctx.state.colRadioCountries = {};
+    LoadCountryLists(ctx);
+    platform::ComboBox& list = ctx.controls.cmbCountry;
+    if (list.count() == 0)
+        return;
+    std::string_view category;
+    if (platform::equalsIgnoreCase(ctx.state.strCategory, kCategoryVideo)) {
+        category = kCategoryVideo;
+    } else if (platform::equalsIgnoreCase(ctx.state.strCategory, kCategoryRadio)) {
+        category = kCategoryRadio;
+    } else {
+        return;  // the favourites are shown, which name no country
+    }
+    const std::string chosen = list.listIndex() > 0 ? list.text() : std::string();
+    // The user chose nothing: the list only shows more of what there is.
+    auto click = std::exchange(list.onClick, nullptr);
+    FillCountryList(ctx, category);
+    for (int i = 1; !chosen.empty() && i < list.count(); ++i) {
+        if (list.itemText(i) == chosen) {
+            list.setListIndex(i);
+            break;
+        }
+    }
+    list.onClick = std::move(click);
 }
 
 void SwitchCategory(state::MainContext& ctx, std::string_view category,

@@ -275,6 +275,19 @@ void PosixTextFiles::writeInBackground() {
     }
 }
 
+bool PosixTextFiles::remove(std::string_view name) {
+    {
+        std::unique_lock lock(mutex_);
+        const std::string key = lowerCase(name);
+        pending_.erase(key);
+        std::erase_if(jobs_, [&](const Job& job) { return job.key == key; });
+        // A write under way may be of this file: it lands before the file goes.
+        changed_.wait(lock, [this] { return !writing_; });
+    }
+    const std::string target = path(name);
+    return ::unlink(target.c_str()) == 0 || errno == ENOENT;
+}
+
 bool PosixTextFiles::waitForBackgroundWrites() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return jobs_.empty() && !writing_; });

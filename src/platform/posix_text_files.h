@@ -30,6 +30,7 @@ class PosixTextFiles : public TextFiles {
                          Durability durability) override;
     bool appendLine(std::string_view name, std::string_view line) override;
     void replaceInBackground(std::string_view name, std::string content) override;
+    bool remove(std::string_view name) override;
 
     /// Waits until every write in the background has landed or failed; true when all landed.
     bool waitForBackgroundWrites();

@@ -62,6 +62,9 @@ class TextFiles {
     /// Appends one line and CR LF, creating the file when it does not exist. False when the
     /// line could not be written whole; the file then holds what it held before.
     virtual bool appendLine(std::string_view name, std::string_view line) = 0;
+    /// Deletes a file, and any write of it still waiting in the background. True when the file
+    /// is gone afterwards, whether or not it was there.
+    virtual bool remove(std::string_view name) = 0;
 };
 
 }  // namespace qova::platform

@@ -3,6 +3,7 @@
 #include "platform/combo_box.h"
 #include "platform/desktop.h"
 #include "platform/form_window.h"
+#include "platform/list_fetcher.h"
 #include "platform/media_player.h"
 #include "platform/message_box.h"
 #include "platform/picture_button.h"
@@ -39,11 +40,13 @@ struct MainControls {
     platform::SecondaryWindows& windows;
     SharedStrings& shared;
     // Beyond the window's own controls: what the player area shows over the picture, the
-    // settings kept between runs, and the desktop's media keys and screen saver.
+    // settings kept between runs, the desktop's media keys and screen saver, and the fetching of
+    // the channel lists a user added.
     platform::PlayerOverlay& overlay;
     platform::Settings& settings;
     platform::DesktopPlayer& desktop;
     platform::ScreenSaver& screenSaver;
+    platform::ListFetcher& listFetcher;
 };
 
 }  // namespace qova::state

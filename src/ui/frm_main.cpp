@@ -26,10 +26,12 @@
 #include "state/messages.h"
 #include "ui/artwork.h"
 #include "ui/frm_browser.h"
+#include "ui/frm_channel_lists.h"
 #include "ui/layout.h"
 #include "ui/secondary_windows.h"
 #include "ui/window_style.h"
 #include "web/network_browser.h"
+#include "web/network_list_fetcher.h"
 #include "web/web_view.h"
 
 namespace qova::ui {
@@ -124,6 +126,7 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
         options_.desktop = std::make_unique<desktop::Mpris>(QStringLiteral("qova"));
     if (!options_.screenSaver)
         options_.screenSaver = std::make_unique<desktop::ScreenSaver>();
+    listFetcher_ = std::make_unique<web::NetworkListFetcher>(nullptr, options_.noAnswerTimeoutMs);
     controls_ = std::make_unique<state::MainControls>(state::MainControls{*window_,
                                                                           *wbDownload_,
                                                                           *wbMain_,
@@ -143,7 +146,8 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
                                                                           wbMain_->overlay(),
                                                                           *settings_,
                                                                           *options_.desktop,
-                                                                          *options_.screenSaver});
+                                                                          *options_.screenSaver,
+                                                                          *listFetcher_});
     logic_ = std::make_unique<app::MainForm>(*controls_, options_.site);
     buildPlaybackMenu();
     buildChannelsMenu();

@@ -33,6 +33,7 @@ class QtTreeView;
 }  // namespace qova::qt
 namespace qova::web {
 class NetworkBrowser;
+class NetworkListFetcher;
 class WebView;
 }  // namespace qova::web
 namespace qova::player {
@@ -42,6 +43,7 @@ class PlayerView;
 namespace qova::ui {
 
 class FrmBrowser;
+class FrmChannelLists;
 class LinkLabel;
 class QtSecondaryWindows;
 
@@ -91,9 +93,13 @@ class FrmMain : public QMainWindow {
     /// The browser window, once it has been opened.
     FrmBrowser* browserWindow() const { return frmBrowser_.get(); }
 
-    /// Asks for a file to read (save false) or to write; "" when the user gives none. The
-    /// desktop's file dialog unless a test answers instead.
-    std::function<QString(bool save, const QString& suggested)> chooseFile;
+    /// What a file is asked for: the favourites to write or to read, or a channel list to add.
+    enum class FileUse { ExportFavourites, ImportFavourites, AddList };
+    /// Asks for a file; "" when the user gives none. The desktop's file dialog unless a test
+    /// answers instead.
+    std::function<QString(FileUse use, const QString& suggested)> chooseFile;
+    /// The channel lists window, once it has been opened.
+    FrmChannelLists* channelListsWindow() const { return frmChannelLists_.get(); }
     /// Tells the user how a command on files went; a message box unless a test listens instead.
     std::function<void(const QString& text, bool failed)> tell;
 
@@ -107,6 +113,7 @@ class FrmMain : public QMainWindow {
     void buildMenus();
     void buildPlaybackMenu();
     void buildChannelsMenu();
+    void openChannelLists(bool toAdd);
     void setTabOrder();
     void wireEvents();
     void copyTitle();
@@ -151,11 +158,13 @@ class FrmMain : public QMainWindow {
     std::unique_ptr<platform::Shell> shell_;
     std::unique_ptr<platform::PosixTextFiles> files_;
     std::unique_ptr<platform::Settings> settings_;
+    std::unique_ptr<web::NetworkListFetcher> listFetcher_;
     state::SharedStrings shared_;
     std::unique_ptr<QtSecondaryWindows> windows_;
     std::unique_ptr<state::MainControls> controls_;
     std::unique_ptr<app::MainForm> logic_;
     std::unique_ptr<FrmBrowser> frmBrowser_;
+    std::unique_ptr<FrmChannelLists> frmChannelLists_;
 };
 
 /// Makes Tahoma, or a font with its metrics, the application's font.

@@ -1,5 +1,5 @@
-// The main window's Channels menu: finding a channel in the whole directory, and the favourites
-// out to a playlist and back in.
+// The main window's Channels menu: the channel lists added beside the directory, finding a
+// channel in all of them, and the favourites out to a playlist and back in.
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -13,6 +13,7 @@
 #include <QSaveFile>
 
 #include "qt/qt_tree_view.h"
+#include "ui/frm_channel_lists.h"
 #include "ui/frm_main.h"
 #include "web/page_loading.h"
 
@@ -66,7 +67,19 @@ void FrmMain::buildChannelsMenu() {
         logic_->trView_Click();
     });
 
-    QAction* find = mnuChannels_->addAction(QStringLiteral("&Find Channel..."));
+    QAction* addList = mnuChannels_->addAction(QStringLiteral("&Add channel list..."));
+    addList->setObjectName(QStringLiteral("mnuAddList"));
+    addList->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    addAction(addList);
+    connect(addList, &QAction::triggered, this, [this] { openChannelLists(true); });
+    QAction* lists = mnuChannels_->addAction(QStringLiteral("Channel &lists..."));
+    lists->setObjectName(QStringLiteral("mnuChannelLists"));
+    lists->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    addAction(lists);
+    connect(lists, &QAction::triggered, this, [this] { openChannelLists(false); });
+    mnuChannels_->addSeparator();
+
+    QAction* find = mnuChannels_->addAction(QStringLiteral("&Find channel..."));
     find->setObjectName(QStringLiteral("mnuFind"));
     find->setShortcut(QKeySequence::Find);
     addAction(find);
@@ -76,13 +89,21 @@ void FrmMain::buildChannelsMenu() {
         field->setFocus();
         field->selectAll();
     });
-    chooseFile = [this](bool save, const QString& suggested) {
-        if (save)
-            return QFileDialog::getSaveFileName(this, QStringLiteral("Export Favourites"),
-                                                suggested,
-                                                QStringLiteral("Playlists (*.m3u8 *.m3u)"));
+    chooseFile = [this](FileUse use, const QString& suggested) {
+        switch (use) {
+            case FileUse::ExportFavourites:
+                return QFileDialog::getSaveFileName(this, QStringLiteral("Export Favourites"),
+                                                    suggested,
+                                                    QStringLiteral("Playlists (*.m3u8 *.m3u)"));
+            case FileUse::ImportFavourites:
+            case FileUse::AddList:
+                break;
+        }
         return QFileDialog::getOpenFileName(
-            this, QStringLiteral("Import Favourites"), suggested,
+            this,
+            use == FileUse::AddList ? QStringLiteral("Add Channel List")
+                                    : QStringLiteral("Import Favourites"),
+            suggested,
             QStringLiteral(
                 "Playlists and channel lists (*.m3u8 *.m3u *.json *.txt);;All files (*)"));
     };
@@ -94,11 +115,12 @@ void FrmMain::buildChannelsMenu() {
     };
 
     mnuChannels_->addSeparator();
-    QAction* exportFavourites = mnuChannels_->addAction(QStringLiteral("&Export Favourites..."));
+    QAction* exportFavourites = mnuChannels_->addAction(QStringLiteral("&Export favourites..."));
     exportFavourites->setObjectName(QStringLiteral("mnuExportFavourites"));
     exportFavourites->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     connect(exportFavourites, &QAction::triggered, this, [this] {
-        const QString path = chooseFile(true, QDir::home().filePath("favourites.m3u8"));
+        const QString path =
+            chooseFile(FileUse::ExportFavourites, QDir::home().filePath("favourites.m3u8"));
         if (path.isEmpty())
             return;
         // Whole or not at all: a file that was there stays until the new one is complete.
@@ -111,11 +133,11 @@ void FrmMain::buildChannelsMenu() {
             tell(QStringLiteral("The favourites cannot be written to %1.").arg(path), true);
         }
     });
-    QAction* importFavourites = mnuChannels_->addAction(QStringLiteral("&Import Favourites..."));
+    QAction* importFavourites = mnuChannels_->addAction(QStringLiteral("&Import favourites..."));
     importFavourites->setObjectName(QStringLiteral("mnuImportFavourites"));
     importFavourites->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
     connect(importFavourites, &QAction::triggered, this, [this] {
-        const QString path = chooseFile(false, QDir::homePath());
+        const QString path = chooseFile(FileUse::ImportFavourites, QDir::homePath());
         if (path.isEmpty())
             return;
         QFile file(path);
@@ -130,6 +152,21 @@ void FrmMain::buildChannelsMenu() {
                         : QStringLiteral("%1 channels added to the favourites.").arg(added),
              false);
     });
+}
+
+void FrmMain::openChannelLists(bool toAdd) {
+    if (!frmChannelLists_) {
+        frmChannelLists_ = std::make_unique<FrmChannelLists>(this, logic_->addedLists(), [this] {
+            return chooseFile(FileUse::AddList, QDir::homePath());
+        });
+    }
+    if (toAdd) {
+        frmChannelLists_->showToAdd();
+    } else {
+        frmChannelLists_->show();
+        frmChannelLists_->raise();
+        frmChannelLists_->activateWindow();
+    }
 }
 
 }  // namespace qova::ui

@@ -39,22 +39,25 @@ TEST_F(DirectoryTest, SearchFindsEveryWordAcrossCountriesAndCategoriesFoldingAcc
     EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"ORF Eins"}));
 }
 
-TEST(ChannelSearch, ShowsTheFirstResultsAndCountsTheRest) {
-    fakes::FakeTextFiles files;
+TEST_F(DirectoryTest, SearchShowsTheFirstResultsAndCountsTheRestAddedListsIncluded) {
     std::string directory;
     for (int i = 0; i < 25; ++i)
         directory += "C|Video|News " + std::to_string(i) + "|u|EN\r\n";
-    files.files["Channel.txt"] = directory;
+    f.files.files["Channel.txt"] = directory;
+    state().strAddedChannels = "D|Radio|Added News|u|EN\r\n";
+    const state::MainContext ctx = context();
     ChannelSearch search;
-    const ChannelSearch::Result found = search.find(files, "news", 10);
+    const ChannelSearch::Result found = search.find(ctx, "news", 10);
     EXPECT_EQ(found.records.size(), 10u);
-    EXPECT_EQ(found.total, 25u);
+    EXPECT_EQ(found.total, 26u);
     EXPECT_EQ(found.records.front(), "C|Video|News 0|u|EN");
+    EXPECT_EQ(search.find(ctx, "added", 10).records,
+              (std::vector<std::string>{"D|Radio|Added News|u|EN"}));
     // Kept until told the directory changed.
-    files.files["Channel.txt"] = "C|Video|News 99|u|EN\r\n";
-    EXPECT_EQ(search.find(files, "news", 10).total, 25u);
+    f.files.files["Channel.txt"] = "C|Video|News 99|u|EN\r\n";
+    EXPECT_EQ(search.find(ctx, "news", 10).total, 26u);
     search.invalidate();
-    EXPECT_EQ(search.find(files, "news", 10).total, 1u);
+    EXPECT_EQ(search.find(ctx, "news", 10).total, 2u);
 }
 
 }  // namespace

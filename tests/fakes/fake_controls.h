@@ -4,15 +4,18 @@
 // keep what they were given and raise their events only when a test asks them to.
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/combo_box.h"
 #include "platform/desktop.h"
 #include "platform/form_window.h"
+#include "platform/list_fetcher.h"
 #include "platform/media_player.h"
 #include "platform/message_box.h"
 #include "platform/picture_button.h"
@@ -355,6 +358,42 @@ class FakeScreenSaver : public platform::ScreenSaver {
     void inhibit(const std::string&) override { inhibited = true; }
     void uninhibit() override { inhibited = false; }
     bool inhibited = false;
+};
+
+/// Lists by address; a fetch is answered when the test says so, with what it holds then.
+class FakeListFetcher : public platform::ListFetcher {
+  public:
+    void fetch(const std::string& address, Convert convert,
+               std::function<void(Outcome)> done) override {
+        underWay = address;
+        convert_ = std::move(convert);
+        done_ = std::move(done);
+        ++fetches;
+    }
+    void cancel() override {
+        underWay.clear();
+        done_ = nullptr;
+    }
+    /// Answers the fetch under way: the page held for its address, or its failure.
+    void answer() {
+        const std::string address = std::exchange(underWay, {});
+        auto done = std::exchange(done_, nullptr);
+        if (!done)
+            throw std::logic_error("no fetch under way");
+        if (const auto page = pages.find(address); page != pages.end())
+            done(Outcome{convert_(page->second), {}, when});
+        else
+            done(Outcome{{}, "Not found.", {}});
+    }
+
+    std::map<std::string, std::string> pages;
+    std::string when = "2026-12-06 10:00";
+    std::string underWay;
+    int fetches = 0;
+
+  private:
+    Convert convert_;
+    std::function<void(Outcome)> done_;
 };
 
 class FakeFormWindow : public platform::FormWindow {

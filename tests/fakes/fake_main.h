@@ -24,11 +24,12 @@ struct FakeMain {
     FakeSettings settings;
     FakeDesktopPlayer desktop;
     FakeScreenSaver screenSaver;
+    FakeListFetcher lists;
 
-    state::MainControls controls{window,   wbDownload, wbMain,      player,    wbArea,
-                                 trView,   cmbCountry, cmdFavorite, cmdAddFav, cmdRemoveFav,
-                                 messages, probe,      shell,       files,     windows,
-                                 shared,   overlay,    settings,    desktop,   screenSaver};
+    state::MainControls controls{
+        window,      wbDownload, wbMain,       player,   wbArea,  trView,      cmbCountry,
+        cmdFavorite, cmdAddFav,  cmdRemoveFav, messages, probe,   shell,       files,
+        windows,     shared,     overlay,      settings, desktop, screenSaver, lists};
 };
 
 }  // namespace qova::fakes

@@ -46,6 +46,15 @@ class FakeTextFiles : public platform::TextFiles {
         return true;
     }
 
+    bool remove(std::string_view name) override {
+        if (unwritable.count(platform::lowerCase(name)))
+            return false;
+        inMemory.erase(platform::lowerCase(name));
+        if (const auto it = find(name); it != files.end())
+            files.erase(it);
+        return true;
+    }
+
     std::map<std::string, std::string> files;
     std::map<std::string, std::string> inMemory;  // lower-cased names
     std::set<std::string> unreadable;             // lower-cased names

@@ -268,7 +268,7 @@ TEST_F(DirectoryIntegrationTest, FavouritesGoOutAsAPlaylistAndComeBackInEachOnce
     const QString playlist = QString::fromStdString(folder.path() + "/out.m3u8");
     QString answer = playlist;
     std::vector<std::pair<std::string, bool>> told;
-    window->chooseFile = [&](bool, const QString&) { return answer; };
+    window->chooseFile = [&](FrmMain::FileUse, const QString&) { return answer; };
     window->tell = [&](const QString& text, bool failed) {
         told.emplace_back(text.toStdString(), failed);
     };

@@ -167,7 +167,7 @@ TEST_F(PanelsTest, WebButtonsAndMenusOpenExactlyTheirAddresses) {
     };
     // The file commands are asked for no file: they do nothing.
     int asked = 0;
-    window->chooseFile = [&](bool, const QString&) {
+    window->chooseFile = [&](FrmMain::FileUse, const QString&) {
         ++asked;
         return QString();
     };

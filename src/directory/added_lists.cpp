@@ -1,0 +1,232 @@
+#include "directory/added_lists.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+#include "directory/channel_record.h"
+#include "directory/list_formats.h"
+#include "platform/text.h"
+
+namespace qova::directory {
+namespace {
+
+// The first line of a kept copy: when it was fetched. Without a "|" it is no channel.
+constexpr std::string_view kCopyHeader = "#qova-list fetched=";
+
+std::string_view trimmed(std::string_view text) {
+    const std::size_t start = text.find_first_not_of(" \t");
+    if (start == std::string_view::npos)
+        return {};
+    const std::size_t end = text.find_last_not_of(" \t");
+    return text.substr(start, end - start + 1);
+}
+
+std::size_t countChannels(std::string_view lines) {
+    std::size_t count = 0;
+    platform::LineReader reader(lines);
+    std::string_view line;
+    while (reader.next(line))
+        count += platform::hasFields(line, kFieldsOfAChannel) ? 1 : 0;
+    return count;
+}
+
+}  // namespace
+
+std::string ListChannelLines(std::string_view page) {
+    const ListFormat format = RecogniseListFormat(page);
+    if (format != ListFormat::Native)
+        return ToNativeLines(page, format);
+    std::string lines;
+    platform::LineReader reader(page, platform::LineEnds::AnyBreak);
+    std::string_view line;
+    while (reader.next(line)) {
+        if (platform::hasFields(line, kFieldsOfAChannel))
+            lines.append(line).append("\r\n");
+    }
+    return lines;
+}
+
+AddedLists::AddedLists(state::MainContext& ctx, platform::ListFetcher& fetcher)
+    : ctx_(ctx), fetcher_(fetcher) {}
+
+AddedLists::~AddedLists() {
+    // A fetch under way would answer to what is gone.
+    if (!underWay_.empty())
+        fetcher_.cancel();
+}
+
+std::string AddedLists::copyName(std::string_view address) {
+    // FNV-1a: a name that follows from the address alone, so that a list removed and added
+    // again finds nothing of another's.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : address) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    char name[48];
+    std::snprintf(name, sizeof name, "ChannelList-%016llx.txt",
+                  static_cast<unsigned long long>(hash));
+    return name;
+}
+
+void AddedLists::load() {
+    lists_.clear();
+    const auto text = ctx_.controls.files.read(kAddedListsFile);
+    if (text) {
+        platform::LineReader reader(text->view(), platform::LineEnds::AnyBreak);
+        std::string_view line;
+        while (reader.next(line) && lists_.size() < kMaxAddedLists) {
+            const std::string_view address = trimmed(line);
+            if (address.empty() || address.front() == '#' ||
+                address.size() > kMaxListAddressBytes || find(address) != nullptr)
+                continue;
+            lists_.push_back(List{std::string(address), 0, {}, {}, false});
+        }
+    }
+    for (List& list : lists_) {
+        const auto copy = ctx_.controls.files.read(copyName(list.address));
+        if (!copy)
+            continue;
+        std::string_view header;
+        platform::LineReader(copy->view()).next(header);
+        if (header.substr(0, kCopyHeader.size()) == kCopyHeader)
+            list.fetched = std::string(header.substr(kCopyHeader.size()));
+        list.channels = countChannels(copy->view());
+    }
+    joinChannels();
+}
+
+void AddedLists::joinChannels() {
+    std::string joined;
+    for (const List& list : lists_) {
+        const auto copy = ctx_.controls.files.read(copyName(list.address));
+        if (!copy)
+            continue;
+        std::string_view lines = copy->view();
+        if (lines.substr(0, kCopyHeader.size()) == kCopyHeader) {
+            const std::size_t end = lines.find('\n');
+            lines.remove_prefix(end == std::string_view::npos ? lines.size() : end + 1);
+        }
+        joined.append(lines);
+        if (!joined.empty() && joined.back() != '\n')
+            joined.append("\r\n");
+    }
+    ctx_.state.strAddedChannels = std::move(joined);
+}
+
+void AddedLists::refreshAll() {
+    for (List& list : lists_) {
+        if (std::find(queue_.begin(), queue_.end(), list.address) == queue_.end() &&
+            list.address != underWay_)
+            queue_.push_back(list.address);
+    }
+    fetchNext();
+}
+
+void AddedLists::fetchNext() {
+    if (!underWay_.empty() || queue_.empty())
+        return;
+    underWay_ = std::move(queue_.front());
+    queue_.pop_front();
+    if (List* list = find(underWay_))
+        list->fetching = true;
+    fetcher_.fetch(underWay_, &ListChannelLines,
+                   [this, address = underWay_](platform::ListFetcher::Outcome outcome) {
+                       fetched(address, std::move(outcome));
+                   });
+    if (onStateChanged)
+        onStateChanged();
+}
+
+void AddedLists::fetched(const std::string& address, platform::ListFetcher::Outcome outcome) {
+    underWay_.clear();
+    List* list = find(address);
+    bool joined = false;
+    if (list != nullptr) {
+        list->fetching = false;
+        const std::size_t channels = outcome.error.empty() ? countChannels(outcome.lines) : 0;
+        if (!outcome.error.empty()) {
+            list->error = std::move(outcome.error);
+        } else if (channels == 0) {
+            // Whatever came, the last copy with channels is worth more.
+            list->error = "No channel was found in it.";
+        } else {
+            list->error.clear();
+            list->fetched = outcome.when;
+            list->channels = channels;
+            std::string copy;
+            copy.reserve(kCopyHeader.size() + outcome.when.size() + 2 + outcome.lines.size());
+            copy.append(kCopyHeader).append(outcome.when).append("\r\n").append(outcome.lines);
+            ctx_.controls.files.replaceInBackground(copyName(address), std::move(copy));
+            joinChannels();
+            joined = true;
+        }
+    }
+    if (joined && onChannelsChanged)
+        onChannelsChanged();
+    if (onStateChanged)
+        onStateChanged();
+    fetchNext();
+}
+
+AddedLists::AddResult AddedLists::add(std::string_view address) {
+    address = trimmed(address);
+    if (address.empty() || address.size() > kMaxListAddressBytes)
+        return AddResult::NoAddress;
+    if (find(address) != nullptr)
+        return AddResult::AlreadyThere;
+    if (lists_.size() >= kMaxAddedLists)
+        return AddResult::TooMany;
+    lists_.push_back(List{std::string(address), 0, {}, {}, false});
+    if (!save()) {
+        lists_.pop_back();
+        return AddResult::CannotWrite;
+    }
+    // A copy kept from an earlier time this list was added is not its state now.
+    ctx_.controls.files.remove(copyName(address));
+    queue_.push_back(std::string(address));
+    if (onStateChanged)
+        onStateChanged();
+    fetchNext();
+    return AddResult::Added;
+}
+
+bool AddedLists::remove(std::size_t index) {
+    if (index >= lists_.size())
+        return true;
+    const List removed = lists_[index];
+    lists_.erase(lists_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (!save()) {
+        lists_.insert(lists_.begin() + static_cast<std::ptrdiff_t>(index), removed);
+        return false;
+    }
+    std::erase(queue_, removed.address);
+    if (underWay_ == removed.address) {
+        fetcher_.cancel();
+        underWay_.clear();
+    }
+    ctx_.controls.files.remove(copyName(removed.address));
+    joinChannels();
+    if (removed.channels > 0 && onChannelsChanged)
+        onChannelsChanged();
+    if (onStateChanged)
+        onStateChanged();
+    fetchNext();
+    return true;
+}
+
+bool AddedLists::save() const {
+    std::string text;
+    for (const List& list : lists_)
+        text.append(list.address).append("\r\n");
+    return ctx_.controls.files.replace(kAddedListsFile, text);
+}
+
+AddedLists::List* AddedLists::find(std::string_view address) {
+    const auto found = std::find_if(lists_.begin(), lists_.end(),
+                                    [&](const List& list) { return list.address == address; });
+    return found == lists_.end() ? nullptr : &*found;
+}
+
+}  // namespace qova::directory

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/list_fetcher.h"
+#include "state/main_context.h"
+
+namespace qova::directory {
+
+/// The file beside the program that names the lists a user added, one address a line.
+inline constexpr const char* kAddedListsFile = "ChannelLists.txt";
+/// How many lists are kept, and the longest address read back; the file may have been edited.
+inline constexpr std::size_t kMaxAddedLists = 100;
+inline constexpr std::size_t kMaxListAddressBytes = 4096;
+
+/// The directory lines of a list the user added, whatever its format: a playlist or a station
+/// list converted, or the channel lines of a directory, each ended by CR LF.
+std::string ListChannelLines(std::string_view page);
+
+/// The channel lists a user added beside the directory. Each is fetched in the background,
+/// turned into directory lines and kept in a copy beside the program, from which it works until
+/// it is fetched again, offline included. Their lines, in the order of the lists, are
+/// state.strAddedChannels. A list that cannot be had is only said in its state, never in a
+/// message.
+class AddedLists {
+  public:
+    struct List {
+        std::string address;
+        std::size_t channels = 0;
+        /// When its copy was fetched; "" when there is none.
+        std::string fetched;
+        /// Why the last fetch failed; "" when it did not.
+        std::string error;
+        bool fetching = false;
+    };
+    enum class AddResult { Added, AlreadyThere, NoAddress, TooMany, CannotWrite };
+
+    AddedLists(state::MainContext& ctx, platform::ListFetcher& fetcher);
+    ~AddedLists();
+    AddedLists(const AddedLists&) = delete;
+    AddedLists& operator=(const AddedLists&) = delete;
+
+    /// Reads the lists and their kept copies, fetching nothing.
+    void load();
+    /// Fetches every list anew, one after another.
+    void refreshAll();
+    /// Adds a list at the end and fetches it. The address is taken as written, its spaces at
+    /// either end aside.
+    AddResult add(std::string_view address);
+    /// Removes a list and its copy. False, nothing changed, when the lists file cannot be
+    /// written.
+    bool remove(std::size_t index);
+
+    const std::vector<List>& lists() const { return lists_; }
+
+    /// Heard after the added channels changed: a list added with channels, fetched or removed.
+    std::function<void()> onChannelsChanged;
+    /// Heard after anything else a list shows changed: a fetch started, or failed.
+    std::function<void()> onStateChanged;
+
+  private:
+    void fetchNext();
+    void fetched(const std::string& address, platform::ListFetcher::Outcome outcome);
+    void joinChannels();
+    bool save() const;
+    List* find(std::string_view address);
+    static std::string copyName(std::string_view address);
+
+    state::MainContext& ctx_;
+    platform::ListFetcher& fetcher_;
+    std::vector<List> lists_;
+    std::deque<std::string> queue_;
+    std::string underWay_;
+};
+
+}  // namespace qova::directory
