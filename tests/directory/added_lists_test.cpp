@@ -1,0 +1,148 @@
+#include "directory/added_lists.h"
+
+#include "directory/directory_fixture.h"
+
+namespace qova::directory {
+namespace {
+
+const std::string kDirectory =
+    "France|Video|TV Un|http://127.0.0.1:1/un.mp4|FR\n"
+    "Italy|Radio|Radio Uno|http://127.0.0.1:1/uno.mp3|IT\n";
+const std::string kList = "http://127.0.0.1:1/list.m3u";
+const std::string kPlaylist =
+    "#EXTM3U\n"
+    "#EXTINF:-1 tvg-country=\"FR\",France Info\nhttp://127.0.0.1:1/info.m3u8\n"
+    "#EXTINF:-1 tvg-country=\"AT\",ORF Test\nhttp://127.0.0.1:1/orf.m3u8\n";
+const std::string kInfo = "France|Video|France Info|http://127.0.0.1:1/info.m3u8|";
+
+class AddedListsTest : public DirectoryTest {
+  protected:
+    AddedLists& lists() { return form.addedLists(); }
+    std::vector<std::string> storedNames() const {
+        std::vector<std::string> names;
+        for (const auto& [name, text] : f.files.files)
+            names.push_back(name);
+        return names;
+    }
+};
+
+TEST_F(AddedListsTest, AListJoinsAfterTheDirectoryAndWorksFromItsCopyAfterARestart) {
+    download(kDirectory);
+    f.cmbCountry.choose("France");
+    const int refreshes = f.trView.refreshes;
+    f.lists.pages[kList] = kPlaylist;
+    ASSERT_EQ(lists().add("  " + kList + " "), AddedLists::AddResult::Added);
+    EXPECT_EQ(f.files.files.at("ChannelLists.txt"), kList + "\r\n");
+    ASSERT_EQ(f.lists.underWay, kList);
+    EXPECT_TRUE(lists().lists()[0].fetching);
+    f.lists.answer();
+
+    // A new country is listed; the one chosen stays, and its tree is not rebuilt under the user.
+    EXPECT_EQ(f.cmbCountry.items,
+              (std::vector<std::string>{"Select Country", "France", "Austria"}));
+    EXPECT_EQ(f.cmbCountry.text(), "France");
+    EXPECT_EQ(f.trView.refreshes, refreshes);
+    EXPECT_EQ(lists().lists()[0].channels, 2u);
+    EXPECT_EQ(lists().lists()[0].fetched, "2026-12-06 10:00");
+    // Chosen again: the directory's own channel first, then the list's, which can be starred.
+    f.cmbCountry.choose("France");
+    EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"TV Un", "France Info"}));
+    f.trView.selectNode(2);
+    form.cmdFavorite_Click();
+    EXPECT_EQ(f.files.files.at("favorites.txt"), kInfo + "\r\n");
+    form.search("info");
+    EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"France Info \u2014 France"}));
+    EXPECT_TRUE(f.messages.shown.empty());
+
+    // The next run works from the copy before the list is fetched, and a list that cannot be
+    // fetched then keeps it, said only in the lists window.
+    LoadedMain again("URLTXT=http://127.0.0.1:1/channels.txt\r\n", f.files.files);
+    again.f.wbDownload.complete(kDirectory);
+    again.f.cmbCountry.choose("Austria");
+    EXPECT_EQ(again.f.trView.texts(), (std::vector<std::string>{"ORF Test"}));
+    ASSERT_EQ(again.f.lists.underWay, kList);
+    again.f.lists.answer();  // nothing is served any more
+    const AddedLists::List& list = again.form.addedLists().lists()[0];
+    EXPECT_EQ(list.error, "Not found.");
+    EXPECT_EQ(list.channels, 2u);
+    EXPECT_EQ(list.fetched, "2026-12-06 10:00");
+    again.f.cmbCountry.choose("France");
+    EXPECT_EQ(again.f.trView.nodeCount(), 2);
+    EXPECT_TRUE(again.f.messages.shown.empty());
+}
+
+TEST_F(AddedListsTest, WithNoListAddedNothingIsFetchedOrWritten) {
+    download(kDirectory);
+    EXPECT_EQ(f.lists.fetches, 0);
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"Channel.txt", "Config.txt"}));
+    EXPECT_TRUE(state().strAddedChannels.empty());
+}
+
+TEST_F(AddedListsTest, RemovingAListTakesItsChannelsAndCopyAndStopsItsFetch) {
+    download(kDirectory);
+    f.lists.pages[kList] = kPlaylist;
+    lists().add(kList);
+    f.lists.answer();
+    lists().add("/home/user/second.m3u");
+    ASSERT_EQ(f.lists.underWay, "/home/user/second.m3u");
+    ASSERT_EQ(lists().remove(1), true);  // under way: never heard of again
+    EXPECT_TRUE(f.lists.underWay.empty());
+    ASSERT_EQ(lists().remove(0), true);
+    EXPECT_TRUE(lists().lists().empty());
+    EXPECT_TRUE(state().strAddedChannels.empty());
+    EXPECT_EQ(f.files.files.at("ChannelLists.txt"), "");
+    EXPECT_EQ(storedNames(),
+              (std::vector<std::string>{"Channel.txt", "ChannelLists.txt", "Config.txt"}));
+    EXPECT_EQ(f.cmbCountry.items, (std::vector<std::string>{"Select Country", "France"}));
+}
+
+TEST_F(AddedListsTest, WhatCannotBeKeptOrHasNoChannelChangesNothing) {
+    download(kDirectory);
+    f.files.unwritable.insert("channellists.txt");
+    EXPECT_EQ(lists().add(kList), AddedLists::AddResult::CannotWrite);
+    EXPECT_TRUE(lists().lists().empty());
+    EXPECT_EQ(f.lists.fetches, 0);
+    f.files.unwritable.clear();
+    EXPECT_EQ(lists().add(" "), AddedLists::AddResult::NoAddress);
+
+    f.lists.pages[kList] = kPlaylist;
+    ASSERT_EQ(lists().add(kList), AddedLists::AddResult::Added);
+    EXPECT_EQ(lists().add(kList), AddedLists::AddResult::AlreadyThere);
+    f.lists.answer();
+    const std::string added = state().strAddedChannels;
+    // The list turns into a login page: the channels of the last copy stay.
+    f.lists.pages[kList] = "<html><body>Sign in to continue</body></html>";
+    lists().refreshAll();
+    f.lists.answer();
+    EXPECT_EQ(lists().lists()[0].error, "No channel was found in it.");
+    EXPECT_EQ(state().strAddedChannels, added);
+
+    f.files.unwritable.insert("channellists.txt");
+    EXPECT_FALSE(lists().remove(0));
+    EXPECT_EQ(lists().lists().size(), 1u);
+    EXPECT_EQ(state().strAddedChannels, added);
+}
+
+TEST(AddedListsFile, AHandEditedFileIsReadAsMeantAndWithinBounds) {
+    std::string file =
+        "\r\n# my lists\r\n  http://127.0.0.1:1/a.m3u  \nhttp://127.0.0.1:1/a.m3u\r\n" +
+        std::string(kMaxListAddressBytes + 1, 'x') + "\r\n";
+    for (int i = 0; i < 200; ++i)
+        file += "/lists/" + std::to_string(i) + ".m3u\r\n";
+    LoadedMain main("URLTXT=http://127.0.0.1:1/channels.txt\r\n", {{"ChannelLists.txt", file}});
+    const auto& lists = main.form.addedLists().lists();
+    ASSERT_EQ(lists.size(), kMaxAddedLists);
+    EXPECT_EQ(lists[0].address, "http://127.0.0.1:1/a.m3u");
+    EXPECT_EQ(lists[1].address, "/lists/0.m3u");
+    EXPECT_EQ(lists[0].channels, 0u);
+    EXPECT_EQ(lists[0].fetched, "");
+}
+
+TEST(ListChannelLines, ADirectoryKeepsItsChannelLinesWithWhateverLineEnds) {
+    EXPECT_EQ(ListChannelLines("A|Video|One|u1|EN\nnot a channel\r\nB|Radio|Two|u2\r\n\n"),
+              "A|Video|One|u1|EN\r\nB|Radio|Two|u2\r\n");
+    EXPECT_EQ(ListChannelLines(""), "");
+}
+
+}  // namespace
+}  // namespace qova::directory

@@ -1,0 +1,136 @@
+// The real main window with a channel list added through its Channel lists window, served over
+// loopback HTTP: the channels join the directory, outlive the list's server, and a program
+// without lists is left exactly as it was.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "support/browser_recorder.h"
+#include "support/message_box_watcher.h"
+#include "testkit/loopback_http_server.h"
+#include "testkit/temp_folder.h"
+#include "ui/frm_channel_lists.h"
+#include "ui/frm_main.h"
+
+namespace qova::ui {
+namespace {
+
+const std::string kDirectory = "France|Video|TV Un|http://127.0.0.1:1/un.mp4|FR\n";
+const std::string kStationList =
+    R"([{"name":"Radio Wien","url_resolved":"http://127.0.0.1:1/wien.mp3","countrycode":"AT",)"
+    R"("language":"german","lastcheckok":1},)"
+    R"({"name":"Gone","url":"http://127.0.0.1:1/gone.mp3","countrycode":"AT","lastcheckok":0}])";
+
+class ChannelListsTest : public ::testing::Test {
+  protected:
+    std::unique_ptr<FrmMain> start() {
+        FrmMainOptions options;
+        options.programFolder = folder.path();
+        options.site.address = "http://127.0.0.1:9";
+        options.noAnswerTimeoutMs = 1000;
+        options.audioOutput = "null";
+        auto window = std::make_unique<FrmMain>(std::move(options));
+        window->load();
+        window->show();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->countryList()->count() > 0; }, 10000));
+        return window;
+    }
+    std::vector<std::string> countries(FrmMain& window) const {
+        std::vector<std::string> out;
+        for (int i = 1; i < window.countryList()->count(); ++i)
+            out.push_back(window.countryList()->itemText(i).toStdString());
+        return out;
+    }
+    /// The lists window's state column once no list is being fetched.
+    std::string settledState(FrmMain& window) const {
+        QTableWidget* table = window.channelListsWindow()->table();
+        const bool settled = QTest::qWaitFor(
+            [&] {
+                return table->rowCount() == 1 && table->item(0, 3) != nullptr &&
+                       !table->item(0, 3)->text().startsWith(QStringLiteral("Fetching"));
+            },
+            10000);
+        return settled ? table->item(0, 3)->text().toStdString() : "never settled";
+    }
+    std::vector<std::string> programFiles() const {
+        std::vector<std::string> names;
+        for (const QString& name :
+             QDir(QString::fromStdString(folder.path())).entryList(QDir::Files, QDir::Name))
+            names.push_back(name.toStdString());
+        return names;
+    }
+
+    testkit::LoopbackHttpServer server;
+    testkit::TempFolder folder;
+    testing::MessageBoxWatcher messages;
+};
+
+TEST_F(ChannelListsTest, AnAddedListJoinsTheDirectoryAndOutlivesItsServer) {
+    server.serve("/channels.txt", kDirectory);
+    folder.write("Config.txt", "URLTXT=" + server.url("/channels.txt") + "\r\n");
+    auto listServer = std::make_unique<testkit::LoopbackHttpServer>();
+    listServer->serve("/stations.json", kStationList, "application/json");
+    const std::string address = listServer->url("/stations.json");
+    {
+        auto window = start();
+        window->findChild<QAction*>(QStringLiteral("mnuAddList"))->trigger();
+        FrmChannelLists* lists = window->channelListsWindow();
+        ASSERT_TRUE(lists != nullptr && lists->isVisible());
+        auto* field = lists->findChild<QLineEdit*>(QStringLiteral("txtListAddress"));
+        field->setText(QString::fromStdString(address));
+        lists->findChild<QPushButton*>(QStringLiteral("cmdAddList"))->click();
+        EXPECT_EQ(settledState(*window), "Up to date");
+        EXPECT_EQ(lists->table()->item(0, 1)->text(), "1");
+        // Stations are radio: the TV countries stay the directory's.
+        EXPECT_EQ(countries(*window), (std::vector<std::string>{"France"}));
+        window->logic().imgRadio_Click();
+        EXPECT_EQ(countries(*window), (std::vector<std::string>{"Austria"}));
+    }
+    listServer.reset();
+    {
+        auto window = start();
+        window->logic().imgRadio_Click();
+        EXPECT_EQ(countries(*window), (std::vector<std::string>{"Austria"}));
+        window->findChild<QAction*>(QStringLiteral("mnuChannelLists"))->trigger();
+        EXPECT_EQ(settledState(*window), "The address cannot be reached. The copy kept is used.");
+        window->logic().imgRadio_Click();
+        EXPECT_EQ(countries(*window), (std::vector<std::string>{"Austria"}));
+        // Removed, it takes its channels and its copy with it.
+        QTableWidget* table = window->channelListsWindow()->table();
+        table->selectRow(0);
+        window->channelListsWindow()
+            ->findChild<QPushButton*>(QStringLiteral("cmdRemoveList"))
+            ->click();
+        EXPECT_EQ(table->rowCount(), 0);
+        window->logic().imgRadio_Click();
+        EXPECT_TRUE(countries(*window).empty());
+    }
+    EXPECT_TRUE(messages.seen().empty());
+    EXPECT_EQ(folder.read("ChannelLists.txt"), "");
+}
+
+TEST_F(ChannelListsTest, WithoutListsOnlyTheDirectoryIsAskedForAndWritten) {
+    server.serve("/channels.txt", kDirectory);
+    folder.write("Config.txt", "URLTXT=" + server.url("/channels.txt") + "\r\n");
+    const std::vector<std::string> before = programFiles();
+    {
+        auto window = start();
+        EXPECT_TRUE(testing::deliverPosted());
+        EXPECT_TRUE(window->logic().addedLists().lists().empty());
+    }
+    std::vector<std::string> expected = before;
+    expected.push_back("Channel.txt");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(programFiles(), expected);
+    EXPECT_EQ(folder.read("Channel.txt"),
+              "France|Video|TV Un|http://127.0.0.1:1/un.mp4|FR\r\n\r\n");
+}
+
+}  // namespace
+}  // namespace qova::ui
