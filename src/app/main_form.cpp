@@ -38,6 +38,7 @@ void MainForm::wireEvents() {
     controls_.wbDownload.onNavigateError = [this](const std::string&, std::int32_t code) {
         wbDownload_NavigateError(code);
     };
+    controls_.wbDownload.setTextTransform(&directory::ListPageAsDirectoryLines);
     lists_.onChannelsChanged = [this] { addedChannelsChanged(); };
 }
 

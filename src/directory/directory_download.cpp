@@ -29,6 +29,16 @@ bool HasChannelLine(std::string_view text) {
     return false;
 }
 
+void ListPageAsDirectoryLines(std::string& text) {
+    const ListFormat format = RecogniseListFormat(text);
+    if (format == ListFormat::Native)
+        return;
+    std::string lines = ToNativeLines(text, format);
+    // A page that only looks like a list is left for the page's completion to judge.
+    if (HasChannelLine(lines))
+        text = std::move(lines);
+}
+
 void DirectoryDocumentComplete(state::MainContext& ctx,
                                const std::function<void()>& cmbCountry_Click) {
     platform::WebBrowser& browser = ctx.controls.wbDownload;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "state/main_context.h"
@@ -10,6 +11,11 @@ namespace qova::directory {
 
 /// Whether a directory text names at least one channel: a line with country, category and name.
 bool HasChannelLine(std::string_view text);
+
+/// The directory browser's work on a page before it completes, away from the window's thread
+/// for a large page: a playlist or a station list that names channels becomes their directory
+/// lines; anything else stays as it is.
+void ListPageAsDirectoryLines(std::string& text);
 
 /// The directory browser's page has completed: its text replaces Channel.txt unless a
 /// navigation failed or the page names no channel where the stored directory does (a page that

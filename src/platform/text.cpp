@@ -144,12 +144,19 @@ bool LineReader::next(std::string_view& line) {
         done_ = true;
         return false;
     }
-    const void* cr = std::memchr(rest_.data(), '\r', rest_.size());
+    const void* cr = nullptr;
     if (ends_ == LineEnds::AnyBreak) {
-        const void* lf = std::memchr(
-            rest_.data(), '\n', cr ? static_cast<const char*>(cr) - rest_.data() : rest_.size());
-        if (lf != nullptr)
+        // The CR is looked for only before the next LF: a text with LF ends alone would
+        // otherwise be searched to its end for every line.
+        const void* lf = std::memchr(rest_.data(), '\n', rest_.size());
+        const std::size_t before =
+            lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data())
+               : rest_.size();
+        cr = std::memchr(rest_.data(), '\r', before);
+        if (cr == nullptr)
             cr = lf;
+    } else {
+        cr = std::memchr(rest_.data(), '\r', rest_.size());
     }
     if (cr == nullptr) {
         line = rest_;

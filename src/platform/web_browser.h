@@ -35,6 +35,12 @@ class WebBrowser {
     virtual const std::string& bodyText() const = 0;
     virtual std::string title() const = 0;
 
+    /// Work on every page's text before its DocumentComplete, such as turning a list into
+    /// directory lines: a function of the text alone, run away from the UI thread where the page
+    /// is large. Controls that show their pages take none.
+    using TextTransform = std::function<void(std::string& text)>;
+    virtual void setTextTransform(TextTransform transform) { (void)transform; }
+
     std::function<void(const std::string& url)> onDocumentComplete;
     std::function<void(const std::string& url, std::int32_t statusCode)> onNavigateError;
 };

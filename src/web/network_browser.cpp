@@ -35,28 +35,35 @@ void NetworkBrowser::navigate2(const std::string& filePath) {
     pages_.openFile(filePath);
 }
 
-NetworkBrowser::Text NetworkBrowser::textOf(const QByteArray& bytes, FetchedPage::Kind kind) {
-    if (kind == FetchedPage::Kind::PlainText)
-        return {platform::withCrLfLineBreaks(std::string_view(bytes.constData(), bytes.size())),
-                {}};
-    // A document of its own, touched by no other thread: QTextDocument is reentrant.
-    QTextDocument document;
-    document.setHtml(withoutLinkTags(decodeHtml(bytes)));
-    return {renderedText(document),
-            document.metaInformation(QTextDocument::DocumentTitle).simplified().toStdString()};
+NetworkBrowser::Text NetworkBrowser::textOf(const QByteArray& bytes, FetchedPage::Kind kind,
+                                            const TextTransform& transform) {
+    Text text;
+    if (kind == FetchedPage::Kind::PlainText) {
+        text.body = platform::withCrLfLineBreaks(std::string_view(bytes.constData(), bytes.size()));
+    } else {
+        // A document of its own, touched by no other thread: QTextDocument is reentrant.
+        QTextDocument document;
+        document.setHtml(withoutLinkTags(decodeHtml(bytes)));
+        text.body = renderedText(document);
+        text.title =
+            document.metaInformation(QTextDocument::DocumentTitle).simplified().toStdString();
+    }
+    if (transform)
+        transform(text.body);
+    return text;
 }
 
 void NetworkBrowser::pageArrived(FetchedPage page) {
     if (page.failure) {
         events_.failLater(std::move(page.reportedUrl), *page.failure, [this] {
-            Text text = textOf(QByteArray(qt::kCannotDisplayPage), FetchedPage::Kind::Html);
+            Text text = textOf(QByteArray(qt::kCannotDisplayPage), FetchedPage::Kind::Html, {});
             bodyText_ = std::move(text.body);
             title_ = std::move(text.title);
         });
         return;
     }
     if (page.bytes.size() < kTextOnWorkerFrom) {
-        complete(std::move(page.reportedUrl), textOf(page.bytes, page.kind));
+        complete(std::move(page.reportedUrl), textOf(page.bytes, page.kind, transform_));
         return;
     }
     // The watcher goes with this object; a worker still running then finishes unheard.
@@ -68,7 +75,7 @@ void NetworkBrowser::pageArrived(FetchedPage page) {
                     complete(std::move(url), watcher->result());
             });
     watcher->setFuture(
-        QtConcurrent::run(&NetworkBrowser::textOf, std::move(page.bytes), page.kind));
+        QtConcurrent::run(&NetworkBrowser::textOf, std::move(page.bytes), page.kind, transform_));
 }
 
 void NetworkBrowser::complete(std::string url, Text text) {

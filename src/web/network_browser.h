@@ -43,13 +43,15 @@ class NetworkBrowser : public QObject, public platform::WebBrowser {
     bool hasDocument() const override { return events_.hasDocument(); }
     const std::string& bodyText() const override { return bodyText_; }
     std::string title() const override { return title_; }
+    void setTextTransform(TextTransform transform) override { transform_ = std::move(transform); }
 
   private:
     struct Text {
         std::string body;
         std::string title;
     };
-    static Text textOf(const QByteArray& bytes, FetchedPage::Kind kind);
+    static Text textOf(const QByteArray& bytes, FetchedPage::Kind kind,
+                       const TextTransform& transform);
 
     void pageArrived(FetchedPage page);
     void complete(std::string url, Text text);
@@ -59,6 +61,7 @@ class NetworkBrowser : public QObject, public platform::WebBrowser {
     // Counts navigations, so that text made ready for a replaced one is never shown.
     std::uint64_t navigation_ = 0;
 
+    TextTransform transform_;
     std::string bodyText_;
     std::string title_;
 };

@@ -38,10 +38,13 @@ class FakeWebBrowser : public platform::WebBrowser {
     bool hasDocument() const override { return hasDocument_; }
     const std::string& bodyText() const override { return body_; }
     std::string title() const override { return title_; }
+    void setTextTransform(TextTransform transform) override { transform_ = std::move(transform); }
 
     /// The page has loaded with this body text.
     void complete(const std::string& body, const std::string& title = "") {
         body_ = body;
+        if (transform_)
+            transform_(body_);
         title_ = title;
         hasDocument_ = true;
         readyState_ = kReadyStateComplete;
@@ -61,6 +64,7 @@ class FakeWebBrowser : public platform::WebBrowser {
     bool hasDocument_ = false;
     std::string body_;
     std::string title_;
+    TextTransform transform_;
 };
 
 class FakeTreeView : public platform::TreeView {

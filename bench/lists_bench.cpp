@@ -1,0 +1,215 @@
+// Speed of the lists the directory address may give and of the search, through the real main
+// window offscreen: a 10,000-entry playlist and a 50,000-station JSON list from download to the
+// countries shown, with the longest time the Qt thread was held up on the way (max_stall_ms);
+// their conversion alone; and a search on a 200,000-line directory from the keystroke to the
+// tree shown.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <clocale>
+#include <fstream>
+
+#include "directory/list_formats.h"
+#include "platform/player_probe.h"
+#include "qt/qt_tree_view.h"
+#include "stall_meter.h"
+#include "testkit/streams/stream_processes.h"
+#include "ui/frm_main.h"
+
+namespace {
+
+class AlwaysThere : public qova::platform::PlayerProbe {
+  public:
+    qova::platform::ProbeResult probePlayerControl(const std::string&) override {
+        return qova::platform::ProbeResult::Object;
+    }
+};
+
+const char* const kCodes[] = {"US", "GB", "DE", "FR", "IT", "ES", "NL", "BE", "AT", "CH",
+                              "PL", "CZ", "SE", "NO", "DK", "FI", "PT", "GR", "TR", "RU",
+                              "UA", "BR", "AR", "MX", "CA", "AU", "IN", "JP", "KR", "CN"};
+const char* const kLanguages[] = {"English", "German", "French", "Italian", "Spanish"};
+
+/// A playlist as the community-kept TV lists write them: about 250 bytes an entry.
+std::string makePlaylist(int entries) {
+    std::string text = "#EXTM3U x-tvg-url=\"https://epg.example.invalid/guide.xml\"\n";
+    for (int i = 0; i < entries; ++i) {
+        const std::string n = std::to_string(i);
+        text += "#EXTINF:-1 tvg-id=\"Channel" + n + ".xx\" tvg-name=\"Channel " + n +
+                "\" tvg-country=\"" + kCodes[i % 30] + "\" tvg-language=\"" + kLanguages[i % 5] +
+                "\" tvg-logo=\"https://logos.example.invalid/" + n +
+                ".png\" group-title=\"News\",Channel " + n + " (1080p)\n";
+        text += "https://streams.example.invalid/live/channel-" + n + "/index.m3u8\n";
+    }
+    return text;
+}
+
+/// A station list as the public radio database gives it: about 800 bytes a station.
+std::string makeStationList(int stations) {
+    std::string text = "[";
+    for (int i = 0; i < stations; ++i) {
+        const std::string n = std::to_string(i);
+        if (i > 0)
+            text += ",";
+        text +=
+            R"({"changeuuid":"6f6d6b2e-0000-4000-8000-)" + std::string(12 - n.size(), '0') + n +
+            R"(","stationuuid":"9617a958-0601-11e8-ae97-)" + std::string(12 - n.size(), '0') + n +
+            R"(","serveruuid":null,"name":"Radio )" + n +
+            R"( \u00d6sterreich","url":"http://streams.example.invalid/radio)" + n +
+            R"(.pls","url_resolved":"http://streams.example.invalid/radio)" + n +
+            R"(/stream.mp3","homepage":"https://radio)" + n +
+            R"(.example.invalid/","favicon":"https://radio)" + n +
+            R"(.example.invalid/favicon.ico","tags":"pop,rock,news,talk,oldies,hits",)"
+            R"("country":"Austria","countrycode":")" +
+            kCodes[i % 30] + R"(","iso_3166_2":null,"state":"Wien","language":")" +
+            kLanguages[i % 5] +
+            R"(,english","languagecodes":"de,en","votes":1234,"lastchangetime":"2024-01-01 00:00:00",)"
+            R"("lastchangetime_iso8601":"2024-01-01T00:00:00Z","codec":"MP3","bitrate":128,)"
+            R"("hls":0,"lastcheckok":)" +
+            (i % 10 == 0 ? "0" : "1") +
+            R"(,"lastchecktime":"2024-01-01 00:00:00","lastchecktime_iso8601":"2024-01-01T00:00:00Z",)"
+            R"("lastcheckoktime":"2024-01-01 00:00:00","clicktimestamp":"2024-01-01 00:00:00",)"
+            R"("clickcount":42,"clicktrend":0,"ssl_error":0,"geo_lat":48.2,"geo_long":16.37,)"
+            R"("has_extended_info":false})";
+    }
+    return text + "]";
+}
+
+/// Arg 0: a 10,000-entry playlist; 1: a 50,000-station JSON list.
+void ListDownloadedConvertedAndShown(benchmark::State& state) {
+    const bool json = state.range(0) == 1;
+    QTemporaryDir served;
+    const std::string name = json ? "stations.json" : "channels.m3u";
+    const std::string page = json ? makeStationList(50000) : makePlaylist(10000);
+    std::ofstream(served.filePath(QString::fromStdString(name)).toStdString()) << page;
+    // On a thread of its own, so that serving costs the Qt thread nothing.
+    qova::testkit::streams::FileServer server(served.path().toStdString(), "/");
+    const std::string address = "http://127.0.0.1:" + std::to_string(server.port()) + "/" + name;
+    double longest = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir program;
+        std::ofstream(program.filePath("Config.txt").toStdString())
+            << "URLTXT=" << address << "\r\n";
+        qova::ui::FrmMainOptions options;
+        options.programFolder = program.path().toStdString();
+        options.site.address = "http://127.0.0.1:9";
+        options.probe = std::make_unique<AlwaysThere>();
+        options.audioOutput = "null";
+        auto window = std::make_unique<qova::ui::FrmMain>(std::move(options));
+        window->show();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        StallMeter meter;
+        window->load();
+        // Not QTest::qWaitFor: it sleeps between turns, which would count as stalls.
+        QElapsedTimer waited;
+        waited.start();
+        // Shown: "Select Country" heads the TV countries, which a station list has none of.
+        while (window->countryList()->count() == 0 && waited.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const auto& known = window->logic().state();
+        if (known.colVideoCountries.count() + known.colRadioCountries.count() < 20) {
+            state.SkipWithError(("the list was never shown; error " + known.strNavError +
+                                 ", countries " + std::to_string(known.colRadioCountries.count()))
+                                    .c_str());
+            break;
+        }
+        longest = std::max(longest, meter.longestMs());
+        state.PauseTiming();
+        window.reset();  // waits for Channel.txt to land
+        state.ResumeTiming();
+    }
+    state.counters["max_stall_ms"] = longest;
+    state.counters["MB"] = static_cast<double>(page.size()) / 1e6;
+}
+BENCHMARK(ListDownloadedConvertedAndShown)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->UseRealTime();
+
+/// The conversion alone, on a worker thread in the program. Arg as above.
+void ListConverted(benchmark::State& state) {
+    const bool json = state.range(0) == 1;
+    const std::string page = json ? makeStationList(50000) : makePlaylist(10000);
+    const auto format = qova::directory::RecogniseListFormat(page);
+    std::size_t bytes = 0;
+    for (auto _ : state)
+        bytes = qova::directory::ToNativeLines(page, format).size();
+    state.counters["lines_MB"] = static_cast<double>(bytes) / 1e6;
+}
+BENCHMARK(ListConverted)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+/// A directory of 200,000 lines in 250 countries of both categories.
+std::string makeDirectory() {
+    std::string text;
+    for (int i = 0; i < 200000; ++i) {
+        text += "Country " + std::to_string((i / 3) % 250) + "|" +
+                (i % 3 == 0 ? "Radio" : "Video") + "|Channel " + std::to_string(i) +
+                "|http://streams.example.invalid/live/channel-" + std::to_string(i) +
+                "/index.m3u8|EN\n";
+    }
+    return text;
+}
+
+/// Arg 0: a query most channels match (the tree shows its first 1,000); 1: one that few match.
+void SearchKeystrokeToTreeShown(benchmark::State& state) {
+    static QTemporaryDir dir;
+    static std::unique_ptr<qova::ui::FrmMain> window;
+    if (!window) {
+        const std::string folder = dir.path().toStdString();
+        std::ofstream(folder + "/directory.txt", std::ios::binary) << makeDirectory();
+        std::ofstream(folder + "/Config.txt", std::ios::binary)
+            << "URLTXT=file://" << folder << "/directory.txt\r\n";
+        qova::ui::FrmMainOptions options;
+        options.programFolder = folder;
+        options.site.address = "http://127.0.0.1:9";
+        options.probe = std::make_unique<AlwaysThere>();
+        options.audioOutput = "null";
+        window = std::make_unique<qova::ui::FrmMain>(std::move(options));
+        window->load();
+        window->show();
+        if (!QTest::qWaitFor([&] { return window->countryList()->count() > 0; }, 60000)) {
+            state.SkipWithError("the directory was never loaded");
+            return;
+        }
+    }
+    auto* field = window->findChild<QLineEdit*>(QStringLiteral("txtSearch"));
+    const QString query =
+        state.range(0) == 0 ? QStringLiteral("channel") : QStringLiteral("country 12 channel 4");
+    // The first search reads and folds the directory: not a keystroke's cost.
+    field->setText(query);
+    int shown = 0;
+    bool spaced = false;
+    for (auto _ : state) {
+        // A different text at every keystroke, as typing gives; a space more finds the same.
+        spaced = !spaced;
+        field->setText(spaced ? query + QStringLiteral(" ") : query);
+        QCoreApplication::processEvents();
+        window->channelTree()->viewport()->repaint();
+        shown = window->channelTree()->topLevelItemCount();
+    }
+    state.counters["shown"] = shown;
+}
+BENCHMARK(SearchKeystrokeToTreeShown)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");  // as the program's main() does, for libmpv
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
