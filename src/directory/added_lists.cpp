@@ -97,18 +97,35 @@ void AddedLists::load() {
     joinChannels();
 }
 
+std::string_view AddedLists::channelLines(const platform::FileText& copy) {
+    std::string_view lines = copy.view();
+    if (lines.substr(0, kCopyHeader.size()) == kCopyHeader) {
+        const std::size_t end = lines.find('\n');
+        lines.remove_prefix(end == std::string_view::npos ? lines.size() : end + 1);
+    }
+    return lines;
+}
+
 void AddedLists::joinChannels() {
-    std::string joined;
-    for (const List& list : lists_) {
-        const auto copy = ctx_.controls.files.read(copyName(list.address));
+    std::vector<platform::FileText> copies;
+    std::size_t size = 0;
+    for (List& list : lists_) {
+        auto copy = ctx_.controls.files.read(copyName(list.address));
         if (!copy)
             continue;
-        std::string_view lines = copy->view();
-        if (lines.substr(0, kCopyHeader.size()) == kCopyHeader) {
-            const std::size_t end = lines.find('\n');
-            lines.remove_prefix(end == std::string_view::npos ? lines.size() : end + 1);
+        // The copies may have been edited or grown by hand: memory stays bounded all the same.
+        if (size + channelLines(*copy).size() + 2 > kMaxAddedChannelBytes) {
+            list.error = "Left out: the lists together are larger than " +
+                         std::to_string(kMaxAddedChannelBytes / (1024 * 1024)) + " MiB.";
+            continue;
         }
-        joined.append(lines);
+        size += channelLines(*copy).size() + 2;
+        copies.push_back(std::move(*copy));
+    }
+    std::string joined;
+    joined.reserve(size);
+    for (const platform::FileText& copy : copies) {
+        joined.append(channelLines(copy));
         if (!joined.empty() && joined.back() != '\n')
             joined.append("\r\n");
     }

@@ -17,6 +17,8 @@ inline constexpr const char* kAddedListsFile = "ChannelLists.txt";
 /// How many lists are kept, and the longest address read back; the file may have been edited.
 inline constexpr std::size_t kMaxAddedLists = 100;
 inline constexpr std::size_t kMaxListAddressBytes = 4096;
+/// The most the added lists' channels take together; a list beyond it is left out.
+inline constexpr std::size_t kMaxAddedChannelBytes = std::size_t{256} * 1024 * 1024;
 
 /// The directory lines of a list the user added, whatever its format: a playlist or a station
 /// list converted, or the channel lines of a directory, each ended by CR LF.
@@ -67,6 +69,7 @@ class AddedLists {
     void fetchNext();
     void fetched(const std::string& address, platform::ListFetcher::Outcome outcome);
     void joinChannels();
+    static std::string_view channelLines(const platform::FileText& copy);
     bool save() const;
     List* find(std::string_view address);
     static std::string copyName(std::string_view address);

@@ -62,18 +62,26 @@ int ImportFavorites(state::MainContext& ctx, std::string_view list) {
     std::unordered_set<std::string> known;
     for (const std::string& favourite : platform::splitLines(ctx.state.strFavorites))
         known.insert(favourite);
+    std::string joined;
     platform::LineReader reader(lines, platform::LineEnds::AnyBreak);
     std::string_view line;
     while (reader.next(line)) {
         if (!platform::hasFields(line, directory::kFieldsOfAChannel) || !known.emplace(line).second)
             continue;
-        if (!ctx.controls.files.appendLine(state::kFavoritesFile, line)) {
-            cannotWrite(ctx);
-            break;
-        }
-        ctx.state.strFavorites.append(line).append("\r\n");
+        if (added > 0)
+            joined.append("\r\n");
+        joined.append(line);
         ++added;
     }
+    if (added == 0)
+        return 0;
+    // One append for them all: a list of thousands is one wait for the disk, and a failure
+    // leaves the file as it was.
+    if (!ctx.controls.files.appendLine(state::kFavoritesFile, joined)) {
+        cannotWrite(ctx);
+        return 0;
+    }
+    ctx.state.strFavorites.append(joined).append("\r\n");
     return added;
 }
 

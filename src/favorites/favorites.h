@@ -22,8 +22,8 @@ void OpenFavoritesView(state::MainContext& ctx);
 void ToggleFavorite(state::MainContext& ctx);
 
 /// Adds the channels of a list (a playlist, a station list or directory lines) to the favourites
-/// that are not among them yet, each once, appended as the favourite button appends. Returns how
-/// many were added; at the first that cannot be written it stops and says so.
+/// that are not among them yet, each once, in one append as safe as the favourite button's.
+/// Returns how many were added; when they cannot be written none is, and the user is told.
 int ImportFavorites(state::MainContext& ctx, std::string_view list);
 
 /// Takes the first whole line equal to a record out of a text of CR LF-ended lines; false

@@ -167,8 +167,10 @@ TEST_F(FavoritesTest, ExportedFavouritesImportBackTheSameAndNothingTwice) {
     EXPECT_EQ(form.importFavorites(playlist + "#EXTINF:-1,Two\nhttp://x/u2\n"), 1);
     EXPECT_EQ(file(), before + "International|Video|Two|http://x/u2|\r\n");
     f.files.unwritable.insert("favorites.txt");
-    EXPECT_EQ(form.importFavorites("F|Video|New|u9|EN"), 0);
+    const std::string favourites = state().strFavorites;
+    EXPECT_EQ(form.importFavorites("F|Video|New|u9|EN\nF|Video|Newer|u10|EN"), 0);
     EXPECT_EQ(f.messages.shown.size(), 1u);
+    EXPECT_EQ(state().strFavorites, favourites);
 }
 
 TEST_F(FavoritesTest, NothingSelectedNothingChanges) {
