@@ -118,6 +118,19 @@ TEST_F(PosixTextFilesTest, ABackgroundWriteIsReadAtOnceAndLandsWhole) {
     EXPECT_EQ(fs::file_size(folder + "/Channel.txt"), 4u << 20);
 }
 
+TEST_F(PosixTextFilesTest, ARemovedFileStaysGoneWhateverWasBeingWritten) {
+    PosixTextFiles files(folder);
+    // Many writes queued, so that the removal meets some waiting and perhaps one under way.
+    for (int i = 0; i < 20; ++i)
+        files.replaceInBackground("copy.txt", std::string(1 << 20, static_cast<char>('a' + i)));
+    EXPECT_TRUE(files.remove("COPY.txt"));
+    EXPECT_FALSE(files.exists("copy.txt"));
+    EXPECT_FALSE(files.read("copy.txt"));
+    files.waitForBackgroundWrites();
+    EXPECT_FALSE(fs::exists(folder + "/copy.txt"));
+    EXPECT_TRUE(files.remove("never-there.txt"));
+}
+
 TEST_F(PosixTextFilesTest, AFailedReplaceLeavesTheOldFileWhole) {
     if (::geteuid() == 0) {
         // root writes into read-only folders; make the write itself fail instead.

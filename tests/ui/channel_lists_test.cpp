@@ -115,7 +115,7 @@ TEST_F(ChannelListsTest, AnAddedListJoinsTheDirectoryAndOutlivesItsServer) {
     EXPECT_EQ(folder.read("ChannelLists.txt"), "");
 }
 
-TEST_F(ChannelListsTest, WithoutListsOnlyTheDirectoryIsAskedForAndWritten) {
+TEST_F(ChannelListsTest, WithoutListsOnlyTheDirectoryIsWritten) {
     server.serve("/channels.txt", kDirectory);
     folder.write("Config.txt", "URLTXT=" + server.url("/channels.txt") + "\r\n");
     const std::vector<std::string> before = programFiles();
