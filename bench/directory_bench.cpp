@@ -21,6 +21,7 @@
 #include "stall_meter.h"
 #include "testkit/streams/stream_processes.h"
 #include "ui/frm_main.h"
+#include "window_runs.h"
 
 namespace {
 
@@ -28,13 +29,6 @@ constexpr int kLines = 200000;
 constexpr int kCountries = 250;
 constexpr int kBigCountryChannels = 5000;
 constexpr const char* kBigCountry = "Bigland";
-
-class AlwaysThere : public qova::platform::PlayerProbe {
-  public:
-    qova::platform::ProbeResult probePlayerControl(const std::string&) override {
-        return qova::platform::ProbeResult::Object;
-    }
-};
 
 /// A directory of 200,000 lines: 250 countries in both categories, one of them with 5,000
 /// video channels, stream addresses of about 100 characters.
@@ -57,25 +51,8 @@ std::string makeDirectory() {
 }
 
 struct Fixture {
-    Fixture() {
-        const std::string folder = dir.path().toStdString();
-        std::ofstream(folder + "/directory.txt", std::ios::binary) << makeDirectory();
-        std::ofstream(folder + "/Config.txt", std::ios::binary)
-            << "URLTXT=file://" << folder << "/directory.txt\r\n";
-        qova::ui::FrmMainOptions options;
-        options.programFolder = folder;
-        options.site.address = "http://127.0.0.1:9";
-        options.probe = std::make_unique<AlwaysThere>();
-        options.audioOutput = "null";
-        window = std::make_unique<qova::ui::FrmMain>(std::move(options));
-        window->load();
-        window->show();
-        if (!QTest::qWaitFor([&] { return window->countryList()->count() > 0; }, 60000)) {
-            throw std::runtime_error("the directory was never loaded");
-        }
-    }
     QTemporaryDir dir;
-    std::unique_ptr<qova::ui::FrmMain> window;
+    std::unique_ptr<qova::ui::FrmMain> window = bench_support::windowShowing(dir, makeDirectory());
 };
 
 Fixture& fixture() {
@@ -146,36 +123,7 @@ void DirectoryDownloadedStoredAndShown(benchmark::State& state) {
     qova::testkit::streams::FileServer server(served.path().toStdString(), "/");
     const std::string address = "http://127.0.0.1:" + std::to_string(server.port()) +
                                 (html ? "/directory.html" : "/directory.txt");
-    double longest = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        QTemporaryDir program;
-        std::ofstream(program.filePath("Config.txt").toStdString())
-            << "URLTXT=" << address << "\r\n";
-        qova::ui::FrmMainOptions options;
-        options.programFolder = program.path().toStdString();
-        options.site.address = "http://127.0.0.1:9";
-        options.probe = std::make_unique<AlwaysThere>();
-        options.audioOutput = "null";
-        auto window = std::make_unique<qova::ui::FrmMain>(std::move(options));
-        window->show();
-        QCoreApplication::processEvents();
-        state.ResumeTiming();
-        StallMeter meter;
-        window->load();
-        // Not QTest::qWaitFor: it sleeps between turns, which would count as stalls.
-        QElapsedTimer waited;
-        waited.start();
-        while (window->countryList()->count() <= 1 && waited.elapsed() < 60000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (window->countryList()->count() <= 1)
-            state.SkipWithError("the directory was never shown");
-        longest = std::max(longest, meter.longestMs());
-        state.PauseTiming();
-        window.reset();  // waits for Channel.txt to land
-        state.ResumeTiming();
-    }
-    state.counters["max_stall_ms"] = longest;
+    bench_support::downloadedAndShown(state, address, kCountries);
 }
 BENCHMARK(DirectoryDownloadedStoredAndShown)
     ->Arg(0)
@@ -187,12 +135,5 @@ BENCHMARK(DirectoryDownloadedStoredAndShown)
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");  // as the program's main() does, for libmpv
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench_support::runOffscreen(argc, argv);
 }

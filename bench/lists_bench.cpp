@@ -16,20 +16,12 @@
 #include <fstream>
 
 #include "directory/list_formats.h"
-#include "platform/player_probe.h"
 #include "qt/qt_tree_view.h"
-#include "stall_meter.h"
 #include "testkit/streams/stream_processes.h"
 #include "ui/frm_main.h"
+#include "window_runs.h"
 
 namespace {
-
-class AlwaysThere : public qova::platform::PlayerProbe {
-  public:
-    qova::platform::ProbeResult probePlayerControl(const std::string&) override {
-        return qova::platform::ProbeResult::Object;
-    }
-};
 
 const char* const kCodes[] = {"US", "GB", "DE", "FR", "IT", "ES", "NL", "BE", "AT", "CH",
                               "PL", "CZ", "SE", "NO", "DK", "FI", "PT", "GR", "TR", "RU",
@@ -91,42 +83,7 @@ void ListDownloadedConvertedAndShown(benchmark::State& state) {
     // On a thread of its own, so that serving costs the Qt thread nothing.
     qova::testkit::streams::FileServer server(served.path().toStdString(), "/");
     const std::string address = "http://127.0.0.1:" + std::to_string(server.port()) + "/" + name;
-    double longest = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        QTemporaryDir program;
-        std::ofstream(program.filePath("Config.txt").toStdString())
-            << "URLTXT=" << address << "\r\n";
-        qova::ui::FrmMainOptions options;
-        options.programFolder = program.path().toStdString();
-        options.site.address = "http://127.0.0.1:9";
-        options.probe = std::make_unique<AlwaysThere>();
-        options.audioOutput = "null";
-        auto window = std::make_unique<qova::ui::FrmMain>(std::move(options));
-        window->show();
-        QCoreApplication::processEvents();
-        state.ResumeTiming();
-        StallMeter meter;
-        window->load();
-        // Not QTest::qWaitFor: it sleeps between turns, which would count as stalls.
-        QElapsedTimer waited;
-        waited.start();
-        // Shown: "Select Country" heads the TV countries, which a station list has none of.
-        while (window->countryList()->count() == 0 && waited.elapsed() < 60000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        const auto& known = window->logic().state();
-        if (known.colVideoCountries.count() + known.colRadioCountries.count() < 20) {
-            state.SkipWithError(("the list was never shown; error " + known.strNavError +
-                                 ", countries " + std::to_string(known.colRadioCountries.count()))
-                                    .c_str());
-            break;
-        }
-        longest = std::max(longest, meter.longestMs());
-        state.PauseTiming();
-        window.reset();  // waits for Channel.txt to land
-        state.ResumeTiming();
-    }
-    state.counters["max_stall_ms"] = longest;
+    bench_support::downloadedAndShown(state, address, 20);
     state.counters["MB"] = static_cast<double>(page.size()) / 1e6;
 }
 BENCHMARK(ListDownloadedConvertedAndShown)
@@ -160,28 +117,13 @@ std::string makeDirectory() {
     return text;
 }
 
-/// Arg 0: a query most channels match (the tree shows its first 1,000); 1: one that few match.
+/// Arg 0: one word every channel matches; 1: four words, each looked up in every channel. Both
+/// find more than the tree shows: its first 1,000 and the line counting the rest.
 void SearchKeystrokeToTreeShown(benchmark::State& state) {
     static QTemporaryDir dir;
     static std::unique_ptr<qova::ui::FrmMain> window;
-    if (!window) {
-        const std::string folder = dir.path().toStdString();
-        std::ofstream(folder + "/directory.txt", std::ios::binary) << makeDirectory();
-        std::ofstream(folder + "/Config.txt", std::ios::binary)
-            << "URLTXT=file://" << folder << "/directory.txt\r\n";
-        qova::ui::FrmMainOptions options;
-        options.programFolder = folder;
-        options.site.address = "http://127.0.0.1:9";
-        options.probe = std::make_unique<AlwaysThere>();
-        options.audioOutput = "null";
-        window = std::make_unique<qova::ui::FrmMain>(std::move(options));
-        window->load();
-        window->show();
-        if (!QTest::qWaitFor([&] { return window->countryList()->count() > 0; }, 60000)) {
-            state.SkipWithError("the directory was never loaded");
-            return;
-        }
-    }
+    if (!window)
+        window = bench_support::windowShowing(dir, makeDirectory());
     auto* field = window->findChild<QLineEdit*>(QStringLiteral("txtSearch"));
     const QString query =
         state.range(0) == 0 ? QStringLiteral("channel") : QStringLiteral("country 12 channel 4");
@@ -204,12 +146,5 @@ BENCHMARK(SearchKeystrokeToTreeShown)->Arg(0)->Arg(1)->Unit(benchmark::kMillisec
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");  // as the program's main() does, for libmpv
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench_support::runOffscreen(argc, argv);
 }

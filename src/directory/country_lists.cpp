@@ -1,10 +1,10 @@
 #include "directory/country_lists.h"
 
+#include <utility>
+
 #include "directory/channel_record.h"
 #include "directory/directory_lines.h"
 #include "platform/text.h"
-
-#include <utility>
 
 namespace qova::directory {
 

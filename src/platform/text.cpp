@@ -146,15 +146,17 @@ bool LineReader::next(std::string_view& line) {
     }
     const void* cr = nullptr;
     if (ends_ == LineEnds::AnyBreak) {
-        // The CR is looked for only before the next LF: a text with LF ends alone would
-        // otherwise be searched to its end for every line.
-        const void* lf = std::memchr(rest_.data(), '\n', rest_.size());
-        const std::size_t before =
-            lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data())
-               : rest_.size();
-        cr = std::memchr(rest_.data(), '\r', before);
-        if (cr == nullptr)
-            cr = lf;
+        const char* begin = rest_.data();
+        const auto ahead = [&](const char*& next, char c) {
+            if (!searched_ || (next != nullptr && next < begin))
+                next = static_cast<const char*>(std::memchr(begin, c, rest_.size()));
+        };
+        ahead(nextCr_, '\r');
+        ahead(nextLf_, '\n');
+        searched_ = true;
+        cr = nextCr_ == nullptr   ? nextLf_
+             : nextLf_ == nullptr ? nextCr_
+                                  : std::min(nextCr_, nextLf_);
     } else {
         cr = std::memchr(rest_.data(), '\r', rest_.size());
     }

@@ -50,6 +50,11 @@ class LineReader {
     std::string_view rest_;
     LineEnds ends_;
     bool done_ = false;
+    // The next CR and LF found so far, kept while still ahead: each kind is searched for once
+    // however the two are mixed. Null once there is none left.
+    const char* nextCr_ = nullptr;
+    const char* nextLf_ = nullptr;
+    bool searched_ = false;
 };
 
 std::vector<std::string> splitLines(std::string_view text, LineEnds ends = LineEnds::CrLfOrCr);

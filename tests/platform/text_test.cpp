@@ -21,6 +21,9 @@ TEST(LineReader, TextsWrittenByEditorsEndLinesAtLoneLfToo) {
     EXPECT_EQ(splitLines("a\nb\r\nc\rd\n\ne\n", LineEnds::AnyBreak),
               (std::vector<std::string>{"a", "b", "c", "d", "", "e"}));
     EXPECT_EQ(splitLines("\n\r\n", LineEnds::AnyBreak), (std::vector<std::string>{"", ""}));
+    // A break of one kind far behind many of the other.
+    EXPECT_EQ(splitLines("a\nb\nc\rd\r\re\nf", LineEnds::AnyBreak),
+              (std::vector<std::string>{"a", "b", "c", "d", "", "e", "f"}));
 }
 
 TEST(Characters, AreCountedInUtf8WithStrayBytesCountedAlone) {
