@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <cctype>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -209,7 +210,9 @@ void StreamServers::Impl::launchIcecast() {
     const fs::path dir = temp.path() / "icecast";
     fs::create_directories(dir / "log");
     fs::create_directories(dir / "web");
-    icecastPort = freeLoopbackPort();
+    // Started again after a stop, it listens where its listeners knew it.
+    if (icecastPort == 0)
+        icecastPort = freeLoopbackPort();
     const fs::path config = dir / "icecast.xml";
     std::ofstream(config) << icecastConfig(dir, icecastPort, sourcePassword, adminPassword);
     SpawnOptions spawn;
@@ -242,6 +245,7 @@ void StreamServers::Impl::awaitIcecastListening(Clock::time_point deadline) {
         if (!exited || attempt == 3)
             throw std::runtime_error("icecast did not listen on 127.0.0.1: " + why);
         icecast.reset();
+        icecastPort = 0;
         launchIcecast();
     }
 }
@@ -430,6 +434,34 @@ std::string requireStarted(std::uint16_t port, const char* server, const std::st
     return rest;
 }
 }  // namespace
+
+void StreamServers::stopIcecast() {
+    requireStarted(impl_->icecastPort, "icecast", {});
+    std::vector<streams::ChildProcess*> all;
+    for (auto* process : {&impl_->mp3Source, &impl_->oggSource, &impl_->icecast}) {
+        if (*process)
+            all.push_back(process->get());
+    }
+    streams::stopTogether(all);
+    impl_->mp3Source.reset();
+    impl_->oggSource.reset();
+    impl_->icecast.reset();
+}
+
+void StreamServers::startIcecast() {
+    requireStarted(impl_->icecastPort, "icecast", {});
+    const auto deadline = Clock::now() + kStartLimit;
+    impl_->launchIcecast();
+    impl_->awaitIcecastListening(deadline);
+    impl_->launchSources();
+    impl_->awaitIcecastMounts(deadline);
+}
+
+void StreamServers::pauseHls(bool paused) {
+    if (!impl_->hlsEncoder)
+        throw std::logic_error("hls was not asked for in the options");
+    ::kill(-impl_->hlsEncoder->pid(), paused ? SIGSTOP : SIGCONT);
+}
 
 std::string StreamServers::icecastMp3Url() const {
     const auto port = impl_->icecastPort;

@@ -55,6 +55,14 @@ class StreamServers {
     /// How many listeners Icecast counts on a mount ("/live.mp3", "/live.ogg"), from its admin
     /// interface; -1 when it does not say.
     int listeners(const std::string& mount) const;
+    /// Stops Icecast and its sources, as a crash or a restart of the server would: listeners
+    /// lose their connection, and new ones are refused.
+    void stopIcecast();
+    /// Starts them again on the same port; returns once both mounts play again.
+    void startIcecast();
+    /// Holds the HLS writer still (no new segment, the playlist stays as it is), or lets it go on.
+    void pauseHls(bool paused);
+
     /// http://127.0.0.1:<port>/live/index.m3u8
     std::string hlsUrl() const;
     /// rtsp://127.0.0.1:<port>/live

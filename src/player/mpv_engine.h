@@ -15,6 +15,10 @@ struct MpvPlayerOptions {
     bool renderVideo = true;
     /// libmpv's audio output; empty for its default. "null" plays silently, in real time.
     std::string audioOutput;
+    /// The waits before each try to reconnect a stream that broke, and how long the engine may
+    /// wait for data; tests shorten them. Empty and 0 for the player's own.
+    std::vector<int> reconnectWaitsMs{};
+    int stallLimitMs = 0;
 };
 
 /// An option given to libmpv before it starts.

@@ -49,6 +49,11 @@ enum ObservedId : std::uint64_t {
     kObservedSampleRate,
     kObservedWidth,
     kObservedHeight,
+    kObservedPausedForCache,
+    kObservedBufferingState,
+    kObservedSeekable,
+    kObservedFileSize,
+    kObservedFileFormat,
 };
 
 struct ObservedProperty {
@@ -57,7 +62,7 @@ struct ObservedProperty {
     mpv_format format;
 };
 
-constexpr std::array<ObservedProperty, 12> kObservedProperties = {{
+constexpr std::array<ObservedProperty, 17> kObservedProperties = {{
     {kObservedTimePos, "time-pos", MPV_FORMAT_DOUBLE},
     {kObservedIdle, "idle-active", MPV_FORMAT_FLAG},
     {kObservedMetadata, "metadata", MPV_FORMAT_NODE},
@@ -70,6 +75,11 @@ constexpr std::array<ObservedProperty, 12> kObservedProperties = {{
     {kObservedSampleRate, "audio-params/samplerate", MPV_FORMAT_INT64},
     {kObservedWidth, "video-params/w", MPV_FORMAT_INT64},
     {kObservedHeight, "video-params/h", MPV_FORMAT_INT64},
+    {kObservedPausedForCache, "paused-for-cache", MPV_FORMAT_FLAG},
+    {kObservedBufferingState, "cache-buffering-state", MPV_FORMAT_INT64},
+    {kObservedSeekable, "seekable", MPV_FORMAT_FLAG},
+    {kObservedFileSize, "file-size", MPV_FORMAT_INT64},
+    {kObservedFileFormat, "file-format", MPV_FORMAT_STRING},
 }};
 
 constexpr std::chrono::milliseconds kTimePosInterval{100};
@@ -124,8 +134,32 @@ void MpvPlayer::HandleDeleter::operator()(mpv_handle* handle) const {
     mpv_terminate_destroy(handle);
 }
 
+namespace {
+
+StreamKeeper::Limits keeperLimits(const MpvPlayerOptions& options) {
+    StreamKeeper::Limits limits;
+    if (!options.reconnectWaitsMs.empty())
+        limits.waitsMs = options.reconnectWaitsMs;
+    if (options.stallLimitMs > 0)
+        limits.stallLimitMs = options.stallLimitMs;
+    return limits;
+}
+
+}  // namespace
+
 MpvPlayer::MpvPlayer(MpvPlayerOptions options, QObject* parent)
-    : QObject(parent), options_(std::move(options)) {
+    : QObject(parent),
+      options_(std::move(options)),
+      keeper_(keeperLimits(options_), [this] { retry(); }) {
+    connect(&keeper_, &StreamKeeper::reconnecting, this, &MpvPlayer::reconnecting);
+    connect(&keeper_, &StreamKeeper::buffering, this, &MpvPlayer::buffering);
+    connect(&keeper_, &StreamKeeper::recovered, this, &MpvPlayer::recovered);
+    connect(&keeper_, &StreamKeeper::gaveUp, this, [this](const QString& message) {
+        const QPointer<MpvPlayer> alive(this);
+        emit playbackFailed(message);
+        if (alive && idle_)
+            setState(State::Stopped);
+    });
     timePosTimer_.setSingleShot(true);
     connect(&timePosTimer_, &QTimer::timeout, this, &MpvPlayer::emitTimePos);
     if (!start()) {
@@ -210,9 +244,27 @@ void MpvPlayer::play(const std::string& playerAddress) {
                   QString::fromStdString("The stream cannot be played: " + *refused + "."));
         return;
     }
-    const std::uint64_t request = ++lastRequest_;
+    keeper_.reset();
+    address_ = playerAddress;
+    local_ = isLocalMediaAddress(address);
+    load(++lastRequest_);
+}
+
+void MpvPlayer::retry() {
+    if (!address_.empty())
+        load(++lastRequest_);
+}
+
+void MpvPlayer::load(std::uint64_t request) {
+    const platform::StreamAddress split = platform::splitHeaders(address_);
+    const std::string& address = split.address;
     log_.clear();
     failedWith_.reset();
+    brokeWith_.reset();
+    seekable_ = false;
+    sized_ = false;
+    hls_ = false;
+    waitingForData_ = false;
     if (!handle_) {
         failLater(request, QStringLiteral("The stream cannot be played: the media engine is not "
                                           "available."));
@@ -221,7 +273,7 @@ void MpvPlayer::play(const std::string& playerAddress) {
     awaitingLoad_ = true;
     // Per file: the demo channels are short local clips meant to run on; a stream that ends
     // has ended.
-    const char* loop = isLocalMediaAddress(address) ? kLoopForever : kLoopNever;
+    const char* loop = local_ ? kLoopForever : kLoopNever;
     if (const int rc = mpv_set_property_string(handle_.get(), kLoopFileProperty, loop); rc < 0)
         qWarning("Cannot set %s: %s", kLoopFileProperty, mpv_error_string(rc));
     useHeaders(split.headers);
@@ -268,6 +320,19 @@ void MpvPlayer::stop() {
     ++lastRequest_;
     awaitingLoad_ = false;
     failedWith_.reset();
+    brokeWith_.reset();
+    // Between a break and its next try nothing is loaded: the engine will say nothing more.
+    if (keeper_.trying() && idle_) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (idle_ && !keeper_.trying())
+                    setState(State::Stopped);
+            },
+            Qt::QueuedConnection);
+    }
+    keeper_.reset();
+    address_.clear();
     firstCurrentEntry_ = std::numeric_limits<std::int64_t>::max();
     if (!handle_)
         return;
@@ -332,11 +397,30 @@ void MpvPlayer::drainEvents() {
     }
     // libmpv hands out its log only once its events are all out, so a failure is told once the
     // warnings that explain it have come too.
+    if (alive && brokeWith_) {
+        const auto [reason, error] = *std::exchange(brokeWith_, std::nullopt);
+        keepOrTell(reason, error);
+    }
     if (alive && failedWith_) {
         const int error = *std::exchange(failedWith_, std::nullopt);
-        emit playbackFailed(
-            QString::fromStdString(endFileMessage(MPV_END_FILE_REASON_ERROR, error, log_)));
+        const QString message =
+            QString::fromStdString(endFileMessage(MPV_END_FILE_REASON_ERROR, error, log_));
+        // A try that could not even be asked for counts as one more break.
+        if (keeper_.trying())
+            keeper_.broke(message);
+        else
+            emit playbackFailed(message);
     }
+}
+
+void MpvPlayer::keepOrTell(int reason, int error) {
+    const QString message =
+        QString::fromStdString(reason == MPV_END_FILE_REASON_EOF
+                                   ? std::string("The stream cannot be played: it has ended.")
+                                   : endFileMessage(MPV_END_FILE_REASON_ERROR, error, log_));
+    keeper_.broke(message);
+    if (keeper_.trying())
+        setState(State::Opening);
 }
 
 bool MpvPlayer::isCurrentEntry(std::int64_t entryId) const {
@@ -380,6 +464,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             break;
         case MPV_EVENT_PLAYBACK_RESTART:
             if (isCurrentEntry(playingEntry_)) {
+                keeper_.played();
                 const QPointer<MpvPlayer> alive(this);
                 emit playbackRestarted();
                 if (alive)
@@ -391,6 +476,16 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             const mpv_event_end_file end = *static_cast<const mpv_event_end_file*>(event.data);
             if (!isCurrentEntry(end.playlist_entry_id))
                 break;
+            // A stream that played, or one being tried again, that fails or ends without a
+            // length of its own has broken: it is tried (again) rather than told.
+            const bool broke =
+                keeper_.keeping() && !local_ &&
+                (end.reason == MPV_END_FILE_REASON_ERROR ||
+                 (end.reason == MPV_END_FILE_REASON_EOF && !seekable_ && (!sized_ || hls_)));
+            if (broke) {
+                brokeWith_ = std::pair{static_cast<int>(end.reason), end.error};
+                break;
+            }
             const QPointer<MpvPlayer> alive(this);
             emit endFile(end.reason, end.error);
             if (alive && end.reason == MPV_END_FILE_REASON_ERROR)
@@ -448,7 +543,8 @@ void MpvPlayer::handlePropertyChange(std::uint64_t id, const mpv_event_property&
                 idle_ = idle;
                 const QPointer<MpvPlayer> alive(this);
                 emit idleChanged(idle_);
-                if (alive && idle_)
+                // Between a break and its next try the stream is still on its way.
+                if (alive && idle_ && !keeper_.trying() && !brokeWith_)
                     setState(State::Stopped);
             }
             break;
@@ -503,6 +599,25 @@ void MpvPlayer::handlePropertyChange(std::uint64_t id, const mpv_event_property&
             break;
         case kObservedHeight:
             setFact(&StreamFacts::height, intValue(property));
+            break;
+        // The engine gives live streams a duration too (what it has read so far); what tells them
+        // apart is that they cannot be seeked and have no size, or are live HLS playlists.
+        case kObservedSeekable:
+            seekable_ = available(property) && *static_cast<const int*>(property.data);
+            break;
+        case kObservedFileSize:
+            sized_ = available(property);
+            break;
+        case kObservedFileFormat:
+            hls_ = stringValue(property) == "hls";
+            break;
+        case kObservedPausedForCache:
+            waitingForData_ = available(property) && *static_cast<const int*>(property.data);
+            keeper_.waitingForData(waitingForData_, -1);
+            break;
+        case kObservedBufferingState:
+            if (waitingForData_ && available(property))
+                keeper_.waitingForData(true, intValue(property));
             break;
         default:
             break;

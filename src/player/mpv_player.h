@@ -13,6 +13,7 @@
 
 #include "platform/media_player.h"
 #include "player/mpv_engine.h"
+#include "player/stream_keeper.h"
 
 struct mpv_handle;
 struct mpv_event;
@@ -29,6 +30,9 @@ namespace qova::player {
 /// Only the file most recently loaded speaks: once play() or stop() has been called, the events
 /// of files it replaced are dropped, so that a late error of an old stream is never shown for a
 /// new one. A playlist address counts as one file with all the entries it brings.
+///
+/// A stream that played and breaks is loaded again by itself (see StreamKeeper); a local file, a
+/// stream that ends where its length says, and one the user stopped are not.
 ///
 /// libmpv needs LC_NUMERIC to be "C" for as long as it runs; the program sets it once in main().
 class MpvPlayer : public QObject, public platform::MediaPlayer {
@@ -84,6 +88,13 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     void timePosChanged(double seconds);
     /// The file cannot be played; the message is what the user should read.
     void playbackFailed(const QString& message);
+    /// A stream that broke is being tried again: the attempt, from 1, of how many.
+    void reconnecting(int attempt, int of);
+    /// The engine waits for data of a stream that played (percent of what it wants, or -1), or
+    /// no longer does.
+    void buffering(bool shown, int percent);
+    /// A stream that stalled goes on by itself before it was tried again.
+    void recovered();
 
   private:
     struct HandleDeleter {
@@ -91,6 +102,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     };
 
     bool start();
+    void load(std::uint64_t request);
+    void retry();
+    void keepOrTell(int reason, int error);
     static void wakeup(void* player);
     void drainEvents();
     void handleEvent(const mpv_event& event);
@@ -136,6 +150,18 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     std::vector<std::string> log_;
     // The error of a failure still to be told, once the log that explains it has come.
     std::optional<int> failedWith_;
+
+    // The stream asked for, with its headers, for trying it again; whether it is a local file.
+    std::string address_;
+    bool local_ = false;
+    // What tells a file, whose end is an end, from a live stream, whose end is a break.
+    bool seekable_ = false;
+    bool sized_ = false;
+    bool hls_ = false;
+    bool waitingForData_ = false;
+    // The reason and error of a break still to be handled, once its log has come.
+    std::optional<std::pair<int, int>> brokeWith_;
+    StreamKeeper keeper_;
 };
 
 }  // namespace qova::player

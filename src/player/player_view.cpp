@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "platform/text.h"
+#include "playback/reconnect_plan.h"
 #include "player/mpv_player.h"
 #include "player/mpv_video_widget.h"
 #include "player/player_overlay_widget.h"
@@ -66,8 +67,9 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     paintBlack(*this);
 
     const bool drawVideo = !options.nullVideo && platformDrawsOpenGl();
-    player_ =
-        std::make_unique<MpvPlayer>(MpvPlayerOptions{drawVideo, std::move(options.audioOutput)});
+    player_ = std::make_unique<MpvPlayer>(
+        MpvPlayerOptions{drawVideo, std::move(options.audioOutput),
+                         std::move(options.reconnectWaitsMs), options.stallLimitMs});
     drawVideo_ = drawVideo && player_->isRunning();
     surface_ = new QWidget(this);
     paintBlack(*surface_);
@@ -94,6 +96,16 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
             setStatus(QString::fromStdString(message));
     });
     connect(player_.get(), &MpvPlayer::playbackFailed, this, &PlayerView::setStatus);
+    connect(player_.get(), &MpvPlayer::reconnecting, this, [this](int attempt, int of) {
+        setStatus(QString::fromStdString(playback::ReconnectPlan::reconnectingText(attempt, of)));
+    });
+    connect(player_.get(), &MpvPlayer::buffering, this, [this](bool shown, int percent) {
+        if (shown)
+            setStatus(QString::fromStdString(playback::ReconnectPlan::bufferingText(percent)));
+        else if (status_->text().startsWith(QStringLiteral("Buffering")))
+            setStatus({});
+    });
+    connect(player_.get(), &MpvPlayer::recovered, this, [this] { setStatus({}); });
     // A playlist goes on to its next entry after one that failed.
     connect(player_.get(), &MpvPlayer::playbackRestarted, this, [this] { setStatus({}); });
 

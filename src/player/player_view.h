@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/web_browser.h"
 #include "qt/browser_events.h"
@@ -24,6 +25,10 @@ struct PlayerViewOptions {
     /// Decode video without drawing it. Always so on Qt platforms without OpenGL widgets
     /// (offscreen, minimal), where a black surface stands in for the picture.
     bool nullVideo = false;
+    /// The waits before each try to reconnect a broken stream and the stall limit; tests
+    /// shorten them. Empty and 0 for the player's own.
+    std::vector<int> reconnectWaitsMs{};
+    int stallLimitMs = 0;
 };
 
 /// The player area of the main window, as a browser control: the program shows a channel by
