@@ -14,10 +14,13 @@
 
 #include "platform/stream_address.h"
 #include "platform/text.h"
+#include "player/mpv_values.h"
 #include "player/player_page.h"
 
 namespace qova::player {
 namespace {
+
+using namespace mpv_values;
 
 using platform::StreamFacts;
 
@@ -25,108 +28,12 @@ constexpr const char* kLoadFileCommand = "loadfile";
 constexpr const char* kReplaceFlag = "replace";
 constexpr const char* kStopCommand = "stop";
 constexpr const char* kPlaylistEntryIdKey = "playlist_entry_id";
-constexpr const char* kIcyTitleKey = "icy-title";
-constexpr const char* kTitleKey = "title";
 
 constexpr const char* kLoopFileProperty = "loop-file";
 constexpr const char* kLoopForever = "inf";
 constexpr const char* kLoopNever = "no";
-constexpr const char* kVolumeProperty = "volume";
-constexpr const char* kMuteProperty = "mute";
 
-// Reply IDs of observed properties; command replies carry request numbers instead, which never
-// meet these because they come with another event type.
-enum ObservedId : std::uint64_t {
-    kObservedTimePos = 1,
-    kObservedIdle,
-    kObservedMetadata,
-    kObservedPath,
-    kObservedVolume,
-    kObservedMute,
-    kObservedAudioCodec,
-    kObservedVideoCodec,
-    kObservedAudioBitrate,
-    kObservedSampleRate,
-    kObservedWidth,
-    kObservedHeight,
-    kObservedPausedForCache,
-    kObservedBufferingState,
-    kObservedSeekable,
-    kObservedFileSize,
-    kObservedFileFormat,
-};
-
-struct ObservedProperty {
-    ObservedId id;
-    const char* name;
-    mpv_format format;
-};
-
-constexpr std::array<ObservedProperty, 17> kObservedProperties = {{
-    {kObservedTimePos, "time-pos", MPV_FORMAT_DOUBLE},
-    {kObservedIdle, "idle-active", MPV_FORMAT_FLAG},
-    {kObservedMetadata, "metadata", MPV_FORMAT_NODE},
-    {kObservedPath, "path", MPV_FORMAT_STRING},
-    {kObservedVolume, kVolumeProperty, MPV_FORMAT_DOUBLE},
-    {kObservedMute, kMuteProperty, MPV_FORMAT_FLAG},
-    {kObservedAudioCodec, "audio-codec-name", MPV_FORMAT_STRING},
-    {kObservedVideoCodec, "video-format", MPV_FORMAT_STRING},
-    {kObservedAudioBitrate, "audio-bitrate", MPV_FORMAT_DOUBLE},
-    {kObservedSampleRate, "audio-params/samplerate", MPV_FORMAT_INT64},
-    {kObservedWidth, "video-params/w", MPV_FORMAT_INT64},
-    {kObservedHeight, "video-params/h", MPV_FORMAT_INT64},
-    {kObservedPausedForCache, "paused-for-cache", MPV_FORMAT_FLAG},
-    {kObservedBufferingState, "cache-buffering-state", MPV_FORMAT_INT64},
-    {kObservedSeekable, "seekable", MPV_FORMAT_FLAG},
-    {kObservedFileSize, "file-size", MPV_FORMAT_INT64},
-    {kObservedFileFormat, "file-format", MPV_FORMAT_STRING},
-}};
-
-constexpr std::chrono::milliseconds kTimePosInterval{100};
 constexpr std::size_t kLogLinesKept = 16;
-
-const mpv_node* mapValue(const mpv_node& map, const char* key) {
-    if (map.format != MPV_FORMAT_NODE_MAP || map.u.list == nullptr)
-        return nullptr;
-    const mpv_node_list& list = *map.u.list;
-    for (int i = 0; i < list.num; ++i) {
-        // Tag names differ in case between formats (Vorbis comments are upper case).
-        if (list.keys[i] && platform::equalsIgnoringAsciiCase(list.keys[i], key))
-            return &list.values[i];
-    }
-    return nullptr;
-}
-
-std::string mapString(const mpv_node& map, const char* key) {
-    const mpv_node* value = mapValue(map, key);
-    if (value && value->format == MPV_FORMAT_STRING && value->u.string)
-        return value->u.string;
-    return {};
-}
-
-bool available(const mpv_event_property& property) {
-    return property.format != MPV_FORMAT_NONE && property.data != nullptr;
-}
-
-std::string stringValue(const mpv_event_property& property) {
-    if (property.format != MPV_FORMAT_STRING || property.data == nullptr)
-        return {};
-    const char* text = *static_cast<char**>(property.data);
-    return text ? text : "";
-}
-
-int intValue(const mpv_event_property& property) {
-    if (!available(property))
-        return 0;
-    if (property.format == MPV_FORMAT_DOUBLE)
-        return static_cast<int>(std::lround(*static_cast<const double*>(property.data)));
-    if (property.format == MPV_FORMAT_INT64) {
-        const auto value = *static_cast<const std::int64_t*>(property.data);
-        return static_cast<int>(
-            std::clamp<std::int64_t>(value, 0, std::numeric_limits<int>::max()));
-    }
-    return 0;
-}
 
 }  // namespace
 
@@ -515,134 +422,6 @@ void MpvPlayer::handleCommandReply(std::uint64_t request, int error, const mpv_e
             firstCurrentEntry_ = id->u.int64;
     }
     setState(State::Opening);
-}
-
-template <typename Value>
-void MpvPlayer::setFact(Value StreamFacts::*fact, Value value) {
-    if (facts_.*fact == value)
-        return;
-    facts_.*fact = std::move(value);
-    if (onFactsChanged)
-        onFactsChanged();
-}
-
-void MpvPlayer::handlePropertyChange(std::uint64_t id, const mpv_event_property& property) {
-    switch (id) {
-        case kObservedTimePos:
-            if (available(property)) {
-                const double seconds = *static_cast<const double*>(property.data);
-                // Going back (a loop, a seek) is shown at once, not a tenth of a second late.
-                setTimePos(seconds, seconds < timePos_);
-            } else {
-                setTimePos(0.0, true);
-            }
-            break;
-        case kObservedIdle: {
-            const bool idle = available(property) && *static_cast<const int*>(property.data) != 0;
-            if (idle != idle_) {
-                idle_ = idle;
-                const QPointer<MpvPlayer> alive(this);
-                emit idleChanged(idle_);
-                // Between a break and its next try the stream is still on its way.
-                if (alive && idle_ && !keeper_.trying() && !brokeWith_)
-                    setState(State::Stopped);
-            }
-            break;
-        }
-        case kObservedMetadata: {
-            std::string title;
-            if (available(property) && property.format == MPV_FORMAT_NODE) {
-                const auto& tags = *static_cast<const mpv_node*>(property.data);
-                title = platform::textFromStream(mapString(tags, kIcyTitleKey));
-                if (title.empty())
-                    title = platform::textFromStream(mapString(tags, kTitleKey));
-            }
-            if (title != streamTitle_) {
-                streamTitle_ = std::move(title);
-                if (onTitleChanged)
-                    onTitleChanged();
-            }
-            break;
-        }
-        case kObservedPath:
-            path_ = stringValue(property);
-            break;
-        case kObservedVolume:
-            if (const int volume = intValue(property); available(property) && volume != volume_) {
-                volume_ = volume;
-                if (onVolumeChanged)
-                    onVolumeChanged();
-            }
-            break;
-        case kObservedMute:
-            if (const bool muted = available(property) && *static_cast<const int*>(property.data);
-                muted != muted_) {
-                muted_ = muted;
-                if (onVolumeChanged)
-                    onVolumeChanged();
-            }
-            break;
-        case kObservedAudioCodec:
-            setFact(&StreamFacts::audioCodec, stringValue(property));
-            break;
-        case kObservedVideoCodec:
-            setFact(&StreamFacts::videoCodec, stringValue(property));
-            break;
-        case kObservedAudioBitrate:
-            setFact(&StreamFacts::audioBitrate, intValue(property));
-            break;
-        case kObservedSampleRate:
-            setFact(&StreamFacts::sampleRate, intValue(property));
-            break;
-        case kObservedWidth:
-            setFact(&StreamFacts::width, intValue(property));
-            break;
-        case kObservedHeight:
-            setFact(&StreamFacts::height, intValue(property));
-            break;
-        // The engine gives live streams a duration too (what it has read so far); what tells them
-        // apart is that they cannot be seeked and have no size, or are live HLS playlists.
-        case kObservedSeekable:
-            seekable_ = available(property) && *static_cast<const int*>(property.data);
-            break;
-        case kObservedFileSize:
-            sized_ = available(property);
-            break;
-        case kObservedFileFormat:
-            hls_ = stringValue(property) == "hls";
-            break;
-        case kObservedPausedForCache:
-            waitingForData_ = available(property) && *static_cast<const int*>(property.data);
-            keeper_.waitingForData(waitingForData_, -1);
-            break;
-        case kObservedBufferingState:
-            if (waitingForData_ && available(property))
-                keeper_.waitingForData(true, intValue(property));
-            break;
-        default:
-            break;
-    }
-}
-
-void MpvPlayer::setTimePos(double seconds, bool urgent) {
-    timePos_ = seconds;
-    const auto sinceLast = std::chrono::steady_clock::now() - lastTimePosSignal_;
-    if (urgent || sinceLast >= kTimePosInterval) {
-        timePosTimer_.stop();
-        emitTimePos();
-    } else if (!timePosTimer_.isActive()) {
-        // The last position before a pause or the end still gets out.
-        timePosTimer_.start(
-            std::chrono::ceil<std::chrono::milliseconds>(kTimePosInterval - sinceLast));
-    }
-}
-
-void MpvPlayer::emitTimePos() {
-    lastTimePosSignal_ = std::chrono::steady_clock::now();
-    if (timePos_ == emittedTimePos_)
-        return;
-    emittedTimePos_ = timePos_;
-    emit timePosChanged(timePos_);
 }
 
 }  // namespace qova::player

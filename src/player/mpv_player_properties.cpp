@@ -1,0 +1,148 @@
+// The engine's reports of its properties: position, title, volume, stream facts, and what
+// tells a live stream from a file.
+#include <QPointer>
+
+#include "player/mpv_player.h"
+#include "player/mpv_values.h"
+
+namespace qova::player {
+namespace {
+
+using namespace mpv_values;
+using platform::StreamFacts;
+
+constexpr const char* kIcyTitleKey = "icy-title";
+constexpr const char* kTitleKey = "title";
+constexpr std::chrono::milliseconds kTimePosInterval{100};
+
+}  // namespace
+
+template <typename Value>
+void MpvPlayer::setFact(Value StreamFacts::*fact, Value value) {
+    if (facts_.*fact == value)
+        return;
+    facts_.*fact = std::move(value);
+    if (onFactsChanged)
+        onFactsChanged();
+}
+
+void MpvPlayer::handlePropertyChange(std::uint64_t id, const mpv_event_property& property) {
+    switch (id) {
+        case kObservedTimePos:
+            if (available(property)) {
+                const double seconds = *static_cast<const double*>(property.data);
+                // Going back (a loop, a seek) is shown at once, not a tenth of a second late.
+                setTimePos(seconds, seconds < timePos_);
+            } else {
+                setTimePos(0.0, true);
+            }
+            break;
+        case kObservedIdle: {
+            const bool idle = available(property) && *static_cast<const int*>(property.data) != 0;
+            if (idle != idle_) {
+                idle_ = idle;
+                const QPointer<MpvPlayer> alive(this);
+                emit idleChanged(idle_);
+                // Between a break and its next try the stream is still on its way.
+                if (alive && idle_ && !keeper_.trying() && !brokeWith_)
+                    setState(State::Stopped);
+            }
+            break;
+        }
+        case kObservedMetadata: {
+            std::string title;
+            if (available(property) && property.format == MPV_FORMAT_NODE) {
+                const auto& tags = *static_cast<const mpv_node*>(property.data);
+                title = platform::textFromStream(mapString(tags, kIcyTitleKey));
+                if (title.empty())
+                    title = platform::textFromStream(mapString(tags, kTitleKey));
+            }
+            if (title != streamTitle_) {
+                streamTitle_ = std::move(title);
+                if (onTitleChanged)
+                    onTitleChanged();
+            }
+            break;
+        }
+        case kObservedPath:
+            path_ = stringValue(property);
+            break;
+        case kObservedVolume:
+            if (const int volume = intValue(property); available(property) && volume != volume_) {
+                volume_ = volume;
+                if (onVolumeChanged)
+                    onVolumeChanged();
+            }
+            break;
+        case kObservedMute:
+            if (const bool muted = available(property) && *static_cast<const int*>(property.data);
+                muted != muted_) {
+                muted_ = muted;
+                if (onVolumeChanged)
+                    onVolumeChanged();
+            }
+            break;
+        case kObservedAudioCodec:
+            setFact(&StreamFacts::audioCodec, stringValue(property));
+            break;
+        case kObservedVideoCodec:
+            setFact(&StreamFacts::videoCodec, stringValue(property));
+            break;
+        case kObservedAudioBitrate:
+            setFact(&StreamFacts::audioBitrate, intValue(property));
+            break;
+        case kObservedSampleRate:
+            setFact(&StreamFacts::sampleRate, intValue(property));
+            break;
+        case kObservedWidth:
+            setFact(&StreamFacts::width, intValue(property));
+            break;
+        case kObservedHeight:
+            setFact(&StreamFacts::height, intValue(property));
+            break;
+        // The engine gives live streams a duration too (what it has read so far); what tells them
+        // apart is that they cannot be seeked and have no size, or are live HLS playlists.
+        case kObservedSeekable:
+            seekable_ = available(property) && *static_cast<const int*>(property.data);
+            break;
+        case kObservedFileSize:
+            sized_ = available(property);
+            break;
+        case kObservedFileFormat:
+            hls_ = stringValue(property) == "hls";
+            break;
+        case kObservedPausedForCache:
+            waitingForData_ = available(property) && *static_cast<const int*>(property.data);
+            keeper_.waitingForData(waitingForData_, -1);
+            break;
+        case kObservedBufferingState:
+            if (waitingForData_ && available(property))
+                keeper_.waitingForData(true, intValue(property));
+            break;
+        default:
+            break;
+    }
+}
+
+void MpvPlayer::setTimePos(double seconds, bool urgent) {
+    timePos_ = seconds;
+    const auto sinceLast = std::chrono::steady_clock::now() - lastTimePosSignal_;
+    if (urgent || sinceLast >= kTimePosInterval) {
+        timePosTimer_.stop();
+        emitTimePos();
+    } else if (!timePosTimer_.isActive()) {
+        // The last position before a pause or the end still gets out.
+        timePosTimer_.start(
+            std::chrono::ceil<std::chrono::milliseconds>(kTimePosInterval - sinceLast));
+    }
+}
+
+void MpvPlayer::emitTimePos() {
+    lastTimePosSignal_ = std::chrono::steady_clock::now();
+    if (timePos_ == emittedTimePos_)
+        return;
+    emittedTimePos_ = timePos_;
+    emit timePosChanged(timePos_);
+}
+
+}  // namespace qova::player
