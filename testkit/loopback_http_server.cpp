@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QTcpSocket>
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -156,6 +157,13 @@ void LoopbackHttpServer::acceptPending() {
         if (socket->bytesAvailable() > 0)
             readRequest(socket, *connection);
     }
+    peak_ = std::max(peak_, openConnections());
+}
+
+void LoopbackHttpServer::garbage(const std::string& path) {
+    Route route;
+    route.answer = Answer::Garbage;
+    routes_[path] = route;
 }
 
 void LoopbackHttpServer::readRequest(QTcpSocket* socket, Connection& connection) {
@@ -213,6 +221,10 @@ void LoopbackHttpServer::answer(QTcpSocket* socket, const std::string& path) {
             break;
         case Answer::Hang:
             return;
+        case Answer::Garbage: {
+            static constexpr char kNoise[] = "\x7f\x00\xff garbage, no status line\r\n\r\n\x01\x02";
+            socket->write(QByteArray(kNoise, sizeof kNoise - 1));
+        } break;
         case Answer::Endless: {
             QByteArray chunk;
             while (chunk.size() < 1024 * 1024)

@@ -57,9 +57,14 @@ class LoopbackHttpServer {
     std::string lastRequestHead(const std::string& path) const;
     /// How many connections are open now: accepted, and not yet closed by either side.
     int openConnections() const;
+    /// The most connections that were open at once since the server started.
+    int peakConnections() const { return peak_; }
+
+    /// Answers requests for the path with bytes that are no HTTP answer, then closes.
+    void garbage(const std::string& path);
 
   private:
-    enum class Answer { Serve, Redirect, Hang, CutOff, Stall, Endless };
+    enum class Answer { Serve, Redirect, Hang, CutOff, Stall, Endless, Garbage };
     struct Route {
         Answer answer = Answer::Serve;
         QByteArray body;
@@ -83,6 +88,7 @@ class LoopbackHttpServer {
     std::map<std::string, int> requestCounts_;
     std::map<std::string, qint64> bytesSent_;
     std::map<std::string, std::string> lastHeads_;
+    int peak_ = 0;
 };
 
 /// An http://127.0.0.1:<port>/ address at which nothing listens.

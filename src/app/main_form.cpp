@@ -50,6 +50,7 @@ void MainForm::addedChannelsChanged() {
 void MainForm::Form_Load() {
     // The added lists' kept copies join the directory from its first showing on.
     lists_.load();
+    health_.load();
     state_.intFormHeight = controls_.window.heightTwips();
     loadConfig();
     controls_.wbMain.navigate(state::kBlankPlayerPage);
@@ -105,6 +106,7 @@ void MainForm::cmbCountry_Click() {
         directory::FillTreeFromDirectory(ctx_);
     }
     directory::EndTreeRebuild(ctx_);
+    health_.showMarks();
 }
 
 void MainForm::imgTV_Click() {
@@ -128,6 +130,7 @@ void MainForm::search(const std::string& query) {
         return;
     }
     directory::ShowSearchResults(ctx_, search_.find(ctx_, query, kShownResults));
+    health_.showMarks();
 }
 
 void MainForm::endSearch() {

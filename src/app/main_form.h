@@ -5,6 +5,7 @@
 
 #include "directory/added_lists.h"
 #include "directory/channel_search.h"
+#include "playback/channel_health.h"
 #include "playback/listening.h"
 #include "state/channel_list.h"
 #include "state/main_context.h"
@@ -61,6 +62,8 @@ class MainForm {
 
     /// The channel lists the user added beside the directory.
     directory::AddedLists& addedLists() { return lists_; }
+    /// The check of the channels shown, and the marks of those that did not answer.
+    playback::ChannelHealth& health() { return health_; }
 
     const state::MainState& state() const { return state_; }
     state::MainState& state() { return state_; }
@@ -82,8 +85,10 @@ class MainForm {
     state::ChannelList channels_{controls_.trView};
     directory::ChannelSearch search_;
     state::MainContext ctx_{state_, controls_, channels_};
+    playback::ChannelHealth health_{ctx_, controls_.streamChecker};
     playback::Listening listening_{ctx_,
-                                   {[this] { trView_Click(); }, [this] { cmdStopButton_Click(); }}};
+                                   {[this] { trView_Click(); }, [this] { cmdStopButton_Click(); },
+                                    [this] { health_.played(state_.strCurrentRecord); }}};
     directory::AddedLists lists_{ctx_, controls_.listFetcher};
     // The added lists are fetched once a run, after the directory.
     bool listsFetched_ = false;

@@ -30,6 +30,9 @@ class TreeView {
     virtual Colour nodeForeColour(int index) const = 0;
     virtual void setNodeBackColour(int index, Colour colour) = 0;
     virtual void setNodeForeColour(int index, Colour colour) = 0;
+    /// What a node says when the pointer rests on it; "" for nothing.
+    virtual void setNodeToolTip(int index, const std::string& text) = 0;
+    virtual std::string nodeToolTip(int index) const = 0;
 
     virtual void refresh() = 0;
     /// The display property: switched off while the tree is rebuilt, on again afterwards. It

@@ -18,6 +18,8 @@ Listening::Listening(state::MainContext& ctx, Handlers handlers)
     player.onStateChanged = [this] {
         if (ctx_.controls.player.state() == MediaPlayer::State::Stopped)
             ctx_.controls.overlay.hideNowPlaying();
+        if (ctx_.controls.player.state() == MediaPlayer::State::Playing && handlers_.playing)
+            handlers_.playing();
         updateDesktop();
         updateScreenSaver();
     };

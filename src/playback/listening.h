@@ -22,6 +22,8 @@ class Listening {
         std::function<void()> treeClick;
         /// The stop button's Click.
         std::function<void()> stopClick;
+        /// The channel started last plays: picture or sound is under way.
+        std::function<void()> playing = nullptr;
     };
 
     /// Settings keys of the volume kept between runs.

@@ -69,6 +69,8 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// Whether the engine runs; when it does not, startError() says why and every play fails.
     bool isRunning() const { return handle_ != nullptr; }
     const std::string& startError() const { return startError_; }
+    /// The user agent the engine sends to a stream that asks for none.
+    const std::string& defaultUserAgent() const { return defaultUserAgent_; }
 
     /// What the engine can open; empty, with the reason in `error`, when it cannot tell.
     std::optional<MediaCapabilities> capabilities(std::string* error = nullptr) const;

@@ -136,6 +136,14 @@ void QtTreeView::setNodeBackColour(int index, platform::Colour colour) {
     node->setBackground(0, toQColor(colour, widget_->palette()));
 }
 
+void QtTreeView::setNodeToolTip(int index, const std::string& text) {
+    item(index)->setToolTip(0, QString::fromStdString(text));
+}
+
+std::string QtTreeView::nodeToolTip(int index) const {
+    return item(index)->toolTip(0).toStdString();
+}
+
 void QtTreeView::setNodeForeColour(int index, platform::Colour colour) {
     QTreeWidgetItem* node = item(index);
     node->setData(0, kForeRole, colour.value());

@@ -46,6 +46,8 @@ class QtTreeView : public platform::TreeView {
     platform::Colour nodeForeColour(int index) const override;
     void setNodeBackColour(int index, platform::Colour colour) override;
     void setNodeForeColour(int index, platform::Colour colour) override;
+    void setNodeToolTip(int index, const std::string& text) override;
+    std::string nodeToolTip(int index) const override;
     void refresh() override;
     void setDisplayEnabled(bool enabled) override;
     bool displayEnabled() const override { return display_; }

@@ -12,6 +12,7 @@
 #include "platform/secondary_windows.h"
 #include "platform/settings.h"
 #include "platform/shell.h"
+#include "platform/stream_checker.h"
 #include "platform/text_files.h"
 #include "platform/tree_view.h"
 #include "platform/web_browser.h"
@@ -40,13 +41,14 @@ struct MainControls {
     platform::SecondaryWindows& windows;
     SharedStrings& shared;
     // Beyond the window's own controls: what the player area shows over the picture, the
-    // settings kept between runs, the desktop's media keys and screen saver, and the fetching of
-    // the channel lists a user added.
+    // settings kept between runs, the desktop's media keys and screen saver, the fetching of
+    // the channel lists a user added, and the checking of channels.
     platform::PlayerOverlay& overlay;
     platform::Settings& settings;
     platform::DesktopPlayer& desktop;
     platform::ScreenSaver& screenSaver;
     platform::ListFetcher& listFetcher;
+    platform::StreamChecker& streamChecker;
 };
 
 }  // namespace qova::state

@@ -32,6 +32,7 @@
 #include "ui/window_style.h"
 #include "web/network_browser.h"
 #include "web/network_list_fetcher.h"
+#include "web/network_stream_checker.h"
 #include "web/web_view.h"
 
 namespace qova::ui {
@@ -127,6 +128,8 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     if (!options_.screenSaver)
         options_.screenSaver = std::make_unique<desktop::ScreenSaver>();
     listFetcher_ = std::make_unique<web::NetworkListFetcher>(nullptr, options_.noAnswerTimeoutMs);
+    streamChecker_ = std::make_unique<web::NetworkStreamChecker>(
+        nullptr, wbMain_->player().defaultUserAgent(), options_.channelCheckLimitMs);
     controls_ = std::make_unique<state::MainControls>(state::MainControls{*window_,
                                                                           *wbDownload_,
                                                                           *wbMain_,
@@ -147,7 +150,8 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
                                                                           *settings_,
                                                                           *options_.desktop,
                                                                           *options_.screenSaver,
-                                                                          *listFetcher_});
+                                                                          *listFetcher_,
+                                                                          *streamChecker_});
     logic_ = std::make_unique<app::MainForm>(*controls_, options_.site);
     buildPlaybackMenu();
     buildChannelsMenu();

@@ -34,6 +34,7 @@ class QtTreeView;
 namespace qova::web {
 class NetworkBrowser;
 class NetworkListFetcher;
+class NetworkStreamChecker;
 class WebView;
 }  // namespace qova::web
 namespace qova::player {
@@ -62,6 +63,8 @@ struct FrmMainOptions {
     /// The desktop's media keys (MPRIS) and screen saver; the session bus's when not given.
     std::unique_ptr<platform::DesktopPlayer> desktop;
     std::unique_ptr<platform::ScreenSaver> screenSaver;
+    /// How long a channel check waits for an answer.
+    int channelCheckLimitMs = 5000;
 };
 
 /// The main window: its controls at their places, translating their events into calls on the
@@ -114,6 +117,7 @@ class FrmMain : public QMainWindow {
     void buildPlaybackMenu();
     void buildChannelsMenu();
     void openChannelLists(bool toAdd);
+    void buildCheckBar();
     void setTabOrder();
     void wireEvents();
     void copyTitle();
@@ -159,6 +163,7 @@ class FrmMain : public QMainWindow {
     std::unique_ptr<platform::PosixTextFiles> files_;
     std::unique_ptr<platform::Settings> settings_;
     std::unique_ptr<web::NetworkListFetcher> listFetcher_;
+    std::unique_ptr<web::NetworkStreamChecker> streamChecker_;
     state::SharedStrings shared_;
     std::unique_ptr<QtSecondaryWindows> windows_;
     std::unique_ptr<state::MainControls> controls_;

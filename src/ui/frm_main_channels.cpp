@@ -6,11 +6,15 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSaveFile>
+#include <QTimer>
 
 #include "qt/qt_tree_view.h"
 #include "ui/frm_channel_lists.h"
@@ -89,6 +93,13 @@ void FrmMain::buildChannelsMenu() {
         field->setFocus();
         field->selectAll();
     });
+    buildCheckBar();
+    QAction* check = mnuChannels_->addAction(QStringLiteral("&Check channels"));
+    check->setObjectName(QStringLiteral("mnuCheckChannels"));
+    check->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    addAction(check);
+    connect(check, &QAction::triggered, this, [this] { logic_->health().checkShown(); });
+
     chooseFile = [this](FileUse use, const QString& suggested) {
         switch (use) {
             case FileUse::ExportFavourites:
@@ -167,6 +178,45 @@ void FrmMain::openChannelLists(bool toAdd) {
         frmChannelLists_->raise();
         frmChannelLists_->activateWindow();
     }
+}
+
+void FrmMain::buildCheckBar() {
+    // Over the foot of the tree, only while a check runs and a little after: the window keeps
+    // its size and its controls their places.
+    auto* bar = new QFrame(frmUpper_);
+    bar->setObjectName(QStringLiteral("frmCheck"));
+    bar->setAutoFillBackground(true);
+    bar->setStyleSheet(
+        QStringLiteral("QFrame#frmCheck { background: #333333; }"
+                       "QLabel { color: white; }"));
+    auto* layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(4, 2, 4, 2);
+    auto* text = new QLabel(bar);
+    text->setObjectName(QStringLiteral("lblCheck"));
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), bar);
+    cancel->setObjectName(QStringLiteral("cmdCancelCheck"));
+    layout->addWidget(text, 1);
+    layout->addWidget(cancel);
+    const QRect tree = trView_->geometry();
+    const int height = bar->sizeHint().height();
+    bar->setGeometry(tree.left(), tree.bottom() + 1 - height, tree.width(), height);
+    bar->hide();
+    auto* hideLater = new QTimer(bar);
+    hideLater->setSingleShot(true);
+    hideLater->setInterval(6000);
+    connect(hideLater, &QTimer::timeout, bar, &QWidget::hide);
+    connect(cancel, &QPushButton::clicked, this, [this] { logic_->health().cancel(); });
+    logic_->health().onProgress = [this, bar, text, cancel, hideLater] {
+        const playback::ChannelHealth& health = logic_->health();
+        text->setText(QString::fromStdString(health.progressText()));
+        cancel->setVisible(health.running());
+        bar->show();
+        bar->raise();
+        if (health.running())
+            hideLater->stop();
+        else
+            hideLater->start();
+    };
 }
 
 }  // namespace qova::ui

@@ -24,6 +24,7 @@
 #include "platform/secondary_windows.h"
 #include "platform/settings.h"
 #include "platform/shell.h"
+#include "platform/stream_checker.h"
 #include "platform/text.h"
 #include "platform/tree_view.h"
 #include "platform/web_browser.h"
@@ -74,11 +75,15 @@ class FakeTreeView : public platform::TreeView {
         int image = 0;
         platform::Colour back = platform::Colour::rgb(255, 255, 255);
         platform::Colour fore = platform::Colour::rgb(0, 0, 0);
+        std::string tip;
     };
 
     int nodeCount() const override { return static_cast<int>(nodes.size()); }
     int addNode(const std::string& text, int image) override {
-        nodes.push_back(Node{text, image});
+        Node added;
+        added.text = text;
+        added.image = image;
+        nodes.push_back(std::move(added));
         return nodeCount();
     }
     void removeNode(int index) override {
@@ -98,6 +103,8 @@ class FakeTreeView : public platform::TreeView {
     platform::Colour nodeForeColour(int index) const override { return node(index).fore; }
     void setNodeBackColour(int index, platform::Colour c) override { node(index).back = c; }
     void setNodeForeColour(int index, platform::Colour c) override { node(index).fore = c; }
+    void setNodeToolTip(int index, const std::string& text) override { node(index).tip = text; }
+    std::string nodeToolTip(int index) const override { return node(index).tip; }
     void refresh() override { ++refreshes; }
     void setDisplayEnabled(bool enabled) override { display = enabled; }
     bool displayEnabled() const override { return display; }
@@ -398,6 +405,35 @@ class FakeListFetcher : public platform::ListFetcher {
   private:
     Convert convert_;
     std::function<void(Outcome)> done_;
+};
+
+/// Checks answered when the test says so, with the verdict it gives for the address.
+class FakeStreamChecker : public platform::StreamChecker {
+  public:
+    void check(const std::string& address, std::function<void(Result)> done) override {
+        underWay.emplace_back(address, std::move(done));
+        mostAtOnce = std::max(mostAtOnce, static_cast<int>(underWay.size()));
+    }
+    void cancelAll() override {
+        underWay.clear();
+        ++cancels;
+    }
+    /// Answers the oldest check under way; false when none is.
+    bool answerOne() {
+        if (underWay.empty())
+            return false;
+        auto [address, done] = std::move(underWay.front());
+        underWay.erase(underWay.begin());
+        const auto found = verdicts.find(address);
+        done(found == verdicts.end() ? Result{Verdict::Answers, {}, when} : found->second);
+        return true;
+    }
+
+    std::map<std::string, Result> verdicts;
+    std::string when = "2026-12-06 11:00";
+    std::vector<std::pair<std::string, std::function<void(Result)>>> underWay;
+    int mostAtOnce = 0;
+    int cancels = 0;
 };
 
 class FakeFormWindow : public platform::FormWindow {

@@ -25,11 +25,12 @@ struct FakeMain {
     FakeDesktopPlayer desktop;
     FakeScreenSaver screenSaver;
     FakeListFetcher lists;
+    FakeStreamChecker checker;
 
     state::MainControls controls{
-        window,      wbDownload, wbMain,       player,   wbArea,  trView,      cmbCountry,
-        cmdFavorite, cmdAddFav,  cmdRemoveFav, messages, probe,   shell,       files,
-        windows,     shared,     overlay,      settings, desktop, screenSaver, lists};
+        window,    wbDownload,   wbMain,   player,      wbArea, trView, cmbCountry, cmdFavorite,
+        cmdAddFav, cmdRemoveFav, messages, probe,       shell,  files,  windows,    shared,
+        overlay,   settings,     desktop,  screenSaver, lists,  checker};
 };
 
 }  // namespace qova::fakes

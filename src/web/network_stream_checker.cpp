@@ -1,0 +1,282 @@
+#include "web/network_stream_checker.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrl>
+
+#include "platform/stream_address.h"
+#include "platform/text.h"
+
+namespace qova::web {
+namespace {
+
+using Verdict = platform::StreamChecker::Verdict;
+
+// What is read of an answer at most: a playlist is short, and of a stream a few bytes tell.
+constexpr qint64 kMaxPlaylistBytes = 1024 * 1024;
+
+std::string now() {
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
+}
+
+std::string networkFailure(QNetworkReply& reply) {
+    switch (reply.error()) {
+        case QNetworkReply::ConnectionRefusedError:
+            return "The connection was refused.";
+        case QNetworkReply::HostNotFoundError:
+            return "The server was not found.";
+        case QNetworkReply::RemoteHostClosedError:
+            return "The server closed the connection without an answer.";
+        case QNetworkReply::SslHandshakeFailedError:
+            return "The secure connection failed.";
+        case QNetworkReply::ProtocolFailure:
+        case QNetworkReply::ProtocolUnknownError:
+            return "The answer was not understood.";
+        default:
+            break;
+    }
+    const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status >= 400)
+        return "The server answered " + std::to_string(status) + ".";
+    return reply.errorString().toStdString();
+}
+
+bool isPlaylistAnswer(const QUrl& url, const QByteArray& contentType, const QByteArray& start) {
+    return url.path().endsWith(QStringLiteral(".m3u8"), Qt::CaseInsensitive) ||
+           contentType.toLower().contains("mpegurl") || start.startsWith("#EXTM3U");
+}
+
+// The first address a playlist names: a variant's playlist when it lists variants, else a
+// segment. Relative addresses count from the playlist's own.
+QUrl firstEntry(const QUrl& base, const QByteArray& playlist, bool* variant) {
+    *variant = playlist.contains("#EXT-X-STREAM-INF");
+    for (QByteArray line : playlist.split('\n')) {
+        line = line.trimmed();
+        if (!line.isEmpty() && !line.startsWith('#'))
+            return base.resolved(QUrl(QString::fromUtf8(line)));
+    }
+    return {};
+}
+
+}  // namespace
+
+/// One check: the answer of each step, until the verdict or the time limit.
+class NetworkStreamChecker::Probe : public QObject {
+  public:
+    Probe(NetworkStreamChecker& owner, std::function<void(Result)> done)
+        : QObject(&owner), owner_(owner), done_(std::move(done)) {
+        limit_.setSingleShot(true);
+        connect(&limit_, &QTimer::timeout, this, [this] {
+            finish(Verdict::Fails,
+                   "No answer within " + std::to_string(owner_.timeLimitMs_ / 1000) + " seconds.");
+        });
+        limit_.start(owner_.timeLimitMs_);
+    }
+
+    void start(const std::string& playerAddress) {
+        const platform::StreamAddress split = platform::splitHeaders(playerAddress);
+        headers_ = split.headers;
+        const std::string& address = split.address;
+        if (!address.empty() && address.front() == '/') {
+            local(QString::fromStdString(address));
+            return;
+        }
+        const QUrl url(QString::fromStdString(address));
+        const QString scheme = url.scheme().toLower();
+        if (scheme == u"file") {
+            local(url.toLocalFile());
+        } else if ((scheme == u"http" || scheme == u"https") && !url.host().isEmpty()) {
+            get(url);
+        } else if (scheme == u"rtsp" && !url.host().isEmpty()) {
+            describe(url);
+        } else {
+            later(Verdict::Unknown, {});
+        }
+    }
+
+    /// Ends the check unheard; safe from within any callback, this probe's own included.
+    void abandon() {
+        done_ = nullptr;
+        stopAll();
+        deleteLater();
+    }
+
+  private:
+    void stopAll() {
+        limit_.stop();
+        if (reply_) {
+            reply_->disconnect(this);
+            reply_->abort();
+            reply_ = nullptr;
+        }
+        if (socket_) {
+            socket_->disconnect(this);
+            socket_->abort();
+        }
+    }
+
+    void local(const QString& path) {
+        const QFileInfo file(path);
+        later(file.isFile() && file.isReadable() ? Verdict::Answers : Verdict::Fails,
+              "The file is not there.");
+    }
+
+    void later(Verdict verdict, std::string reason) {
+        QTimer::singleShot(
+            0, this, [this, verdict, reason = std::move(reason)] { finish(verdict, reason); });
+    }
+
+    void get(const QUrl& url) {
+        QNetworkRequest request(url);
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::NoLessSafeRedirectPolicy);
+        request.setRawHeader("User-Agent", QByteArray::fromStdString(owner_.userAgent_));
+        request.setRawHeader("Icy-MetaData", "0");
+        for (const auto& [name, value] : headers_) {
+            request.setRawHeader(
+                QByteArray::fromStdString(platform::equalsIgnoringAsciiCase(name, "Referrer")
+                                              ? std::string("Referer")
+                                              : name),
+                QByteArray::fromStdString(value));
+        }
+        bytes_.clear();
+        reply_ = owner_.network_->get(request);
+        reply_->setParent(this);
+        connect(reply_, &QNetworkReply::readyRead, this, [this] { read(); });
+        connect(reply_, &QNetworkReply::finished, this, [this] { answered(); });
+    }
+
+    void read() {
+        const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status >= 400) {
+            finish(Verdict::Fails, "The server answered " + std::to_string(status) + ".");
+            return;
+        }
+        bytes_ += reply_->read(kMaxPlaylistBytes - bytes_.size());
+        if (bytes_.isEmpty())
+            return;
+        if (step_ == Step::Segment) {
+            finish(Verdict::Answers, {});
+            return;
+        }
+        const QByteArray type = reply_->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+        if (isPlaylistAnswer(reply_->url(), type, bytes_)) {
+            if (bytes_.size() >= kMaxPlaylistBytes)
+                finish(Verdict::Fails, "The playlist is too large.");
+            return;  // read whole, when it has all come
+        }
+        if (type.toLower().startsWith("text/html"))
+            finish(Verdict::Fails, "The address gives a web page, not a stream.");
+        else
+            finish(Verdict::Answers, {});
+    }
+
+    void answered() {
+        if (!reply_)
+            return;
+        if (reply_->error() != QNetworkReply::NoError) {
+            finish(Verdict::Fails, networkFailure(*reply_));
+            return;
+        }
+        read();
+        if (!reply_)
+            return;
+        if (bytes_.isEmpty()) {
+            finish(Verdict::Fails, "The stream sent nothing.");
+            return;
+        }
+        bool variant = false;
+        const QUrl next = firstEntry(reply_->url(), bytes_, &variant);
+        if (!next.isValid() || next.isEmpty() || ++steps_ > 3) {
+            finish(Verdict::Fails, "The playlist names no stream.");
+            return;
+        }
+        step_ = variant ? Step::Playlist : Step::Segment;
+        reply_->deleteLater();
+        reply_ = nullptr;
+        get(next);
+    }
+
+    void describe(const QUrl& url) {
+        socket_ = new QTcpSocket(this);
+        connect(socket_, &QTcpSocket::connected, this, [this, url] {
+            const QByteArray target = url.toEncoded(QUrl::RemoveFragment);
+            socket_->write("DESCRIBE " + target +
+                           " RTSP/1.0\r\nCSeq: 1\r\nAccept: application/sdp\r\nUser-Agent: " +
+                           QByteArray::fromStdString(owner_.userAgent_) + "\r\n\r\n");
+        });
+        connect(socket_, &QTcpSocket::readyRead, this, [this] {
+            bytes_ += socket_->read(4096);
+            const qsizetype end = bytes_.indexOf("\r\n");
+            if (end < 0) {
+                if (bytes_.size() >= 4096)
+                    finish(Verdict::Fails, "The answer was not understood.");
+                return;
+            }
+            const QList<QByteArray> status = bytes_.left(end).split(' ');
+            if (status.size() < 2 || !status[0].startsWith("RTSP/"))
+                finish(Verdict::Fails, "The answer was not understood.");
+            else if (status[1] == "200")
+                finish(Verdict::Answers, {});
+            else
+                finish(Verdict::Fails, "The server answered " + status[1].toStdString() + ".");
+        });
+        connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
+            finish(Verdict::Fails, socket_->error() == QAbstractSocket::ConnectionRefusedError
+                                       ? std::string("The connection was refused.")
+                                       : socket_->errorString().toStdString());
+        });
+        socket_->connectToHost(url.host(), static_cast<quint16>(url.port(554)));
+    }
+
+    void finish(Verdict verdict, std::string reason) {
+        if (!done_)
+            return;
+        stopAll();
+        auto done = std::exchange(done_, nullptr);
+        deleteLater();
+        done(Result{verdict, verdict == Verdict::Fails ? std::move(reason) : std::string(), now()});
+    }
+
+    enum class Step { Stream, Playlist, Segment };
+
+    NetworkStreamChecker& owner_;
+    std::function<void(Result)> done_;
+    std::vector<platform::HttpHeader> headers_;
+    QTimer limit_;
+    QPointer<QNetworkReply> reply_;
+    QPointer<QTcpSocket> socket_;
+    QByteArray bytes_;
+    Step step_ = Step::Stream;
+    int steps_ = 0;
+};
+
+NetworkStreamChecker::NetworkStreamChecker(QObject* parent, std::string userAgent, int timeLimitMs)
+    : QObject(parent),
+      network_(new QNetworkAccessManager(this)),
+      userAgent_(std::move(userAgent)),
+      timeLimitMs_(timeLimitMs) {}
+
+NetworkStreamChecker::~NetworkStreamChecker() {
+    // The probes go before the network manager their replies belong to.
+    for (Probe* probe : findChildren<Probe*>(Qt::FindDirectChildrenOnly))
+        delete probe;
+}
+
+void NetworkStreamChecker::check(const std::string& address, std::function<void(Result)> done) {
+    auto* probe = new Probe(*this, std::move(done));
+    probe->start(address);
+}
+
+void NetworkStreamChecker::cancelAll() {
+    for (Probe* probe : findChildren<Probe*>(Qt::FindDirectChildrenOnly))
+        probe->abandon();
+}
+
+}  // namespace qova::web

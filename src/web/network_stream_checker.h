@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <string>
+
+#include "platform/stream_checker.h"
+
+class QNetworkAccessManager;
+
+namespace qova::web {
+
+/// Checks channels over Qt's network stack, as the player would open them but reading only
+/// their first bytes: HTTP(S) streams, HLS playlists with one segment, RTSP by a DESCRIBE, and
+/// local files. Every check ends by itself within its time limit.
+class NetworkStreamChecker : public QObject, public platform::StreamChecker {
+    Q_OBJECT
+  public:
+    /// userAgent is the one the player sends to a channel that names none.
+    NetworkStreamChecker(QObject* parent, std::string userAgent, int timeLimitMs = 5000);
+    ~NetworkStreamChecker() override;
+
+    void check(const std::string& address, std::function<void(Result)> done) override;
+    void cancelAll() override;
+
+  private:
+    class Probe;
+
+    QNetworkAccessManager* network_;
+    std::string userAgent_;
+    int timeLimitMs_;
+};
+
+}  // namespace qova::web

@@ -1,0 +1,108 @@
+#include "playback/channel_health.h"
+
+#include "directory/directory_fixture.h"
+
+namespace qova::playback {
+namespace {
+
+using Verdict = platform::StreamChecker::Verdict;
+
+const std::string kDirectory =
+    "France|Video|Live|http://127.0.0.1:1/live.m3u8|FR\r\n"
+    "France|Video|Gone|http://127.0.0.1:1/gone.m3u8|FR\r\n"
+    "France|Video|Same Gone|http://127.0.0.1:1/gone.m3u8|FR\r\n"
+    "France|Video|Odd|rtmp://127.0.0.1:1/odd|FR\r\n"
+    "France|Video|Four|http://127.0.0.1:1/4.m3u8|FR\r\n"
+    "France|Video|Five|http://127.0.0.1:1/5.m3u8|FR\r\n"
+    "France|Video|Six|http://127.0.0.1:1/6.m3u8|FR\r\n";
+
+class ChannelHealthTest : public directory::DirectoryTest {
+  protected:
+    void SetUp() override {
+        download(kDirectory);
+        f.cmbCountry.choose("France");
+        f.checker.verdicts["http://127.0.0.1:1/gone.m3u8"] = {Verdict::Fails, "Not there.",
+                                                              "2026-12-06 11:00"};
+        f.checker.verdicts["rtmp://127.0.0.1:1/odd"] = {Verdict::Unknown, {}, {}};
+    }
+    ChannelHealth& health() { return form.health(); }
+    void answerAll() {
+        for (int i = 0; i < 100 && f.checker.answerOne(); ++i) {
+        }
+    }
+    bool greyed(int node) const { return f.trView.nodes[node - 1].fore == kMarkedForeColour; }
+};
+
+TEST_F(ChannelHealthTest, ChannelsThatDoNotAnswerAreGreyedAndKeptFourAtATime) {
+    const std::string channels = channelFile();
+    int progress = 0;
+    health().onProgress = [&] { ++progress; };
+    health().checkShown();
+    EXPECT_EQ(health().total(), 6);  // one address shared by two channels is checked once
+    EXPECT_EQ(f.checker.underWay.size(), 4u);
+    EXPECT_EQ(health().progressText(), "Checking channels: 0 of 6");
+    answerAll();
+    EXPECT_EQ(f.checker.mostAtOnce, 4);
+    EXPECT_FALSE(health().running());
+    EXPECT_EQ(health().progressText(), "Checked 6 channels: 1 did not answer.");
+    EXPECT_EQ(progress, 7);
+    // Both channels of the address that failed, and only they; none is hidden.
+    EXPECT_EQ(f.trView.nodeCount(), 7);
+    for (int node = 1; node <= 7; ++node)
+        EXPECT_EQ(greyed(node), node == 2 || node == 3) << node;
+    EXPECT_EQ(f.trView.nodeToolTip(2), "No answer at 2026-12-06 11:00: Not there.");
+    EXPECT_EQ(f.files.files.at("ChannelHealth.txt"),
+              "http://127.0.0.1:1/gone.m3u8\t2026-12-06 11:00\tNot there.\r\n");
+    EXPECT_EQ(channelFile(), channels);
+    EXPECT_EQ(f.files.files.count("favorites.txt"), 0u);
+
+    // The next run shows the marks from the file; a channel that plays loses its mark.
+    directory::LoadedMain again("URLTXT=http://127.0.0.1:1/channels.txt\r\n", f.files.files);
+    again.f.wbDownload.complete(kDirectory);
+    again.f.cmbCountry.choose("France");
+    EXPECT_EQ(again.f.trView.nodes[1].fore, kMarkedForeColour);
+    again.form.health().played("France|Video|Gone|http://127.0.0.1:1/gone.m3u8|FR");
+    EXPECT_NE(again.f.trView.nodes[1].fore, kMarkedForeColour);
+    EXPECT_EQ(again.f.trView.nodeToolTip(3), "");
+    EXPECT_EQ(again.f.files.files.at("ChannelHealth.txt"), "");
+}
+
+TEST_F(ChannelHealthTest, ALaterAnswerClearsAMarkAndCancelStartsNoMoreChecks) {
+    health().checkShown();
+    answerAll();
+    f.checker.verdicts.erase("http://127.0.0.1:1/gone.m3u8");
+    health().checkShown();
+    answerAll();
+    EXPECT_FALSE(greyed(2));
+    EXPECT_TRUE(health().marks().empty());
+
+    health().checkShown();
+    ASSERT_TRUE(f.checker.answerOne());
+    health().cancel();
+    EXPECT_TRUE(f.checker.underWay.empty());
+    EXPECT_FALSE(health().running());
+    EXPECT_EQ(health().progressText(), "Check cancelled after 1 of 6: all answered.");
+    // An answer of the cancelled check that comes anyway is not taken.
+    EXPECT_FALSE(f.checker.answerOne());
+}
+
+TEST_F(ChannelHealthTest, NothingIsWrittenByAProgramThatNeverChecked) {
+    health().played("France|Video|Live|http://127.0.0.1:1/live.m3u8|FR");
+    f.cmbCountry.choose("France");
+    EXPECT_EQ(f.files.files.count("ChannelHealth.txt"), 0u);
+}
+
+TEST(ChannelHealthFile, AHandEditedFileIsReadWithinBounds) {
+    std::string file = "no tab here\r\n\tno address\r\n" + std::string(kMaxMarkLineBytes + 1, 'x') +
+                       "\tt\tr\r\nhttp://a/\t2026-01-01 10:00\r\nhttp://b/\twhen\twhy\tmore\n";
+    directory::LoadedMain main("URLTXT=http://127.0.0.1:1/channels.txt\r\n",
+                               {{"ChannelHealth.txt", file}});
+    const auto& marks = main.form.health().marks();
+    ASSERT_EQ(marks.size(), 2u);
+    EXPECT_EQ(marks.at("http://a/").when, "2026-01-01 10:00");
+    EXPECT_EQ(marks.at("http://a/").reason, "");
+    EXPECT_EQ(marks.at("http://b/").reason, "why\tmore");
+}
+
+}  // namespace
+}  // namespace qova::playback
