@@ -71,10 +71,12 @@ class NetworkStreamChecker::Probe : public QObject {
   public:
     Probe(NetworkStreamChecker& owner, std::function<void(Result)> done)
         : QObject(&owner), owner_(owner), done_(std::move(done)) {
+        owner_.probes_.insert(this);
         limit_.setSingleShot(true);
         connect(&limit_, &QTimer::timeout, this, [this] {
-            finish(Verdict::Fails,
-                   "No answer within " + std::to_string(owner_.timeLimitMs_ / 1000) + " seconds.");
+            const int seconds = (owner_.timeLimitMs_ + 999) / 1000;
+            finish(Verdict::Fails, "No answer within " + std::to_string(seconds) +
+                                       (seconds == 1 ? " second." : " seconds."));
         });
         limit_.start(owner_.timeLimitMs_);
     }
@@ -99,6 +101,8 @@ class NetworkStreamChecker::Probe : public QObject {
             later(Verdict::Unknown, {});
         }
     }
+
+    ~Probe() override { owner_.probes_.erase(this); }
 
     /// Ends the check unheard; safe from within any callback, this probe's own included.
     void abandon() {
@@ -265,8 +269,8 @@ NetworkStreamChecker::NetworkStreamChecker(QObject* parent, std::string userAgen
 
 NetworkStreamChecker::~NetworkStreamChecker() {
     // The probes go before the network manager their replies belong to.
-    for (Probe* probe : findChildren<Probe*>(Qt::FindDirectChildrenOnly))
-        delete probe;
+    while (!probes_.empty())
+        delete *probes_.begin();
 }
 
 void NetworkStreamChecker::check(const std::string& address, std::function<void(Result)> done) {
@@ -275,7 +279,9 @@ void NetworkStreamChecker::check(const std::string& address, std::function<void(
 }
 
 void NetworkStreamChecker::cancelAll() {
-    for (Probe* probe : findChildren<Probe*>(Qt::FindDirectChildrenOnly))
+    // Copied: a probe abandoned goes later, but goes all the same.
+    const std::set<Probe*> probes = probes_;
+    for (Probe* probe : probes)
         probe->abandon();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <set>
 #include <string>
 
 #include "platform/stream_checker.h"
@@ -26,6 +27,8 @@ class NetworkStreamChecker : public QObject, public platform::StreamChecker {
     class Probe;
 
     QNetworkAccessManager* network_;
+    // The checks under way; each takes itself out when it goes.
+    std::set<Probe*> probes_;
     std::string userAgent_;
     int timeLimitMs_;
 };
