@@ -157,6 +157,12 @@ void LoopbackHttpServer::acceptPending() {
         if (socket->bytesAvailable() > 0)
             readRequest(socket, *connection);
     }
+    // A client may close one connection and open the next before this thread has heard of the
+    // close: each socket is asked before it is counted.
+    for (QTcpSocket* socket : server_.findChildren<QTcpSocket*>()) {
+        if (socket->state() == QAbstractSocket::ConnectedState)
+            socket->waitForReadyRead(0);
+    }
     peak_ = std::max(peak_, openConnections());
 }
 
