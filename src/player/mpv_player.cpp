@@ -32,6 +32,9 @@ constexpr const char* kPlaylistEntryIdKey = "playlist_entry_id";
 constexpr const char* kLoopFileProperty = "loop-file";
 constexpr const char* kLoopForever = "inf";
 constexpr const char* kLoopNever = "no";
+constexpr const char* kAnalysisProperty = "demuxer-lavf-analyzeduration";
+constexpr const char* kShortAnalysis = "0.1";
+constexpr const char* kFullAnalysis = "0";
 
 constexpr std::size_t kLogLinesKept = 16;
 
@@ -183,6 +186,12 @@ void MpvPlayer::load(std::uint64_t request) {
     const char* loop = local_ ? kLoopForever : kLoopNever;
     if (const int rc = mpv_set_property_string(handle_.get(), kLoopFileProperty, loop); rc < 0)
         qWarning("Cannot set %s: %s", kLoopFileProperty, mpv_error_string(rc));
+    // A station's sound is known from its first frames; the engine would otherwise wait for
+    // half a second of it to come in real time before it plays. Per file: a playlist or a
+    // video stream needs the full look to find all its tracks.
+    const char* analysis = isShortAnalysisStream(address) ? kShortAnalysis : kFullAnalysis;
+    if (const int rc = mpv_set_property_string(handle_.get(), kAnalysisProperty, analysis); rc < 0)
+        qWarning("Cannot set %s: %s", kAnalysisProperty, mpv_error_string(rc));
     useHeaders(split.headers);
     const char* args[] = {kLoadFileCommand, address.c_str(), kReplaceFlag, nullptr};
     if (const int rc = mpv_command_async(handle_.get(), request, args); rc < 0) {

@@ -443,6 +443,28 @@ bool isLocalMediaAddress(std::string_view address) {
     return equalsIgnoringAsciiCase(address.substr(0, i), "file");
 }
 
+bool isShortAnalysisStream(std::string_view address) {
+    if (!startsWithIgnoringAsciiCase(address, "http://") &&
+        !startsWithIgnoringAsciiCase(address, "https://"))
+        return false;
+    std::string_view path = address.substr(address.find("//") + 2);
+    const std::size_t slash = path.find('/');
+    path = slash == std::string_view::npos ? std::string_view() : path.substr(slash);
+    path = path.substr(0, path.find_first_of("?#"));
+    const std::string_view last = path.substr(path.rfind('/') + 1);
+    const std::size_t dot = last.rfind('.');
+    if (dot == std::string_view::npos)
+        return true;  // "/stream", "/live": how stations name their mounts
+    static constexpr std::string_view kSoundFormats[] = {"mp3",  "aac", "aacp", "ogg", "oga",
+                                                         "opus", "m4a", "flac", "mpga"};
+    const std::string_view extension = last.substr(dot + 1);
+    for (const std::string_view format : kSoundFormats) {
+        if (equalsIgnoringAsciiCase(extension, format))
+            return true;
+    }
+    return false;
+}
+
 std::optional<std::string> refusedStreamAddress(std::string_view address, bool localFilesAllowed) {
     if (isLocalMediaAddress(address)) {
         if (localFilesAllowed)

@@ -29,6 +29,12 @@ std::string decodeCharacterReferences(std::string_view text);
 /// Whether an address names a local file (a plain path or a file: URL) rather than a stream.
 bool isLocalMediaAddress(std::string_view address);
 
+/// Whether an address names an HTTP(S) sound stream that a tenth of a second of it shows the
+/// engine whole: a station's mount without an extension, or one of a sound format (.mp3, .aac,
+/// .ogg, .opus, ...). Playlists, video and other protocols get the engine's full look, which a
+/// short one could leave without a track.
+bool isShortAnalysisStream(std::string_view address);
+
 /// Why the player must not open an address, in a few words for the user; nothing when it may.
 /// Streams are read over http, https, rtsp, rtsps, rtmp, rtmps, mms, mmsh and mmst only: the
 /// engine also knows addresses that switch on a camera, build media from a recipe or read any

@@ -105,5 +105,17 @@ TEST(LocalMediaAddress, FilesLoopStreamsDoNot) {
         EXPECT_FALSE(isLocalMediaAddress(stream)) << stream;
 }
 
+// The short look at a stream suits a station's sound only: a playlist, a video or another
+// protocol read that way could start without one of its tracks.
+TEST(ShortAnalysis, StationMountsAndSoundFilesOnly) {
+    for (const char* sound : {"http://h:8000/stream", "https://h/live?sid=1", "http://h/radio.MP3",
+                              "http://h/a.b/c.aacp#x", "http://h/x.ogg", "http://h", "http://h/"})
+        EXPECT_TRUE(isShortAnalysisStream(sound)) << sound;
+    for (const char* other :
+         {"http://h/list.pls", "http://h/tv.m3u8", "http://h/a.mp4?x=.mp3", "http://h/s.ts",
+          "rtsp://h/stream", "file:///tmp/a.mp3", "/tmp/a.mp3", "httpx://h/s", "http:/h/s"})
+        EXPECT_FALSE(isShortAnalysisStream(other)) << other;
+}
+
 }  // namespace
 }  // namespace qova::player
