@@ -3,12 +3,17 @@
 // of the body, and the player's time from that byte to the start of playback. For a switch from
 // another channel on the running engine and for a first start on an idle one; through the
 // window (a click in the tree) and through a bare libmpv with its default options, in turns.
-// own_ms is the player's own share: before connecting plus after the first body byte.
+// own_ms is the player's own share: before connecting plus after the first body byte. Beside
+// them the mpv program, kept running and switched over its IPC socket, timed at the same point
+// (the first restart of playback, as each tells it).
 #include <benchmark/benchmark.h>
 #include <mpv/client.h>
 
 #include <QComboBox>
+#include <QLocalSocket>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTreeWidget>
 #include <algorithm>
@@ -136,6 +141,67 @@ class DefaultMpv {
     mpv_handle* handle_;
 };
 
+/// The mpv program, kept running and switched over its IPC socket as a user of it would script
+/// it; silent and without a window, without the user's configuration.
+class MpvProgram {
+  public:
+    MpvProgram() {
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("mpv"));
+        if (program.isEmpty())
+            return;
+        const QString socket = QString::fromStdString(folder_.path()) + QStringLiteral("/ipc");
+        process_.start(program, {QStringLiteral("--no-config"), QStringLiteral("--idle=yes"),
+                                 QStringLiteral("--ao=null"), QStringLiteral("--vo=null"),
+                                 QStringLiteral("--really-quiet"),
+                                 QStringLiteral("--input-ipc-server=") + socket});
+        const auto deadline = Clock::now() + kWaitLimit;
+        while (process_.state() != QProcess::NotRunning && Clock::now() < deadline) {
+            ipc_.connectToServer(socket);
+            if (ipc_.waitForConnected(100))
+                return;
+            runFor(std::chrono::milliseconds(20));
+        }
+    }
+    ~MpvProgram() {
+        send(R"({"command":["quit"]})");
+        if (!process_.waitForFinished(3000))
+            process_.kill();
+        process_.waitForFinished(3000);
+    }
+    bool running() const { return ipc_.state() == QLocalSocket::ConnectedState; }
+    /// loadfile ... replace; the time the program tells of the first restart of playback.
+    std::optional<Clock::time_point> play(const std::string& url) {
+        send(R"({"command":["loadfile",")" + url + R"(","replace"]})");
+        const auto deadline = Clock::now() + kWaitLimit;
+        while (Clock::now() < deadline && ipc_.state() == QLocalSocket::ConnectedState) {
+            if (!ipc_.canReadLine() && !ipc_.waitForReadyRead(100))
+                continue;
+            while (ipc_.canReadLine()) {
+                if (ipc_.readLine().contains(R"("event":"playback-restart")"))
+                    return Clock::now();
+            }
+        }
+        return std::nullopt;
+    }
+    void stop() {
+        send(R"({"command":["stop"]})");
+        runFor(kSettle);
+        ipc_.readAll();
+    }
+
+  private:
+    void send(const std::string& line) {
+        if (!running())
+            return;
+        ipc_.write((line + "\n").c_str());
+        ipc_.waitForBytesWritten(1000);
+    }
+
+    qova::testkit::TempFolder folder_;
+    QProcess process_;
+    QLocalSocket ipc_;
+};
+
 class Window {
   public:
     explicit Window(const Servers& s) {
@@ -196,9 +262,19 @@ void ChannelStart(benchmark::State& state) {
     if (!window)
         window = std::make_unique<Window>(*s);
     DefaultMpv mpv;
+    static std::unique_ptr<MpvProgram> program;
+    if (!program)
+        program = std::make_unique<MpvProgram>();
+    const int players = program->running() ? 3 : 2;
+    // One entry point for the three: the window, the bare engine, the program.
+    const auto play = [&](int player, Kind what) {
+        return player == 0   ? window->play(what)
+               : player == 1 ? mpv.play(s->urls.at(what))
+                             : program->play(s->urls.at(what));
+    };
     TimingProxy& relay = *s->relays.at(kind);
     window->stop();
-    std::map<std::string, std::vector<double>> ours, theirs;
+    std::map<std::string, std::vector<double>> ours, theirs, program_runs;
     const auto record = [&](auto& into, const Phases& p) {
         into["before_connect_ms"].push_back(p.beforeConnect);
         into["to_head_ms"].push_back(p.toHead);
@@ -208,23 +284,23 @@ void ChannelStart(benchmark::State& state) {
         into["total_ms"].push_back(p.total);
     };
     for (auto _ : state) {
-        for (int player = 0; player < 2; ++player) {
+        for (int player = 0; player < players; ++player) {
             if (switching) {
-                if (player == 0 ? !window->play(from) : !mpv.play(s->urls.at(from)))
+                if (!play(player, from))
                     continue;
                 runFor(std::chrono::milliseconds(500));
             } else {
-                player == 0 ? window->stop() : mpv.stop();
+                player == 0 ? window->stop() : player == 1 ? mpv.stop() : program->stop();
             }
             relay.clear();
             const auto start = Clock::now();
-            const auto restarted = player == 0 ? window->play(kind) : mpv.play(s->urls.at(kind));
+            const auto restarted = play(player, kind);
             const auto p = restarted ? phases(relay, start, *restarted) : std::nullopt;
             if (!p) {
                 state.SkipWithError("the stream never started");
                 return;
             }
-            record(player == 0 ? ours : theirs, *p);
+            record(player == 0 ? ours : player == 1 ? theirs : program_runs, *p);
         }
         runFor(kSettle);
     }
@@ -235,6 +311,10 @@ void ChannelStart(benchmark::State& state) {
     state.counters["libmpv_own_ms"] = median(theirs["own_ms"]);
     state.counters["libmpv_total_ms"] = median(theirs["total_ms"]);
     state.counters["vs_libmpv"] = median(ours["total_ms"]) / median(theirs["total_ms"]);
+    if (!program_runs.empty()) {
+        state.counters["mpv_total_ms"] = median(program_runs["total_ms"]);
+        state.counters["vs_mpv"] = median(ours["total_ms"]) / median(program_runs["total_ms"]);
+    }
 }
 BENCHMARK(ChannelStart)
     ->ArgsProduct({{0, 1, 2, 3, 4}, {1, 0}})

@@ -159,6 +159,7 @@ namespace qova::app {
 
 void MainForm::trView_Click() {
     const int before = channels_.intPlayingNode();
+    listening_.channelChosen(controls_.trView.selectedIndex());
     playback::TreeClick(ctx_, site_);
     if (channels_.intPlayingNode() != before && channels_.intPlayingNode() != 0)
         listening_.channelStarted();

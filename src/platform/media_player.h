@@ -37,6 +37,10 @@ class MediaPlayer {
     /// Plays an address (URL or local path) in place of whatever played.
     virtual void play(const std::string& address) = 0;
     virtual void stop() = 0;
+    /// The channel about to play from this address carries sound alone (a radio channel), so
+    /// the player may start it from a short look at its first data; "" when it may carry a
+    /// picture. Holds for that address until another is given.
+    virtual void expectSoundOnly(const std::string& address) = 0;
     /// Whether local files and relative paths may be played; by default they may not. Addresses
     /// the player refuses are not opened: it says why in the player area instead.
     virtual void setLocalFilesAllowed(bool allowed) = 0;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "directory/channel_record.h"
+#include "platform/text.h"
 #include "playback/now_playing.h"
 
 namespace qova::playback {
@@ -65,6 +67,18 @@ void Listening::load() {
     player.setMuted(ctx_.controls.settings.intValue(kMutedKey, 0) != 0);
     ctx_.controls.desktop.setVolume(volume / 100.0);
     updateDesktop();
+}
+
+void Listening::channelChosen(int node) {
+    const std::string* record = ctx_.channels.record(node);
+    if (record == nullptr)
+        return;
+    const auto fields = platform::splitFields(*record);
+    const bool radio =
+        fields.size() > directory::kStreamUrl &&
+        platform::equalsIgnoringAsciiCase(fields[directory::kCategory], directory::kCategoryRadio);
+    ctx_.controls.player.expectSoundOnly(radio ? std::string(fields[directory::kStreamUrl])
+                                               : std::string());
 }
 
 void Listening::channelStarted() {

@@ -40,6 +40,9 @@ class Listening {
     /// Gives the engine the volume kept from the last run and the desktop its first state.
     void load();
 
+    /// The tree's node about to be started: a radio channel's stream is told to the engine as
+    /// one of sound alone.
+    void channelChosen(int node);
     /// A channel was started by the window's handlers (a click in the tree, or one of ours).
     void channelStarted();
     /// Playback was stopped by the stop button.

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "platform/stream_address.h"
 #include "platform/text.h"
@@ -35,6 +36,10 @@ constexpr const char* kLoopNever = "no";
 constexpr const char* kAnalysisProperty = "demuxer-lavf-analyzeduration";
 constexpr const char* kShortAnalysis = "0.1";
 constexpr const char* kFullAnalysis = "0";
+
+constexpr const char* kTerminationProperty = "demuxer-termination-timeout";
+constexpr const char* kTerminateAtOnce = "0";
+constexpr const char* kTerminateGracefully = "0.1";
 
 constexpr std::size_t kLogLinesKept = 16;
 
@@ -160,6 +165,10 @@ void MpvPlayer::play(const std::string& playerAddress) {
     load(++lastRequest_);
 }
 
+void MpvPlayer::expectSoundOnly(const std::string& address) {
+    soundOnly_ = platform::splitHeaders(address).address;
+}
+
 void MpvPlayer::retry() {
     if (!address_.empty())
         load(++lastRequest_);
@@ -189,16 +198,30 @@ void MpvPlayer::load(std::uint64_t request) {
     // A station's sound is known from its first frames; the engine would otherwise wait for
     // half a second of it to come in real time before it plays. Per file: a playlist or a
     // video stream needs the full look to find all its tracks.
-    const char* analysis = isShortAnalysisStream(address) ? kShortAnalysis : kFullAnalysis;
+    const bool soundOnly = !soundOnly_.empty() && soundOnly_ == address;
+    const char* analysis =
+        isShortAnalysisStream(address, soundOnly) ? kShortAnalysis : kFullAnalysis;
     if (const int rc = mpv_set_property_string(handle_.get(), kAnalysisProperty, analysis); rc < 0)
         qWarning("Cannot set %s: %s", kAnalysisProperty, mpv_error_string(rc));
     useHeaders(split.headers);
+    closingFor(loaded_);
+    loaded_ = address;
     const char* args[] = {kLoadFileCommand, address.c_str(), kReplaceFlag, nullptr};
     if (const int rc = mpv_command_async(handle_.get(), request, args); rc < 0) {
         awaitingLoad_ = false;
         firstCurrentEntry_ = std::numeric_limits<std::int64_t>::max();
         failLater(request, QString::fromStdString(endFileMessage(MPV_END_FILE_REASON_ERROR, rc)));
     }
+}
+
+void MpvPlayer::closingFor(const std::string& address) {
+    // The engine closes the stream that plays before it opens the next, waiting up to this long
+    // for the reader to finish its work. An HTTP reader has nothing to say to its server, but is
+    // often blocked in a read that only the wait's end cancels: a switch waits for nothing.
+    const char* timeout = closesWithGoodbye(address) ? kTerminateGracefully : kTerminateAtOnce;
+    if (const int rc = mpv_set_property_string(handle_.get(), kTerminationProperty, timeout);
+        rc < 0)
+        qWarning("Cannot set %s: %s", kTerminationProperty, mpv_error_string(rc));
 }
 
 void MpvPlayer::useHeaders(const std::vector<platform::HttpHeader>& headers) {
@@ -252,6 +275,7 @@ void MpvPlayer::stop() {
     firstCurrentEntry_ = std::numeric_limits<std::int64_t>::max();
     if (!handle_)
         return;
+    closingFor(std::exchange(loaded_, std::string()));
     const char* args[] = {kStopCommand, nullptr};
     if (const int rc = mpv_command_async(handle_.get(), 0, args); rc < 0)
         qWarning("Cannot stop playback: %s", mpv_error_string(rc));

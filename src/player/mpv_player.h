@@ -49,6 +49,7 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// a loop; streams play once.
     void play(const std::string& address) override;
     void stop() override;
+    void expectSoundOnly(const std::string& address) override;
     void setLocalFilesAllowed(bool allowed) override { localFilesAllowed_ = allowed; }
 
     State state() const override { return state_; }
@@ -116,6 +117,8 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     void failLater(std::uint64_t request, const QString& message);
     void setState(State state);
     void volumeChangedLater();
+    /// Sets how long the engine may take to close the stream from this address.
+    void closingFor(const std::string& address);
     void useHeaders(const std::vector<std::pair<std::string, std::string>>& headers);
     void setTimePos(double seconds, bool urgent);
     void emitTimePos();
@@ -155,6 +158,10 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
 
     // The stream asked for, with its headers, for trying it again; whether it is a local file.
     std::string address_;
+    /// The address of the channel last said to carry sound alone.
+    std::string soundOnly_;
+    /// The address last given to the engine to load, until it is stopped.
+    std::string loaded_;
     bool local_ = false;
     // What tells a file, whose end is an end, from a live stream, whose end is a break.
     bool seekable_ = false;

@@ -443,7 +443,10 @@ bool isLocalMediaAddress(std::string_view address) {
     return equalsIgnoringAsciiCase(address.substr(0, i), "file");
 }
 
-bool isShortAnalysisStream(std::string_view address) {
+bool isShortAnalysisStream(std::string_view address, bool soundOnly) {
+    if (startsWithIgnoringAsciiCase(address, "rtsp://") ||
+        startsWithIgnoringAsciiCase(address, "rtsps://"))
+        return true;
     if (!startsWithIgnoringAsciiCase(address, "http://") &&
         !startsWithIgnoringAsciiCase(address, "https://"))
         return false;
@@ -454,12 +457,20 @@ bool isShortAnalysisStream(std::string_view address) {
     const std::string_view last = path.substr(path.rfind('/') + 1);
     const std::size_t dot = last.rfind('.');
     if (dot == std::string_view::npos)
-        return true;  // "/stream", "/live": how stations name their mounts
+        return soundOnly;  // "/stream", "/live": how stations name their mounts, and TV too
     static constexpr std::string_view kSoundFormats[] = {"mp3",  "aac", "aacp", "ogg", "oga",
                                                          "opus", "m4a", "flac", "mpga"};
     const std::string_view extension = last.substr(dot + 1);
     for (const std::string_view format : kSoundFormats) {
         if (equalsIgnoringAsciiCase(extension, format))
+            return true;
+    }
+    return false;
+}
+
+bool closesWithGoodbye(std::string_view address) {
+    for (const std::string_view scheme : {"rtsp", "rtmp", "mms"}) {
+        if (startsWithIgnoringAsciiCase(address, scheme))
             return true;
     }
     return false;

@@ -29,11 +29,16 @@ std::string decodeCharacterReferences(std::string_view text);
 /// Whether an address names a local file (a plain path or a file: URL) rather than a stream.
 bool isLocalMediaAddress(std::string_view address);
 
-/// Whether an address names an HTTP(S) sound stream that a tenth of a second of it shows the
-/// engine whole: a station's mount without an extension, or one of a sound format (.mp3, .aac,
-/// .ogg, .opus, ...). Playlists, video and other protocols get the engine's full look, which a
-/// short one could leave without a track.
-bool isShortAnalysisStream(std::string_view address);
+/// Whether a tenth of a second of a stream shows the engine all it needs: an HTTP(S) stream of a
+/// sound format (.mp3, .aac, .ogg, .opus, ...) or a mount without an extension when the channel
+/// is known to carry sound alone, and RTSP, whose tracks its session description lists and
+/// whose packets come each on their own. Playlists and other HTTP streams get the engine's full
+/// look: a picture interleaved with the sound would start with too little sound in hand.
+bool isShortAnalysisStream(std::string_view address, bool soundOnly);
+
+/// Whether closing a stream from this address says goodbye to its server (an RTSP TEARDOWN, an
+/// RTMP or MMS close), which the engine must be given the time to send.
+bool closesWithGoodbye(std::string_view address);
 
 /// Why the player must not open an address, in a few words for the user; nothing when it may.
 /// Streams are read over http, https, rtsp, rtsps, rtmp, rtmps, mms, mmsh and mmst only: the

@@ -17,6 +17,7 @@ namespace {
 constexpr int kPollMs = 20;
 constexpr auto kIdleLimit = std::chrono::seconds(30);
 constexpr std::size_t kMaxConnections = 256;
+constexpr std::size_t kSentKept = 65536;
 
 int connectLoopbackPort(std::uint16_t port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -87,6 +88,12 @@ void TimingProxy::note(std::size_t index, std::optional<Clock::time_point> Conne
         slot = now;
 }
 
+void TimingProxy::keep(std::size_t index, const char* data, std::size_t size) {
+    const std::lock_guard lock(mutex_);
+    std::string& sent = connections_[index].sent;
+    sent.append(data, std::min(size, kSentKept - std::min(kSentKept, sent.size())));
+}
+
 void TimingProxy::acceptLoop() {
     // Bounded by the relay's life and the number of connections it takes.
     while (!stopping_) {
@@ -106,7 +113,7 @@ void TimingProxy::acceptLoop() {
                 continue;
             }
             index = connections_.size();
-            connections_.push_back(Connection{Clock::now(), {}, {}, {}});
+            connections_.push_back(Connection{Clock::now(), {}, {}, {}, {}});
         }
         threads_.emplace_back(&TimingProxy::relay, this, client, index);
     }
@@ -150,6 +157,7 @@ void TimingProxy::relay(int client, std::size_t index) {
             if (n <= 0)
                 break;
             note(index, &Connection::requested);
+            keep(index, buffer, static_cast<std::size_t>(n));
             if (!sendAll(upstream, buffer, static_cast<std::size_t>(n)))
                 break;
             lastByte = Clock::now();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -30,6 +31,8 @@ class TimingProxy {
         std::optional<Clock::time_point> requested;
         std::optional<Clock::time_point> headSent;
         std::optional<Clock::time_point> firstBodyByte;
+        /// What the client sent, up to its first 64 KiB.
+        std::string sent;
     };
 
     explicit TimingProxy(Options options);
@@ -46,6 +49,7 @@ class TimingProxy {
     void acceptLoop();
     void relay(int client, std::size_t index);
     void note(std::size_t index, std::optional<Clock::time_point> Connection::*field);
+    void keep(std::size_t index, const char* data, std::size_t size);
 
     Options options_;
     int listener_ = -1;

@@ -276,6 +276,7 @@ class FakeMediaPlayer : public platform::MediaPlayer {
   public:
     void play(const std::string& address) override { played.push_back(address); }
     void stop() override { ++stops; }
+    void expectSoundOnly(const std::string& address) override { soundOnly = address; }
     void setLocalFilesAllowed(bool allowed) override { localFilesAllowed = allowed; }
     State state() const override { return state_; }
     int volume() const override { return volume_; }
@@ -301,6 +302,7 @@ class FakeMediaPlayer : public platform::MediaPlayer {
             onTitleChanged();
     }
 
+    std::string soundOnly;
     std::vector<std::string> played;
     int stops = 0;
     bool localFilesAllowed = false;

@@ -65,6 +65,20 @@ TEST_F(ListeningTest, SpaceStopsAndStartsTheLastChannelAgainWhereverItStandsNow)
     EXPECT_EQ(fresh.form.state().strCurrentRecord, "F|Video|One|u1|EN");
 }
 
+TEST_F(ListeningTest, ARadioChannelIsToldToTheEngineAsSoundAlone) {
+    f.trView.click(1);
+    EXPECT_EQ(f.player.soundOnly, "");
+    form.imgRadio_Click();
+    f.cmbCountry.choose("F");
+    f.trView.click(1);
+    EXPECT_EQ(playing(), "F|Radio|Tune|u3|EN");
+    EXPECT_EQ(f.player.soundOnly, "u3");
+    form.imgTV_Click();
+    f.cmbCountry.choose("F");
+    f.trView.click(2);
+    EXPECT_EQ(f.player.soundOnly, "");
+}
+
 TEST_F(ListeningTest, VolumeAndMuteAreKeptBetweenRunsAndWrittenOnlyWhenChanged) {
     EXPECT_TRUE(f.settings.values.empty());
     listening().changeVolume(-3);

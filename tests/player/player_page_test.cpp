@@ -105,16 +105,23 @@ TEST(LocalMediaAddress, FilesLoopStreamsDoNot) {
         EXPECT_FALSE(isLocalMediaAddress(stream)) << stream;
 }
 
-// The short look at a stream suits a station's sound only: a playlist, a video or another
-// protocol read that way could start without one of its tracks.
-TEST(ShortAnalysis, StationMountsAndSoundFilesOnly) {
-    for (const char* sound : {"http://h:8000/stream", "https://h/live?sid=1", "http://h/radio.MP3",
-                              "http://h/a.b/c.aacp#x", "http://h/x.ogg", "http://h", "http://h/"})
-        EXPECT_TRUE(isShortAnalysisStream(sound)) << sound;
+// The short look suits streams whose tracks are known at once: a playlist, a picture or another
+// protocol read that way could start without one of its tracks, or with too little sound in hand.
+TEST(ShortAnalysis, SoundFilesAndRtspAlwaysBareMountsOnlyForSoundChannels) {
+    for (const char* sound : {"http://h/radio.MP3", "http://h/a.b/c.aacp#x", "https://h/x.ogg?s=1",
+                              "rtsp://h/tv", "RTSPS://h/tv.mp4"}) {
+        EXPECT_TRUE(isShortAnalysisStream(sound, false)) << sound;
+        EXPECT_TRUE(isShortAnalysisStream(sound, true)) << sound;
+    }
+    for (const char* mount :
+         {"http://h:8000/stream", "https://h/live?sid=1.ts", "http://h", "http://h/"}) {
+        EXPECT_TRUE(isShortAnalysisStream(mount, true)) << mount;
+        EXPECT_FALSE(isShortAnalysisStream(mount, false)) << mount;
+    }
     for (const char* other :
          {"http://h/list.pls", "http://h/tv.m3u8", "http://h/a.mp4?x=.mp3", "http://h/s.ts",
-          "rtsp://h/stream", "file:///tmp/a.mp3", "/tmp/a.mp3", "httpx://h/s", "http:/h/s"})
-        EXPECT_FALSE(isShortAnalysisStream(other)) << other;
+          "rtmp://h/stream", "file:///tmp/a.mp3", "/tmp/a.mp3", "httpx://h/s", "http:/h/s"})
+        EXPECT_FALSE(isShortAnalysisStream(other, true)) << other;
 }
 
 }  // namespace

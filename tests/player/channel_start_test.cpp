@@ -1,0 +1,149 @@
+// How the player starts and ends streams against the real servers on loopback, each behind a
+// relay that sees what goes over the wire: an RTSP stream is ended with a TEARDOWN also when the
+// next channel is switched to at once, and a station started from a short look at its sound
+// plays its first seconds without a gap, also from a server with only a small burst, as does
+// an RTSP stream.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <algorithm>
+#include <vector>
+
+#include "player/mpv_player.h"
+#include "player/player_view.h"
+#include "testkit/stream_servers.h"
+#include "testkit/streams/timing_proxy.h"
+
+namespace qova::player {
+namespace {
+
+using testkit::streams::TimingProxy;
+
+constexpr int kWaitLimitMs = 30000;
+
+std::string playerPage(const std::string& address) {
+    return "about:<object classid=CLSID:CFCDAA03-8BE4-11CF-B84B-0020AFBBCCFA>"
+           "<param name=\"src\" value=\"" +
+           address + "\" /></object>";
+}
+
+/// The address with its port replaced by the relay's.
+std::string through(const TimingProxy& relay, std::string url) {
+    const std::string port = std::to_string(testkit::loopbackPort(url));
+    url.replace(url.find(':' + port) + 1, port.size(), std::to_string(relay.port()));
+    return url;
+}
+
+class ChannelStartTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::string why;
+        if (testkit::StreamServers::available(&why))
+            servers = new testkit::StreamServers();
+    }
+    static void TearDownTestSuite() {
+        delete servers;
+        servers = nullptr;
+    }
+    void SetUp() override {
+        if (servers == nullptr)
+            GTEST_SKIP() << "the streaming servers cannot run here";
+    }
+
+    static std::unique_ptr<PlayerView> view() {
+        auto made = std::make_unique<PlayerView>(nullptr, PlayerViewOptions{"null", false});
+        made->resize(552, 342);
+        made->show();
+        return made;
+    }
+    /// Whether the area comes to play a stream, one with a picture or one of sound alone.
+    static bool playing(PlayerView& area, bool picture = false) {
+        return QTest::qWaitFor(
+            [&] {
+                return area.player().state() == platform::MediaPlayer::State::Playing &&
+                       area.player().timePos() > 0.2 &&
+                       (area.player().facts().width > 0) == picture;
+            },
+            kWaitLimitMs);
+    }
+    static bool saidGoodbye(const TimingProxy& relay) {
+        return QTest::qWaitFor(
+            [&] {
+                const auto seen = relay.connections();
+                return std::any_of(seen.begin(), seen.end(), [](const auto& connection) {
+                    return connection.sent.find("TEARDOWN ") != std::string::npos;
+                });
+            },
+            kWaitLimitMs);
+    }
+
+    static testkit::StreamServers* servers;
+};
+
+testkit::StreamServers* ChannelStartTest::servers = nullptr;
+
+TEST_F(ChannelStartTest, AnRtspStreamIsTornDownOnASwitchAsOnStop) {
+    TimingProxy relay({testkit::loopbackPort(servers->rtspUrl()), 0, 0});
+    auto area = view();
+    area->navigate(playerPage(through(relay, servers->rtspUrl())));
+    ASSERT_TRUE(playing(*area, true));
+    area->navigate(playerPage(servers->icecastMp3Url()));
+    EXPECT_TRUE(saidGoodbye(relay));
+    ASSERT_TRUE(playing(*area));
+
+    relay.clear();
+    area->navigate(playerPage(through(relay, servers->rtspUrl())));
+    ASSERT_TRUE(playing(*area, true));
+    area->navigate("about:blank");  // the stop button's page
+    EXPECT_TRUE(saidGoodbye(relay));
+}
+
+// Started from a tenth of a second of sound, a stream has little in hand: if the start were too
+// early, the engine would run dry and wait for its cache, and the stream's clock would fall
+// behind the wall's by that wait (a second at least).
+TEST_F(ChannelStartTest, StationsStartedFromAShortLookPlayTheirFirstTenSecondsWithoutAGap) {
+    // Half a second of the MP3 mount at once, then the stream's own rate, as a small server.
+    TimingProxy burst({testkit::loopbackPort(servers->icecastMp3Url()), 8000, 16000});
+    struct Run {
+        std::unique_ptr<PlayerView> area = view();
+        QElapsedTimer sincePlaying;
+        double startPos = 0;
+    };
+    const std::vector<std::string> urls = {through(burst, servers->icecastMp3Url()),
+                                           servers->icecastMp3Url(), servers->icecastOggUrl(),
+                                           servers->rtspUrl()};
+    std::vector<Run> runs(urls.size());
+    for (std::size_t i = 0; i < urls.size(); ++i)
+        runs[i].area->navigate(playerPage(urls[i]));
+    // Each run is timed from the moment it is first seen playing.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            bool all = true;
+            for (Run& run : runs) {
+                if (!run.sincePlaying.isValid() &&
+                    run.area->player().state() == platform::MediaPlayer::State::Playing) {
+                    run.sincePlaying.start();
+                    run.startPos = run.area->player().timePos();
+                }
+                all = all && run.sincePlaying.isValid();
+            }
+            return all;
+        },
+        kWaitLimitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(runs.begin(), runs.end(),
+                               [](const Run& run) { return run.sincePlaying.elapsed() >= 10000; });
+        },
+        20000));
+    for (std::size_t i = 0; i < urls.size(); ++i) {
+        const double played = runs[i].area->player().timePos() - runs[i].startPos;
+        const double passed = static_cast<double>(runs[i].sincePlaying.elapsed()) / 1000.0;
+        EXPECT_GT(played, passed - 0.6) << urls[i];
+        EXPECT_EQ(runs[i].area->player().state(), platform::MediaPlayer::State::Playing);
+    }
+}
+
+}  // namespace
+}  // namespace qova::player
