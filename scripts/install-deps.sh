@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang-format
+  build-essential cmake ninja-build pkg-config clang-format clang libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
   libmpv-dev mpv libsimdjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev

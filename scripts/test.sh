@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Checks the formatting, builds QOVA and runs every test: once in the normal build, once more
-# under AddressSanitizer and UndefinedBehaviorSanitizer. Installs missing Debian packages first.
+# under AddressSanitizer and UndefinedBehaviorSanitizer; then each fuzz target for a few seconds
+# from its seeds, which keep every input that once found a fault. Installs missing Debian
+# packages first.
 # Arguments go to ctest, e.g. `scripts/test.sh -L logic` for the display-free logic alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,3 +22,6 @@ for preset in default asan; do
   # A virtual display for the tests that draw video through OpenGL and take screenshots.
   xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" -j "$jobs" "$@"
 done
+
+echo "== fuzz targets"
+scripts/fuzz.sh 3

@@ -45,14 +45,16 @@ class NetworkBrowser : public QObject, public platform::WebBrowser {
     std::string title() const override { return title_; }
     void setTextTransform(TextTransform transform) override { transform_ = std::move(transform); }
 
-  private:
     struct Text {
         std::string body;
         std::string title;
     };
+    /// What the browser makes of a page's bytes: its text as laid out (a plain text as it is,
+    /// with CR LF line breaks) and its title, the transform applied to the text.
     static Text textOf(const QByteArray& bytes, FetchedPage::Kind kind,
                        const TextTransform& transform);
 
+  private:
     void pageArrived(FetchedPage page);
     void complete(std::string url, Text text);
 
