@@ -226,6 +226,9 @@ class Window {
     std::optional<Clock::time_point> play(Kind kind) {
         QTreeWidget* tree = window_->channelTree();
         QTreeWidgetItem* node = tree->topLevelItem(static_cast<int>(kind));
+        // A click on the node already chosen chooses nothing: a first start comes from none.
+        if (tree->currentItem() == node)
+            tree->setCurrentItem(nullptr);
         std::optional<Clock::time_point> restarted;
         auto& player = window_->playerArea().player();
         const auto connection =
@@ -297,7 +300,11 @@ void ChannelStart(benchmark::State& state) {
             const auto restarted = play(player, kind);
             const auto p = restarted ? phases(relay, start, *restarted) : std::nullopt;
             if (!p) {
-                state.SkipWithError("the stream never started");
+                static const char* const kPlayers[] = {"the window", "libmpv", "the mpv program"};
+                const std::string why =
+                    std::string(kPlayers[player]) +
+                    (restarted ? " was not seen to connect" : " never started it");
+                state.SkipWithError(why.c_str());
                 return;
             }
             record(player == 0 ? ours : player == 1 ? theirs : program_runs, *p);

@@ -16,7 +16,8 @@ namespace {
 
 constexpr int kPollMs = 20;
 constexpr auto kIdleLimit = std::chrono::seconds(30);
-constexpr std::size_t kMaxConnections = 256;
+constexpr std::size_t kMaxOpen = 256;
+constexpr std::size_t kMaxConnections = 1000000;
 constexpr std::size_t kSentKept = 65536;
 
 int connectLoopbackPort(std::uint16_t port) {
@@ -65,8 +66,8 @@ TimingProxy::TimingProxy(Options options) : options_(options) {
 TimingProxy::~TimingProxy() {
     stopping_ = true;
     acceptor_.join();
-    for (std::thread& thread : threads_)
-        thread.join();
+    for (Worker& worker : workers_)
+        worker.thread.join();
     ::close(listener_);
 }
 
@@ -78,6 +79,8 @@ std::vector<TimingProxy::Connection> TimingProxy::connections() const {
 void TimingProxy::clear() {
     const std::lock_guard lock(mutex_);
     cleared_ = connections_.size();
+    for (Connection& connection : connections_)
+        std::string().swap(connection.sent);
 }
 
 void TimingProxy::note(std::size_t index, std::optional<Clock::time_point> Connection::*field) {
@@ -105,17 +108,29 @@ void TimingProxy::acceptLoop() {
             continue;
         const int on = 1;
         ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        // Threads of connections that ended are joined, so that a long run keeps few.
+        std::erase_if(workers_, [](Worker& worker) {
+            if (!*worker.done)
+                return false;
+            worker.thread.join();
+            return true;
+        });
         std::size_t index = 0;
         {
             const std::lock_guard lock(mutex_);
-            if (connections_.size() >= kMaxConnections) {
+            if (connections_.size() >= kMaxConnections || workers_.size() >= kMaxOpen) {
                 ::close(client);
                 continue;
             }
             index = connections_.size();
             connections_.push_back(Connection{Clock::now(), {}, {}, {}, {}});
         }
-        threads_.emplace_back(&TimingProxy::relay, this, client, index);
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        workers_.push_back(Worker{std::thread([this, client, index, done] {
+                                      relay(client, index);
+                                      *done = true;
+                                  }),
+                                  done});
     }
 }
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@ namespace qova::testkit::streams {
 /// body back to a steady rate after a first burst, as a server with a small burst does.
 ///
 /// Every thread ends with the relay; a connection is let go after 30 s without a byte either way.
+/// At most 256 connections are relayed at once, a million in all.
 class TimingProxy {
   public:
     using Clock = std::chrono::steady_clock;
@@ -58,7 +60,11 @@ class TimingProxy {
     mutable std::mutex mutex_;
     std::vector<Connection> connections_;
     std::size_t cleared_ = 0;
-    std::vector<std::thread> threads_;
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<Worker> workers_;
     std::thread acceptor_;
 };
 
