@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,22 +48,38 @@ bool writeAll(int fd, std::string_view data) {
     return true;
 }
 
-// A new file beside target, named target plus a dot and six random characters, created with the
-// permissions the process's umask gives a new file. Unlike mkstemp's fixed 0600 this needs no
+constexpr std::string_view kTemporaryMark = ".qova-tmp-";
+constexpr std::size_t kTemporaryLetters = 6;
+
+// A new file beside target, named target plus the mark and six random characters, created with
+// the permissions the process's umask gives a new file. Unlike mkstemp's fixed 0600 this needs no
 // look at the umask, which can only be read by changing it, for the whole process and its threads.
+// The file is locked for as long as the descriptor (or a duplicate) is open: a lock that can be
+// taken tells a leftover of a killed run from a write under way in another.
 int createTemporaryBeside(const std::string& target, std::string& temp) {
     static constexpr char kLetters[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     static thread_local std::mt19937_64 random(std::random_device{}());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = target + ".";
-        for (int i = 0; i < 6; ++i)
+        temp = target + std::string(kTemporaryMark);
+        for (std::size_t i = 0; i < kTemporaryLetters; ++i)
             temp += kLetters[random() % (sizeof(kLetters) - 1)];
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return -1;
+        }
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
     return -1;
+}
+
+bool isTemporaryName(std::string_view name) {
+    const std::size_t mark = name.rfind(kTemporaryMark);
+    return mark != std::string_view::npos && mark > 0 &&
+           name.size() - mark - kTemporaryMark.size() == kTemporaryLetters;
 }
 
 // The file a write of path goes to: path itself, or, when path is a symbolic link, the file it
@@ -94,6 +111,27 @@ constexpr std::size_t kMapThreshold = 256 * 1024;
 PosixTextFiles::PosixTextFiles(std::string folder) : folder_(std::move(folder)) {
     while (folder_.size() > 1 && folder_.back() == '/')
         folder_.pop_back();
+    removeLeftovers();
+}
+
+int PosixTextFiles::removeLeftovers() {
+    std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(folder_.c_str()), ::closedir);
+    if (!folder)
+        return 0;
+    int removed = 0;
+    // Bounded by the folder's entries.
+    while (const dirent* entry = ::readdir(folder.get())) {
+        if (!isTemporaryName(entry->d_name))
+            continue;
+        const std::string path = folder_ + "/" + entry->d_name;
+        Fd file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st {};
+        // Only a plain file nobody holds: a write under way keeps its lock until it is renamed.
+        if (file.fd >= 0 && ::fstat(file.fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            ::flock(file.fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.c_str()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 PosixTextFiles::~PosixTextFiles() {
@@ -191,6 +229,8 @@ bool PosixTextFiles::replaceWith(std::string_view name, std::string_view content
     Fd file(createTemporaryBeside(target, temp));
     if (file.fd < 0)
         return false;
+    // Holds the lock past the checked close, until the file has its name.
+    const Fd lock(::dup(file.fd));
     // Keep the permissions a user gave the file; a new one has the usual ones already.
     struct stat st {};
     const bool kept =

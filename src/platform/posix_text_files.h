@@ -32,6 +32,10 @@ class PosixTextFiles : public TextFiles {
     void replaceInBackground(std::string_view name, std::string content) override;
     bool remove(std::string_view name) override;
 
+    /// Removes what writes of a run that was killed left in the folder (their temporary files;
+    /// never one a write under way holds); done once when the object is made. How many.
+    int removeLeftovers();
+
     /// Waits until every write in the background has landed or failed; true when all landed.
     bool waitForBackgroundWrites();
 

@@ -1,12 +1,15 @@
 #include "platform/posix_text_files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace qova::platform {
 namespace {
@@ -129,6 +132,33 @@ TEST_F(PosixTextFilesTest, ARemovedFileStaysGoneWhateverWasBeingWritten) {
     files.waitForBackgroundWrites();
     EXPECT_FALSE(fs::exists(folder + "/copy.txt"));
     EXPECT_TRUE(files.remove("never-there.txt"));
+}
+
+// A run killed in the middle of a write leaves its temporary file; the next one takes it away,
+// but never a file a write under way in another run holds, nor one of the user's.
+TEST_F(PosixTextFilesTest, LeftoversOfAKilledRunAreRemovedAtTheNextStart) {
+    put("Channel.txt.qova-tmp-aB3xY9", "half a directory");
+    put("favorites.txt.qova-tmp-000000", "");
+    put("favorites.txt.qova-tmp-held01", "being written");
+    put("Channel.txt.backup", "the user's");
+    put("favorites.txt.qova-tmp-toolong", "the user's too");
+    put("elsewhere", "a link's target");
+    fs::create_symlink(folder + "/elsewhere", folder + "/Player.html.qova-tmp-link01");
+    const int held = ::open((folder + "/favorites.txt.qova-tmp-held01").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    PosixTextFiles files(folder);
+    ::close(held);
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(folder))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"favorites.txt.qova-tmp-held01", "Channel.txt.backup",
+                                           "favorites.txt.qova-tmp-toolong", "elsewhere",
+                                           "Player.html.qova-tmp-link01"}));
+    // Once its holder is gone it is a leftover too; a write leaves nothing of its own.
+    ASSERT_TRUE(files.replace("Channel.txt", "new"));
+    EXPECT_EQ(files.removeLeftovers(), 1);
+    EXPECT_FALSE(fs::exists(folder + "/favorites.txt.qova-tmp-held01"));
 }
 
 TEST_F(PosixTextFilesTest, AFailedReplaceLeavesTheOldFileWhole) {
