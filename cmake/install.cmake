@@ -1,6 +1,6 @@
 # `cmake --install` lays out the program folder, a command on the PATH, and the desktop's menu
-# entry. The program keeps its directory copy and favourites beside itself, so its folder must be
-# one its user can write: install for one user with `--prefix ~/.local`.
+# entry. The program keeps its directory copy and favourites beside itself where its user may
+# write there, else in the user's data folder (~/.local/share/qova).
 include(GNUInstallDirs)
 set(QOVA_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/qova)
 
@@ -30,3 +30,25 @@ install(CODE "
   file(MAKE_DIRECTORY \"\${apps}\")
   file(WRITE \"\${apps}/qova.desktop\" \"\${entry}\")
 ")
+
+# What software centres show of the program.
+install(FILES ${PROJECT_SOURCE_DIR}/assets/qova.metainfo.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo RENAME org.qova.Qova.metainfo.xml)
+
+# `cpack --preset default`: a Debian package installing under /usr. The libraries it needs are
+# found by dpkg-shlibdeps from what the program links; Qt's platform plugins are loaded at run
+# time, where no linker sees them, so they alone are named.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME qova)
+set(CPACK_PACKAGE_VENDOR QOVA)
+set(CPACK_PACKAGE_CONTACT "QOVA developers <help@qova.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Player for internet television and radio")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Pick TV or Radio, a country and a channel, and the stream plays inside the window.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+include(CPack)

@@ -108,7 +108,11 @@ constexpr std::size_t kMapThreshold = 256 * 1024;
 
 }  // namespace
 
-PosixTextFiles::PosixTextFiles(std::string folder) : folder_(std::move(folder)) {
+PosixTextFiles::PosixTextFiles(std::string folder, std::string defaults,
+                               std::vector<std::string> defaultNames)
+    : folder_(std::move(folder)),
+      defaults_(std::move(defaults)),
+      defaultNames_(std::move(defaultNames)) {
     while (folder_.size() > 1 && folder_.back() == '/')
         folder_.pop_back();
     removeLeftovers();
@@ -160,11 +164,23 @@ std::string PosixTextFiles::path(std::string_view name) const {
     return exact;
 }
 
+std::string PosixTextFiles::readPath(std::string_view name) const {
+    std::string own = path(name);
+    struct stat st {};
+    if (defaults_.empty() || ::stat(own.c_str(), &st) == 0)
+        return own;
+    for (const std::string& shared : defaultNames_) {
+        if (equalsIgnoreCase(shared, name))
+            return defaults_ + "/" + shared;
+    }
+    return own;
+}
+
 bool PosixTextFiles::exists(std::string_view name) const {
     if (pending(name))
         return true;
     struct stat st {};
-    return ::stat(path(name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::stat(readPath(name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::optional<FileText> PosixTextFiles::read(std::string_view name) const {
@@ -172,7 +188,7 @@ std::optional<FileText> PosixTextFiles::read(std::string_view name) const {
         const std::string_view bytes = *content;
         return FileText(std::move(content), bytes);
     }
-    Fd file(::open(path(name).c_str(), O_RDONLY | O_CLOEXEC));
+    Fd file(::open(readPath(name).c_str(), O_RDONLY | O_CLOEXEC));
     if (file.fd < 0)
         return std::nullopt;
     struct stat st {};

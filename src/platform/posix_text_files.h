@@ -5,7 +5,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/text_files.h"
 
@@ -15,7 +17,10 @@ namespace qova::platform {
 /// of the object's own, in the order they were asked for; the destructor waits for them.
 class PosixTextFiles : public TextFiles {
   public:
-    explicit PosixTextFiles(std::string folder);
+    /// `defaults`: a folder that files of the given names are read from where `folder` has none
+    /// (a shared program folder holding the default Config.txt); never written.
+    explicit PosixTextFiles(std::string folder, std::string defaults = {},
+                            std::vector<std::string> defaultNames = {});
     ~PosixTextFiles() override;
 
     PosixTextFiles(const PosixTextFiles&) = delete;
@@ -51,7 +56,12 @@ class PosixTextFiles : public TextFiles {
     std::shared_ptr<const std::string> pending(std::string_view name) const;
     void writeInBackground();
 
+    /// Where `name` is read from: the folder, or the defaults folder where that has it alone.
+    std::string readPath(std::string_view name) const;
+
     std::string folder_;
+    std::string defaults_;
+    std::vector<std::string> defaultNames_;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;

@@ -96,7 +96,9 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     buildMenus();
     buildControls();
 
-    files_ = std::make_unique<platform::PosixTextFiles>(options_.programFolder);
+    files_ =
+        std::make_unique<platform::PosixTextFiles>(options_.programFolder, options_.defaultsFolder,
+                                                   std::vector<std::string>{state::kConfigFile});
     if (!options_.probe) {
         // The player area's own engine answers: a second one only to read two lists would cost
         // tens of milliseconds and megabytes at every start.

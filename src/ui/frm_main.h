@@ -50,7 +50,11 @@ class QtSecondaryWindows;
 
 /// What the main window is started with; tests give their own folder, site and limits.
 struct FrmMainOptions {
+    /// Where the program's files are kept: beside it, or the user's data folder.
     std::string programFolder;
+    /// The program's own folder when the files are kept elsewhere: Config.txt is read from it
+    /// where the files' folder has none.
+    std::string defaultsFolder;
     state::Site site;
     /// How long the browsers wait for a server that does not answer.
     int noAnswerTimeoutMs = 30000;

@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <clocale>
+#include <cstdlib>
 
+#include "platform/files_folder.h"
 #include "ui/frm_main.h"
 
 int main(int argc, char** argv) {
@@ -12,8 +14,13 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
     qova::ui::useWindowFont();
 
+    const std::string programFolder = QApplication::applicationDirPath().toStdString();
+    const auto files = qova::platform::filesFolderFor(programFolder, std::getenv("XDG_DATA_HOME"),
+                                                      std::getenv("HOME"));
     qova::ui::FrmMainOptions options;
-    options.programFolder = QApplication::applicationDirPath().toStdString();
+    options.programFolder = files ? files->folder : programFolder;
+    if (files)
+        options.defaultsFolder = files->defaults;
     // Unloaded when closed, as "&Exit" and the close box both do; the program goes on while a
     // browser window it opened is still open.
     auto* window = new qova::ui::FrmMain(std::move(options));

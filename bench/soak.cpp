@@ -1,0 +1,165 @@
+// A long run of the real program against the loopback servers, as a user who leaves it on and
+// zaps: the next channel every 5 s through the media-key interface (wrapping to the first at
+// the end of the tree), the servers restarted every 10 minutes. Every second it asks the program
+// for its playback status over D-Bus, which the program's Qt thread answers; every minute it
+// notes the program's resident memory. Run it on a display and a session bus of its own:
+//   dbus-run-session -- xvfb-run -a build/default/bench/qova_soak <minutes>
+// Passes (exit 0) when the program never died, never took a second to answer, grew by less
+// than 5 MB after its first 5 minutes, and left Channel.txt and favorites.txt whole.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "testkit/stream_servers.h"
+#include "testkit/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+double residentMb(qint64 pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    }
+    return 0;
+}
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
+    std::string why;
+    if (!qova::testkit::StreamServers::available(&why)) {
+        std::fprintf(stderr, "the streaming servers cannot run here: %s\n", why.c_str());
+        return 2;
+    }
+    auto servers = std::make_unique<qova::testkit::StreamServers>();
+    qova::testkit::TempFolder folder;
+    const fs::path root = folder.path();
+    fs::copy_file(QOVA_PROGRAM, root / "qova");
+    fs::copy_file(fs::path(QOVA_PROGRAM).parent_path() / "Player.html", root / "Player.html");
+    // The tree: the three servers, each twice, so that zapping passes every kind of switch.
+    std::string directory;
+    for (int round = 0; round < 2; ++round) {
+        const std::string n = std::to_string(round + 1);
+        directory += "Soak|Radio|Icecast MP3 " + n + "|" + servers->icecastMp3Url() + "|EN\r\n";
+        directory += "Soak|Radio|Icecast Ogg " + n + "|" + servers->icecastOggUrl() + "|EN\r\n";
+        directory += "Soak|Radio|HLS " + n + "|" + servers->hlsUrl() + "|EN\r\n";
+        directory += "Soak|Radio|RTSP " + n + "|" + servers->rtspUrl() + "|EN\r\n";
+    }
+    std::ofstream(root / "source.txt", std::ios::binary) << directory;
+    std::ofstream(root / "Config.txt", std::ios::binary)
+        << "URLTXT=file://" << (root / "source.txt").string() << "\r\n";
+    const std::string favourites =
+        "Soak|Radio|Icecast MP3 1|" + servers->icecastMp3Url() + "|EN\r\n";
+    std::ofstream(root / "favorites.txt", std::ios::binary) << favourites;
+
+    QProcess program;
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(QString::fromStdString((root / "qova").string()), {});
+    if (!program.waitForStarted(10000))
+        return 2;
+    QDBusInterface player(
+        QStringLiteral("org.mpris.MediaPlayer2.qova"), QStringLiteral("/org/mpris/MediaPlayer2"),
+        QStringLiteral("org.mpris.MediaPlayer2.Player"), QDBusConnection::sessionBus());
+    // The country is chosen as a user would: Radio, then the list, "Soak" typed and Enter.
+    const auto xdotool = [](const QStringList& arguments) {
+        QProcess tool;
+        tool.start(QStringLiteral("xdotool"), arguments);
+        return tool.waitForFinished(20000) && tool.exitCode() == 0;
+    };
+    const QString window = QStringLiteral("^QOVA");
+    const bool chosen =
+        xdotool({"search", "--sync", "--onlyvisible", "--name", window, "windowactivate", "--sync",
+                 "mousemove", "--window", "%1", "165", "70", "click", "1"}) &&
+        xdotool({"search", "--onlyvisible", "--name", window, "mousemove", "--window", "%1", "118",
+                 "130", "click", "1"}) &&
+        xdotool({"type", "--delay", "50", "Soak"}) && xdotool({"key", "Return"});
+    player.call(QStringLiteral("Next"));
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 20000 &&
+           player.property("PlaybackStatus").toString() != QStringLiteral("Playing"))
+        QThread::msleep(100);
+    if (!chosen || player.property("PlaybackStatus").toString() != QStringLiteral("Playing")) {
+        std::fprintf(stderr, "the soak channels could not be chosen and played\n");
+        program.kill();
+        return 2;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 end = qint64{minutes} * 60000;
+    qint64 nextZap = 5000, nextRestart = 600000, nextSample = 0;
+    double worstAnswerMs = 0, afterFiveMinutes = 0, last = 0;
+    int zaps = 0, restarts = 0, unanswered = 0;
+    bool ok = true;
+    // Bounded by the run's length.
+    while (clock.elapsed() < end && program.state() == QProcess::Running) {
+        QElapsedTimer asked;
+        asked.start();
+        const QVariant status = player.property("PlaybackStatus");
+        const double answerMs = static_cast<double>(asked.elapsed());
+        if (!status.isValid())
+            ++unanswered;
+        worstAnswerMs = std::max(worstAnswerMs, answerMs);
+        if (clock.elapsed() >= nextZap) {
+            player.call(QStringLiteral("Next"));
+            // At the last channel the next is none: back to the first.
+            if (++zaps % 8 == 0) {
+                for (int i = 0; i < 8; ++i)
+                    player.call(QStringLiteral("Previous"));
+            }
+            nextZap += 5000;
+        }
+        if (clock.elapsed() >= nextRestart) {
+            servers->stopIcecast();
+            servers->startIcecast();
+            ++restarts;
+            nextRestart += 600000;
+        }
+        if (clock.elapsed() >= nextSample) {
+            last = residentMb(program.processId());
+            if (clock.elapsed() >= 300000 && afterFiveMinutes == 0)
+                afterFiveMinutes = last;
+            std::printf("%3lld min: %.1f MB resident, %d zaps, slowest answer %.0f ms\n",
+                        clock.elapsed() / 60000, last, zaps, worstAnswerMs);
+            std::fflush(stdout);
+            nextSample += 60000;
+        }
+        QCoreApplication::processEvents();
+        QThread::msleep(1000 - std::min<qint64>(asked.elapsed(), 999));
+    }
+    const bool alive = program.state() == QProcess::Running;
+    program.kill();
+    program.waitForFinished(10000);
+    const double growth = afterFiveMinutes > 0 ? last - afterFiveMinutes : 0;
+    const bool whole = slurp(root / "Channel.txt").rfind(directory, 0) == 0 &&
+                       slurp(root / "favorites.txt") == favourites;
+    std::printf(
+        "ran %d min: %s, %d zaps, %d Icecast restarts, slowest answer %.0f ms (%d "
+        "unanswered), memory %.1f MB after 5 min, %.1f MB at the end (growth %.1f MB), "
+        "files %s\n",
+        minutes, alive ? "alive" : "DIED", zaps, restarts, worstAnswerMs, unanswered,
+        afterFiveMinutes, last, growth, whole ? "whole" : "NOT WHOLE");
+    ok = alive && worstAnswerMs < 1000 && unanswered == 0 && growth < 5.0 && whole;
+    return ok ? 0 : 1;
+}
