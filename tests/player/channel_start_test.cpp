@@ -12,6 +12,7 @@
 
 #include "player/mpv_player.h"
 #include "player/player_view.h"
+#include "support/stream_servers_suite.h"
 #include "testkit/stream_servers.h"
 #include "testkit/streams/timing_proxy.h"
 
@@ -35,22 +36,8 @@ std::string through(const TimingProxy& relay, std::string url) {
     return url;
 }
 
-class ChannelStartTest : public ::testing::Test {
+class ChannelStartTest : public testing::StreamServersSuite<> {
   protected:
-    static void SetUpTestSuite() {
-        std::string why;
-        if (testkit::StreamServers::available(&why))
-            servers = new testkit::StreamServers();
-    }
-    static void TearDownTestSuite() {
-        delete servers;
-        servers = nullptr;
-    }
-    void SetUp() override {
-        if (servers == nullptr)
-            GTEST_SKIP() << "the streaming servers cannot run here";
-    }
-
     static std::unique_ptr<PlayerView> view() {
         auto made = std::make_unique<PlayerView>(nullptr, PlayerViewOptions{"null", false});
         made->resize(552, 342);
@@ -77,11 +64,7 @@ class ChannelStartTest : public ::testing::Test {
             },
             kWaitLimitMs);
     }
-
-    static testkit::StreamServers* servers;
 };
-
-testkit::StreamServers* ChannelStartTest::servers = nullptr;
 
 TEST_F(ChannelStartTest, AnRtspStreamIsTornDownOnASwitchAsOnStop) {
     TimingProxy relay({testkit::loopbackPort(servers->rtspUrl()), 0, 0});

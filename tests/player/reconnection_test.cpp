@@ -11,6 +11,7 @@
 #include "player/mpv_player.h"
 #include "player/player_view.h"
 #include "support/browser_recorder.h"
+#include "support/stream_servers_suite.h"
 #include "testkit/stream_servers.h"
 
 namespace qova::player {
@@ -24,22 +25,8 @@ std::string playerPage(const std::string& address) {
            address + "\" /></object>";
 }
 
-class ReconnectionTest : public ::testing::Test {
+class ReconnectionTest : public testing::StreamServersSuite<true, true, false> {
   protected:
-    static void SetUpTestSuite() {
-        std::string why;
-        const testkit::StreamServers::Options options{true, true, false};
-        if (testkit::StreamServers::available(&why, options))
-            servers = new testkit::StreamServers(options);
-    }
-    static void TearDownTestSuite() {
-        delete servers;
-        servers = nullptr;
-    }
-    void SetUp() override {
-        if (servers == nullptr)
-            GTEST_SKIP() << "the streaming servers cannot run here";
-    }
     void TearDown() override {
         // The next test finds the servers as the first did.
         if (servers != nullptr && servers->listeners("/live.mp3") < 0)
@@ -74,11 +61,7 @@ class ReconnectionTest : public ::testing::Test {
         while (clock.elapsed() < ms)
             QTest::qWait(50);
     }
-
-    static testkit::StreamServers* servers;
 };
-
-testkit::StreamServers* ReconnectionTest::servers = nullptr;
 
 TEST_F(ReconnectionTest, AStreamWhoseServerRestartsIsPlayedAgainWithOneListener) {
     auto area = view();

@@ -17,6 +17,7 @@
 #include "player/player_view.h"
 #include "qt/qt_tree_view.h"
 #include "support/message_box_watcher.h"
+#include "support/stream_servers_suite.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/stream_servers.h"
 #include "testkit/temp_folder.h"
@@ -26,22 +27,12 @@
 namespace qova::ui {
 namespace {
 
-class PlaybackIntegrationTest : public ::testing::Test {
+class PlaybackIntegrationTest : public testing::StreamServersSuite<> {
   protected:
-    static void SetUpTestSuite() {
-        std::string why;
-        if (!testkit::StreamServers::available(&why))
-            return;
-        servers = new testkit::StreamServers();
-    }
-    static void TearDownTestSuite() {
-        delete servers;
-        servers = nullptr;
-    }
-
     void SetUp() override {
-        if (servers == nullptr)
-            GTEST_SKIP() << "the streaming servers cannot run here";
+        StreamServersSuite::SetUp();
+        if (IsSkipped())
+            return;
         directory.serve("/channels.txt",
                         "Test|Radio|Mp3 Tone|" + servers->icecastMp3Url() + "|EN\n" +
                             "Test|Radio|Ogg Tone|" + servers->icecastOggUrl() + "|EN\n" +
@@ -85,14 +76,11 @@ class PlaybackIntegrationTest : public ::testing::Test {
         return QTest::qWaitFor([&] { return !player().idle() && player().timePos() > 0.5; }, 20000);
     }
 
-    static testkit::StreamServers* servers;
     testkit::LoopbackHttpServer directory;
     testkit::TempFolder folder;
     testing::MessageBoxWatcher messages;
     std::unique_ptr<FrmMain> window;
 };
-
-testkit::StreamServers* PlaybackIntegrationTest::servers = nullptr;
 
 TEST_F(PlaybackIntegrationTest, RadioStreamsPlayAndTheMp3TitleIsRead) {
     chooseCountry("imgRadio");
