@@ -25,6 +25,7 @@ class FilesFolderTest : public ::testing::Test {
         char pattern[] = "/tmp/qova-folders-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         root = pattern;
+        program = root / "usr/lib/qova";
         fs::create_directories(program);
         std::ofstream(program / "Player.html") << "shipped page";
         std::ofstream(program / "Config.txt") << "URLTXT=file:///shipped\r\n";
@@ -40,7 +41,7 @@ class FilesFolderTest : public ::testing::Test {
                         fs::perm_options::remove);
     }
     fs::path root;
-    fs::path program = root / "usr/lib/qova";
+    fs::path program;
 };
 
 TEST_F(FilesFolderTest, AWritableProgramFolderKeepsTheFilesBesideTheProgram) {
