@@ -196,8 +196,8 @@ void MpvPlayer::load(std::uint64_t request) {
     if (const int rc = mpv_set_property_string(handle_.get(), kLoopFileProperty, loop); rc < 0)
         qWarning("Cannot set %s: %s", kLoopFileProperty, mpv_error_string(rc));
     // A station's sound is known from its first frames; the engine would otherwise wait for
-    // half a second of it to come in real time before it plays. Per file: a playlist or a
-    // video stream needs the full look to find all its tracks.
+    // half a second of it to come in real time before it plays. Per file: a playlist, or a
+    // stream that may carry a picture, keeps the full look (see isShortAnalysisStream).
     const bool soundOnly = !soundOnly_.empty() && soundOnly_ == address;
     const char* analysis =
         isShortAnalysisStream(address, soundOnly) ? kShortAnalysis : kFullAnalysis;
