@@ -13,6 +13,7 @@
 #include "player/mpv_player.h"
 #include "player/player_view.h"
 #include "support/stream_servers_suite.h"
+#include "testkit/loopback_http_server.h"
 #include "testkit/stream_servers.h"
 #include "testkit/streams/timing_proxy.h"
 
@@ -125,6 +126,26 @@ TEST_F(ChannelStartTest, StationsStartedFromAShortLookPlayTheirFirstTenSecondsWi
         const double passed = static_cast<double>(runs[i].sincePlaying.elapsed()) / 1000.0;
         EXPECT_GT(played, passed - 0.6) << urls[i];
         EXPECT_EQ(runs[i].area->player().state(), platform::MediaPlayer::State::Playing);
+    }
+}
+
+// A station often gives its playlist as the address: the engine reads it and plays the first
+// entry, also when the short look is allowed because the channel is a radio channel.
+TEST_F(ChannelStartTest, PlaylistsGivenAsStreamAddressesPlayTheirEntry) {
+    testkit::LoopbackHttpServer http;
+    const std::string pls = "[playlist]\nNumberOfEntries=1\nFile1=" + servers->icecastMp3Url() +
+                            "\nTitle1=Test\nLength1=-1\nVersion=2\n";
+    http.serve("/radio.pls", pls, "audio/x-scpls");
+    http.serve("/listen", pls, "audio/x-scpls");
+    http.serve("/radio.m3u", "#EXTM3U\n#EXTINF:-1,Test\n" + servers->icecastOggUrl() + "\n",
+               "audio/x-mpegurl");
+    auto area = view();
+    for (const std::string path : {"/radio.pls", "/listen", "/radio.m3u"}) {
+        area->player().expectSoundOnly(http.url(path));
+        area->navigate(playerPage(http.url(path)));
+        EXPECT_TRUE(playing(*area)) << path << ": " << area->statusText().toStdString();
+        area->navigate("about:blank");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return area->player().idle(); }, kWaitLimitMs));
     }
 }
 

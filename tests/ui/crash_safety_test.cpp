@@ -125,7 +125,10 @@ TEST_F(CrashSafety, TheDirectoryIsStoredWholeOrNotAtAllWheneverTheProgramIsKille
     place(root / "Config.txt", "URLTXT=file://" + (root / "source.txt").string() + "\r\n");
     place(root / "Player.html", "\r\n");
 
-    // Once to the end, to learn when the store begins and ends.
+    // To the end, to learn when the store begins and ends: twice, as the first run of a program
+    // also waits for its libraries to be read from disk.
+    place(channels, oldDirectory);
+    runToTheEnd();
     place(channels, oldDirectory);
     const Store store = runToTheEnd();
     ASSERT_TRUE(store.stored) << "the program never stored the directory";
@@ -133,7 +136,8 @@ TEST_F(CrashSafety, TheDirectoryIsStoredWholeOrNotAtAllWheneverTheProgramIsKille
     const std::string stored = slurp(channels);
     ASSERT_EQ(stored.substr(0, newDirectory.size()), newDirectory);
     const milliseconds to = *store.stored + milliseconds(10);
-    const milliseconds from = store.writing ? *store.writing - milliseconds(30) : to / 2;
+    const milliseconds from =
+        store.writing ? *store.writing - (*store.stored - *store.writing) : to / 2;
     std::printf("[ measured ] the store ran from %lld to %lld ms after the start\n",
                 static_cast<long long>(from.count()), static_cast<long long>(to.count()));
 
@@ -178,16 +182,41 @@ TEST(FavouritesCrashSafety, TheyAreWholeWheneverTheirWriterIsKilled) {
     place(root / "a", a);
     place(root / "b", b);
     const fs::path favourites = root / "favorites.txt";
+    const QStringList arguments = {QString::fromStdString(root.string()),
+                                   QStringLiteral("favorites.txt"),
+                                   QString::fromStdString((root / "a").string()),
+                                   QString::fromStdString((root / "b").string())};
+    // Once, to learn when the first rewrite lands and how long the next takes (polled, at most
+    // a minute): the kills fall from just before the first to the fourth.
+    milliseconds first{0}, period{0};
+    {
+        QProcess process;
+        const auto begun = Clock::now();
+        const auto since = [&] {
+            return std::chrono::duration_cast<milliseconds>(Clock::now() - begun);
+        };
+        start(process, QOVA_REWRITE_HELPER, arguments);
+        std::string seen;
+        while (since() < std::chrono::minutes(1) && period == milliseconds(0)) {
+            if (fs::exists(favourites) && fs::file_size(favourites) != seen.size()) {
+                seen = slurp(favourites);
+                (first == milliseconds(0) ? first : period) = since();
+            }
+            std::this_thread::sleep_for(milliseconds(1));
+        }
+        process.kill();
+        process.waitForFinished(10000);
+        fs::remove(favourites);
+        ASSERT_GT(period, first) << "the writer never rewrote the file twice";
+        period -= first;
+    }
     std::mt19937 random(std::random_device{}());
-    std::uniform_int_distribution<int> moment(0, 300);
+    std::uniform_int_distribution<long long> moment(
+        std::max<long long>(0, (first - period).count()), (first + 4 * period).count());
     Tally tally;
     for (int kill = 0; kill < kKills; ++kill) {
         ASSERT_LE(leftovers(root), 1) << "temporary files pile up";
-        runKilled(QOVA_REWRITE_HELPER,
-                  {QString::fromStdString(root.string()), QStringLiteral("favorites.txt"),
-                   QString::fromStdString((root / "a").string()),
-                   QString::fromStdString((root / "b").string())},
-                  milliseconds(moment(random)));
+        runKilled(QOVA_REWRITE_HELPER, arguments, milliseconds(moment(random)));
         if (!fs::exists(favourites))
             continue;  // killed before its first rewrite landed
         const std::string now = slurp(favourites);
