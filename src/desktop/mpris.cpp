@@ -41,7 +41,7 @@ Mpris::Mpris(QString desktopEntry, QObject* parent)
     player_ = new MprisPlayerAdaptor(this, *this);
     if (!bus.registerObject(kObjectPath, this, QDBusConnection::ExportAdaptors))
         return;
-    // A second QOVA takes a name of its own, as the specification of MPRIS asks.
+    // A second QOVA takes a name of its own, so that desktop applets can tell the two apart.
     for (const QString& name :
          {kServiceName,
           kServiceName + QStringLiteral(".instance%1").arg(QCoreApplication::applicationPid())}) {

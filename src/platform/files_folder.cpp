@@ -49,7 +49,7 @@ std::optional<FilesFolder> filesFolderFor(const std::string& programFolder, cons
         return FilesFolder{programFolder, {}};
     namespace fs = std::filesystem;
     fs::path data;
-    // The base directory specification: a relative XDG_DATA_HOME is invalid and ignored.
+    // A relative XDG_DATA_HOME means nothing to other programs either: it is ignored.
     if (xdgDataHome != nullptr && xdgDataHome[0] == '/')
         data = xdgDataHome;
     else if (home != nullptr && home[0] == '/')
