@@ -11,6 +11,7 @@
 #include <QOpenGLFunctions>
 #include <QOpenGLTexture>
 #include <QOpenGLTextureBlitter>
+#include <QPlatformSurfaceEvent>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <QtGlobal>
@@ -28,10 +29,18 @@ class VideoWindow : public QWindow {
     VideoWindow() { setSurfaceType(QWindow::OpenGLSurface); }
 
     std::function<void()> onChange;
+    /// Called on the Qt thread just before the native window goes, and once one is made again.
+    std::function<void(bool)> onSurface;
 
   protected:
     void exposeEvent(QExposeEvent*) override { changed(); }
     void resizeEvent(QResizeEvent*) override { changed(); }
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::PlatformSurface && onSurface)
+            onSurface(static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
+                      QPlatformSurfaceEvent::SurfaceCreated);
+        return QWindow::event(event);
+    }
 
   private:
     void changed() {
@@ -52,7 +61,7 @@ class VideoRenderer : public QObject {
     bool setUp(QOpenGLContext* context, QOffscreenSurface* fallback) {
         context_ = context;
         fallback_ = fallback;
-        if (!context_->makeCurrent(&window_))
+        if (!hasWindow_ || !context_->makeCurrent(&window_))
             return false;
         mpv_opengl_init_params glInit{&VideoRenderer::procAddress, this};
         mpv_render_param params[] = {
@@ -75,7 +84,7 @@ class VideoRenderer : public QObject {
     void tearDown() {
         stopping_ = true;
         if (context_ != nullptr && render_ != nullptr &&
-            (context_->makeCurrent(&window_) || context_->makeCurrent(fallback_))) {
+            ((hasWindow_ && context_->makeCurrent(&window_)) || context_->makeCurrent(fallback_))) {
             mpv_render_context_set_update_callback(render_, nullptr, nullptr);
             mpv_render_context_free(render_);
             linesTexture_.reset();
@@ -86,6 +95,17 @@ class VideoRenderer : public QObject {
         render_ = nullptr;
         delete context_;
         context_ = nullptr;
+    }
+
+    /// On the render thread: whether the native window exists. Closing a top-level window
+    /// destroys the native windows inside it long before their widgets go, and nothing may be
+    /// drawn to a window that is gone.
+    void setHasWindow(bool has) {
+        hasWindow_ = has;
+        if (!has && context_ != nullptr && QOpenGLContext::currentContext() == context_)
+            context_->doneCurrent();
+        if (has)
+            requestFrame(true);
     }
 
     /// From any thread: the window changed, or what plays stopped or started.
@@ -128,7 +148,8 @@ class VideoRenderer : public QObject {
 
     void draw() {
         queued_ = false;
-        if (stopping_ || render_ == nullptr || !exposed_ || width_ <= 0 || height_ <= 0)
+        if (stopping_ || !hasWindow_ || render_ == nullptr || !exposed_ || width_ <= 0 ||
+            height_ <= 0)
             return;
         const bool frame = (mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME) != 0;
         if (!frame && !redraw_.exchange(false))
@@ -205,6 +226,7 @@ class VideoRenderer : public QObject {
     QImage lines_;
     bool linesChanged_ = false;
     // Render thread only.
+    bool hasWindow_ = true;
     std::unique_ptr<QOpenGLTexture> linesTexture_;
     QOpenGLTextureBlitter blitter_;
 };
@@ -229,12 +251,19 @@ MpvVideoWidget::MpvVideoWidget(MpvPlayer& player, QWidget* parent)
         if (window_->isExposed() && !settingUp_ && !surfaceReady_)
             windowShown();
     };
+    window_->onSurface = [this](bool created) {
+        // Waits for a frame being drawn to finish before the window may go.
+        QMetaObject::invokeMethod(
+            renderer_, [this, created] { renderer_->setHasWindow(created); },
+            created ? Qt::QueuedConnection : Qt::BlockingQueuedConnection);
+    };
     connect(&player_, &MpvPlayer::idleChanged, this,
             [this](bool idle) { renderer_->setIdle(idle); });
 }
 
 MpvVideoWidget::~MpvVideoWidget() {
     window_->onChange = nullptr;
+    window_->onSurface = nullptr;
     // The render thread lets go of the window and the engine before either goes.
     QMetaObject::invokeMethod(
         renderer_, [this] { renderer_->tearDown(); }, Qt::BlockingQueuedConnection);

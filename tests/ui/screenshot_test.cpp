@@ -10,12 +10,14 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "playback/player_pages.h"
 #include "player/mpv_player.h"
 #include "player/player_overlay_widget.h"
 #include "player/player_view.h"
 #include "qt/qt_tree_view.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/temp_folder.h"
+#include "testkit/test_media.h"
 #include "ui/frm_main.h"
 #include "web/web_view.h"
 
@@ -127,6 +129,31 @@ TEST_F(OnDisplay, TheFullScreenPictureComesBackToTheWindowExactlyAsItWas) {
         colouredPoints(shot, QRect(player().mapTo(window.get(), QPoint(0, 0)), player().size())),
         100)
         << "the picture came back with the player area";
+}
+
+// Closing a window destroys the native windows inside it before its widgets go, while the render
+// thread may be drawing a frame into one of them: here one asked for by the volume shown just
+// before, on a screen-sized picture that takes long to draw. A few rounds, since each catches the
+// frame in flight only now and then.
+TEST(VideoOnDisplay, WindowsClosedWhileTheirPictureIsDrawnGoCleanly) {
+    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+        GTEST_SKIP() << "needs a display; the test command runs this under Xvfb";
+    ASSERT_EQ(testkit::TestMedia::get().error(), "");
+    for (int round = 0; round < 8; ++round) {
+        auto window = std::make_unique<QWidget>();
+        auto* view = new player::PlayerView(window.get(), {"null"});
+        view->resize(1280, 960);
+        view->player().setLocalFilesAllowed(true);
+        window->resize(1280, 960);
+        window->show();
+        view->navigate(playback::RealPlayerAddress("file://" + testkit::TestMedia::get().clip()));
+        ASSERT_TRUE(view->drawsVideo());
+        const double start = view->player().timePos();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view->player().timePos() > start + 0.3; }, 15000))
+            << view->statusText().toStdString();
+        view->overlay().showVolume(40 + round, false);
+        window.reset();
+    }
 }
 
 }  // namespace
