@@ -1,10 +1,11 @@
 // A long run of the real program against the loopback servers, as a user who leaves it on and
 // zaps: the next channel every 5 s through the media-key interface (wrapping to the first at
 // the end of the tree), the playing channel starred and unstarred with the mouse now and then,
-// the servers restarted every 10 minutes. Every second it asks the program
+// every server (Icecast, the HLS writer, RTSP) restarted every 10 minutes, or as often as the
+// second argument says. Every second it asks the program
 // for its playback status over D-Bus, which the program's Qt thread answers; every minute it
 // notes the program's resident memory. Run it on a display and a session bus of its own:
-//   dbus-run-session -- xvfb-run -a build/default/bench/qova_soak <minutes>
+//   dbus-run-session -- xvfb-run -a build/default/bench/qova_soak <minutes> [<restart minutes>]
 // Passes (exit 0) when the program never died, never took a second to answer, grew by less
 // than 5 MB after its first 5 minutes, and left Channel.txt and favorites.txt whole.
 #include <QCoreApplication>
@@ -49,6 +50,7 @@ std::string slurp(const fs::path& path) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
+    const qint64 restartEvery = qint64{argc > 2 ? std::max(1, std::atoi(argv[2])) : 10} * 60000;
     std::string why;
     if (!qova::testkit::StreamServers::available(&why)) {
         std::fprintf(stderr, "the streaming servers cannot run here: %s\n", why.c_str());
@@ -120,7 +122,7 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
     const qint64 end = qint64{minutes} * 60000;
-    qint64 nextZap = 5000, nextRestart = 600000, nextSample = 0, nextStar = 12500;
+    qint64 nextZap = 5000, nextRestart = restartEvery, nextSample = 0, nextStar = 12500;
     double worstAnswerMs = 0, afterFiveMinutes = 0, last = 0;
     int zaps = 0, restarts = 0, unanswered = 0, stars = 0;
     bool ok = true;
@@ -153,8 +155,10 @@ int main(int argc, char** argv) {
         if (clock.elapsed() >= nextRestart) {
             servers->stopIcecast();
             servers->startIcecast();
+            servers->restartHls();
+            servers->restartRtsp();
             ++restarts;
-            nextRestart += 600000;
+            nextRestart += restartEvery;
         }
         if (clock.elapsed() >= nextSample) {
             last = residentMb(program.processId());
@@ -184,7 +188,7 @@ int main(int argc, char** argv) {
     }
     const bool whole = slurp(root / "Channel.txt").rfind(directory, 0) == 0 && wholeLines;
     std::printf(
-        "ran %d min: %s, %d zaps, %d stars, %d Icecast restarts, slowest answer %.0f ms (%d "
+        "ran %d min: %s, %d zaps, %d stars, %d restarts of the servers, slowest answer %.0f ms (%d "
         "unanswered), memory %.1f MB after 5 min, %.1f MB at the end (growth %.1f MB), "
         "files %s\n",
         minutes, alive ? "alive" : "DIED", zaps, stars, restarts, worstAnswerMs, unanswered,

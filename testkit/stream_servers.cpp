@@ -161,7 +161,7 @@ struct StreamServers::Impl {
     void awaitIcecastMounts(Clock::time_point deadline);
     void launchHls();
     void awaitHls(Clock::time_point deadline);
-    void launchRtsp();
+    void launchRtsp(std::uint16_t port = 0);
     void awaitRtsp(Clock::time_point deadline);
     std::unique_ptr<ChildProcess> ffmpegSource(const std::string& mount,
                                                const std::vector<std::string>& encoding);
@@ -345,7 +345,8 @@ void StreamServers::Impl::awaitIcecastMounts(Clock::time_point deadline) {
 void StreamServers::Impl::launchHls() {
     const fs::path dir = temp.path() / "hls";
     fs::create_directories(dir);
-    hlsServer = std::make_unique<FileServer>(dir, "/live/");
+    if (!hlsServer)
+        hlsServer = std::make_unique<FileServer>(dir, "/live/");
     // One key frame a second so that every 1 s segment starts with one; segments are written
     // under a temporary name and renamed, so the file server never hands out half of one.
     std::vector<std::string> args = words(
@@ -387,15 +388,15 @@ void StreamServers::Impl::awaitHls(Clock::time_point deadline) {
                                  hlsEncoder->describe());
 }
 
-void StreamServers::Impl::launchRtsp() {
+void StreamServers::Impl::launchRtsp(std::uint16_t port) {
     SpawnOptions spawn;
     spawn.log = temp.path() / "rtsp.log";
     spawn.stdinPipe = true;
     spawn.stdoutPipe = true;
     rtsp = std::make_unique<ChildProcess>(
         "rtsp helper",
-        std::vector<std::string>{kPython, rtspHelper(), "--port", "0", "--max-seconds",
-                                 std::to_string(kLifetimeLimitSeconds)},
+        std::vector<std::string>{kPython, rtspHelper(), "--port", std::to_string(port),
+                                 "--max-seconds", std::to_string(kLifetimeLimitSeconds)},
         spawn);
 }
 
@@ -461,6 +462,33 @@ void StreamServers::pauseHls(bool paused) {
     if (!impl_->hlsEncoder)
         throw std::logic_error("hls was not asked for in the options");
     ::kill(-impl_->hlsEncoder->pid(), paused ? SIGSTOP : SIGCONT);
+}
+
+void StreamServers::restartHls() {
+    if (!impl_->hlsEncoder)
+        throw std::logic_error("hls was not asked for in the options");
+    streams::stopTogether({impl_->hlsEncoder.get()});
+    impl_->hlsEncoder.reset();
+    // A new writer starts its numbering again; what the old one left must not pass for its
+    // first segments.
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(impl_->temp.path() / "hls", ignored))
+        fs::remove(entry.path(), ignored);
+    const auto deadline = Clock::now() + kStartLimit;
+    impl_->launchHls();
+    impl_->awaitHls(deadline);
+}
+
+void StreamServers::restartRtsp() {
+    const std::uint16_t port = impl_->rtspPort;
+    requireStarted(port, "rtsp", {});
+    streams::stopTogether({impl_->rtsp.get()});
+    impl_->rtsp.reset();
+    const auto deadline = Clock::now() + kStartLimit;
+    impl_->launchRtsp(port);
+    impl_->awaitRtsp(deadline);
+    if (impl_->rtspPort != port)
+        throw std::runtime_error("the rtsp helper came back on another port");
 }
 
 std::string StreamServers::icecastMp3Url() const {

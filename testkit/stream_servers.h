@@ -62,6 +62,12 @@ class StreamServers {
     void startIcecast();
     /// Holds the HLS writer still (no new segment, the playlist stays as it is), or lets it go on.
     void pauseHls(bool paused);
+    /// Stops the HLS writer and starts a new one, as an encoder restarts: the playlist and its
+    /// segments begin anew at the same address. Returns once two new segments are listed.
+    void restartHls();
+    /// Stops the RTSP server and starts it again on the same port; returns once it describes
+    /// its media again.
+    void restartRtsp();
 
     /// http://127.0.0.1:<port>/live/index.m3u8
     std::string hlsUrl() const;

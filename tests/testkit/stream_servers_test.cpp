@@ -22,7 +22,9 @@ int ownTempFolders() {
     return count;
 }
 
-TEST(StreamServersTest, StoppingLeavesNoProcessOrFileBehind) {
+// Also after restarts, which the long runs use: the old processes are gone at once and the new
+// ones serve at the old addresses.
+TEST(StreamServersTest, RestartsKeepTheAddressesAndStoppingLeavesNothingBehind) {
     std::string why;
     if (!StreamServers::available(&why))
         GTEST_SKIP() << "streaming servers not installed: " << why;
@@ -35,6 +37,17 @@ TEST(StreamServersTest, StoppingLeavesNoProcessOrFileBehind) {
         ASSERT_EQ(ids.size(), 5u) << "icecast, two sources, the HLS encoder, the RTSP helper";
         for (const int id : ids)
             EXPECT_EQ(::kill(id, 0), 0) << "process " << id << " should run";
+        const std::string hls = servers.hlsUrl(), rtsp = servers.rtspUrl();
+        servers.restartHls();
+        servers.restartRtsp();
+        EXPECT_EQ(servers.hlsUrl(), hls);
+        EXPECT_EQ(servers.rtspUrl(), rtsp);
+        for (const int id : {ids[3], ids[4]})
+            EXPECT_TRUE(::kill(id, 0) == -1 && errno == ESRCH)
+                << "replaced " << id << " still runs";
+        const std::vector<int> now = servers.processIds();
+        ASSERT_EQ(now.size(), 5u);
+        ids.insert(ids.end(), now.begin(), now.end());
     }
     EXPECT_EQ(ownTempFolders(), foldersBefore) << "temp files outlived the servers";
     for (const int id : ids) {
