@@ -9,6 +9,9 @@
 #include <QPointer>
 #include <QTest>
 #include <QTreeWidget>
+#include <algorithm>
+#include <optional>
+#include <regex>
 
 #include "qt/qt_tree_view.h"
 #include "support/browser_recorder.h"
@@ -29,50 +32,37 @@ const std::string kPage =
     "france|VIDEO|TV Deux|http://127.0.0.1:1/deux.mp4|FR\n"
     "Italy|Radio|Radio Uno|http://127.0.0.1:1/uno.mp3|IT\n"
     "France|Video|TV Trois|http://127.0.0.1:1/trois.mp4|FR\n";
-const std::string kStored =
-    "France|Video|TV Un|http://127.0.0.1:1/un.mp4|FR\r\n"
-    "Italy|Video|Rai Test|http://127.0.0.1:1/rai.mp4|IT\r\n"
-    "Austria|Video|ORF Test|http://127.0.0.1:1/orf.mp4|DE\r\n"
-    "france|VIDEO|TV Deux|http://127.0.0.1:1/deux.mp4|FR\r\n"
-    "Italy|Radio|Radio Uno|http://127.0.0.1:1/uno.mp3|IT\r\n"
-    "France|Video|TV Trois|http://127.0.0.1:1/trois.mp4|FR\r\n\r\n";
+// Stored with CR LF line ends and one CR LF more.
+const std::string kStored = std::regex_replace(kPage, std::regex("\n"), "\r\n") + "\r\n";
+const std::vector<std::string> kCountries = {"Select Country", "Austria", "France", "Italy"};
 const std::string kFavourite = "france|VIDEO|TV Deux|http://127.0.0.1:1/deux.mp4|FR";
 
-/// Forgets the process's peak of resident memory; false where the system does not allow it.
-bool resetPeakMemory() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
-}
-
-/// The process's peak of resident memory since it was last forgotten, in MiB.
-double peakMemoryMb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-    }
-    return 0;
+/// The process's peak of resident memory since it was last forgotten, in MiB, forgotten first
+/// when asked; nothing where the system does not allow that.
+std::optional<double> peakMemoryMb(bool forget = false) {
+    QFile clear(QStringLiteral("/proc/self/clear_refs")),
+        status(QStringLiteral("/proc/self/status"));
+    if (forget && !(clear.open(QIODevice::WriteOnly) && clear.write("5") == 1))
+        return std::nullopt;
+    status.open(QIODevice::ReadOnly);
+    const std::string text = status.readAll().toStdString();
+    std::smatch found;
+    if (!std::regex_search(text, found, std::regex("VmHWM:\\s*(\\d+)")))
+        return std::nullopt;
+    return std::stod(found[1]) / 1024;
 }
 
 /// Whether an icon shows anything: a star, not the blank room every node keeps.
 bool drawn(const QIcon& icon) {
-    const QImage image = icon.pixmap(16, 16).toImage();
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(image.pixel(x, y)) > 0)
-                return true;
-        }
-    }
-    return false;
+    const QImage alpha = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_Alpha8);
+    return std::any_of(alpha.constBits(), alpha.constBits() + alpha.sizeInBytes(),
+                       [](uchar value) { return value > 0; });
 }
 
 class DirectoryIntegrationTest : public ::testing::Test {
   protected:
-    /// Starts the window on the program folder with Config.txt naming this address, and waits
-    /// until the directory has been processed.
-    std::unique_ptr<FrmMain> start(const std::string& address) {
+    /// The window on the program folder with Config.txt naming this address, loaded and shown.
+    std::unique_ptr<FrmMain> make(const std::string& address) {
         folder.write("Config.txt", "URLTXT=" + address + "\r\n");
         FrmMainOptions options;
         options.programFolder = folder.path();
@@ -82,18 +72,21 @@ class DirectoryIntegrationTest : public ::testing::Test {
         auto window = std::make_unique<FrmMain>(std::move(options));
         window->load();
         window->show();
-        const bool processed =
-            QTest::qWaitFor([&] { return window->countryList()->count() > 0; }, 10000);
-        EXPECT_TRUE(processed) << "the directory was never processed";
+        return window;
+    }
+    /// Makes the window and waits until the directory has been processed.
+    std::unique_ptr<FrmMain> start(const std::string& address) {
+        auto window = make(address);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->countryList()->count() > 0; }, 10000))
+            << "the directory was never processed";
         // Whatever the browser would raise afterwards has been raised by now.
         EXPECT_TRUE(testing::deliverPosted());
         return window;
     }
     std::vector<std::string> countries(FrmMain& window) const {
         std::vector<std::string> out;
-        for (int i = 0; i < window.countryList()->count(); ++i) {
+        for (int i = 0; i < window.countryList()->count(); ++i)
             out.push_back(window.countryList()->itemText(i).toStdString());
-        }
         return out;
     }
     void choose(FrmMain& window, const QString& country) const {
@@ -103,114 +96,132 @@ class DirectoryIntegrationTest : public ::testing::Test {
         list->setCurrentIndex(index);
         emit list->activated(index);
     }
+    /// The failed load was recorded, and the stored directory kept and shown.
+    void expectKept(FrmMain& window, const std::string& error) {
+        EXPECT_EQ(window.logic().state().strNavError, error);
+        EXPECT_EQ(folder.read("Channel.txt"), kStored);
+        EXPECT_EQ(countries(window), kCountries);
+    }
 
     testkit::LoopbackHttpServer server;
     testkit::TempFolder folder;
     testing::MessageBoxWatcher messages;
 };
 
-TEST_F(DirectoryIntegrationTest, ADirectoryIsStoredAndShownThenKeptThroughEveryFailure) {
+TEST_F(DirectoryIntegrationTest, ADirectoryIsStoredShownAndSearchedAndItsFavouritesGoOutAndBack) {
     folder.write("favorites.txt", kFavourite + "\r\n");
     server.serve("/channels.txt", kPage, "text/plain; charset=utf-8");
-    {
-        auto window = start(server.url("/channels.txt"));
-        // Stored with CR LF line ends and one CR LF more, without holding the window up for the
-        // disk; the player check passes on libmpv.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return folder.read("Channel.txt") == kStored; }, 5000));
-        EXPECT_TRUE(messages.seen().empty());
-        EXPECT_EQ(countries(*window),
-                  (std::vector<std::string>{"Select Country", "Austria", "France", "Italy"}));
-        EXPECT_EQ(window->countryList()->currentIndex(), 0);
-        EXPECT_EQ(window->channelTree()->topLevelItemCount(), 0);
-
-        choose(*window, "France");
-        QTreeWidget* tree = window->channelTree();
-        ASSERT_EQ(tree->topLevelItemCount(), 3);
-        const char* names[] = {"TV Un", "TV Deux", "TV Trois"};
-        for (int i = 0; i < 3; ++i) {
-            QTreeWidgetItem* node = tree->topLevelItem(i);
-            EXPECT_EQ(node->text(0).toStdString(), names[i]);
-            EXPECT_EQ(drawn(node->icon(0)), i == 1) << names[i];
-            EXPECT_EQ(node->background(0).color(), QColor(204, 204, 204));
-            EXPECT_EQ(node->foreground(0).color(), QColor(76, 76, 76));
-        }
-        EXPECT_EQ(tree->palette().color(QPalette::Base), QColor(204, 204, 204));
-        EXPECT_EQ(*window->logic().channels().record(2), kFavourite);
-    }
-
-    // The page is gone: the user is told, and the stored directory is used.
-    {
-        auto window = start(server.url("/missing.txt"));
-        ASSERT_EQ(messages.seen().size(), 1u);
-        EXPECT_EQ(messages.seen()[0].text, "Required Channels file does not excist.");
-        EXPECT_EQ(messages.seen()[0].caption, "QOVA");
-        EXPECT_TRUE(messages.seen()[0].exclamation);
-        EXPECT_EQ(messages.seen()[0].buttons, 1);
-        EXPECT_EQ(window->logic().state().strNavError, "404");
-        EXPECT_EQ(folder.read("Channel.txt"), kStored);
-        EXPECT_EQ(countries(*window).size(), 4u);
-    }
-    // Nothing listens, or the server never answers.
-    server.hang("/hang.txt");
-    for (const std::string& address : {testkit::closedPortUrl(), server.url("/hang.txt")}) {
-        const std::size_t before = messages.seen().size();
-        auto window = start(address);
-        ASSERT_EQ(messages.seen().size(), before + 1) << address;
-        EXPECT_EQ(messages.seen().back().text, "Internet connection is not available.");
-        EXPECT_EQ(window->logic().state().strNavError, "-2146697211");
-        EXPECT_EQ(folder.read("Channel.txt"), kStored);
-        EXPECT_EQ(countries(*window).size(), 4u);
-    }
-    // The server breaks off in the middle of the page: nothing is said, nothing is lost.
-    server.cutOff("/cut.txt", "Spain|Video|Half|u|EN\n" + kPage);
-    {
-        const std::size_t before = messages.seen().size();
-        auto window = start(server.url("/cut.txt"));
-        EXPECT_EQ(messages.seen().size(), before);
-        EXPECT_EQ(window->logic().state().strNavError, "-2146697208");
-        EXPECT_EQ(folder.read("Channel.txt"), kStored);
-        EXPECT_EQ(countries(*window),
-                  (std::vector<std::string>{"Select Country", "Austria", "France", "Italy"}));
-    }
-    EXPECT_EQ(folder.read("favorites.txt"), kFavourite + "\r\n");
-}
-
-TEST_F(DirectoryIntegrationTest, AnEndlessPageIsGivenUpAtItsLimitAndTheStoredDirectoryKept) {
-    folder.write("Channel.txt", kStored);
-    server.endless("/radio.mp3", "France|Video|Endless|http://127.0.0.1:1/x.mp4|FR\n");
-    const bool measured = resetPeakMemory();
-    const double before = peakMemoryMb();
-    auto window = start(server.url("/radio.mp3"));
+    auto window = start(server.url("/channels.txt"));
+    // Stored without holding the window up for the disk; the player check passes on libmpv.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return folder.read("Channel.txt") == kStored; }, 5000));
     EXPECT_TRUE(messages.seen().empty());
-    EXPECT_EQ(window->logic().state().strNavError, "-2146697208");
-    EXPECT_EQ(folder.read("Channel.txt"), kStored);
-    EXPECT_EQ(countries(*window).size(), 4u);
-    // The transfer stopped at the limit, not at the end of the server's gigabyte.
-    EXPECT_LT(server.bytesSent("/radio.mp3"), 2 * web::kMaxPageBytes);
-    if (measured) {
-        EXPECT_LT(peakMemoryMb() - before, 3.0 * web::kMaxPageBytes / (1 << 20));
+    EXPECT_EQ(countries(*window), kCountries);
+    EXPECT_EQ(window->countryList()->currentIndex(), 0);
+    EXPECT_EQ(window->channelTree()->topLevelItemCount(), 0);
+
+    choose(*window, "France");
+    QTreeWidget* tree = window->channelTree();
+    ASSERT_EQ(tree->topLevelItemCount(), 3);
+    const char* names[] = {"TV Un", "TV Deux", "TV Trois"};
+    for (int i = 0; i < 3; ++i) {
+        QTreeWidgetItem* node = tree->topLevelItem(i);
+        EXPECT_EQ(node->text(0).toStdString(), names[i]);
+        EXPECT_EQ(drawn(node->icon(0)), i == 1) << names[i];
+        EXPECT_EQ(node->background(0).color(), QColor(204, 204, 204));
+        EXPECT_EQ(node->foreground(0).color(), QColor(76, 76, 76));
     }
+    EXPECT_EQ(tree->palette().color(QPalette::Base), QColor(204, 204, 204));
+    EXPECT_EQ(*window->logic().channels().record(2), kFavourite);
+
+    // Finding a channel filters the whole directory, and Esc gives the view back.
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
+    auto* field = window->findChild<QLineEdit*>(QStringLiteral("txtSearch"));
+    ASSERT_TRUE(field != nullptr && field->isVisible() && field->hasFocus());
+    QTest::keyClicks(field, "uno ital");  // a radio channel of another country
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), "Radio Uno \u2014 Italy");
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_FALSE(field->isVisible());
+    EXPECT_EQ(window->countryList()->currentText(), "France");
+    EXPECT_EQ(tree->topLevelItemCount(), 3);
+
+    // The favourites go out as a playlist.
+    QString answer = QString::fromStdString(folder.file("out.m3u8"));
+    std::vector<std::pair<std::string, bool>> told;
+    window->chooseFile = [&](FrmMain::FileUse, const QString&) { return answer; };
+    window->tell = [&](const QString& text, bool failed) {
+        told.emplace_back(text.toStdString(), failed);
+    };
+    auto trigger = [&](const char* name) {
+        window->findChild<QAction*>(QString::fromLatin1(name))->trigger();
+    };
+    trigger("mnuExportFavourites");
+    EXPECT_TRUE(told.empty());
+    const std::string exported = folder.read("out.m3u8").value_or("");
+    EXPECT_NE(exported.find("TV Deux"), std::string::npos) << exported;
+
+    // Brought back into an empty list, then once more: the channel is there once, with its star.
+    folder.write("favorites.txt", "");
+    window->logic().state().strFavorites.clear();
+    trigger("mnuImportFavourites");
+    trigger("mnuImportFavourites");
+    EXPECT_EQ(told, (std::vector<std::pair<std::string, bool>>{
+                        {"1 channel added to the favourites.", false},
+                        {"0 channels added to the favourites.", false}}));
+    EXPECT_EQ(folder.read("favorites.txt"), kFavourite + "\r\n");
+    choose(*window, "France");
+    EXPECT_TRUE(drawn(tree->topLevelItem(1)->icon(0)));
+
+    // A file that is not there, and a place that cannot be written: said, and nothing lost.
+    told.clear();
+    answer = QString::fromStdString(folder.path() + "/none.m3u8");
+    trigger("mnuImportFavourites");
+    answer = QString::fromStdString(folder.path() + "/no/such/folder/out.m3u8");
+    trigger("mnuExportFavourites");
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_TRUE(told[0].second && told[1].second);
+    EXPECT_EQ(folder.read("favorites.txt"), kFavourite + "\r\n");
+    EXPECT_EQ(folder.read("out.m3u8"), exported);
 }
 
-TEST_F(DirectoryIntegrationTest, AClosedWindowsDirectoryBrowserSaysNothingMore) {
+TEST_F(DirectoryIntegrationTest, TheStoredDirectoryIsKeptThroughEveryFailure) {
+    folder.write("Channel.txt", kStored);
+    folder.write("favorites.txt", kFavourite + "\r\n");
+    // The page is gone: the user is told, and the stored directory is used.
+    expectKept(*start(server.url("/missing.txt")), "404");
+    ASSERT_EQ(messages.texts(),
+              (std::vector<std::string>{"Required Channels file does not excist."}));
+    EXPECT_EQ(messages.seen()[0].caption, "QOVA");
+    EXPECT_TRUE(messages.seen()[0].exclamation);
+    EXPECT_EQ(messages.seen()[0].buttons, 1);
+    // The server never answers.
     server.hang("/hang.txt");
-    folder.write("Config.txt", "URLTXT=" + server.url("/hang.txt") + "\r\n");
-    FrmMainOptions options;
-    options.programFolder = folder.path();
-    options.site.address = "http://127.0.0.1:9";
-    options.noAnswerTimeoutMs = 500;
-    options.audioOutput = "null";
-    const QPointer<FrmMain> window = new FrmMain(std::move(options));
+    expectKept(*start(server.url("/hang.txt")), "-2146697211");
+    // An endless page is given up at its limit, not at the end of the server's gigabyte, and
+    // nothing is said.
+    server.endless("/radio.mp3", "France|Video|Endless|http://127.0.0.1:1/x.mp4|FR\n");
+    const std::optional<double> before = peakMemoryMb(true);
+    expectKept(*start(server.url("/radio.mp3")), "-2146697208");
+    EXPECT_LT(server.bytesSent("/radio.mp3"), 2 * web::kMaxPageBytes);
+    if (before) {
+        EXPECT_LT(*peakMemoryMb() - *before, 3.0 * web::kMaxPageBytes / (1 << 20));
+    }
+
+    // A window closed while its request hangs says nothing more: the request went with the
+    // window, so its time-out can never come.
+    const QPointer<FrmMain> window = make(server.url("/hang.txt")).release();
     window->setAttribute(Qt::WA_DeleteOnClose);
-    window->load();
-    window->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount("/hang.txt") == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount("/hang.txt") == 2; }, 5000));
     window->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 5000));
-    // The request went with the window, so its time-out can never come.
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, 5000));
     EXPECT_TRUE(testing::deliverPosted());
-    EXPECT_TRUE(messages.seen().empty());
+    EXPECT_EQ(messages.texts(),
+              (std::vector<std::string>{"Required Channels file does not excist.",
+                                        "Internet connection is not available."}));
+    EXPECT_EQ(folder.read("favorites.txt"), kFavourite + "\r\n");
 }
 
 TEST_F(DirectoryIntegrationTest, APlaylistIsADirectoryAndItsChannelsPlayWithTheirHeaders) {
@@ -238,70 +249,6 @@ TEST_F(DirectoryIntegrationTest, APlaylistIsADirectoryAndItsChannelsPlayWithThei
     EXPECT_NE(head.find("User-Agent: QOVA Test/1.0\r\n"), std::string::npos) << head;
     EXPECT_NE(head.find("Referer: http://127.0.0.1/\r\n"), std::string::npos) << head;
     EXPECT_EQ(head.find("qova-http"), std::string::npos) << "the fragment went to the server";
-}
-
-TEST_F(DirectoryIntegrationTest, FindingAChannelFiltersTheWholeDirectoryAndEscGivesTheViewBack) {
-    server.serve("/channels.txt", kPage);
-    auto window = start(server.url("/channels.txt"));
-    choose(*window, "France");
-    QTreeWidget* tree = window->channelTree();
-    ASSERT_EQ(tree->topLevelItemCount(), 3);
-    window->show();
-    QApplication::setActiveWindow(window.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
-    auto* field = window->findChild<QLineEdit*>(QStringLiteral("txtSearch"));
-    ASSERT_TRUE(field != nullptr && field->isVisible() && field->hasFocus());
-    QTest::keyClicks(field, "uno ital");  // a radio channel of another country
-    ASSERT_EQ(tree->topLevelItemCount(), 1);
-    EXPECT_EQ(tree->topLevelItem(0)->text(0), "Radio Uno \u2014 Italy");
-    QTest::keyClick(field, Qt::Key_Escape);
-    EXPECT_FALSE(field->isVisible());
-    EXPECT_EQ(window->countryList()->currentText(), "France");
-    EXPECT_EQ(tree->topLevelItemCount(), 3);
-}
-
-TEST_F(DirectoryIntegrationTest, FavouritesGoOutAsAPlaylistAndComeBackInEachOnce) {
-    folder.write("favorites.txt", kFavourite + "\r\n");
-    server.serve("/channels.txt", kPage);
-    auto window = start(server.url("/channels.txt"));
-    const QString playlist = QString::fromStdString(folder.path() + "/out.m3u8");
-    QString answer = playlist;
-    std::vector<std::pair<std::string, bool>> told;
-    window->chooseFile = [&](FrmMain::FileUse, const QString&) { return answer; };
-    window->tell = [&](const QString& text, bool failed) {
-        told.emplace_back(text.toStdString(), failed);
-    };
-    auto trigger = [&](const char* name) {
-        window->findChild<QAction*>(QString::fromLatin1(name))->trigger();
-    };
-    trigger("mnuExportFavourites");
-    EXPECT_TRUE(told.empty());
-    const std::string exported = folder.read("out.m3u8").value_or("");
-    EXPECT_NE(exported.find("TV Deux"), std::string::npos) << exported;
-
-    // Brought back into an empty list, then once more: the channel is there once, with its star.
-    folder.write("favorites.txt", "");
-    window->logic().state().strFavorites.clear();
-    trigger("mnuImportFavourites");
-    trigger("mnuImportFavourites");
-    EXPECT_EQ(told, (std::vector<std::pair<std::string, bool>>{
-                        {"1 channel added to the favourites.", false},
-                        {"0 channels added to the favourites.", false}}));
-    EXPECT_EQ(folder.read("favorites.txt"), kFavourite + "\r\n");
-    choose(*window, "France");
-    EXPECT_TRUE(drawn(window->channelTree()->topLevelItem(1)->icon(0)));
-
-    // A file that is not there, and a place that cannot be written: said, and nothing lost.
-    told.clear();
-    answer = QString::fromStdString(folder.path() + "/none.m3u8");
-    trigger("mnuImportFavourites");
-    answer = QString::fromStdString(folder.path() + "/no/such/folder/out.m3u8");
-    trigger("mnuExportFavourites");
-    ASSERT_EQ(told.size(), 2u);
-    EXPECT_TRUE(told[0].second && told[1].second);
-    EXPECT_EQ(folder.read("favorites.txt"), kFavourite + "\r\n");
-    EXPECT_EQ(folder.read("out.m3u8"), exported);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The network browser against real sockets on 127.0.0.1 and real files.
+// The browser controls that fetch pages against real sockets on 127.0.0.1 and real files: first
+// what the network browser and the web view share, then what the network browser alone does.
 #include "web/network_browser.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,100 +17,26 @@
 #include "support/browser_recorder.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/temp_folder.h"
+#include "web/web_view.h"
 
 namespace qova::web {
 namespace {
 
+using namespace std::string_literals;
+using platform::WebBrowser;
 using qova::testkit::closedPortUrl;
 using qova::testkit::LoopbackHttpServer;
 using qova::testkit::TempFolder;
-
-constexpr int kWaitLimitMs = testing::BrowserRecorder::kWaitLimitMs;
-using Event = testing::BrowserEvent;
 using Recorder = testing::BrowserRecorder;
-using testing::expectErrorThenErrorPage;
+constexpr int kWaitLimitMs = Recorder::kWaitLimitMs;
 
-TEST(NetworkBrowserTest, PlainTextKeepsItsBytesWithCrLfLineBreaks) {
-    const char raw[] = "M\xC3\xBCnchen\0x\xFF\xFE\x80z";
-    const std::string binary(raw, sizeof raw - 1);
-    LoopbackHttpServer server;
-    server.redirect("/old", "/lf.txt");
-    server.redirect("/twice", server.url("/old"), 301);
-    server.serve("/lf.txt", "one\ntwo\n\nthree\n");
-    server.serve("/cr.txt", "one\rtwo\r\rthree");
-    server.serve("/mixed", "a\r\n\nb\r\rc\n\r", "text/plain; charset=utf-8");
-    server.serve("/binary", binary + "\n", "application/octet-stream");
-    NetworkBrowser browser;
-    Recorder recorder(browser);
-    EXPECT_EQ(browser.readyState(), platform::WebBrowser::kReadyStateUninitialized);
-    EXPECT_FALSE(browser.hasDocument());
+// Both fetch through the same code but raise their events and show their pages each its own way.
+template <typename Control>
+class BrowserControlTest : public ::testing::Test {};
+using Controls = ::testing::Types<NetworkBrowser, WebView>;
+TYPED_TEST_SUITE(BrowserControlTest, Controls);
 
-    const struct {
-        const char* path;
-        std::string expected;
-    } cases[] = {
-        {"/lf.txt", "one\r\ntwo\r\n\r\nthree\r\n"}, {"/cr.txt", "one\r\ntwo\r\n\r\nthree"},
-        {"/mixed", "a\r\n\r\nb\r\n\r\nc\r\n\r\n"},  {"/binary", binary + "\r\n"},
-        {"/twice", "one\r\ntwo\r\n\r\nthree\r\n"},
-    };
-    for (const auto& each : cases) {
-        SCOPED_TRACE(each.path);
-        ASSERT_TRUE(recorder.load(server.url(each.path)));
-        ASSERT_EQ(recorder.events.size(), 1u);
-        EXPECT_EQ(recorder.events[0].readyState, platform::WebBrowser::kReadyStateComplete);
-        EXPECT_EQ(browser.bodyText(), each.expected);
-        EXPECT_EQ(browser.title(), "");
-    }
-    EXPECT_TRUE(browser.hasDocument());
-    EXPECT_EQ(server.requestCount("/old"), 1);
-
-    TempFolder folder;
-    folder.write("list.txt", "a|1\nb|2\rc|3\r\n");
-    ASSERT_TRUE(recorder.settle([&] { browser.navigate2(folder.file("list.txt")); }));
-    EXPECT_EQ(recorder.events[0].url, folder.file("list.txt"));
-    EXPECT_EQ(browser.bodyText(), "a|1\r\nb|2\r\nc|3\r\n");
-}
-
-TEST(NetworkBrowserTest, RendersHtmlToTextAndTitle) {
-    LoopbackHttpServer server;
-    const std::string page =
-        "<html><head><title>News &amp; Weather \xE2\x80\x93 M\xC3\xBCnchen</title></head>"
-        "<body><p>First line</p><p>Caf\xC3\xA9 &lt;3 &eacute;</p>Before<br>After</body></html>";
-    server.serve("/page", page, "text/html; charset=utf-8");
-    server.serve("/page.xhtml", page, "application/xhtml+xml");
-    server.serve("/page.html", page, "text/plain");
-    TempFolder folder;
-    folder.write("page.html", page);
-    NetworkBrowser browser;
-    Recorder recorder(browser);
-
-    for (const std::string& address :
-         {server.url("/page"), server.url("/page.xhtml"), "about:" + page, folder.file("page.html"),
-          "file://" + folder.file("page.html")}) {
-        SCOPED_TRACE(address.substr(0, 40));
-        ASSERT_TRUE(recorder.load(address));
-        EXPECT_EQ(browser.bodyText(), "First line\r\nCaf\xC3\xA9 <3 \xC3\xA9\r\nBefore\r\nAfter");
-        EXPECT_EQ(browser.title(), "News & Weather \xE2\x80\x93 M\xC3\xBCnchen");
-    }
-
-    // What the server calls plain text is plain text, whatever its name looks like.
-    ASSERT_TRUE(recorder.load(server.url("/page.html")));
-    EXPECT_EQ(browser.bodyText(), page);
-    EXPECT_EQ(browser.title(), "");
-
-    // No </head>: a bare <link> would otherwise hide the rest of the page.
-    ASSERT_TRUE(recorder.load(
-        "about:<html><head><title>Linked</title><link rel=\"stylesheet\" href=\"look.css\">"
-        "<body><p>Before<img src=\"picture.png\">after</p></body></html>"));
-    EXPECT_EQ(browser.bodyText(), "Beforeafter");
-    EXPECT_EQ(browser.title(), "Linked");
-
-    ASSERT_TRUE(recorder.load("about:blank"));
-    EXPECT_EQ(browser.bodyText(), "");
-    EXPECT_EQ(browser.title(), "");
-}
-
-TEST(NetworkBrowserTest, FailuresRaiseTheStatusThenTheErrorPage) {
+TYPED_TEST(BrowserControlTest, FailuresRaiseTheStatusThenTheErrorPage) {
     LoopbackHttpServer server;
     server.serve("/broken", "<title>Oops</title>", "text/html", 500);
     server.hang("/silent");
@@ -118,46 +44,45 @@ TEST(NetworkBrowserTest, FailuresRaiseTheStatusThenTheErrorPage) {
     // Started, then silent for longer than the browser waits.
     server.stall("/stalled.txt", std::string(100000, 'y'));
     TempFolder folder;
-    NetworkBrowser browser(nullptr, 1000);
+    TypeParam browser(nullptr, 1000);
     Recorder recorder(browser);
 
+    // With the least time each may take: a server gone silent is waited for, no longer.
     const struct {
         std::string address;
         std::int32_t status;
+        int leastMs = 0;
     } cases[] = {
         {server.url("/missing"), 404},
         {server.url("/broken"), 500},
-        {closedPortUrl(), platform::WebBrowser::kStatusResourceNotFound},
-        {server.url("/half.txt"), platform::WebBrowser::kStatusDownloadFailure},
-        {server.url("/stalled.txt"), platform::WebBrowser::kStatusDownloadFailure},
+        {closedPortUrl(), WebBrowser::kStatusResourceNotFound},
+        {server.url("/half.txt"), WebBrowser::kStatusDownloadFailure},
+        {server.url("/stalled.txt"), WebBrowser::kStatusDownloadFailure, 900},
+        {server.url("/silent"), WebBrowser::kStatusResourceNotFound, 900},
         // Found wrong before any transfer starts, yet still raised later.
-        {"gopher://127.0.0.1/x", platform::WebBrowser::kStatusResourceNotFound},
-        {"not an address", platform::WebBrowser::kStatusResourceNotFound},
-        {"", platform::WebBrowser::kStatusResourceNotFound},
+        {"gopher://127.0.0.1/x", WebBrowser::kStatusResourceNotFound},
+        {"not an address", WebBrowser::kStatusResourceNotFound},
+        {"", WebBrowser::kStatusResourceNotFound},
         {folder.file("missing.txt"), 404},
         {"file://" + folder.file("missing.txt"), 404},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.address);
+        QElapsedTimer clock;
+        clock.start();
         ASSERT_TRUE(recorder.load(each.address));
-        expectErrorThenErrorPage(browser, recorder.events, each.address, each.status);
+        EXPECT_GE(clock.elapsed(), each.leastMs);
+        EXPECT_LT(clock.elapsed(), 5000);
+        testing::expectErrorThenErrorPage(browser, recorder.events, each.address, each.status);
     }
-
-    QElapsedTimer clock;
-    clock.start();
-    ASSERT_TRUE(recorder.load(server.url("/silent")));
-    EXPECT_GE(clock.elapsed(), 900);
-    EXPECT_LT(clock.elapsed(), 5000);
     EXPECT_EQ(server.requestCount("/silent"), 1);
-    expectErrorThenErrorPage(browser, recorder.events, server.url("/silent"),
-                             platform::WebBrowser::kStatusResourceNotFound);
 }
 
-TEST(NetworkBrowserTest, LaterNavigationReplacesOneUnderWay) {
+TYPED_TEST(BrowserControlTest, LaterNavigationReplacesOneUnderWay) {
     LoopbackHttpServer server;
     server.hang("/slow");
     server.serve("/fast.txt", "fast");
-    NetworkBrowser browser(nullptr, 1000);
+    TypeParam browser(nullptr, 1000);
     Recorder recorder(browser);
 
     browser.navigate(server.url("/slow"));
@@ -183,7 +108,7 @@ TEST(NetworkBrowserTest, LaterNavigationReplacesOneUnderWay) {
 
     // Replaced from inside its own error event: its error page never completes.
     browser.onNavigateError = [&](const std::string& url, std::int32_t status) {
-        recorder.events.push_back(Event{true, url, status, browser.readyState()});
+        recorder.events.push_back(testing::BrowserEvent{true, url, status, browser.readyState()});
         browser.navigate(server.url("/fast.txt"));
     };
     recorder.events.clear();
@@ -196,38 +121,111 @@ TEST(NetworkBrowserTest, LaterNavigationReplacesOneUnderWay) {
     EXPECT_EQ(browser.bodyText(), "fast");
 }
 
-TEST(NetworkBrowserTest, ErrorPageMayCompleteWhileTheErrorHandlerWaitsForTheUser) {
+TYPED_TEST(BrowserControlTest, ErrorPageMayCompleteWhileTheErrorHandlerWaitsForTheUser) {
     LoopbackHttpServer server;
-    NetworkBrowser browser;
+    TypeParam browser(nullptr, 1000);
     std::vector<std::string> order;
-    bool completedDuringModal = false;
-    int readyStateDuringModal = -1;
-    bool inModal = false;
     browser.onNavigateError = [&](const std::string&, std::int32_t status) {
         order.push_back("error " + std::to_string(status));
         // What a message box does: a nested event loop until the user answers.
         QEventLoop modal;
-        QTimer::singleShot(kWaitLimitMs, &modal, &QEventLoop::quit);
-        inModal = true;
-        QTimer::singleShot(0, &modal, [&] {
-            if (order.size() > 1)
-                modal.quit();
-        });
         browser.onDocumentComplete = [&](const std::string&) {
             order.push_back("complete");
-            completedDuringModal = inModal;
-            readyStateDuringModal = browser.readyState();
+            EXPECT_EQ(browser.readyState(), WebBrowser::kReadyStateComplete);
             modal.quit();
         };
+        QTimer::singleShot(kWaitLimitMs, &modal, &QEventLoop::quit);
+        // The box's own events, which wake its loop to deliver those already queued.
+        QTimer::singleShot(0, &modal, [] {});
         modal.exec();
-        inModal = false;
+        browser.onDocumentComplete = [&](const std::string&) { order.push_back("too late"); };
     };
     browser.navigate(server.url("/nothing-here"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return order.size() >= 2; }, kWaitLimitMs));
     EXPECT_EQ(order, (std::vector<std::string>{"error 404", "complete"}));
-    EXPECT_TRUE(completedDuringModal);
-    EXPECT_EQ(readyStateDuringModal, platform::WebBrowser::kReadyStateComplete);
     EXPECT_EQ(browser.bodyText(), "This page can't be displayed.");
+}
+
+TYPED_TEST(BrowserControlTest, DestroyedBrowserRaisesNothingMore) {
+    LoopbackHttpServer server;
+    server.hang("/slow");
+    int raised = 0;
+    for (const bool onTheNetwork : {true, false}) {
+        auto browser = std::make_unique<TypeParam>();
+        browser->onDocumentComplete = [&](const std::string&) { ++raised; };
+        browser->onNavigateError = [&](const std::string&, std::int32_t) { ++raised; };
+        if (onTheNetwork) {
+            browser->navigate(server.url("/slow"));
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return server.requestCount("/slow") == 1; }, kWaitLimitMs));
+        } else {
+            browser->navigate("about:queued");
+            browser->navigate("gopher://queued/");
+        }
+        browser.reset();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
+        ASSERT_TRUE(testing::deliverPosted());
+    }
+    EXPECT_EQ(raised, 0);
+}
+
+TEST(NetworkBrowserTest, PagesBecomeTextAndTitleAndAnythingElseKeepsItsBytes) {
+    const std::string page =
+        "<html><head><title>News &amp; Weather \xE2\x80\x93 M\xC3\xBCnchen</title></head>"
+        "<body><p>First line</p><p>Caf\xC3\xA9 &lt;3 &eacute;</p>Before<br>After</body></html>";
+    const std::string text = "First line\r\nCaf\xC3\xA9 <3 \xC3\xA9\r\nBefore\r\nAfter";
+    const std::string title = "News & Weather \xE2\x80\x93 M\xC3\xBCnchen";
+    const std::string binary = "M\xC3\xBCnchen\0x\xFF\xFE\x80z"s;
+    const std::string binaryText = binary + "\r\na\r\n\r\nb\r\n\r\nc\r\n\r\n";
+    LoopbackHttpServer server;
+    server.serve("/page", page, "text/html; charset=utf-8");
+    server.serve("/page.xhtml", page, "application/xhtml+xml");
+    server.serve("/page.html", page, "text/plain");
+    server.serve("/binary", binary + "\na\r\n\nb\r\rc\n\r", "application/octet-stream");
+    server.redirect("/old", "/binary");
+    server.redirect("/twice", server.url("/old"), 301);
+    TempFolder folder;
+    folder.write("page.html", page);
+    folder.write("list.txt", binary + "\na\r\n\nb\r\rc\n\r");
+    NetworkBrowser browser;
+    Recorder recorder(browser);
+    EXPECT_EQ(browser.readyState(), WebBrowser::kReadyStateUninitialized);
+    EXPECT_FALSE(browser.hasDocument());
+
+    const struct {
+        std::string address;
+        std::string body;
+        std::string title;
+    } cases[] = {
+        {server.url("/page"), text, title},
+        {server.url("/page.xhtml"), text, title},
+        {"about:" + page, text, title},
+        {folder.file("page.html"), text, title},
+        {"file://" + folder.file("page.html"), text, title},
+        // What the server calls plain text is plain text, whatever its name looks like.
+        {server.url("/page.html"), page, ""},
+        {server.url("/twice"), binaryText, ""},
+        // No </head>: a bare <link> would otherwise hide the rest of the page.
+        {"about:<html><head><title>Linked</title><link rel=\"stylesheet\" href=\"look.css\">"
+         "<body><p>Before<img src=\"picture.png\">after</p></body></html>",
+         "Beforeafter", "Linked"},
+        {"about:blank", "", ""},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.address.substr(0, 40));
+        ASSERT_TRUE(recorder.load(each.address));
+        ASSERT_EQ(recorder.events.size(), 1u);
+        EXPECT_EQ(recorder.events[0].url, each.address);
+        EXPECT_EQ(recorder.events[0].readyState, WebBrowser::kReadyStateComplete);
+        EXPECT_EQ(browser.bodyText(), each.body);
+        EXPECT_EQ(browser.title(), each.title);
+    }
+    EXPECT_TRUE(browser.hasDocument());
+    EXPECT_EQ(server.requestCount("/old"), 1);
+
+    ASSERT_TRUE(recorder.settle([&] { browser.navigate2(folder.file("list.txt")); }));
+    EXPECT_EQ(recorder.events[0].url, folder.file("list.txt"));
+    EXPECT_EQ(browser.bodyText(), binaryText);
 }
 
 TEST(NetworkBrowserTest, LoadsALargePageWhole) {
@@ -243,10 +241,9 @@ TEST(NetworkBrowserTest, LoadsALargePageWhole) {
 
     ASSERT_TRUE(recorder.load(server.url("/big.txt")));
     ASSERT_EQ(recorder.events.size(), 1u);
-    const std::string text = browser.bodyText();
-    ASSERT_EQ(text.size(), expected.size());
+    ASSERT_EQ(browser.bodyText().size(), expected.size());
     // Not EXPECT_EQ: a 50 MB mismatch would flood the log.
-    EXPECT_TRUE(text == expected);
+    EXPECT_TRUE(browser.bodyText() == expected);
 
     // A large page served as HTML, rendered away from the event loop, and one that a later
     // navigation replaced while it was being rendered.
@@ -273,29 +270,6 @@ TEST(NetworkBrowserTest, LoadsALargePageWhole) {
     ASSERT_TRUE(recorder.load(server.url("/big.html")));
     EXPECT_EQ(browser.title(), "Big List");
     EXPECT_TRUE(browser.bodyText() == lines);
-}
-
-TEST(NetworkBrowserTest, DestroyedBrowserRaisesNothingMore) {
-    LoopbackHttpServer server;
-    server.hang("/slow");
-    int raised = 0;
-    for (const bool onTheNetwork : {true, false}) {
-        auto browser = std::make_unique<NetworkBrowser>();
-        browser->onDocumentComplete = [&](const std::string&) { ++raised; };
-        browser->onNavigateError = [&](const std::string&, std::int32_t) { ++raised; };
-        if (onTheNetwork) {
-            browser->navigate(server.url("/slow"));
-            ASSERT_TRUE(
-                QTest::qWaitFor([&] { return server.requestCount("/slow") == 1; }, kWaitLimitMs));
-        } else {
-            browser->navigate("about:queued");
-            browser->navigate("gopher://queued/");
-        }
-        browser.reset();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
-        ASSERT_TRUE(testing::deliverPosted());
-    }
-    EXPECT_EQ(raised, 0);
 }
 
 }  // namespace
