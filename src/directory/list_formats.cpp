@@ -55,7 +55,8 @@ std::string fieldText(std::string_view text) {
 // What Qt's locale data knows of countries and languages, by lower-cased English name.
 struct LocaleNames {
     std::unordered_map<std::string, std::string> countries;
-    std::unordered_map<std::string, std::string> languages;  // name -> ISO 639-1, upper case
+    std::unordered_map<std::string, std::string> languages;     // name -> ISO 639-1, upper case
+    std::unordered_map<std::string, std::string> countryCodes;  // exact name -> ISO 3166
 
     static const LocaleNames& get() {
         static const LocaleNames names;
@@ -65,9 +66,12 @@ struct LocaleNames {
   private:
     LocaleNames() {
         for (int t = 1; t <= static_cast<int>(QLocale::LastTerritory); ++t) {
-            const QString name = QLocale::territoryToString(static_cast<QLocale::Territory>(t));
-            if (!name.isEmpty())
+            const auto territory = static_cast<QLocale::Territory>(t);
+            const QString name = QLocale::territoryToString(territory);
+            if (!name.isEmpty()) {
                 countries.emplace(toStd(name.toLower()), toStd(name));
+                countryCodes.emplace(toStd(name), toStd(QLocale::territoryToCode(territory)));
+            }
         }
         for (int l = 2; l <= static_cast<int>(QLocale::LastLanguage); ++l) {
             const auto language = static_cast<QLocale::Language>(l);
@@ -347,17 +351,10 @@ std::string ToM3u(std::string_view nativeLines) {
         const std::vector<std::string_view> fields = platform::splitFields(line);
         if (fields.size() <= kStreamUrl)
             continue;
-        const QLocale::Territory territory = [&] {
-            for (int t = 1; t <= static_cast<int>(QLocale::LastTerritory); ++t) {
-                const auto each = static_cast<QLocale::Territory>(t);
-                if (QLocale::territoryToString(each) == toQt(fields[kCountry]))
-                    return each;
-            }
-            return QLocale::AnyTerritory;
-        }();
-        const std::string country = territory == QLocale::AnyTerritory
-                                        ? std::string(fields[kCountry])
-                                        : toStd(QLocale::territoryToCode(territory));
+        const auto& codes = LocaleNames::get().countryCodes;
+        const auto code = codes.find(std::string(fields[kCountry]));
+        const std::string country =
+            code == codes.end() ? std::string(fields[kCountry]) : code->second;
         const bool radio = equalsIgnoringAsciiCase(fields[kCategory], "radio");
         const std::string_view language = fields.size() > 4 ? fields[4] : std::string_view();
         const platform::StreamAddress address = platform::splitHeaders(fields[kStreamUrl]);
