@@ -28,6 +28,9 @@ class AddedListsTest : public DirectoryTest {
 
 TEST_F(AddedListsTest, AListJoinsAfterTheDirectoryAndWorksFromItsCopyAfterARestart) {
     download(kDirectory);
+    // With no list added, nothing is fetched or written.
+    EXPECT_EQ(f.lists.fetches, 0);
+    EXPECT_EQ(storedNames(), (Strings{"Channel.txt", "Config.txt"}));
     f.cmbCountry.choose("France");
     const int refreshes = f.trView.refreshes;
     f.lists.pages[kList] = kPlaylist;
@@ -38,20 +41,19 @@ TEST_F(AddedListsTest, AListJoinsAfterTheDirectoryAndWorksFromItsCopyAfterAResta
     f.lists.answer();
 
     // A new country is listed; the one chosen stays, and its tree is not rebuilt under the user.
-    EXPECT_EQ(f.cmbCountry.items,
-              (std::vector<std::string>{"Select Country", "France", "Austria"}));
+    EXPECT_EQ(f.cmbCountry.items, (Strings{"Select Country", "France", "Austria"}));
     EXPECT_EQ(f.cmbCountry.text(), "France");
     EXPECT_EQ(f.trView.refreshes, refreshes);
     EXPECT_EQ(lists().lists()[0].channels, 2u);
     EXPECT_EQ(lists().lists()[0].fetched, "2026-12-06 10:00");
     // Chosen again: the directory's own channel first, then the list's, which can be starred.
     f.cmbCountry.choose("France");
-    EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"TV Un", "France Info"}));
+    EXPECT_EQ(f.trView.texts(), (Strings{"TV Un", "France Info"}));
     f.trView.selectNode(2);
     form.cmdFavorite_Click();
     EXPECT_EQ(f.files.files.at("favorites.txt"), kInfo + "\r\n");
     form.search("info");
-    EXPECT_EQ(f.trView.texts(), (std::vector<std::string>{"France Info \u2014 France"}));
+    EXPECT_EQ(f.trView.texts(), (Strings{"France Info \u2014 France"}));
     EXPECT_TRUE(f.messages.shown.empty());
 
     // The next run works from the copy before the list is fetched, and a list that cannot be
@@ -59,7 +61,7 @@ TEST_F(AddedListsTest, AListJoinsAfterTheDirectoryAndWorksFromItsCopyAfterAResta
     LoadedMain again("URLTXT=http://127.0.0.1:1/channels.txt\r\n", f.files.files);
     again.f.wbDownload.complete(kDirectory);
     again.f.cmbCountry.choose("Austria");
-    EXPECT_EQ(again.f.trView.texts(), (std::vector<std::string>{"ORF Test"}));
+    EXPECT_EQ(again.f.trView.texts(), (Strings{"ORF Test"}));
     ASSERT_EQ(again.f.lists.underWay, kList);
     again.f.lists.answer();  // nothing is served any more
     const AddedLists::List& list = again.form.addedLists().lists()[0];
@@ -71,32 +73,7 @@ TEST_F(AddedListsTest, AListJoinsAfterTheDirectoryAndWorksFromItsCopyAfterAResta
     EXPECT_TRUE(again.f.messages.shown.empty());
 }
 
-TEST_F(AddedListsTest, WithNoListAddedNothingIsFetchedOrWritten) {
-    download(kDirectory);
-    EXPECT_EQ(f.lists.fetches, 0);
-    EXPECT_EQ(storedNames(), (std::vector<std::string>{"Channel.txt", "Config.txt"}));
-    EXPECT_TRUE(state().strAddedChannels.empty());
-}
-
-TEST_F(AddedListsTest, RemovingAListTakesItsChannelsAndCopyAndStopsItsFetch) {
-    download(kDirectory);
-    f.lists.pages[kList] = kPlaylist;
-    lists().add(kList);
-    f.lists.answer();
-    lists().add("/home/user/second.m3u");
-    ASSERT_EQ(f.lists.underWay, "/home/user/second.m3u");
-    ASSERT_EQ(lists().remove(1), true);  // under way: never heard of again
-    EXPECT_TRUE(f.lists.underWay.empty());
-    ASSERT_EQ(lists().remove(0), true);
-    EXPECT_TRUE(lists().lists().empty());
-    EXPECT_TRUE(state().strAddedChannels.empty());
-    EXPECT_EQ(f.files.files.at("ChannelLists.txt"), "");
-    EXPECT_EQ(storedNames(),
-              (std::vector<std::string>{"Channel.txt", "ChannelLists.txt", "Config.txt"}));
-    EXPECT_EQ(f.cmbCountry.items, (std::vector<std::string>{"Select Country", "France"}));
-}
-
-TEST_F(AddedListsTest, WhatCannotBeKeptOrHasNoChannelChangesNothing) {
+TEST_F(AddedListsTest, WhatCannotBeKeptChangesNothingAndARemovalTakesItAll) {
     download(kDirectory);
     f.files.unwritable.insert("channellists.txt");
     EXPECT_EQ(lists().add(kList), AddedLists::AddResult::CannotWrite);
@@ -121,6 +98,19 @@ TEST_F(AddedListsTest, WhatCannotBeKeptOrHasNoChannelChangesNothing) {
     EXPECT_FALSE(lists().remove(0));
     EXPECT_EQ(lists().lists().size(), 1u);
     EXPECT_EQ(state().strAddedChannels, added);
+
+    // Removed, a list takes its channels and its copy, and a fetch under way is never heard of.
+    f.files.unwritable.clear();
+    lists().add("/home/user/second.m3u");
+    ASSERT_EQ(f.lists.underWay, "/home/user/second.m3u");
+    ASSERT_TRUE(lists().remove(1));
+    EXPECT_TRUE(f.lists.underWay.empty());
+    ASSERT_TRUE(lists().remove(0));
+    EXPECT_TRUE(lists().lists().empty());
+    EXPECT_TRUE(state().strAddedChannels.empty());
+    EXPECT_EQ(f.files.files.at("ChannelLists.txt"), "");
+    EXPECT_EQ(storedNames(), (Strings{"Channel.txt", "ChannelLists.txt", "Config.txt"}));
+    EXPECT_EQ(f.cmbCountry.items, (Strings{"Select Country", "France"}));
 }
 
 TEST(AddedListsFile, AHandEditedFileIsReadAsMeantAndWithinBounds) {
@@ -134,8 +124,6 @@ TEST(AddedListsFile, AHandEditedFileIsReadAsMeantAndWithinBounds) {
     ASSERT_EQ(lists.size(), kMaxAddedLists);
     EXPECT_EQ(lists[0].address, "http://127.0.0.1:1/a.m3u");
     EXPECT_EQ(lists[1].address, "/lists/0.m3u");
-    EXPECT_EQ(lists[0].channels, 0u);
-    EXPECT_EQ(lists[0].fetched, "");
 }
 
 TEST(ListChannelLines, ADirectoryKeepsItsChannelLinesWithWhateverLineEnds) {

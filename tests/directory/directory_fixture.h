@@ -4,11 +4,14 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/main_form.h"
 #include "fakes/fake_main.h"
 
 namespace qova::directory {
+
+using Strings = std::vector<std::string>;
 
 /// The main window's logic on fakes, loaded with a Config.txt, the player there, and files
 /// that a test puts in before the load.

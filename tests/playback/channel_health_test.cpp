@@ -86,9 +86,11 @@ TEST_F(ChannelHealthTest, ALaterAnswerClearsAMarkAndCancelStartsNoMoreChecks) {
     EXPECT_FALSE(f.checker.answerOne());
 }
 
-TEST_F(ChannelHealthTest, NothingIsWrittenByAProgramThatNeverChecked) {
+TEST_F(ChannelHealthTest, NothingIsWrittenWhileNoChannelFailsToAnswer) {
     health().played("France|Video|Live|http://127.0.0.1:1/live.m3u8|FR");
-    f.cmbCountry.choose("France");
+    f.checker.verdicts.clear();
+    health().checkShown();
+    answerAll();
     EXPECT_EQ(f.files.files.count("ChannelHealth.txt"), 0u);
 }
 

@@ -11,8 +11,6 @@ TEST(NowPlaying, FactsSayWhatTheStreamTellsAndNothingElse) {
               "H264 640\u00D7360 \u00B7 AAC \u00B7 48 kHz");
     EXPECT_EQ(FactsLine({"vorbis", "", 499, 0, 0, 0}), "VORBIS");
     EXPECT_EQ(FactsLine({}), "");
-    EXPECT_EQ(NamesOf("Österreich|Radio|Ö1|u|DE").channel, "Ö1");
-    EXPECT_EQ(NamesOf("Österreich|Radio|Ö1|u|DE").country, "Österreich");
     EXPECT_EQ(NamesOf("short").channel, "");
 }
 

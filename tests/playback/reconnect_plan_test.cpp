@@ -26,8 +26,7 @@ TEST(ReconnectPlan, WaitsLongerEachTryGivesUpAfterTheLastAndStartsAfreshAfterwar
     EXPECT_EQ(plan.broke().attempt, 1);
 }
 
-TEST(ReconnectPlan, SaysTheTryAndTheBuffer) {
-    EXPECT_EQ(ReconnectPlan::reconnectingText(2, 5), "Reconnecting... (2 of 5)");
+TEST(ReconnectPlan, SaysHowMuchOfTheBufferIsThere) {
     EXPECT_EQ(ReconnectPlan::bufferingText(-1), "Buffering...");
     EXPECT_EQ(ReconnectPlan::bufferingText(140), "Buffering... 100%");
 }

@@ -11,42 +11,32 @@ const platform::Colour kGrey = platform::Colour::rgb(204, 204, 204);
 const platform::Colour kText = platform::Colour::rgb(76, 76, 76);
 const platform::Colour kHighlight = platform::Colour::system(platform::kSystemColourHighlight);
 
-class ChannelListTest : public ::testing::Test {
-  protected:
-    ChannelListTest() {
-        for (const char* name : {"News", "NEWS", "Sport", "Weather"})
-            list.add(std::string("F|Video|") + name + "|u", name, 0, kGrey, kText);
-    }
+TEST(ChannelList, NodeRecordAndPlayingNodeStaySideBySideThroughRemovals) {
     fakes::FakeTreeView tree;
     ChannelList list{tree};
-};
-
-TEST_F(ChannelListTest, NodeAndRecordStaySideBySideThroughRemovals) {
+    for (const char* name : {"News", "NEWS", "Sport", "Weather"})
+        list.add(std::string("F|Video|") + name + "|u", name, 0, kGrey, kText);
     // Names that collide without regard to case still get a record each, in place.
     EXPECT_EQ(*list.record(2), "F|Video|NEWS|u");
     EXPECT_EQ(list.record(0), nullptr);
     EXPECT_EQ(list.record(5), nullptr);
+    list.setPlayingNode(3, kGrey);
+    tree.setNodeBackColour(3, kHighlight);
     list.remove(1);
     list.remove(7);  // nothing there: nothing changes
     ASSERT_EQ(tree.texts(), (std::vector<std::string>{"NEWS", "Sport", "Weather"}));
     for (int node = 1; node <= 3; ++node)
         EXPECT_EQ(*list.record(node), "F|Video|" + tree.nodeText(node) + "|u");
-    list.clear();
-    EXPECT_EQ(tree.nodeCount(), 0);
-    EXPECT_EQ(list.count(), 0);
-}
+    EXPECT_EQ(list.intPlayingNode(), 2);  // still Sport
 
-TEST_F(ChannelListTest, ThePlayingNodeFollowsItsChannelAndLosesItsHighlightWhenLeft) {
-    list.setPlayingNode(3, kGrey);
-    tree.setNodeBackColour(3, kHighlight);
-    list.remove(1);
-    EXPECT_EQ(list.intPlayingNode(), 2);
-    EXPECT_EQ(tree.nodeText(list.intPlayingNode()), "Sport");
-
+    // Left, the playing node loses its highlight; removed, nothing plays.
     list.setPlayingNode(3, kGrey);
     EXPECT_EQ(tree.nodeBackColour(2), kGrey);
     list.remove(3);
     EXPECT_EQ(list.intPlayingNode(), 0);
+    list.clear();
+    EXPECT_EQ(tree.nodeCount(), 0);
+    EXPECT_EQ(list.count(), 0);
 }
 
 }  // namespace

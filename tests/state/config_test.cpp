@@ -5,10 +5,11 @@
 namespace qova::state {
 namespace {
 
-TEST(Config, KeyBeforeFirstEqualsValueUpToTheSecond) {
+TEST(Config, KeyBeforeFirstEqualsValueUpToTheSecondAndLinesWithoutOneAreSkipped) {
+    EXPECT_TRUE(parseConfig("").empty());
     const auto lines =
-        parseConfig("URLTXT=http://h/a?b=c\r\nurltxt= x \t\rplain line\r\n\r\nk=v\nw=y");
-    ASSERT_EQ(lines.size(), 4u);
+        parseConfig("URLTXT=http://h/a?b=c\r\nurltxt= x \t\rplain line\r\n\r\nk=v\nw=y\r\n=");
+    ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0].key, "URLTXT");
     EXPECT_EQ(lines[0].value, "http://h/a?b");
     EXPECT_EQ(lines[1].key, "urltxt");
@@ -16,15 +17,8 @@ TEST(Config, KeyBeforeFirstEqualsValueUpToTheSecond) {
     // Saved by a Linux editor: a lone LF ends the line too.
     EXPECT_EQ(lines[2].value, "v");
     EXPECT_EQ(lines[3].key, "w");
-}
-
-TEST(Config, EmptyAndKeylessTextsGiveNoLines) {
-    EXPECT_TRUE(parseConfig("").empty());
-    EXPECT_TRUE(parseConfig("no equals sign\r\n\r\n").empty());
-    const auto lines = parseConfig("=\r\n");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].key, "");
-    EXPECT_EQ(lines[0].value, "");
+    EXPECT_EQ(lines[4].key, "");
+    EXPECT_EQ(lines[4].value, "");
 }
 
 }  // namespace
