@@ -5,20 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QTest>
-#include <QTreeWidget>
 
 #include "player/mpv_player.h"
 #include "player/player_view.h"
+#include "support/stream_servers_suite.h"
 #include "testkit/loopback_http_server.h"
-#include "testkit/stream_servers.h"
 #include "testkit/temp_folder.h"
 #include "ui/frm_main.h"
 
@@ -57,24 +54,30 @@ class Announcements : public QObject {
     }
 
   public:
-    bool saw(const QString& property, const std::function<bool(const QVariant&)>& test) const {
-        return std::any_of(seen.begin(), seen.end(), [&](const auto& each) {
-            return each.first == property && test(each.second);
-        });
+    /// Waits until the property is announced with a value that passes the test.
+    bool waitFor(const char* property, const std::function<bool(const QVariant&)>& test) const {
+        return QTest::qWaitFor(
+            [&] {
+                return std::any_of(seen.begin(), seen.end(), [&](const auto& each) {
+                    return each.first == QLatin1String(property) && test(each.second);
+                });
+            },
+            15000);
+    }
+    bool waitFor(const char* property, const QVariant& value) const {
+        return waitFor(property, [&](const QVariant& each) { return each == value; });
     }
     std::vector<std::pair<QString, QVariant>> seen;
 };
 
-class DesktopTest : public ::testing::Test {
+class DesktopTest : public testing::StreamServersSuite<true, true, false> {
   protected:
     void SetUp() override {
         if (!QDBusConnection::sessionBus().isConnected())
             GTEST_SKIP() << "no session bus: run under dbus-run-session";
-        std::string why;
-        if (!testkit::StreamServers::available(&why))
-            GTEST_SKIP() << why;
-        servers = std::make_unique<testkit::StreamServers>(
-            testkit::StreamServerOptions{true, true, false});
+        StreamServersSuite::SetUp();
+        if (IsSkipped())
+            return;
         desktop = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("desktop")));
         ASSERT_TRUE(desktop->registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"),
@@ -110,16 +113,14 @@ class DesktopTest : public ::testing::Test {
         desktop->asyncCall(
             QDBusMessage::createMethodCall(kService, kPath, kPlayer, QString::fromLatin1(method)));
     }
-    void chooseCountry(int category) {
-        window->logic().state().strCategory.clear();
-        category == 0 ? window->logic().imgRadio_Click() : window->logic().imgTV_Click();
+    void chooseCountry(void (app::MainForm::*category)()) {
+        (window->logic().*category)();
         QComboBox* list = window->countryList();
         list->setCurrentIndex(list->findText(QStringLiteral("Test")));
         emit list->activated(list->currentIndex());
     }
     player::MpvPlayer& engine() { return window->playerArea().player(); }
 
-    std::unique_ptr<testkit::StreamServers> servers;
     testkit::LoopbackHttpServer directory;
     testkit::TempFolder folder;
     std::unique_ptr<QDBusConnection> desktop;
@@ -128,56 +129,34 @@ class DesktopTest : public ::testing::Test {
     std::unique_ptr<FrmMain> window;
 };
 
-TEST_F(DesktopTest, MediaKeysDriveTheWindowAndEveryChangeIsAnnounced) {
-    ASSERT_TRUE(desktop->interface()->isServiceRegistered(kService));
-    chooseCountry(0);
+TEST_F(DesktopTest, MediaKeysDriveTheWindowEveryChangeIsAnnouncedAndOnlyAPictureHoldsTheScreen) {
+    chooseCountry(&app::MainForm::imgRadio_Click);
     press("Next");  // nothing played yet: the first channel
     EXPECT_TRUE(QTest::qWaitFor([&] { return servers->listeners("/live.mp3") == 1; }, 10000));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            return announcements.saw(QStringLiteral("PlaybackStatus"),
-                                     [](const QVariant& v) { return v.toString() == "Playing"; });
-        },
-        10000));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            return announcements.saw(QStringLiteral("Metadata"), [&](const QVariant& v) {
-                const QVariantMap metadata = qdbus_cast<QVariantMap>(v);
-                return metadata.value(QStringLiteral("xesam:title")).toString().toStdString() ==
-                           servers->mp3StreamTitle() &&
-                       metadata.value(QStringLiteral("xesam:artist")).toStringList() ==
-                           QStringList{QStringLiteral("Mp3 Tone")};
-            });
-        },
-        15000));
+    EXPECT_TRUE(announcements.waitFor("PlaybackStatus", QStringLiteral("Playing")));
+    EXPECT_TRUE(announcements.waitFor("Metadata", [&](const QVariant& value) {
+        const QVariantMap metadata = qdbus_cast<QVariantMap>(value);
+        return metadata.value(QStringLiteral("xesam:title")).toString().toStdString() ==
+                   servers->mp3StreamTitle() &&
+               metadata.value(QStringLiteral("xesam:artist")).toStringList() ==
+                   QStringList{QStringLiteral("Mp3 Tone")};
+    }));
 
     QDBusMessage setVolume = QDBusMessage::createMethodCall(
         kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
     setVolume << kPlayer << QStringLiteral("Volume") << QVariant::fromValue(QDBusVariant(0.4));
     desktop->asyncCall(setVolume);
     EXPECT_TRUE(QTest::qWaitFor([&] { return engine().volume() == 40; }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            return announcements.saw(QStringLiteral("Volume"), [](const QVariant& v) {
-                return qAbs(v.toDouble() - 0.4) < 1e-9;
-            });
-        },
-        5000));
+    EXPECT_TRUE(announcements.waitFor("Volume", 0.4));
 
     press("Stop");
     EXPECT_TRUE(QTest::qWaitFor([&] { return servers->listeners("/live.mp3") == 0; }, 10000));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            return announcements.saw(QStringLiteral("PlaybackStatus"),
-                                     [](const QVariant& v) { return v.toString() == "Stopped"; });
-        },
-        5000));
+    EXPECT_TRUE(announcements.waitFor("PlaybackStatus", QStringLiteral("Stopped")));
     EXPECT_EQ(screenSaver.inhibited, 0) << "sound alone keeps no screen awake";
-}
 
-TEST_F(DesktopTest, TheScreenSaverIsHeldOffWhileAPicturePlays) {
-    chooseCountry(1);
-    press("Play");  // nothing played yet: the first channel of the tree
+    // The last channel is not among the pictures: Play starts the first of them.
+    chooseCountry(&app::MainForm::imgTV_Click);
+    press("Play");
     ASSERT_TRUE(QTest::qWaitFor([&] { return screenSaver.inhibited == 1; }, 20000))
         << window->playerArea().statusText().toStdString();
     press("PlayPause");  // a live stream cannot pause: it stops

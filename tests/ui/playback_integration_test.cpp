@@ -50,13 +50,8 @@ class PlaybackIntegrationTest : public testing::StreamServersSuite<> {
         ASSERT_TRUE(QTest::qWaitFor([&] { return window->countryList()->count() > 0; }, 10000));
     }
 
-    void clickButton(const char* name) {
-        auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name));
-        ASSERT_NE(button, nullptr) << name;
-        button->click();
-    }
     void chooseCountry(const char* categoryButton) {
-        clickButton(categoryButton);
+        window->findChild<QPushButton*>(QString::fromLatin1(categoryButton))->click();
         QComboBox* list = window->countryList();
         const int index = list->findText(QStringLiteral("Test"));
         ASSERT_GE(index, 0);
@@ -70,10 +65,15 @@ class PlaybackIntegrationTest : public testing::StreamServersSuite<> {
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualItemRect(found[0]).center());
     }
-    player::MpvPlayer& player() { return window->playerArea().player(); }
+    player::PlayerView& area() { return window->playerArea(); }
+    player::MpvPlayer& player() { return area().player(); }
     /// Waits until the stream has played for a while.
     bool plays() {
         return QTest::qWaitFor([&] { return !player().idle() && player().timePos() > 0.5; }, 20000);
+    }
+    /// Waits until the player page has been given the stream's address.
+    bool reaches(const std::string& url) {
+        return QTest::qWaitFor([&] { return area().playerAddress() == url; }, 5000);
     }
 
     testkit::LoopbackHttpServer directory;
@@ -82,42 +82,95 @@ class PlaybackIntegrationTest : public testing::StreamServersSuite<> {
     std::unique_ptr<FrmMain> window;
 };
 
-TEST_F(PlaybackIntegrationTest, RadioStreamsPlayAndTheMp3TitleIsRead) {
+TEST_F(PlaybackIntegrationTest, RadioFollowsKeysWheelAndClicksShowsItsTitleLiveAndGoesWithExit) {
     chooseCountry("imgRadio");
-    clickNode(QStringLiteral("Mp3 Tone"));
-    ASSERT_TRUE(plays()) << window->playerArea().statusText().toStdString();
-    EXPECT_EQ(window->playerArea().playerAddress(), servers->icecastMp3Url());
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return player().streamTitle() == servers->mp3StreamTitle(); }, 10000))
-        << player().streamTitle();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    area().setFocus();
+    QTest::keyClick(&area(), Qt::Key_Down, Qt::ControlModifier);  // nothing played: the first
+    EXPECT_TRUE(reaches(servers->icecastMp3Url())) << area().playerAddress();
+    QTest::keyClick(&area(), Qt::Key_PageDown);
+    EXPECT_TRUE(reaches(servers->icecastOggUrl())) << area().playerAddress();
+    QTest::keyClick(&area(), Qt::Key_PageUp);
+    ASSERT_TRUE(reaches(servers->icecastMp3Url())) << area().playerAddress();
+    ASSERT_TRUE(plays()) << area().statusText().toStdString();
     // The media player page went through Player.html.
     EXPECT_NE(folder.read("Player.html")->find("src=\"" + servers->icecastMp3Url() + "\""),
               std::string::npos);
 
-    clickNode(QStringLiteral("Ogg Tone"));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return window->playerArea().playerAddress() == servers->icecastOggUrl(); }, 5000));
+    const auto shown = [&](const std::string& title) {
+        return area().overlay().nowPlayingText().contains(QString::fromStdString(title));
+    };
+    // The station's ICY title, read by the engine, is shown with the channel's lines.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown(servers->mp3StreamTitle()); }, 10000))
+        << player().streamTitle();
+    EXPECT_TRUE(shown("Mp3 Tone \u2014 Test"));  // sound alone: the lines stay
+    EXPECT_TRUE(shown("MP3"));
+    // A new song, announced through Icecast's admin interface; listeners hear it after the
+    // audio already on its way to them.
+    const std::string song = "Second Song \u2013 \u00C9t\u00E9";
+    ASSERT_TRUE(servers->setMp3Title(song));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown(song); }, 20000)) << player().streamTitle();
+    window->findChild<QAction*>(QStringLiteral("mnuCopyTitle"))->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), song);
+
+    QTest::keyClick(&area(), Qt::Key_Minus);
+    QTest::keyClick(&area(), Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player().volume() == 90; }, 5000));
+    EXPECT_EQ(area().overlay().volumeText(), "Volume 90 %");
+    QWheelEvent up(QPointF(10, 10), area().mapToGlobal(QPointF(10, 10)), {}, QPoint(0, 120),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&area(), &up);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player().volume() == 95; }, 5000));
+    QTest::keyClick(&area(), Qt::Key_M);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player().muted(); }, 5000));
+    // Kept for the next run beside the program.
+    EXPECT_NE(folder.read("settings.ini").value_or("").find("volume=95"), std::string::npos);
+
+    QTest::keyClick(&area(), Qt::Key_Space);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player().idle(); }, 5000));
+    QTest::keyClick(&area(), Qt::Key_Space);
+    EXPECT_TRUE(reaches(servers->icecastMp3Url())) << area().playerAddress();
     EXPECT_TRUE(plays());
+
+    clickNode(QStringLiteral("Ogg Tone"));
+    ASSERT_TRUE(reaches(servers->icecastOggUrl())) << area().playerAddress();
+    ASSERT_TRUE(plays());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return servers->listeners("/live.ogg") == 1; }, 10000));
     EXPECT_TRUE(messages.seen().empty());
+
+    // Exit, as the program runs its window: deleted once closed, and the stream's connection
+    // with it, while the browser window stays.
+    window->imgFullScreen_Click();
+    const QPointer<FrmBrowser> browser = window->browserWindow();
+    const QPointer<FrmMain> main = window.release();
+    main->setAttribute(Qt::WA_DeleteOnClose);
+    main->findChild<QAction*>(QStringLiteral("mnuExit"))->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.isNull(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return servers->listeners("/live.ogg") == 0; }, 10000))
+        << "the stream's connection outlived the window";
+    ASSERT_FALSE(browser.isNull());
+    EXPECT_TRUE(browser->isVisible());
+    browser->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return browser.isNull(); }, 5000));
 }
 
 TEST_F(PlaybackIntegrationTest, VideoStreamsPlayAndStopLeavesTheEngineIdle) {
     chooseCountry("imgTV");
     clickNode(QStringLiteral("Hls Card"));
-    ASSERT_TRUE(plays()) << window->playerArea().statusText().toStdString();
+    ASSERT_TRUE(plays()) << area().statusText().toStdString();
 
     // A second click on the playing node does not start it again: no page is on its way.
     clickNode(QStringLiteral("Hls Card"));
-    EXPECT_EQ(window->playerArea().readyState(), platform::WebBrowser::kReadyStateComplete);
-    EXPECT_EQ(window->playerArea().playerAddress(), servers->hlsUrl());
+    EXPECT_EQ(area().readyState(), platform::WebBrowser::kReadyStateComplete);
+    EXPECT_EQ(area().playerAddress(), servers->hlsUrl());
 
     // rtsp goes through the RealPlayer page, which the engine can play.
     clickNode(QStringLiteral("Rtsp Card"));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return window->playerArea().playerAddress() == servers->rtspUrl(); }, 5000));
-    ASSERT_TRUE(plays()) << window->playerArea().statusText().toStdString();
+    ASSERT_TRUE(reaches(servers->rtspUrl())) << area().playerAddress();
+    ASSERT_TRUE(plays()) << area().statusText().toStdString();
 
-    clickButton("cmdStopButton");
+    window->findChild<QPushButton*>(QStringLiteral("cmdStopButton"))->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return player().idle(); }, 5000));
     EXPECT_EQ(window->logic().channels().intPlayingNode(), 0);
     EXPECT_EQ(window->logic().state().strCurrentRecord, "");
@@ -126,86 +179,6 @@ TEST_F(PlaybackIntegrationTest, VideoStreamsPlayAndStopLeavesTheEngineIdle) {
     clickNode(QStringLiteral("Rtsp Card"));
     EXPECT_TRUE(plays());
     EXPECT_TRUE(messages.seen().empty());
-}
-
-TEST_F(PlaybackIntegrationTest, ExitUnloadsTheWindowAndItsStreamWhileTheBrowserWindowStays) {
-    chooseCountry("imgRadio");
-    clickNode(QStringLiteral("Mp3 Tone"));
-    ASSERT_TRUE(plays()) << window->playerArea().statusText().toStdString();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return servers->listeners("/live.mp3") == 1; }, 10000));
-    window->imgFullScreen_Click();
-    const QPointer<FrmBrowser> browser = window->browserWindow();
-
-    // As the program runs its window: deleted once closed.
-    const QPointer<FrmMain> main = window.release();
-    main->setAttribute(Qt::WA_DeleteOnClose);
-    main->findChild<QAction*>(QStringLiteral("mnuExit"))->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return main.isNull(); }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return servers->listeners("/live.mp3") == 0; }, 10000))
-        << "the stream's connection outlived the window";
-    ASSERT_FALSE(browser.isNull());
-    EXPECT_TRUE(browser->isVisible());
-    browser->close();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return browser.isNull(); }, 5000));
-}
-
-TEST_F(PlaybackIntegrationTest, TheStationsTitleIsShownAndFollowsItLive) {
-    chooseCountry("imgRadio");
-    clickNode(QStringLiteral("Mp3 Tone"));
-    ASSERT_TRUE(plays()) << window->playerArea().statusText().toStdString();
-    const auto shown = [&](const std::string& title) {
-        return window->playerArea().overlay().nowPlayingText().contains(
-            QString::fromStdString(title));
-    };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shown(servers->mp3StreamTitle()); }, 10000));
-    EXPECT_TRUE(shown("Mp3 Tone \u2014 Test"));  // sound alone: the lines stay
-    EXPECT_TRUE(shown("MP3"));
-    // A new song, announced through Icecast's admin interface; listeners hear it after the
-    // audio already on its way to them.
-    const std::string song = "Second Song \u2013 \u00C9t\u00E9";
-    ASSERT_TRUE(servers->setMp3Title(song));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return player().streamTitle() == song; }, 20000))
-        << player().streamTitle();
-    EXPECT_TRUE(shown(song));
-    window->findChild<QAction*>(QStringLiteral("mnuCopyTitle"))->trigger();
-    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), song);
-}
-
-TEST_F(PlaybackIntegrationTest, KeysAndTheWheelGoThroughTheChannelsAndTheVolume) {
-    chooseCountry("imgRadio");
-    QApplication::setActiveWindow(window.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    player::PlayerView& area = window->playerArea();
-    area.setFocus();
-    const auto address = [&](const std::string& url) {
-        return QTest::qWaitFor([&] { return area.playerAddress() == url; }, 5000);
-    };
-    QTest::keyClick(&area, Qt::Key_Down, Qt::ControlModifier);  // nothing played: the first
-    EXPECT_TRUE(address(servers->icecastMp3Url())) << area.playerAddress();
-    QTest::keyClick(&area, Qt::Key_PageDown);
-    EXPECT_TRUE(address(servers->icecastOggUrl())) << area.playerAddress();
-    QTest::keyClick(&area, Qt::Key_PageUp);
-    EXPECT_TRUE(address(servers->icecastMp3Url())) << area.playerAddress();
-    ASSERT_TRUE(plays());
-
-    QTest::keyClick(&area, Qt::Key_Minus);
-    QTest::keyClick(&area, Qt::Key_Minus, Qt::KeypadModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return player().volume() == 90; }, 5000));
-    EXPECT_EQ(area.overlay().volumeText(), "Volume 90 %");
-    QWheelEvent up(QPointF(10, 10), area.mapToGlobal(QPointF(10, 10)), {}, QPoint(0, 120),
-                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&area, &up);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return player().volume() == 95; }, 5000));
-    QTest::keyClick(&area, Qt::Key_M);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return player().muted(); }, 5000));
-    // Kept for the next run beside the program.
-    EXPECT_NE(folder.read("settings.ini").value_or("").find("volume=95"), std::string::npos);
-
-    QTest::keyClick(&area, Qt::Key_Space);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return player().idle(); }, 5000));
-    QTest::keyClick(&area, Qt::Key_Space);
-    EXPECT_TRUE(address(servers->icecastMp3Url())) << area.playerAddress();
-    EXPECT_TRUE(plays());
 }
 
 }  // namespace
