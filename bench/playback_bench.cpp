@@ -28,7 +28,6 @@
 #include <QWindow>
 #include <algorithm>
 #include <atomic>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -40,6 +39,7 @@
 
 #include "platform/posix_text_files.h"
 #include "playback_support.h"
+#include "player/mpv_engine.h"
 #include "player/mpv_player.h"
 #include "player/player_view.h"
 #include "qt/qt_tree_view.h"
@@ -629,7 +629,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");  // as the program's main() does, for libmpv
+    qova::player::prepareProcess();  // as the program's main() does
     QApplication::setApplicationName(QStringLiteral("QOVA"));
     qova::ui::useWindowFont();
     gAppStartMs = msBetween(start, Clock::now());

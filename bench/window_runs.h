@@ -10,13 +10,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
-#include <clocale>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
 #include "platform/player_probe.h"
+#include "player/mpv_engine.h"
 #include "stall_meter.h"
 #include "ui/frm_main.h"
 
@@ -95,7 +95,7 @@ inline int runOffscreen(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");  // as the program's main() does, for libmpv
+    qova::player::prepareProcess();  // as the program's main() does
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1,8 +1,10 @@
 #include "player/mpv_engine.h"
 
+#include <malloc.h>
 #include <mpv/client.h>
 
 #include <algorithm>
+#include <clocale>
 #include <memory>
 
 namespace qova::player {
@@ -62,6 +64,11 @@ std::optional<std::vector<std::string>> readStringList(mpv_handle* handle, const
 }
 
 }  // namespace
+
+void prepareProcess() {
+    std::setlocale(LC_NUMERIC, "C");
+    mallopt(M_ARENA_MAX, 2);
+}
 
 std::vector<MpvEngineOption> mpvEngineOptions(const MpvPlayerOptions& options) {
     std::vector<MpvEngineOption> list = {

@@ -34,7 +34,8 @@ namespace qova::player {
 /// A stream that played and breaks is loaded again by itself (see StreamKeeper); a local file, a
 /// stream that ends where its length says, and one the user stopped are not.
 ///
-/// libmpv needs LC_NUMERIC to be "C" for as long as it runs; the program sets it once in main().
+/// libmpv needs LC_NUMERIC to be "C" for as long as it runs; main() sets it once, through
+/// prepareProcess().
 class MpvPlayer : public QObject, public platform::MediaPlayer {
     Q_OBJECT
 

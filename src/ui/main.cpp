@@ -1,17 +1,14 @@
 #include <QApplication>
-#include <clocale>
 #include <cstdlib>
 
 #include "platform/files_folder.h"
+#include "player/mpv_engine.h"
 #include "ui/frm_main.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QOVA"));
-    // libmpv parses numbers with the C library for as long as it runs and refuses to start
-    // under another LC_NUMERIC; Qt has just set the locale from the environment. The program
-    // formats its own numbers through Qt, which ignores it.
-    std::setlocale(LC_NUMERIC, "C");
+    qova::player::prepareProcess();
     qova::ui::useWindowFont();
 
     const std::string programFolder = QApplication::applicationDirPath().toStdString();
