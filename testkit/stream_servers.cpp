@@ -136,6 +136,7 @@ struct StreamServers::Impl {
     TempDir temp;
     std::uint16_t icecastPort = 0;
     std::uint16_t rtspPort = 0;
+    std::chrono::seconds lifetime{kLifetimeLimitSeconds};
     std::string sourcePassword = randomToken();
     std::string adminPassword = randomToken();
     std::string mp3Title = kMp3Title;
@@ -168,6 +169,8 @@ struct StreamServers::Impl {
 };
 
 void StreamServers::Impl::start(const Options& options) {
+    if (options.lifetime.count() > 0)
+        lifetime = options.lifetime;
     const auto launched = Clock::now();
     const auto deadline = launched + kStartLimit;
     // Every process is started from this thread: the children die with the thread that made
@@ -346,9 +349,10 @@ void StreamServers::Impl::launchHls() {
     const fs::path dir = temp.path() / "hls";
     fs::create_directories(dir);
     if (!hlsServer)
-        hlsServer = std::make_unique<FileServer>(dir, "/live/");
+        hlsServer = std::make_unique<FileServer>(dir, "/live/", lifetime);
     // One key frame a second so that every 1 s segment starts with one; segments are written
-    // under a temporary name and renamed, so the file server never hands out half of one.
+    // under a temporary name and renamed, so the file server never hands out half of one. A
+    // stopped writer leaves the list open, as a crashed encoder does: a restart is no end.
     std::vector<std::string> args = words(
         "-nostdin -hide_banner -loglevel warning -re -f lavfi -i testsrc2=size=640x360:rate=25 "
         "-f lavfi -i " +
@@ -356,7 +360,7 @@ void StreamServers::Impl::launchHls() {
         " -c:v libx264 -preset ultrafast -tune zerolatency "
         "-pix_fmt yuv420p -g 25 -keyint_min 25 -sc_threshold 0 -b:v 800k -c:a aac -b:a 96k -ac 2 "
         "-f hls -hls_time 1 -hls_list_size 6 "
-        "-hls_flags delete_segments+temp_file+independent_segments");
+        "-hls_flags delete_segments+temp_file+independent_segments+omit_endlist");
     args.insert(args.begin(), kFfmpeg);
     args.insert(args.end(), {"-hls_segment_filename", (dir / "segment%05d.ts").string(),
                              (dir / "index.m3u8").string()});
@@ -396,7 +400,7 @@ void StreamServers::Impl::launchRtsp(std::uint16_t port) {
     rtsp = std::make_unique<ChildProcess>(
         "rtsp helper",
         std::vector<std::string>{kPython, rtspHelper(), "--port", std::to_string(port),
-                                 "--max-seconds", std::to_string(kLifetimeLimitSeconds)},
+                                 "--max-seconds", std::to_string(lifetime.count())},
         spawn);
 }
 

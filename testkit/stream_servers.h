@@ -14,6 +14,9 @@ struct StreamServerOptions {
     bool icecast = true;
     bool hls = true;
     bool rtsp = true;
+    /// How long the HLS file server and the RTSP server live at most, should nothing stop them;
+    /// 0 for half an hour. A long run asks for its own length.
+    std::chrono::seconds lifetime{0};
 };
 
 /// Real streaming servers on 127.0.0.1 for playback tests, all of them live and endless:

@@ -67,7 +67,9 @@ std::optional<std::vector<std::string>> readStringList(mpv_handle* handle, const
 
 void prepareProcess() {
     std::setlocale(LC_NUMERIC, "C");
+#ifdef M_ARENA_MAX  // the GNU C library's
     mallopt(M_ARENA_MAX, 2);
+#endif
 }
 
 std::vector<MpvEngineOption> mpvEngineOptions(const MpvPlayerOptions& options) {

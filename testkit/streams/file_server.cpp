@@ -57,8 +57,8 @@ std::string answerHead(int status, const std::string& reason, const std::string&
 
 }  // namespace
 
-FileServer::FileServer(fs::path dir, std::string prefix)
-    : dir_(std::move(dir)), prefix_(std::move(prefix)) {
+FileServer::FileServer(fs::path dir, std::string prefix, std::chrono::seconds lifetime)
+    : dir_(std::move(dir)), prefix_(std::move(prefix)), lifetime_(lifetime) {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -112,7 +112,7 @@ void FileServer::joinFinished() {
 }
 
 void FileServer::acceptLoop() {
-    const auto end = Clock::now() + std::chrono::seconds(kLifetimeLimitSeconds);
+    const auto end = Clock::now() + lifetime_;
     while (!stopping_ && Clock::now() < end) {
         pollfd wanted[2] = {{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
         const int ready = ::poll(wanted, 2, 500);

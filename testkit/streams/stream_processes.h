@@ -114,7 +114,9 @@ class TempDir {
 /// its own, so that it answers while the test's thread blocks. One request per connection.
 class FileServer {
   public:
-    FileServer(std::filesystem::path dir, std::string prefix);
+    /// Stops accepting after `lifetime`.
+    FileServer(std::filesystem::path dir, std::string prefix,
+               std::chrono::seconds lifetime = std::chrono::seconds(kLifetimeLimitSeconds));
     ~FileServer();
     FileServer(const FileServer&) = delete;
     FileServer& operator=(const FileServer&) = delete;
@@ -135,6 +137,7 @@ class FileServer {
 
     std::filesystem::path dir_;
     std::string prefix_;
+    std::chrono::seconds lifetime_;
     int listener_ = -1;
     int wake_[2] = {-1, -1};
     std::uint16_t port_ = 0;

@@ -83,6 +83,8 @@ TEST(EndFileMessage, SaysWhyAStreamStoppedFromWhatTheEngineLoggedLastWhereThatTe
               "the server has no stream at this address (404)");
     EXPECT_EQ(failureReason(failed, {"http: HTTP error 503 Service Unavailable\n"}),
               "the server answered 503 Service Unavailable");
+    EXPECT_EQ(failureReason(failed, {"ffmpeg: tcp: Connection timed out"}),
+              "the server did not answer in time");
     EXPECT_EQ(failureReason(MPV_ERROR_UNKNOWN_FORMAT, {"ffmpeg: something else"}),
               "its format is not recognised");
 }
