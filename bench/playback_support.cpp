@@ -12,6 +12,7 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cstdlib>
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -85,6 +86,20 @@ mpv_event* mpv_wait_event(mpv_handle* ctx, double timeout) {
         gTimes.restartWakeupMs = gLastWakeupMs;
     }
     return event;
+}
+
+// With QOVA_BENCH_ENGINE_LOGS=<folder>, every engine writes its debug log there (engine-0.log,
+// engine-1.log, ... in the order they start): where a start's milliseconds go, line by line.
+int mpv_initialize(mpv_handle* ctx) {
+    static const auto real = qova::bench::realFunction<int (*)(mpv_handle*)>("mpv_initialize");
+    static std::atomic<int> started{0};
+    if (const char* folder = std::getenv("QOVA_BENCH_ENGINE_LOGS")) {
+        const std::string file =
+            std::string(folder) + "/engine-" + std::to_string(started++) + ".log";
+        mpv_set_option_string(ctx, "log-file", file.c_str());
+        mpv_set_option_string(ctx, "msg-level", "all=debug");
+    }
+    return real(ctx);
 }
 
 void mpv_set_wakeup_callback(mpv_handle* ctx, void (*cb)(void* d), void* d) {

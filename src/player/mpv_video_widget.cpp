@@ -119,10 +119,11 @@ class VideoRenderer : public QObject {
         idle_ = idle;
         requestFrame(true);
     }
-    void setLinesOver(const QImage& image) {
+    void setLinesOver(const QImage& image, QPoint at) {
         {
             const QMutexLocker lock(&linesMutex_);
             lines_ = image;
+            linesAt_ = at;
             linesChanged_ = true;
         }
         requestFrame(true);
@@ -188,8 +189,15 @@ class VideoRenderer : public QObject {
             if (linesChanged_) {
                 linesChanged_ = false;
                 linesTexture_.reset();
-                if (!lines_.isNull())
-                    linesTexture_ = std::make_unique<QOpenGLTexture>(lines_);
+                linesRect_ = QRect(linesAt_, lines_.size());
+                if (!lines_.isNull()) {
+                    // Drawn once at its own size: mipmaps would only cost a software
+                    // driver milliseconds at every change of a line.
+                    linesTexture_ = std::make_unique<QOpenGLTexture>(
+                        lines_, QOpenGLTexture::DontGenerateMipMaps);
+                    linesTexture_->setMinMagFilters(QOpenGLTexture::Nearest,
+                                                    QOpenGLTexture::Nearest);
+                }
             }
         }
         if (!linesTexture_)
@@ -202,7 +210,7 @@ class VideoRenderer : public QObject {
         gl->glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);  // the image is premultiplied
         blitter_.bind();
         blitter_.blit(linesTexture_->textureId(),
-                      QOpenGLTextureBlitter::targetTransform(QRectF(0, 0, width_, height_),
+                      QOpenGLTextureBlitter::targetTransform(QRectF(linesRect_),
                                                              QRect(0, 0, width_, height_)),
                       QOpenGLTextureBlitter::OriginTopLeft);
         blitter_.release();
@@ -224,10 +232,12 @@ class VideoRenderer : public QObject {
     bool failureReported_ = false;
     QMutex linesMutex_;
     QImage lines_;
+    QPoint linesAt_;
     bool linesChanged_ = false;
     // Render thread only.
     bool hasWindow_ = true;
     std::unique_ptr<QOpenGLTexture> linesTexture_;
+    QRect linesRect_;
     QOpenGLTextureBlitter blitter_;
 };
 
@@ -272,8 +282,8 @@ MpvVideoWidget::~MpvVideoWidget() {
     delete renderer_;
 }
 
-void MpvVideoWidget::setLinesOver(const QImage& image) {
-    renderer_->setLinesOver(image);
+void MpvVideoWidget::setLinesOver(const QImage& image, QPoint at) {
+    renderer_->setLinesOver(image, at);
 }
 
 void MpvVideoWidget::windowShown() {

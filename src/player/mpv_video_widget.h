@@ -35,9 +35,10 @@ class MpvVideoWidget : public QWidget {
     /// longer would not help and sound can still play.
     bool isSurfaceReady() const { return surfaceReady_; }
 
-    /// What shows over the picture (lines of text on a transparent image of the widget's size),
-    /// drawn by the renderer on top of every frame; a null image for nothing.
-    void setLinesOver(const QImage& image);
+    /// What shows over the picture: lines of text on a transparent image whose top left corner
+    /// lies at `at` (in device pixels of the widget), drawn by the renderer on top of every
+    /// frame; a null image for nothing.
+    void setLinesOver(const QImage& image, QPoint at);
 
   signals:
     void surfaceReady();

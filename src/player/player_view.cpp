@@ -109,7 +109,7 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     // A playlist goes on to its next entry after one that failed.
     connect(player_.get(), &MpvPlayer::playbackRestarted, this, [this] { setStatus({}); });
 
-    connect(overlay_, &PlayerOverlayWidget::changed, this, &PlayerView::drawLinesOverPicture);
+    connect(overlay_, &PlayerOverlayWidget::changed, this, &PlayerView::linesChanged);
     placeChildren();
 }
 
@@ -189,7 +189,7 @@ void PlayerView::present(const std::string& markup, const std::string& baseFolde
 void PlayerView::createVideoSurface() {
     video_ = new MpvVideoWidget(*player_, this);
     connect(video_, &MpvVideoWidget::surfaceReady, this, [this] {
-        drawLinesOverPicture();
+        linesChanged();
         if (!pendingAddress_.empty())
             player_->play(std::exchange(pendingAddress_, std::string()));
     });
@@ -228,19 +228,42 @@ void PlayerView::setStatus(const QString& text) {
     placeChildren();
 }
 
+void PlayerView::linesChanged() {
+    // A channel's start changes the lines several times in one go; they are drawn once, when
+    // the changes are done, rather than at each (every drawing costs the picture a frame).
+    if (video_ == nullptr || linesPending_)
+        return;
+    linesPending_ = true;
+    QMetaObject::invokeMethod(this, &PlayerView::drawLinesOverPicture, Qt::QueuedConnection);
+}
+
 void PlayerView::drawLinesOverPicture() {
+    linesPending_ = false;
     if (video_ == nullptr)
         return;
     // The picture is a native window, which covers the lines; its renderer draws them on it.
+    // Only the part the lines cover is painted and handed over: with a software driver every
+    // pixel of it is uploaded and blended again at each change.
+    QList<const QLabel*> shown;
+    QRect covered;
+    for (const QLabel* line : findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        if (!line->isHidden() && !line->geometry().isEmpty()) {
+            shown.append(line);
+            covered |= line->geometry();
+        }
+    }
+    covered &= rect();
+    if (covered.isEmpty()) {
+        video_->setLinesOver(QImage(), QPoint());
+        return;
+    }
     const qreal ratio = devicePixelRatioF();
-    QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    QImage image(covered.size() * ratio, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
-    bool any = false;
     QPainter painter(&image);
-    for (const QLabel* line : findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
-        if (line->isHidden())
-            continue;
+    painter.translate(-covered.topLeft());
+    for (const QLabel* line : shown) {
         // As the label draws itself, with the opacity it fades through.
         const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(line->graphicsEffect());
         painter.setOpacity(effect != nullptr ? effect->opacity() : 1.0);
@@ -251,10 +274,9 @@ void PlayerView::drawLinesOverPicture() {
         painter.setFont(line->font());
         painter.drawText(line->geometry().marginsRemoved(QMargins(9, 6, 9, 6)),
                          static_cast<int>(line->alignment()) | Qt::TextWordWrap, line->text());
-        any = true;
     }
     painter.end();
-    video_->setLinesOver(any ? image : QImage());
+    video_->setLinesOver(image, (QPointF(covered.topLeft()) * ratio).toPoint());
 }
 
 void PlayerView::resizeEvent(QResizeEvent* event) {
@@ -313,7 +335,7 @@ void PlayerView::placeChildren() {
         status_->setGeometry(0, (height() - lineHeight) / 2, width(), lineHeight);
         status_->raise();
     }
-    drawLinesOverPicture();
+    linesChanged();
 }
 
 }  // namespace qova::player

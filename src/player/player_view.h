@@ -99,6 +99,7 @@ class PlayerView : public QWidget, public platform::WebBrowser {
     void play(const std::string& address);
     void setStatus(const QString& text);
     void createVideoSurface();
+    void linesChanged();
     void drawLinesOverPicture();
     void placeChildren();
 
@@ -112,6 +113,7 @@ class PlayerView : public QWidget, public platform::WebBrowser {
     MpvVideoWidget* video_ = nullptr;
     QLabel* status_ = nullptr;
     PlayerOverlayWidget* overlay_ = nullptr;
+    bool linesPending_ = false;
     int wheelAngle_ = 0;
     QTimer pointerIdle_;
     bool hidesIdlePointer_ = false;
