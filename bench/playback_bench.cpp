@@ -11,41 +11,29 @@
 // Resident memory is the whole process's (VmRSS, VmHWM of /proc/self/status), so a figure
 // includes whatever the benchmarks before it left behind; for the figures of a fresh process run
 // one benchmark alone (--benchmark_filter=...). The benchmarks run in the order written here:
-// start-up first, so that its first run is the first window of the process.
+// start-up first, so that its first run is the first window of the process; the desktop's waits
+// while video plays (desktop_answers_bench.cpp) come after them.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
 #include <QTextBrowser>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
 #include <algorithm>
-#include <atomic>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/posix_text_files.h"
 #include "playback_support.h"
+#include "playback_window.h"
 #include "player/mpv_engine.h"
 #include "player/mpv_player.h"
 #include "player/player_view.h"
-#include "qt/qt_tree_view.h"
-#include "stall_meter.h"
-#include "testkit/loopback_http_server.h"
-#include "testkit/stream_servers.h"
 #include "testkit/temp_folder.h"
 #include "ui/frm_main.h"
 
@@ -57,176 +45,12 @@ using qova::testkit::StreamServers;
 constexpr int kMp3Runs = 15;
 constexpr int kHlsRuns = 40;
 constexpr int kStartupRuns = 7;
-constexpr int kDirectoryLines = 10000;
-constexpr int kCountries = 120;
 constexpr const char* kMpvProgram = "/usr/bin/mpv";
-constexpr const char* kShippedPlayerPage =
-    "<html><body bgcolor=\"black\" style=\"overflow:hidden;margin:0;padding:0\"></body></html>";
-constexpr const char* kInfoPage =
-    "<html><head><title>Info</title></head><body><p>Programme information.</p></body></html>";
 
-enum class Stream { Mp3, Hls };
-
-/// 10,000 lines in both categories, stream addresses of about 100 characters.
-std::string makeDirectory() {
-    std::string text;
-    text.reserve(static_cast<std::size_t>(kDirectoryLines) * 150);
-    for (int i = 0; i < kDirectoryLines; ++i) {
-        text += "Country " + std::to_string((i / 3) % kCountries);
-        text += i % 3 == 0 ? "|Radio|" : "|Video|";
-        text += "Channel " + std::to_string(i) + "|";
-        text += "http://streams.example.invalid/live/broadcast/high-quality/channel-" +
-                std::to_string(1000000 + i) + "/index-playlist-main.mp4|EN\n";
-    }
-    return text;
-}
-
-/// Answers a modal message box as a user would, so that none can hold a run up; slow enough
-/// not to disturb the timings.
-class MessageCloser {
-  public:
-    MessageCloser() {
-        timer_.setInterval(250);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen_.push_back(box->text().toStdString());
-                box->reject();
-            }
-        });
-        timer_.start();
-    }
-    const std::vector<std::string>& seen() const { return seen_; }
-
-  private:
-    QTimer timer_;
-    std::vector<std::string> seen_;
-};
-
-// ---------------------------------------------------------------------------------------------
-// Shared state: servers, the loaded window, and results other benchmarks compare against.
-
-std::unique_ptr<StreamServers> gServers;
-std::string gServersWhy;
-bool gServersTried = false;
 double gAppStartMs = 0.0;
 double gAppRssMb = 0.0;
 // Median start of libmpv alone, by stream, for the window's ratio.
 std::map<Stream, double> gLibmpvMedianMs;
-
-StreamServers* servers() {
-    if (!gServersTried) {
-        gServersTried = true;
-        if (StreamServers::available(&gServersWhy)) {
-            try {
-                gServers = std::make_unique<StreamServers>();
-            } catch (const std::exception& e) {
-                gServersWhy = e.what();
-            }
-        }
-    }
-    return gServers.get();
-}
-
-std::string streamUrl(Stream stream) {
-    return stream == Stream::Mp3 ? gServers->icecastMp3Url() : gServers->hlsUrl();
-}
-
-/// The main window on a program folder whose directory (10,000 lines, and the test channels
-/// when the servers run) comes from a loopback server, as the program's does from its site.
-class LoadedWindow {
-  public:
-    explicit LoadedWindow(StreamServers* streams) {
-        std::string test;
-        if (streams != nullptr) {
-            test = "Test|Radio|Mp3 Tone|" + streams->icecastMp3Url() + "|EN\n" +
-                   "Test|Video|Hls Card|" + streams->hlsUrl() + "|EN\n";
-        }
-        http_.serve("/channels.txt", makeDirectory() + test);
-        http_.serve("/info3.html", kInfoPage, "text/html");
-        folder_.write("Config.txt", "URLTXT=" + http_.url("/channels.txt") + "\r\n");
-        folder_.write("Player.html", kShippedPlayerPage);
-        qova::ui::FrmMainOptions options;
-        options.programFolder = folder_.path();
-        options.site.address = "http://127.0.0.1:" + std::to_string(http_.port());
-        options.audioOutput = "null";
-        window_ = std::make_unique<qova::ui::FrmMain>(std::move(options));
-        window_->load();
-        window_->show();
-        if (!runUntil([&] { return window_->countryList()->count() > 0; }, kWaitLimit))
-            throw std::runtime_error("the directory was never shown");
-    }
-
-    qova::ui::FrmMain& window() { return *window_; }
-    qova::player::MpvPlayer& player() { return window_->playerArea().player(); }
-    const MessageCloser& messages() const { return messages_; }
-
-    /// The stream's node in the tree, after choosing its category and the test country.
-    QTreeWidgetItem* showNode(Stream stream) {
-        const char* button = stream == Stream::Mp3 ? "imgRadio" : "imgTV";
-        if (auto* category = window_->findChild<QPushButton*>(QString::fromLatin1(button)))
-            category->click();
-        QComboBox* list = window_->countryList();
-        const int index = list->findText(QStringLiteral("Test"));
-        if (index < 0)
-            return nullptr;
-        list->setCurrentIndex(index);
-        emit list->activated(index);
-        QCoreApplication::processEvents();
-        const QString name =
-            stream == Stream::Mp3 ? QStringLiteral("Mp3 Tone") : QStringLiteral("Hls Card");
-        const auto found = window_->channelTree()->findItems(name, Qt::MatchExactly);
-        return found.size() == 1 ? found[0] : nullptr;
-    }
-
-    void click(QTreeWidgetItem* node) {
-        QTreeWidget* tree = window_->channelTree();
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                          tree->visualItemRect(node).center());
-    }
-
-    /// The stop button, then until the engine is idle and the connection has gone.
-    bool stop() {
-        if (auto* button = window_->findChild<QPushButton*>(QStringLiteral("cmdStopButton")))
-            button->click();
-        const bool idle = runUntil([&] { return player().idle(); }, kWaitLimit);
-        runFor(kSettle);
-        return idle;
-    }
-
-  private:
-    MessageCloser messages_;
-    qova::testkit::LoopbackHttpServer http_;
-    qova::testkit::TempFolder folder_;
-    std::unique_ptr<qova::ui::FrmMain> window_;
-};
-
-std::unique_ptr<LoadedWindow> gWindow;
-
-LoadedWindow* loadedWindow(benchmark::State& state) {
-    if (!gWindow) {
-        try {
-            gWindow = std::make_unique<LoadedWindow>(servers());
-        } catch (const std::exception& e) {
-            state.SkipWithError(e.what());
-            return nullptr;
-        }
-    }
-    return gWindow.get();
-}
-
-void addSpread(benchmark::State& state, const std::vector<double>& ms) {
-    state.counters["median_ms"] = median(ms);
-    state.counters["min_ms"] = *std::min_element(ms.begin(), ms.end());
-    state.counters["max_ms"] = *std::max_element(ms.begin(), ms.end());
-}
-
-bool skipWithoutServers(benchmark::State& state) {
-    if (servers() != nullptr)
-        return false;
-    const std::string why = "the streaming servers cannot run here: " + gServersWhy;
-    state.SkipWithError(why.c_str());
-    return true;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Start-up.
@@ -343,65 +167,6 @@ void MemoryWindowHlsPlaying(benchmark::State& state) {
     state.counters["gl_video"] = w->window().playerArea().drawsVideo() ? 1 : 0;
 }
 BENCHMARK(MemoryWindowHlsPlaying)->Iterations(1)->Unit(benchmark::kMillisecond);
-
-/// While a 640x360 HLS channel plays, the longest wait of a desktop reading the player's
-/// PlaybackStatus over the session bus, from a thread of its own so that only the window's
-/// answer is timed (run under dbus-run-session).
-void MprisAnswerWhileVideoPlays(benchmark::State& state) {
-    if (skipWithoutServers(state))
-        return;
-    if (!QDBusConnection::sessionBus().isConnected()) {
-        state.SkipWithError("no session bus: run the benchmarks under dbus-run-session");
-        return;
-    }
-    LoadedWindow* w = loadedWindow(state);
-    if (w == nullptr)
-        return;
-    QTreeWidgetItem* node = w->showNode(Stream::Hls);
-    if (node == nullptr) {
-        state.SkipWithError("no HLS node in the tree");
-        return;
-    }
-    double longest = 0.0;
-    double stall = 0.0;
-    int answered = 0;
-    for (auto _ : state) {
-        w->click(node);
-        if (!runUntil([&] { return w->player().timePos() > 0.5; }, kWaitLimit)) {
-            state.SkipWithError("the HLS stream never played");
-            break;
-        }
-        std::atomic<bool> done{false};
-        const StallMeter meter;
-        std::thread desktop([&] {
-            QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
-                                                                QStringLiteral("bench-desktop"));
-            for (int i = 0; i < 100; ++i) {
-                QDBusMessage get = QDBusMessage::createMethodCall(
-                    QStringLiteral("org.mpris.MediaPlayer2.qova"),
-                    QStringLiteral("/org/mpris/MediaPlayer2"),
-                    QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-                get << QStringLiteral("org.mpris.MediaPlayer2.Player")
-                    << QStringLiteral("PlaybackStatus");
-                const auto start = Clock::now();
-                const QDBusMessage reply = bus.call(get, QDBus::Block, 10000);
-                longest = std::max(longest, msBetween(start, Clock::now()));
-                answered += reply.type() == QDBusMessage::ReplyMessage ? 1 : 0;
-                std::this_thread::sleep_for(50ms);
-            }
-            QDBusConnection::disconnectFromBus(QStringLiteral("bench-desktop"));
-            done = true;
-        });
-        runUntil([&] { return done.load(); }, 60s);
-        desktop.join();
-        stall = meter.longestMs();
-        w->stop();
-    }
-    state.counters["max_stall_ms"] = stall;
-    state.counters["longest_ms"] = longest;
-    state.counters["answered"] = answered;
-}
-BENCHMARK(MprisAnswerWhileVideoPlays)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // ---------------------------------------------------------------------------------------------
 // Zap time: libmpv alone, the window, the mpv command-line player.
@@ -639,7 +404,6 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     // The window and the servers go while the application still exists.
-    gWindow.reset();
-    gServers.reset();
+    releaseLoadedWindow();
     return 0;
 }

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
   libmpv-dev mpv libsimdjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  ffmpeg xvfb xauth dbus-daemon desktop-file-utils appstream xdotool
+  ffmpeg xvfb xauth dbus-daemon at-spi2-core desktop-file-utils appstream xdotool
   icecast2 python3-gi gir1.2-gst-rtsp-server-1.0
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   fonts-wine fonts-dejavu-core
