@@ -72,6 +72,12 @@ void prepareProcess() {
 #endif
 }
 
+void returnFreedMemory() {
+#ifdef M_ARENA_MAX
+    malloc_trim(0);
+#endif
+}
+
 std::vector<MpvEngineOption> mpvEngineOptions(const MpvPlayerOptions& options) {
     std::vector<MpvEngineOption> list = {
         {"vo", options.renderVideo ? "libmpv" : "null"},

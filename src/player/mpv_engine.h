@@ -20,6 +20,12 @@ namespace qova::player {
 ///    keep the program near what it uses.
 void prepareProcess();
 
+/// Gives the system back the memory the C library keeps freed, also between blocks still in use.
+/// A stream's end frees tens of megabytes its threads held; without this they stay resident as
+/// a high-water mark that grows with every channel that once needed more. Takes milliseconds
+/// with the allocator locked: call it off the Qt thread, when little is allocated.
+void returnFreedMemory();
+
 /// How the program's media engine is set up.
 struct MpvPlayerOptions {
     /// Whether video goes to a render context (MpvVideoWidget); otherwise it is decoded unseen.

@@ -4,6 +4,7 @@
 #include <mpv/render.h>
 
 #include <QPointer>
+#include <QThreadPool>
 #include <QtGlobal>
 #include <algorithm>
 #include <array>
@@ -42,6 +43,7 @@ constexpr const char* kTerminateAtOnce = "0";
 constexpr const char* kTerminateGracefully = "0.1";
 
 constexpr std::size_t kLogLinesKept = 16;
+constexpr std::chrono::milliseconds kReturnMemoryAfter{2000};
 
 }  // namespace
 
@@ -77,6 +79,11 @@ MpvPlayer::MpvPlayer(MpvPlayerOptions options, QObject* parent)
     });
     timePosTimer_.setSingleShot(true);
     connect(&timePosTimer_, &QTimer::timeout, this, &MpvPlayer::emitTimePos);
+    // Once per burst of channel changes, when the next stream has long started.
+    returnMemoryTimer_.setSingleShot(true);
+    returnMemoryTimer_.setInterval(kReturnMemoryAfter);
+    connect(&returnMemoryTimer_, &QTimer::timeout, this,
+            [] { QThreadPool::globalInstance()->start([] { returnFreedMemory(); }); });
     if (!start()) {
         handle_.reset();
         qWarning("Media engine cannot start: %s", startError_.c_str());
@@ -414,6 +421,8 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         case MPV_EVENT_END_FILE: {
             // Copied: a handler may run an event loop that drains the engine's next events.
             const mpv_event_end_file end = *static_cast<const mpv_event_end_file*>(event.data);
+            if (!returnMemoryTimer_.isActive())
+                returnMemoryTimer_.start();
             if (!isCurrentEntry(end.playlist_entry_id))
                 break;
             // A stream that played, or one being tried again, that fails or ends without a

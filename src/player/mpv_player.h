@@ -145,6 +145,8 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     double emittedTimePos_ = -1.0;
     std::chrono::steady_clock::time_point lastTimePosSignal_;
     QTimer timePosTimer_;
+    // Shortly after a stream ended, what it held is given back (see returnFreedMemory).
+    QTimer returnMemoryTimer_;
     int volume_ = 100;
     bool muted_ = false;
     std::string streamTitle_;
