@@ -33,9 +33,13 @@ struct Answers {
     double stallMs = 0.0;
 };
 
-/// One round of a desktop's questions: the longest wait of one of its calls, or nothing when one
-/// was not answered.
-using AskRound = std::function<std::optional<double>()>;
+/// One round of a desktop's questions: the longest wait of one of its calls, answered or not,
+/// and whether every call was answered.
+struct Round {
+    double longestMs = 0.0;
+    bool answered = true;
+};
+using AskRound = std::function<Round()>;
 
 /// While a 640x360 HLS channel plays, `ask` runs a hundred rounds, 50 ms apart, from a thread of
 /// its own with a bus connection of its own, so that only the window's answers are timed.
@@ -51,21 +55,24 @@ std::optional<Answers> askWhileVideoPlays(benchmark::State& state, LoadedWindow&
         w.click(node);
         if (!runUntil([&] { return w.player().timePos() > 0.5; }, kWaitLimit)) {
             state.SkipWithError("the HLS stream never played");
+            w.stop();
             return std::nullopt;
         }
         std::atomic<bool> done{false};
         const StallMeter meter;
         std::thread desktop([&] {
             for (int i = 0; i < 100; ++i) {
-                const std::optional<double> longest = ask();
-                answers.answered += longest ? 1 : 0;
+                const Round round = ask();
+                answers.answered += round.answered ? 1 : 0;
                 ++answers.asked;
-                answers.longestMs = std::max(answers.longestMs, longest.value_or(0.0));
+                answers.longestMs = std::max(answers.longestMs, round.longestMs);
                 std::this_thread::sleep_for(50ms);
             }
             done = true;
         });
-        runUntil([&] { return done.load(); }, 60s);
+        // The window answers only while its event loop runs, and every call gives up after 10 s.
+        while (!runUntil([&] { return done.load(); }, 60s)) {
+        }
         desktop.join();
         answers.stallMs = meter.longestMs();
         w.stop();
@@ -107,7 +114,7 @@ void MprisAnswerWhileVideoPlays(benchmark::State& state) {
         const auto start = Clock::now();
         const bool answered =
             bus.call(get, QDBus::Block, 10000).type() == QDBusMessage::ReplyMessage;
-        return answered ? std::optional(msBetween(start, Clock::now())) : std::nullopt;
+        return Round{msBetween(start, Clock::now()), answered};
     });
     QDBusConnection::disconnectFromBus(connection);
     if (answers)
@@ -163,91 +170,117 @@ QString a11yName(QDBusConnection& bus, const A11yObject& object) {
     return reply.arguments().front().value<QDBusVariant>().variant().toString();
 }
 
-/// Turns the desktop's accessibility on, as a screen reader does, and connects to its bus.
-std::optional<QDBusConnection> accessibilityBus(QString* why) {
+QDBusMessage setAccessibility(bool on) {
     QDBusConnection session = QDBusConnection::sessionBus();
-    const A11yObject launcher{QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus")};
-    const QDBusMessage enabled =
-        a11yCall(session, launcher, "org.freedesktop.DBus.Properties", "Set",
-                 {QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
-                  QVariant::fromValue(QDBusVariant(true))});
-    const QDBusMessage address = a11yCall(session, launcher, "org.a11y.Bus", "GetAddress");
-    if (enabled.type() != QDBusMessage::ReplyMessage ||
-        address.type() != QDBusMessage::ReplyMessage || address.arguments().isEmpty()) {
-        *why = "no accessibility bus (at-spi2-core): " + enabled.errorMessage() +
-               address.errorMessage();
-        return std::nullopt;
-    }
-    QDBusConnection bus = QDBusConnection::connectToBus(address.arguments().front().toString(),
-                                                        QStringLiteral("bench-screen-reader"));
-    if (!bus.isConnected()) {
-        *why = "cannot connect to the accessibility bus";
-        return std::nullopt;
-    }
-    return bus;
+    return a11yCall(session, {QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus")},
+                    "org.freedesktop.DBus.Properties", "Set",
+                    {QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
+                     QVariant::fromValue(QDBusVariant(on))});
 }
 
-/// The longest wait of a screen reader's query while video plays: the program's tree of
-/// accessible objects walked, one call at a time.
+/// The desktop's accessibility, turned on as a screen reader does, and a connection to its bus;
+/// both undone when it goes, so that the benchmarks after it run as before.
+class ScreenReader {
+  public:
+    ScreenReader() {
+        const QDBusMessage enabled = setAccessibility(true);
+        QDBusConnection session = QDBusConnection::sessionBus();
+        const QDBusMessage address =
+            a11yCall(session, {QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus")},
+                     "org.a11y.Bus", "GetAddress");
+        if (enabled.type() != QDBusMessage::ReplyMessage ||
+            address.type() != QDBusMessage::ReplyMessage || address.arguments().isEmpty()) {
+            why_ = "no accessibility bus (at-spi2-core): " + enabled.errorMessage() +
+                   address.errorMessage();
+            return;
+        }
+        bus_ = QDBusConnection::connectToBus(address.arguments().front().toString(), kName);
+        if (!bus_->isConnected())
+            why_ = QStringLiteral("cannot connect to the accessibility bus");
+    }
+    ~ScreenReader() {
+        bus_.reset();
+        QDBusConnection::disconnectFromBus(kName);
+        setAccessibility(false);
+    }
+    ScreenReader(const ScreenReader&) = delete;
+    ScreenReader& operator=(const ScreenReader&) = delete;
+
+    /// Empty when connected.
+    const QString& why() const { return why_; }
+    QDBusConnection& bus() { return *bus_; }
+
+  private:
+    static inline const QString kName = QStringLiteral("bench-screen-reader");
+    std::optional<QDBusConnection> bus_;
+    QString why_;
+};
+
+/// The first forty objects of the program's tree, breadth first (its windows, the menus, the
+/// controls): their children and names, each call timed alone, as a screen reader waits for
+/// each.
+Round walk(QDBusConnection& bus, const A11yObject& program, int& calls) {
+    Round round;
+    const auto timed = [&](auto call) {
+        ++calls;
+        const auto start = Clock::now();
+        auto result = call();
+        round.longestMs = std::max(round.longestMs, msBetween(start, Clock::now()));
+        return result;
+    };
+    std::vector<A11yObject> next{program};
+    for (std::size_t i = 0; i < next.size() && i < 40; ++i) {
+        if (i > 0) {
+            const bool named = !timed([&] { return a11yName(bus, next[i]); }).isNull();
+            round.answered = round.answered && named;
+        }
+        for (const A11yObject& child : timed([&] { return a11yChildren(bus, next[i]); }))
+            next.push_back(child);
+    }
+    round.answered = round.answered && next.size() > 1;
+    return round;
+}
+
+/// The longest wait of a screen reader's query while video plays.
 void AccessibilityAnswerWhileVideoPlays(benchmark::State& state) {
     LoadedWindow* w = windowOnSessionBus(state);
     if (w == nullptr)
         return;
-    QString why;
-    std::optional<QDBusConnection> bus = accessibilityBus(&why);
-    if (!bus) {
-        state.SkipWithError(why.toStdString().c_str());
+    ScreenReader reader;
+    if (!reader.why().isEmpty()) {
+        state.SkipWithError(reader.why().toStdString().c_str());
         return;
     }
     // The program joins the accessibility bus when it learns that accessibility is on; the
-    // registry then lists it by its name.
+    // registry then lists it by its name. A first walk, untimed, makes the accessible objects.
     std::optional<A11yObject> program;
     std::atomic<bool> found{false};
     std::thread look([&] {
         const auto deadline = Clock::now() + kWaitLimit;
-        while (!found && Clock::now() < deadline) {
+        while (!program && Clock::now() < deadline) {
             for (const A11yObject& candidate : a11yChildren(
-                     *bus, {QString::fromLatin1(kA11yService), QString::fromLatin1(kA11yRoot)})) {
-                if (a11yName(*bus, candidate) == QCoreApplication::applicationName()) {
+                     reader.bus(),
+                     {QString::fromLatin1(kA11yService), QString::fromLatin1(kA11yRoot)})) {
+                if (a11yName(reader.bus(), candidate) == QCoreApplication::applicationName())
                     program = candidate;
-                    found = true;
-                }
             }
             std::this_thread::sleep_for(50ms);
         }
+        int untimed = 0;
+        if (program)
+            walk(reader.bus(), *program, untimed);
         found = true;
     });
-    runUntil([&] { return found.load(); }, kWaitLimit + 5s);
+    while (!runUntil([&] { return found.load(); }, 60s)) {
+    }
     look.join();
     if (!program) {
         state.SkipWithError("the program never appeared on the accessibility bus");
         return;
     }
     int calls = 0;
-    const auto answers = askWhileVideoPlays(state, *w, [&]() -> std::optional<double> {
-        double longest = 0.0;
-        // Each call timed alone: the walk is many questions, each a screen reader waits for.
-        const auto timed = [&](auto call) {
-            ++calls;
-            const auto start = Clock::now();
-            auto result = call();
-            longest = std::max(longest, msBetween(start, Clock::now()));
-            return result;
-        };
-        // The first forty objects of the program's tree, breadth first: its windows, the
-        // menus, the controls.
-        std::vector<A11yObject> next{*program};
-        bool answered = true;
-        for (std::size_t i = 0; i < next.size() && i < 40; ++i) {
-            if (i > 0)
-                answered = answered && !timed([&] { return a11yName(*bus, next[i]); }).isNull();
-            for (const A11yObject& child : timed([&] { return a11yChildren(*bus, next[i]); }))
-                next.push_back(child);
-        }
-        answered = answered && next.size() > 1;
-        return answered ? std::optional(longest) : std::nullopt;
-    });
-    QDBusConnection::disconnectFromBus(QStringLiteral("bench-screen-reader"));
+    const auto answers =
+        askWhileVideoPlays(state, *w, [&] { return walk(reader.bus(), *program, calls); });
     if (answers) {
         reportAnswers(state, *answers);
         state.counters["calls"] = calls;

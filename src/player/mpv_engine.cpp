@@ -73,7 +73,7 @@ void prepareProcess() {
 }
 
 void returnFreedMemory() {
-#ifdef M_ARENA_MAX
+#ifdef __GLIBC__
     malloc_trim(0);
 #endif
 }

@@ -79,7 +79,7 @@ MpvPlayer::MpvPlayer(MpvPlayerOptions options, QObject* parent)
     });
     timePosTimer_.setSingleShot(true);
     connect(&timePosTimer_, &QTimer::timeout, this, &MpvPlayer::emitTimePos);
-    // Once per burst of channel changes, when the next stream has long started.
+    // Once a burst of channel changes is over, when the last stream has long started.
     returnMemoryTimer_.setSingleShot(true);
     returnMemoryTimer_.setInterval(kReturnMemoryAfter);
     connect(&returnMemoryTimer_, &QTimer::timeout, this,
@@ -421,8 +421,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         case MPV_EVENT_END_FILE: {
             // Copied: a handler may run an event loop that drains the engine's next events.
             const mpv_event_end_file end = *static_cast<const mpv_event_end_file*>(event.data);
-            if (!returnMemoryTimer_.isActive())
-                returnMemoryTimer_.start();
+            returnMemoryTimer_.start();
             if (!isCurrentEntry(end.playlist_entry_id))
                 break;
             // A stream that played, or one being tried again, that fails or ends without a

@@ -17,6 +17,8 @@
 #include <QtGlobal>
 #include <atomic>
 #include <functional>
+#include <optional>
+#include <utility>
 
 #include "player/mpv_player.h"
 
@@ -184,20 +186,26 @@ class VideoRenderer : public QObject {
 
     // The lines over the picture, blended on top of what was drawn.
     void drawLines() {
+        std::optional<QImage> changed;
+        QPoint at;
         {
             const QMutexLocker lock(&linesMutex_);
             if (linesChanged_) {
                 linesChanged_ = false;
-                linesTexture_.reset();
-                linesRect_ = QRect(linesAt_, lines_.size());
-                if (!lines_.isNull()) {
-                    // Drawn once at its own size: mipmaps would only cost a software
-                    // driver milliseconds at every change of a line.
-                    linesTexture_ = std::make_unique<QOpenGLTexture>(
-                        lines_, QOpenGLTexture::DontGenerateMipMaps);
-                    linesTexture_->setMinMagFilters(QOpenGLTexture::Nearest,
-                                                    QOpenGLTexture::Nearest);
-                }
+                changed = std::exchange(lines_, QImage());
+                at = linesAt_;
+            }
+        }
+        // Uploaded outside the lock, which the Qt thread takes to hand over the next image.
+        if (changed) {
+            linesTexture_.reset();
+            linesRect_ = QRect(at, changed->size());
+            if (!changed->isNull()) {
+                // Drawn 1:1: mipmaps would only cost a software driver milliseconds at every
+                // change of a line.
+                linesTexture_ =
+                    std::make_unique<QOpenGLTexture>(*changed, QOpenGLTexture::DontGenerateMipMaps);
+                linesTexture_->setMinMagFilters(QOpenGLTexture::Nearest, QOpenGLTexture::Nearest);
             }
         }
         if (!linesTexture_)
@@ -207,7 +215,8 @@ class VideoRenderer : public QObject {
         QOpenGLFunctions* gl = context_->functions();
         gl->glViewport(0, 0, width_, height_);
         gl->glEnable(GL_BLEND);
-        gl->glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);  // the image is premultiplied
+        // QOpenGLTexture uploads the image with straight alpha, whatever its format.
+        gl->glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         blitter_.bind();
         blitter_.blit(linesTexture_->textureId(),
                       QOpenGLTextureBlitter::targetTransform(QRectF(linesRect_),

@@ -242,8 +242,8 @@ void PlayerView::drawLinesOverPicture() {
     if (video_ == nullptr)
         return;
     // The picture is a native window, which covers the lines; its renderer draws them on it.
-    // Only the part the lines cover is painted and handed over: with a software driver every
-    // pixel of it is uploaded and blended again at each change.
+    // Only the rectangle around the shown lines is painted and handed over: a software driver
+    // uploads every pixel of it at each change and blends it into every frame.
     QList<const QLabel*> shown;
     QRect covered;
     for (const QLabel* line : findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
@@ -282,6 +282,8 @@ void PlayerView::drawLinesOverPicture() {
 void PlayerView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     placeChildren();
+    // At once: the picture takes its new size now, and the lines must not stay where they were.
+    drawLinesOverPicture();
 }
 
 void PlayerView::wheelEvent(QWheelEvent* event) {
