@@ -134,6 +134,9 @@ struct A11yObject {
     QString path;
 };
 
+/// Where the desktop says whether accessibility is on and where its bus is.
+const A11yObject kA11yLauncher{QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus")};
+
 QDBusMessage a11yCall(QDBusConnection& bus, const A11yObject& object, const char* interface,
                       const char* method, const QVariantList& arguments = {}) {
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -172,8 +175,7 @@ QString a11yName(QDBusConnection& bus, const A11yObject& object) {
 
 QDBusMessage setAccessibility(bool on) {
     QDBusConnection session = QDBusConnection::sessionBus();
-    return a11yCall(session, {QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus")},
-                    "org.freedesktop.DBus.Properties", "Set",
+    return a11yCall(session, kA11yLauncher, "org.freedesktop.DBus.Properties", "Set",
                     {QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
                      QVariant::fromValue(QDBusVariant(on))});
 }
@@ -185,9 +187,7 @@ class ScreenReader {
     ScreenReader() {
         const QDBusMessage enabled = setAccessibility(true);
         QDBusConnection session = QDBusConnection::sessionBus();
-        const QDBusMessage address =
-            a11yCall(session, {QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus")},
-                     "org.a11y.Bus", "GetAddress");
+        const QDBusMessage address = a11yCall(session, kA11yLauncher, "org.a11y.Bus", "GetAddress");
         if (enabled.type() != QDBusMessage::ReplyMessage ||
             address.type() != QDBusMessage::ReplyMessage || address.arguments().isEmpty()) {
             why_ = "no accessibility bus (at-spi2-core): " + enabled.errorMessage() +

@@ -234,7 +234,14 @@ void PlayerView::linesChanged() {
     if (video_ == nullptr || linesPending_)
         return;
     linesPending_ = true;
-    QMetaObject::invokeMethod(this, &PlayerView::drawLinesOverPicture, Qt::QueuedConnection);
+    // Skipped when a resize has drawn them meanwhile.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (linesPending_)
+                drawLinesOverPicture();
+        },
+        Qt::QueuedConnection);
 }
 
 void PlayerView::drawLinesOverPicture() {
