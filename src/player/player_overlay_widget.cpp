@@ -71,6 +71,7 @@ void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool 
             text += u'\n' + fromUtf8(*line);
     }
     lines_->setText(text);
+    const bool stayed = stays_;
     stays_ = !what.hasPicture;
     const bool inView = lines_->isVisible() && fade_->state() != QAbstractAnimation::Running;
     if (renew || stays_ || inView) {
@@ -79,9 +80,11 @@ void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool 
         lines_->show();
         lines_->raise();
         place(parentWidget()->size());
+        // A channel's lines come up before the engine knows of its picture; once it does, the
+        // picture's few seconds start, as they would have at once.
         if (stays_)
             fadeDelay_.stop();
-        else if (renew)
+        else if (renew || stayed)
             fadeDelay_.start(kShownOverPicture);
     }
     emit changed();
