@@ -36,8 +36,25 @@ install(FILES ${PROJECT_SOURCE_DIR}/assets/qova.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo RENAME org.qova.Qova.metainfo.xml)
 
 # `cpack --preset default`: a Debian package installing under /usr. The libraries it needs are
-# found by dpkg-shlibdeps from what the program links; Qt's platform plugins are loaded at run
-# time, where no linker sees them, so they alone are named.
+# found by dpkg-shlibdeps from what the program links; Qt's platform plugins and libmpv are
+# loaded at run time, where no linker sees them, so they are named here: libmpv by the package
+# that holds the library the program was built against.
+set(qova_runtime_depends "qt6-qpa-plugins")
+list(GET MPV_LINK_LIBRARIES 0 qova_mpv_library)
+get_filename_component(qova_mpv_library "${qova_mpv_library}" REALPATH)
+execute_process(COMMAND dpkg-query --search "${qova_mpv_library}"
+  OUTPUT_VARIABLE qova_mpv_owner RESULT_VARIABLE qova_mpv_found ERROR_QUIET)
+if(qova_mpv_found EQUAL 0 AND qova_mpv_owner MATCHES "^([^:,]+)")
+  set(qova_mpv_package "${CMAKE_MATCH_1}")
+  execute_process(COMMAND dpkg-query --show "--showformat=\${Version}" "${qova_mpv_package}"
+    OUTPUT_VARIABLE qova_mpv_version ERROR_QUIET)
+  # The upstream version, without the Debian revision or epoch.
+  string(REGEX REPLACE "^[0-9]+:" "" qova_mpv_version "${qova_mpv_version}")
+  string(REGEX REPLACE "-[^-]*$" "" qova_mpv_version "${qova_mpv_version}")
+  string(APPEND qova_runtime_depends ", ${qova_mpv_package} (>= ${qova_mpv_version})")
+else()
+  message(WARNING "No Debian package holds ${qova_mpv_library}: the package will not name it")
+endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qova)
 set(CPACK_PACKAGE_VENDOR QOVA)
@@ -50,5 +67,5 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${qova_runtime_depends}")
 include(CPack)

@@ -7,6 +7,8 @@
 #include <clocale>
 #include <memory>
 
+#include "player/mpv_library.h"
+
 namespace qova::player {
 namespace {
 
@@ -95,6 +97,7 @@ std::vector<MpvEngineOption> mpvEngineOptions(const MpvPlayerOptions& options) {
         {"load-osd-console", "no", true},
         {"load-auto-profiles", "no", true},
         {"network-timeout", "15"},
+        {"user-agent", kEngineUserAgent},
         // Live streams never end, so reading ahead is bounded by memory, not by time, and a
         // live edge rarely lets it fill; what was played is of no use without seeking back, and
         // kept it would only grow the program by megabytes a minute.
@@ -154,6 +157,31 @@ std::optional<MediaCapabilities> readCapabilities(mpv_handle* handle, std::strin
     if (!demuxers)
         return std::nullopt;
     return MediaCapabilities{std::move(*protocols), std::move(*demuxers)};
+}
+
+std::optional<MediaCapabilities> readEngineCapabilities(std::string* error) {
+    std::optional<MediaCapabilities> read;
+    std::string why;
+    if (!loadEngineLibrary(&why)) {
+        setError(error, why);
+        return std::nullopt;
+    }
+    {
+        const std::unique_ptr<mpv_handle, decltype(&mpv_terminate_destroy)> handle(
+            mpv_create(), &mpv_terminate_destroy);
+        if (!handle) {
+            setError(error, "cannot create a libmpv instance");
+        } else if (!applyEngineOptions(
+                       handle.get(),
+                       mpvEngineOptions({.renderVideo = false, .audioOutput = "null"}), error)) {
+        } else if (const int rc = mpv_initialize(handle.get()); rc < 0) {
+            setError(error, std::string("cannot initialise libmpv: ") + mpv_error_string(rc));
+        } else {
+            read = readCapabilities(handle.get(), error);
+        }
+    }
+    unloadEngineLibraryIfUnused();
+    return read;
 }
 
 std::string failureReason(int error, const std::vector<std::string>& log) {

@@ -26,6 +26,11 @@ void prepareProcess();
 /// with the allocator locked: call it off the Qt thread, when little is allocated.
 void returnFreedMemory();
 
+/// What the engine tells a stream that names no agent of its own: libmpv's own default, set
+/// explicitly so that it is known before the engine runs (the channel checks send it too, and a
+/// server answers them as it answers the player).
+inline constexpr const char* kEngineUserAgent = "libmpv";
+
 /// How the program's media engine is set up.
 struct MpvPlayerOptions {
     /// Whether video goes to a render context (MpvVideoWidget); otherwise it is decoded unseen.
@@ -67,6 +72,10 @@ struct MediaCapabilities {
 
 /// Reads what a running engine can open. Empty when a list cannot be read; `error` says why.
 std::optional<MediaCapabilities> readCapabilities(mpv_handle* handle, std::string* error);
+
+/// Reads what the engine can open from an instance started for that alone; libmpv is unloaded
+/// again with it unless an engine runs. Empty when it cannot tell; `error` says why.
+std::optional<MediaCapabilities> readEngineCapabilities(std::string* error);
 
 /// Why a stream cannot be played, in words a user understands: from what the engine logged while
 /// it tried (its last warnings and errors, oldest first) where that tells, else from its error

@@ -16,6 +16,7 @@
 
 #include "platform/stream_address.h"
 #include "platform/text.h"
+#include "player/mpv_library.h"
 #include "player/mpv_values.h"
 #include "player/player_page.h"
 
@@ -84,10 +85,6 @@ MpvPlayer::MpvPlayer(MpvPlayerOptions options, QObject* parent)
     returnMemoryTimer_.setInterval(kReturnMemoryAfter);
     connect(&returnMemoryTimer_, &QTimer::timeout, this,
             [] { QThreadPool::globalInstance()->start([] { returnFreedMemory(); }); });
-    if (!start()) {
-        handle_.reset();
-        qWarning("Media engine cannot start: %s", startError_.c_str());
-    }
 }
 
 MpvPlayer::~MpvPlayer() {
@@ -95,7 +92,20 @@ MpvPlayer::~MpvPlayer() {
         mpv_set_wakeup_callback(handle_.get(), nullptr, nullptr);
 }
 
+bool MpvPlayer::startEngine() {
+    if (handle_)
+        return true;
+    if (!start()) {
+        handle_.reset();
+        qWarning("Media engine cannot start: %s", startError_.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool MpvPlayer::start() {
+    if (!loadEngineLibrary(&startError_))
+        return false;
     handle_.reset(mpv_create());
     if (!handle_) {
         const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
@@ -105,7 +115,11 @@ bool MpvPlayer::start() {
                 : "cannot create a libmpv instance";
         return false;
     }
-    if (!applyEngineOptions(handle_.get(), mpvEngineOptions(options_), &startError_))
+    std::vector<MpvEngineOption> engineOptions = mpvEngineOptions(options_);
+    // What the user chose before the engine was needed.
+    engineOptions.push_back({kVolumeProperty, std::to_string(volume_)});
+    engineOptions.push_back({kMuteProperty, muted_ ? "yes" : "no"});
+    if (!applyEngineOptions(handle_.get(), engineOptions, &startError_))
         return false;
     if (const int rc = mpv_initialize(handle_.get()); rc < 0) {
         startError_ = std::string("cannot initialise libmpv: ") + mpv_error_string(rc);
@@ -125,10 +139,6 @@ bool MpvPlayer::start() {
             return false;
         }
     }
-    if (char* agent = mpv_get_property_string(handle_.get(), "user-agent")) {
-        defaultUserAgent_ = agent;
-        mpv_free(agent);
-    }
     mpv_set_wakeup_callback(handle_.get(), &MpvPlayer::wakeup, this);
     return true;
 }
@@ -141,9 +151,7 @@ void MpvPlayer::wakeup(void* player) {
 }
 
 std::optional<MediaCapabilities> MpvPlayer::capabilities(std::string* error) const {
-    if (!handle_ && error)
-        *error = startError_;
-    return handle_ ? readCapabilities(handle_.get(), error) : std::nullopt;
+    return handle_ ? readCapabilities(handle_.get(), error) : readEngineCapabilities(error);
 }
 
 void MpvPlayer::failLater(std::uint64_t request, const QString& message) {
@@ -191,7 +199,7 @@ void MpvPlayer::load(std::uint64_t request) {
     sized_ = false;
     hls_ = false;
     waitingForData_ = false;
-    if (!handle_) {
+    if (!startEngine()) {
         failLater(request, QStringLiteral("The stream cannot be played: the media engine is not "
                                           "available."));
         return;
@@ -232,7 +240,7 @@ void MpvPlayer::closingFor(const std::string& address) {
 }
 
 void MpvPlayer::useHeaders(const std::vector<platform::HttpHeader>& headers) {
-    std::string userAgent = defaultUserAgent_;
+    std::string userAgent = kEngineUserAgent;
     std::string referrer;
     std::vector<std::string> others;
     for (const auto& [name, value] : headers) {
@@ -290,10 +298,12 @@ void MpvPlayer::stop() {
 
 void MpvPlayer::setVolume(int percent) {
     percent = std::clamp(percent, 0, 100);
-    if (!handle_ || percent == volume_)
+    if (percent == volume_)
         return;
     double value = percent;
-    if (const int rc = mpv_set_property(handle_.get(), kVolumeProperty, MPV_FORMAT_DOUBLE, &value);
+    if (const int rc =
+            handle_ ? mpv_set_property(handle_.get(), kVolumeProperty, MPV_FORMAT_DOUBLE, &value)
+                    : 0;
         rc < 0) {
         qWarning("Cannot set the volume: %s", mpv_error_string(rc));
         return;
@@ -304,10 +314,11 @@ void MpvPlayer::setVolume(int percent) {
 }
 
 void MpvPlayer::setMuted(bool muted) {
-    if (!handle_ || muted == muted_)
+    if (muted == muted_)
         return;
     int flag = muted ? 1 : 0;
-    if (const int rc = mpv_set_property(handle_.get(), kMuteProperty, MPV_FORMAT_FLAG, &flag);
+    if (const int rc =
+            handle_ ? mpv_set_property(handle_.get(), kMuteProperty, MPV_FORMAT_FLAG, &flag) : 0;
         rc < 0) {
         qWarning("Cannot set mute: %s", mpv_error_string(rc));
         return;

@@ -68,13 +68,17 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// The address of what plays, as it was loaded; empty when nothing plays.
     const std::string& path() const { return path_; }
 
-    /// Whether the engine runs; when it does not, startError() says why and every play fails.
+    /// Starts the engine, which otherwise starts at the first play; true when it runs. When it
+    /// cannot start, startError() says why, and every play fails.
+    bool startEngine();
+    /// Whether the engine runs.
     bool isRunning() const { return handle_ != nullptr; }
     const std::string& startError() const { return startError_; }
     /// The user agent the engine sends to a stream that asks for none.
-    const std::string& defaultUserAgent() const { return defaultUserAgent_; }
+    static std::string defaultUserAgent() { return kEngineUserAgent; }
 
-    /// What the engine can open; empty, with the reason in `error`, when it cannot tell.
+    /// What the engine can open; empty, with the reason in `error`, when it cannot tell. Before
+    /// the engine runs, an instance started for this alone answers and goes again.
     std::optional<MediaCapabilities> capabilities(std::string* error = nullptr) const;
 
     /// Creates the render context that draws this player's video (see mpv_render_context_create).
@@ -153,7 +157,6 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     platform::StreamFacts facts_;
     std::string path_;
     bool localFilesAllowed_ = false;
-    std::string defaultUserAgent_;
     // What the engine warned of since the file was asked for: the reason when it fails.
     std::vector<std::string> log_;
     // The error of a failure still to be told, once the log that explains it has come.

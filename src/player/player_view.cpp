@@ -70,7 +70,7 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     player_ = std::make_unique<MpvPlayer>(
         MpvPlayerOptions{drawVideo, std::move(options.audioOutput),
                          std::move(options.reconnectWaitsMs), options.stallLimitMs});
-    drawVideo_ = drawVideo && player_->isRunning();
+    drawVideo_ = drawVideo;
     surface_ = new QWidget(this);
     paintBlack(*surface_);
     // The mouse belongs to the player area as a whole: wheel, double-click, movement.
@@ -207,7 +207,8 @@ void PlayerView::createVideoSurface() {
 void PlayerView::play(const std::string& address) {
     playerAddress_ = address;
     setStatus({});
-    if (drawVideo_ && video_ == nullptr)
+    // The engine starts at the first channel; without it there is nothing to draw.
+    if (drawVideo_ && video_ == nullptr && player_->startEngine())
         createVideoSurface();
     if (video_ != nullptr && !video_->isSurfaceReady()) {
         pendingAddress_ = address;

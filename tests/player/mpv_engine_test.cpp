@@ -6,15 +6,28 @@
 #include <mpv/client.h>
 
 #include <QTest>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "player/mpv_player.h"
 #include "player/mpv_probe.h"
+#include "testkit/test_media.h"
 
 namespace qova::player {
 namespace {
+
+// Whether a library whose file name holds `name` is mapped into this process.
+bool mapsName(const std::string& name) {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        if (line.find(name) != std::string::npos)
+            return true;
+    }
+    return false;
+}
 
 using platform::kRealPlayerProgIds;
 using platform::kWinampProgIds;
@@ -109,29 +122,53 @@ TEST(RealEngine, AnOptionItRefusesIsNamedAndThePlayersListsAreLibmpvsOwn) {
         mpv_free(value);
     }
     mpv_terminate_destroy(bare);
+
+    // Before its engine runs the player answers from an instance of its own, which takes libmpv
+    // with it when it goes; afterwards the running engine answers.
     MpvPlayer player(MpvPlayerOptions{false, "null"});
-    ASSERT_TRUE(player.isRunning()) << player.startError();
-    const auto read = player.capabilities(&error);
-    ASSERT_TRUE(read.has_value()) << error;
-    std::string joined[2];
-    for (int i = 0; i < 2; ++i) {
-        for (const std::string& name : i ? read->demuxers : read->protocols)
-            joined[i] += (joined[i].empty() ? "" : ",") + name;
-        EXPECT_EQ(joined[i], lists[i]);
+    for (const bool running : {false, true}) {
+        SCOPED_TRACE(running ? "engine running" : "no engine yet");
+        if (running) {
+            ASSERT_TRUE(player.startEngine()) << player.startError();
+        }
+        const auto read = player.capabilities(&error);
+        ASSERT_TRUE(read.has_value()) << error;
+        std::string joined[2];
+        for (int i = 0; i < 2; ++i) {
+            for (const std::string& name : i ? read->demuxers : read->protocols)
+                joined[i] += (joined[i].empty() ? "" : ",") + name;
+            EXPECT_EQ(joined[i], lists[i]);
+        }
+        EXPECT_EQ(mapsName("libmpv.so"), running);
+        EXPECT_EQ(mapsName("libavformat.so"), running);
     }
 }
 
 TEST(RealEngine, VolumeAndMuteAreTakenAtOnceAndToldFromTheEventLoop) {
     MpvPlayer player(MpvPlayerOptions{false, "null"});
-    ASSERT_TRUE(player.isRunning()) << player.startError();
     int changes = 0;
     player.onVolumeChanged = [&] { ++changes; };
+    // Chosen before the engine is needed, as a stored volume is at start-up.
     player.setVolume(35);
     player.setMuted(true);
+    EXPECT_EQ(changes, 0) << "told inside the call";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 2; }, 5000));
+    EXPECT_FALSE(player.isRunning());
+
+    // The engine starts with them: the first values it reports change nothing. Those come
+    // before the events of the first file.
+    ASSERT_EQ(testkit::TestMedia::get().error(), "");
+    player.setLocalFilesAllowed(true);
+    bool loaded = false;
+    QObject::connect(&player, &MpvPlayer::fileLoaded, [&] { loaded = true; });
+    player.play(testkit::TestMedia::get().tone());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000)) << player.startError();
+    EXPECT_EQ(player.volume(), 35);
+    EXPECT_TRUE(player.muted());
+    EXPECT_EQ(changes, 2);
+
     player.setVolume(250);  // beyond the scale: the loudest it goes
     EXPECT_EQ(player.volume(), 100);
-    EXPECT_TRUE(player.muted());
-    EXPECT_EQ(changes, 0) << "told inside the call";
     EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 3; }, 5000));
     player.setVolume(100);  // no change, nothing to tell
     player.setMuted(false);
