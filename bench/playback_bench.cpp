@@ -146,7 +146,7 @@ double processMb(qint64 pid, const char* field) {
 // The program itself, started as a user starts it, on the 10,000-line directory from a loopback
 // server: what it holds once the directory is stored and shown and nothing more happens. This
 // process links libmpv for its comparisons, so its own memory would say nothing of the
-// program's. stored_ms: from the start until the directory is stored.
+// program's.
 void MemoryProgramIdle(benchmark::State& state) {
     qova::testkit::LoopbackHttpServer http;
     http.serve("/channels.txt", makeDirectory());
@@ -157,15 +157,12 @@ void MemoryProgramIdle(benchmark::State& state) {
     folder.write("Config.txt", "URLTXT=" + http.url("/channels.txt") + "\r\n");
     QProcess program;
     program.setProcessChannelMode(QProcess::ForwardedChannels);
-    double storedMs = 0.0;
     for (auto _ : state) {
-        const auto started = Clock::now();
         program.start(QString::fromStdString((root / "qova").string()), {});
         if (!runUntil([&] { return fs::exists(root / "Channel.txt"); }, kWaitLimit)) {
             state.SkipWithError("the program never stored its directory");
             break;
         }
-        storedMs = msBetween(started, Clock::now());
         // Then until resident memory has not changed for a second, at most 20 s.
         double last = -1.0;
         auto steadySince = Clock::now();
@@ -185,7 +182,6 @@ void MemoryProgramIdle(benchmark::State& state) {
     state.counters["anon_mb"] = processMb(pid, "RssAnon:");
     state.counters["file_mb"] = processMb(pid, "RssFile:");
     state.counters["peak_mb"] = processMb(pid, "VmHWM:");
-    state.counters["stored_ms"] = storedMs;
     program.kill();
     program.waitForFinished(10000);
 }

@@ -103,6 +103,13 @@ bool MpvPlayer::startEngine() {
     return true;
 }
 
+void MpvPlayer::prepare() {
+    if (handle_ || std::exchange(prepared_, true))
+        return;
+    // A start meanwhile waits for this load rather than making its own.
+    QThreadPool::globalInstance()->start([] { loadEngineLibrary(nullptr); });
+}
+
 bool MpvPlayer::start() {
     if (!loadEngineLibrary(&startError_))
         return false;

@@ -71,6 +71,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// Starts the engine, which otherwise starts at the first play; true when it runs. When it
     /// cannot start, startError() says why, and every play fails.
     bool startEngine();
+    /// Loads the engine's library in the background, once, for a start that is likely to come
+    /// soon: the first channel then does not wait for it.
+    void prepare();
     /// Whether the engine runs.
     bool isRunning() const { return handle_ != nullptr; }
     const std::string& startError() const { return startError_; }
@@ -133,6 +136,7 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     MpvPlayerOptions options_;
     std::unique_ptr<mpv_handle, HandleDeleter> handle_;
     std::string startError_;
+    bool prepared_ = false;
     std::atomic<bool> drainQueued_{false};
 
     // Every play() and stop() is a new request; a command reply counts only for the latest.

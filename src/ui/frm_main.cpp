@@ -315,6 +315,12 @@ void FrmMain::wireEvents() {
     connect(imgArrow_, &LinkLabel::clicked, this, &FrmMain::imgArrow_Click);
     connect(imgDownArrow_, &LinkLabel::clicked, this, &FrmMain::imgDownArrow_Click);
     connect(imgFullScreen_, &LinkLabel::clicked, this, &FrmMain::imgFullScreen_Click);
+    // A user choosing a channel is about to start one: the engine's library loads meanwhile.
+    const auto prepare = [this] { wbMain_->player().prepare(); };
+    for (QPushButton* button : {imgTV_, imgRadio_, imgFavorits_})
+        connect(button, &QPushButton::pressed, this, prepare);
+    connect(cmbCountry_, &QComboBox::activated, this, prepare);
+    connect(trView_, &QTreeWidget::itemPressed, this, prepare);
 }
 
 void FrmMain::imgArrow_Click() {

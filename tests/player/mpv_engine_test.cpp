@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "player/mpv_library.h"
 #include "player/mpv_player.h"
 #include "player/mpv_probe.h"
 #include "testkit/test_media.h"
@@ -142,6 +143,16 @@ TEST(RealEngine, AnOptionItRefusesIsNamedAndThePlayersListsAreLibmpvsOwn) {
         EXPECT_EQ(mapsName("libmpv.so"), running);
         EXPECT_EQ(mapsName("libavformat.so"), running);
     }
+}
+
+TEST(RealEngine, PreparingLoadsTheLibraryAheadWithoutStartingAnEngine) {
+    MpvPlayer player(MpvPlayerOptions{false, "null"});
+    EXPECT_FALSE(mapsName("libmpv.so"));
+    player.prepare();
+    EXPECT_TRUE(QTest::qWaitFor([] { return engineLibraryLoaded(); }, 10000));
+    EXPECT_TRUE(mapsName("libavcodec.so"));
+    EXPECT_FALSE(player.isRunning());
+    ASSERT_TRUE(player.startEngine()) << player.startError();
 }
 
 TEST(RealEngine, VolumeAndMuteAreTakenAtOnceAndToldFromTheEventLoop) {
