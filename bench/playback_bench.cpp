@@ -8,13 +8,13 @@
 // wait of libmpv's wake-up for the Qt thread); each run is paired with one of libmpv alone, and
 // extra_ms is the median difference of the pairs.
 //
-// Resident memory is the whole process's (VmRSS, VmHWM of /proc/self/status), the idle figure
-// aside, which is the real program's own process; so a figure includes whatever the benchmarks
-// before it left behind; for the figures of a fresh process run
-// one benchmark alone (--benchmark_filter=...). The benchmarks run in the order written here:
-// start-up first, so that its first run is the first window of the process; the desktop's waits
-// while video plays (desktop_answers_bench.cpp, listed after this file in CMakeLists.txt, which
-// sets the order the two files register in) come after them.
+// Resident memory is the whole process's (VmRSS, VmHWM of /proc/self/status), so a figure
+// includes whatever the benchmarks before it left behind; for the figures of a fresh process run
+// one benchmark alone (--benchmark_filter=...); program_bench.cpp measures the program itself. The
+// benchmarks run in the order written here: start-up first, so that its first run is the first
+// window of the process; the desktop's waits while video plays (desktop_answers_bench.cpp, listed
+// after this file in CMakeLists.txt, which sets the order the two files register in) come after
+// them.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -47,12 +47,10 @@ namespace {
 
 using namespace qova::bench;
 using qova::testkit::StreamServers;
-namespace fs = std::filesystem;
 
 constexpr int kMp3Runs = 15;
 constexpr int kHlsRuns = 40;
 constexpr int kStartupRuns = 7;
-constexpr const char* kMpvProgram = "/usr/bin/mpv";
 
 double gAppStartMs = 0.0;
 double gAppRssMb = 0.0;
@@ -131,61 +129,6 @@ void addResidentCounters(benchmark::State& state) {
     state.counters["file_mb"] = statusMb("RssFile:");
     state.counters["peak_mb"] = statusMb("VmHWM:");
 }
-
-/// VmRSS and the like of another process, in MB; 0 when it cannot be read.
-double processMb(qint64 pid, const char* field) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    const std::string name(field);
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind(name, 0) == 0)
-            return std::stod(line.substr(name.size())) / 1024.0;
-    }
-    return 0.0;
-}
-
-// The program itself, started as a user starts it, on the 10,000-line directory from a loopback
-// server: what it holds once the directory is stored and shown and nothing more happens. This
-// process links libmpv for its comparisons, so its own memory would say nothing of the
-// program's.
-void MemoryProgramIdle(benchmark::State& state) {
-    qova::testkit::LoopbackHttpServer http;
-    http.serve("/channels.txt", makeDirectory());
-    qova::testkit::TempFolder folder;
-    const fs::path root = folder.path();
-    fs::copy_file(QOVA_PROGRAM, root / "qova");
-    fs::copy_file(fs::path(QOVA_PROGRAM).parent_path() / "Player.html", root / "Player.html");
-    folder.write("Config.txt", "URLTXT=" + http.url("/channels.txt") + "\r\n");
-    QProcess program;
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    for (auto _ : state) {
-        program.start(QString::fromStdString((root / "qova").string()), {});
-        if (!runUntil([&] { return fs::exists(root / "Channel.txt"); }, kWaitLimit)) {
-            state.SkipWithError("the program never stored its directory");
-            break;
-        }
-        // Then until resident memory has not changed for a second, at most 20 s.
-        double last = -1.0;
-        auto steadySince = Clock::now();
-        runUntil(
-            [&] {
-                const double now = processMb(program.processId(), "VmRSS:");
-                if (std::abs(now - last) > 0.1) {
-                    last = now;
-                    steadySince = Clock::now();
-                }
-                return Clock::now() - steadySince > 1s;
-            },
-            20s);
-    }
-    const qint64 pid = program.processId();
-    state.counters["rss_mb"] = processMb(pid, "VmRSS:");
-    state.counters["anon_mb"] = processMb(pid, "RssAnon:");
-    state.counters["file_mb"] = processMb(pid, "RssFile:");
-    state.counters["peak_mb"] = processMb(pid, "VmHWM:");
-    program.kill();
-    program.waitForFinished(10000);
-}
-BENCHMARK(MemoryProgramIdle)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void MemoryWindowHlsPlaying(benchmark::State& state) {
     if (skipWithoutServers(state))

@@ -122,8 +122,8 @@ double msBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-double statusMb(const char* field) {
-    std::ifstream status("/proc/self/status");
+double statusMb(const char* field, const std::string& process) {
+    std::ifstream status("/proc/" + process + "/status");
     const std::string name(field);
     for (std::string line; std::getline(status, line);) {
         if (line.rfind(name, 0) == 0)

@@ -17,10 +17,12 @@ using namespace std::chrono_literals;
 inline constexpr auto kWaitLimit = 20s;
 /// Lets the previous connection close on both sides before the next start.
 inline constexpr auto kSettle = 150ms;
+/// The mpv command-line player, beside which the program is measured.
+inline constexpr const char* kMpvProgram = "/usr/bin/mpv";
 
 double msBetween(Clock::time_point from, Clock::time_point to);
-/// A field of /proc/self/status in MB ("VmRSS:", "VmHWM:"); 0 when it cannot be read.
-double statusMb(const char* field);
+/// A field of /proc/<process>/status in MB ("VmRSS:", "VmHWM:"); 0 when it cannot be read.
+double statusMb(const char* field, const std::string& process = "self");
 double median(std::vector<double> values);
 
 /// Runs the Qt event loop until done() or the limit passes; false at the limit.
