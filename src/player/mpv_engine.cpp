@@ -160,28 +160,25 @@ std::optional<MediaCapabilities> readCapabilities(mpv_handle* handle, std::strin
 }
 
 std::optional<MediaCapabilities> readEngineCapabilities(std::string* error) {
-    std::optional<MediaCapabilities> read;
     std::string why;
     if (!loadEngineLibrary(&why)) {
         setError(error, why);
         return std::nullopt;
     }
-    {
-        const std::unique_ptr<mpv_handle, decltype(&mpv_terminate_destroy)> handle(
-            mpv_create(), &mpv_terminate_destroy);
-        if (!handle) {
-            setError(error, "cannot create a libmpv instance");
-        } else if (!applyEngineOptions(
-                       handle.get(),
-                       mpvEngineOptions({.renderVideo = false, .audioOutput = "null"}), error)) {
-        } else if (const int rc = mpv_initialize(handle.get()); rc < 0) {
-            setError(error, std::string("cannot initialise libmpv: ") + mpv_error_string(rc));
-        } else {
-            read = readCapabilities(handle.get(), error);
-        }
+    const std::unique_ptr<mpv_handle, decltype(&mpv_terminate_destroy)> handle(
+        mpv_create(), &mpv_terminate_destroy);
+    if (!handle) {
+        setError(error, "cannot create a libmpv instance");
+        return std::nullopt;
     }
-    unloadEngineLibraryIfUnused();
-    return read;
+    if (!applyEngineOptions(handle.get(),
+                            mpvEngineOptions({.renderVideo = false, .audioOutput = "null"}), error))
+        return std::nullopt;
+    if (const int rc = mpv_initialize(handle.get()); rc < 0) {
+        setError(error, std::string("cannot initialise libmpv: ") + mpv_error_string(rc));
+        return std::nullopt;
+    }
+    return readCapabilities(handle.get(), error);
 }
 
 std::string failureReason(int error, const std::vector<std::string>& log) {

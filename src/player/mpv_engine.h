@@ -73,8 +73,9 @@ struct MediaCapabilities {
 /// Reads what a running engine can open. Empty when a list cannot be read; `error` says why.
 std::optional<MediaCapabilities> readCapabilities(mpv_handle* handle, std::string* error);
 
-/// Reads what the engine can open from an instance started for that alone; libmpv is unloaded
-/// again with it unless an engine runs. Empty when it cannot tell; `error` says why.
+/// Reads what the engine can open from an instance started for that alone (loading libmpv if it
+/// is not, which the caller may unload again: unloadEngineLibraryIfUnused). Empty when it cannot
+/// tell; `error` says why.
 std::optional<MediaCapabilities> readEngineCapabilities(std::string* error);
 
 /// Why a stream cannot be played, in words a user understands: from what the engine logged while

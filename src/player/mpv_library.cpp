@@ -59,6 +59,7 @@ EntryPoints gEntryPoints;
 // which is safe because the library is not unloaded while a handle lives.
 std::atomic<const EntryPoints*> gLoaded{nullptr};
 int gHandles = 0;
+bool gKept = false;
 
 bool loadLocked(std::string* error) {
     if (gLibrary != nullptr)
@@ -103,14 +104,17 @@ const EntryPoints& api() {
 
 }  // namespace
 
-bool loadEngineLibrary(std::string* error) {
+bool loadEngineLibrary(std::string* error, bool keep) {
     const std::lock_guard lock(gMutex);
-    return loadLocked(error);
+    if (!loadLocked(error))
+        return false;
+    gKept = gKept || keep;
+    return true;
 }
 
 void unloadEngineLibraryIfUnused() {
     const std::lock_guard lock(gMutex);
-    if (gLibrary == nullptr || gHandles > 0)
+    if (gLibrary == nullptr || gHandles > 0 || gKept)
         return;
     gLoaded.store(nullptr, std::memory_order_release);
     ::dlclose(std::exchange(gLibrary, nullptr));

@@ -107,11 +107,11 @@ void MpvPlayer::prepare() {
     if (handle_ || std::exchange(prepared_, true))
         return;
     // A start meanwhile waits for this load rather than making its own.
-    QThreadPool::globalInstance()->start([] { loadEngineLibrary(nullptr); });
+    QThreadPool::globalInstance()->start([] { loadEngineLibrary(nullptr, true); });
 }
 
 bool MpvPlayer::start() {
-    if (!loadEngineLibrary(&startError_))
+    if (!loadEngineLibrary(&startError_, true))
         return false;
     handle_.reset(mpv_create());
     if (!handle_) {
@@ -158,7 +158,11 @@ void MpvPlayer::wakeup(void* player) {
 }
 
 std::optional<MediaCapabilities> MpvPlayer::capabilities(std::string* error) const {
-    return handle_ ? readCapabilities(handle_.get(), error) : readEngineCapabilities(error);
+    if (handle_)
+        return readCapabilities(handle_.get(), error);
+    auto read = readEngineCapabilities(error);
+    unloadEngineLibraryIfUnused();
+    return read;
 }
 
 void MpvPlayer::failLater(std::uint64_t request, const QString& message) {

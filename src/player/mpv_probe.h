@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,5 +33,9 @@ class MpvProbe : public platform::PlayerProbe {
     bool asked_ = false;
     std::optional<MediaCapabilities> capabilities_;
 };
+
+/// A probe whose engine is asked at once, on a thread of its own, while the program goes on
+/// starting (loading libmpv takes tens of milliseconds); the first probe waits for the answer.
+std::unique_ptr<MpvProbe> probeAskingInBackground();
 
 }  // namespace qova::player

@@ -89,6 +89,9 @@ void useWindowFont() {
 
 FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
+    // Asked while the window is built; the engine itself starts at the first channel.
+    if (!options_.probe)
+        options_.probe = player::probeAskingInBackground();
     setWindowTitle(QString::fromUtf8(state::kProductName));
     setWindowIcon(artworkIcon(Artwork::AppIcon));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -99,17 +102,6 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     files_ =
         std::make_unique<platform::PosixTextFiles>(options_.programFolder, options_.defaultsFolder,
                                                    std::vector<std::string>{state::kConfigFile});
-    if (!options_.probe) {
-        // The player area's own engine answers: a second one only to read two lists would cost
-        // tens of milliseconds and megabytes at every start.
-        options_.probe = std::make_unique<player::MpvProbe>([this] {
-            std::string error;
-            auto capabilities = wbMain_->player().capabilities(&error);
-            if (!capabilities)
-                qWarning("Media engine unavailable, no player found: %s", error.c_str());
-            return capabilities;
-        });
-    }
     window_ = std::make_unique<qt::QtFormWindow>(this);
     wbDownload_ = std::make_unique<web::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
     tree_ = std::make_unique<qt::QtTreeView>(

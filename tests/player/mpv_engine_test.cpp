@@ -6,7 +6,6 @@
 #include <mpv/client.h>
 
 #include <QTest>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,21 +13,13 @@
 #include "player/mpv_library.h"
 #include "player/mpv_player.h"
 #include "player/mpv_probe.h"
+#include "support/process_maps.h"
 #include "testkit/test_media.h"
 
 namespace qova::player {
 namespace {
 
-// Whether a library whose file name holds `name` is mapped into this process.
-bool mapsName(const std::string& name) {
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line)) {
-        if (line.find(name) != std::string::npos)
-            return true;
-    }
-    return false;
-}
+using testing::processMaps;
 
 using platform::kRealPlayerProgIds;
 using platform::kWinampProgIds;
@@ -140,17 +131,17 @@ TEST(RealEngine, AnOptionItRefusesIsNamedAndThePlayersListsAreLibmpvsOwn) {
                 joined[i] += (joined[i].empty() ? "" : ",") + name;
             EXPECT_EQ(joined[i], lists[i]);
         }
-        EXPECT_EQ(mapsName("libmpv.so"), running);
-        EXPECT_EQ(mapsName("libavformat.so"), running);
+        EXPECT_EQ(processMaps("libmpv.so"), running);
+        EXPECT_EQ(processMaps("libavformat.so"), running);
     }
 }
 
 TEST(RealEngine, PreparingLoadsTheLibraryAheadWithoutStartingAnEngine) {
     MpvPlayer player(MpvPlayerOptions{false, "null"});
-    EXPECT_FALSE(mapsName("libmpv.so"));
+    EXPECT_FALSE(processMaps("libmpv.so"));
     player.prepare();
     EXPECT_TRUE(QTest::qWaitFor([] { return engineLibraryLoaded(); }, 10000));
-    EXPECT_TRUE(mapsName("libavcodec.so"));
+    EXPECT_TRUE(processMaps("libavcodec.so"));
     EXPECT_FALSE(player.isRunning());
     ASSERT_TRUE(player.startEngine()) << player.startError();
 }
