@@ -5,7 +5,7 @@
 namespace qova::player {
 
 // libmpv is loaded when an engine is first needed, not with the program: the libraries it brings
-// (nearly two hundred, some 35 MB resident) are of no use while a user picks a channel. The
+// (nearly two hundred, some 30 MB resident) are of no use while a user picks a channel. The
 // program calls libmpv's functions as usual; this program's own definitions of them load the
 // library at the first mpv_create() and pass every call on.
 

@@ -157,14 +157,6 @@ void MpvPlayer::wakeup(void* player) {
         QMetaObject::invokeMethod(self, &MpvPlayer::drainEvents, Qt::QueuedConnection);
 }
 
-std::optional<MediaCapabilities> MpvPlayer::capabilities(std::string* error) const {
-    if (handle_)
-        return readCapabilities(handle_.get(), error);
-    auto read = readEngineCapabilities(error);
-    unloadEngineLibraryIfUnused();
-    return read;
-}
-
 void MpvPlayer::failLater(std::uint64_t request, const QString& message) {
     QMetaObject::invokeMethod(
         this,

@@ -80,10 +80,6 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// The user agent the engine sends to a stream that asks for none.
     static std::string defaultUserAgent() { return kEngineUserAgent; }
 
-    /// What the engine can open; empty, with the reason in `error`, when it cannot tell. Before
-    /// the engine runs, an instance started for this alone answers and goes again.
-    std::optional<MediaCapabilities> capabilities(std::string* error = nullptr) const;
-
     /// Creates the render context that draws this player's video (see mpv_render_context_create).
     /// Returns libmpv's status code. The context must be freed before the player is destroyed.
     int createRenderContext(mpv_render_context** context, mpv_render_param* params);
