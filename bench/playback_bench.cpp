@@ -6,7 +6,9 @@
 // the player page written, synced and read), page_ms (until libmpv is asked to load), engine_ms
 // (until the restart is taken from libmpv's queue on the Qt thread), wakeup_ms (of that, the
 // wait of libmpv's wake-up for the Qt thread); each run is paired with one of libmpv alone, and
-// extra_ms is the median difference of the pairs.
+// extra_ms is the median difference of the pairs. For a stream with a picture each run is also
+// paired with one of libmpv drawing that picture through its render API on a thread of its own,
+// as the window does (drawing_ms, vs_drawing): what the window adds beyond the picture itself.
 //
 // Resident memory is the whole process's (VmRSS, VmHWM of /proc/self/status), so a figure
 // includes whatever the benchmarks before it left behind; for the figures of a fresh process run
@@ -247,22 +249,29 @@ void ZapWindow(benchmark::State& state, Stream stream) {
         return;
     QTreeWidgetItem* node = w->showNode(stream);
     BareMpv mpv;
-    if (node == nullptr || !mpv.running()) {
+    // A picture only where the stream has one: libmpv drawing it as the window does.
+    std::optional<BareMpv> drawing;
+    if (stream == Stream::Hls)
+        drawing.emplace(true);
+    if (node == nullptr || !mpv.running() || (drawing && !drawing->running())) {
         state.SkipWithError("the stream's node is not in the tree, or libmpv cannot start");
         return;
     }
     const std::string url = streamUrl(stream);
-    // Each run is paired with one of libmpv alone, in turns, so that the ratio holds under a
-    // load that changes while the benchmark runs. The first of each pays for what is set up once.
+    // Each run is paired with one of libmpv alone (and one of libmpv drawing), in turns, so that
+    // the ratios hold under a load that changes while the benchmark runs. The first of each pays
+    // for what is set up once.
     Samples parts;
     const auto first = zapWindowOnce(*w, node, parts);
-    if (!first || !zapLibmpvOnce(mpv, url, parts)) {
+    if (!first || !zapLibmpvOnce(mpv, url, parts) || (drawing && !drawing->open(url)) ||
+        (drawing && !drawing->stop())) {
         state.SkipWithError("the stream never started");
         return;
     }
     parts.clear();
     std::vector<double> window;
     std::vector<double> alone;
+    std::vector<double> drawn;
     bool windowFirst = true;
     for (auto _ : state) {
         std::optional<double> one;
@@ -275,13 +284,18 @@ void ZapWindow(benchmark::State& state, Stream stream) {
             one = zapWindowOnce(*w, node, parts);
         }
         windowFirst = !windowFirst;
-        if (!one || !other) {
+        std::optional<BareMpv::Start> third;
+        if (drawing && (!(third = drawing->open(url)) || !drawing->stop()))
+            third.reset();
+        if (!one || !other || (drawing && !third)) {
             state.SkipWithError("the stream never started");
             break;
         }
         state.SetIterationTime(*one / 1000.0);
         window.push_back(*one);
         alone.push_back(*other);
+        if (third)
+            drawn.push_back(third->restartMs);
     }
     if (window.empty())
         return;
@@ -292,6 +306,10 @@ void ZapWindow(benchmark::State& state, Stream stream) {
         extra.push_back(window[i] - alone[i]);
     state.counters["libmpv_ms"] = median(alone);
     state.counters["vs_libmpv"] = median(window) / median(alone);
+    if (!drawn.empty()) {
+        state.counters["drawing_ms"] = median(drawn);
+        state.counters["vs_drawing"] = median(window) / median(drawn);
+    }
     state.counters["extra_ms"] = median(extra);
     for (const auto& [name, values] : parts)
         state.counters[name] = median(values);

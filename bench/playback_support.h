@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,10 +44,13 @@ EngineTimes engineTimes();
 void resetEngineTimes();
 
 /// A bare libmpv instance with the engine options of the program's player that bear on opening
-/// a stream; no video or sound output.
+/// a stream; no sound output.
 class BareMpv {
   public:
-    BareMpv();
+    /// With drawsPicture, video goes through libmpv's render API into an offscreen OpenGL
+    /// framebuffer of the player area's size, drawn on this thread whenever libmpv asks, as the
+    /// program's player draws it on its own; otherwise it is decoded unseen.
+    explicit BareMpv(bool drawsPicture = false);
     ~BareMpv();
     BareMpv(const BareMpv&) = delete;
     BareMpv& operator=(const BareMpv&) = delete;
@@ -65,8 +69,12 @@ class BareMpv {
   private:
     template <typename Done>
     bool waitFor(Clock::time_point deadline, Done done);
+    bool setUpPicture();
 
     mpv_handle* handle_ = nullptr;
+    /// Draws on a thread of its own, as the program's player does: a frame's drawing waits for
+    /// the frame's time and must not hold up the engine's events.
+    std::unique_ptr<class PictureDrawer> drawer_;
 };
 
 /// Starts the mpv program on the address and waits on its IPC socket for the first restart of
