@@ -1,5 +1,7 @@
 #include "playback_window.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
@@ -144,6 +146,15 @@ bool skipWithoutServers(benchmark::State& state) {
         return false;
     const std::string why = "the streaming servers cannot run here: " + gServersWhy;
     state.SkipWithError(why.c_str());
+    return true;
+}
+
+bool skipWithoutMpvProgram(benchmark::State& state) {
+    if (skipWithoutServers(state))
+        return true;
+    if (::access(kMpvProgram, X_OK) == 0)
+        return false;
+    state.SkipWithError("the mpv program is not installed (scripts/install-deps.sh)");
     return true;
 }
 

@@ -77,6 +77,8 @@ LoadedWindow* loadedWindow(benchmark::State& state);
 void releaseLoadedWindow();
 /// Skips the benchmark, saying why, where the servers cannot run.
 bool skipWithoutServers(benchmark::State& state);
+/// Skips it also where the mpv program is not installed.
+bool skipWithoutMpvProgram(benchmark::State& state);
 void addSpread(benchmark::State& state, const std::vector<double>& ms);
 
 }  // namespace qova::bench

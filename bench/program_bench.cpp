@@ -3,7 +3,6 @@
 // started over the desktop's media-player interface. This process links libmpv for its
 // comparisons, so its own start and memory would say nothing of the program's.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -228,12 +227,8 @@ BENCHMARK(MemoryProgramHlsPlaying)->Iterations(1)->Unit(benchmark::kMillisecond)
 // OpenGL in a window of the player area's size, sound discarded): what the engine itself holds
 // on this machine.
 void MemoryMpvProgramHlsPlaying(benchmark::State& state) {
-    if (skipWithoutServers(state))
+    if (skipWithoutMpvProgram(state))
         return;
-    if (::access(kMpvProgram, X_OK) != 0) {
-        state.SkipWithError("the mpv program is not installed (scripts/install-deps.sh)");
-        return;
-    }
     qova::testkit::TempFolder folder;
     const QString socketPath = QString::fromStdString(folder.file("mpv.sock"));
     QStringList arguments = {"--no-config", "--vo=gpu", "--gpu-context=x11egl",
