@@ -95,7 +95,10 @@ MpvPlayer::~MpvPlayer() {
 bool MpvPlayer::startEngine() {
     if (handle_)
         return true;
+    if (startFailed_)
+        return false;
     if (!start()) {
+        startFailed_ = true;
         handle_.reset();
         qWarning("Media engine cannot start: %s", startError_.c_str());
         return false;

@@ -69,7 +69,7 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     const std::string& path() const { return path_; }
 
     /// Starts the engine, which otherwise starts at the first play; true when it runs. When it
-    /// cannot start, startError() says why, and every play fails.
+    /// cannot start, startError() says why, it is not tried again, and every play fails.
     bool startEngine();
     /// Loads the engine's library in the background, once, for a start that is likely to come
     /// soon: the first channel then does not wait for it.
@@ -133,6 +133,7 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     std::unique_ptr<mpv_handle, HandleDeleter> handle_;
     std::string startError_;
     bool prepared_ = false;
+    bool startFailed_ = false;
     std::atomic<bool> drainQueued_{false};
 
     // Every play() and stop() is a new request; a command reply counts only for the latest.
