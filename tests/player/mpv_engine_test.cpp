@@ -73,16 +73,16 @@ TEST(EndFileMessage, SaysWhyAStreamStoppedFromWhatTheEngineLoggedLastWhereThatTe
     const int error = MPV_END_FILE_REASON_ERROR, failed = MPV_ERROR_LOADING_FAILED;
     // Without a reason of its own a failure says libmpv's words for its code.
     ASSERT_TRUE(loadEngineLibrary(nullptr));
-    const std::string unloaded = "The stream cannot be played: loading failed.";
+    const std::string loadingFailed = "The stream cannot be played: loading failed.";
     EXPECT_EQ(endFileMessage(MPV_END_FILE_REASON_EOF, 0), "The stream has ended.");
     EXPECT_EQ(endFileMessage(error, 0), "The stream cannot be played.");
-    EXPECT_EQ(endFileMessage(error, failed), unloaded);
+    EXPECT_EQ(endFileMessage(error, failed), loadingFailed);
     // Stopped, replaced or quit: nothing to tell; an unknown reason only with an error.
     for (int quiet :
          {MPV_END_FILE_REASON_STOP, MPV_END_FILE_REASON_QUIT, MPV_END_FILE_REASON_REDIRECT})
         EXPECT_EQ(endFileMessage(quiet, failed), "") << quiet;
     EXPECT_EQ(endFileMessage(99, 0), "");
-    EXPECT_EQ(endFileMessage(99, failed), unloaded);
+    EXPECT_EQ(endFileMessage(99, failed), loadingFailed);
     // The newest line that tells wins.
     EXPECT_EQ(failureReason(failed, {"tcp: Connection refused", "stream: Failed to open h:1/x."}),
               "the server refused the connection");
