@@ -1,18 +1,28 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing QOVA need.
-# Only packages that are missing are installed; uses sudo when not run as root.
+# Installs the Debian 12 packages QOVA needs: `install-deps.sh run` what building and running the
+# program takes, `install-deps.sh` (or `test`) that and what its tests, benchmarks and fuzz
+# targets take as well. Only packages that are missing are installed; uses sudo when not root.
 set -euo pipefail
 
+# Building and running the program; ffmpeg makes the demo's test pictures and tones.
 packages=(
-  build-essential cmake ninja-build pkg-config clang-format clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
-  libmpv-dev mpv libsimdjson-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  ffmpeg xvfb xauth dbus-daemon at-spi2-core desktop-file-utils appstream xdotool
-  icecast2 python3-gi gir1.2-gst-rtsp-server-1.0
-  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
-  fonts-wine fonts-dejavu-core
+  libmpv-dev libsimdjson-dev
+  ffmpeg fonts-wine fonts-dejavu-core
 )
+# The tests, the benchmarks and the fuzz targets: their tools, the servers they stream from, a
+# virtual display, session and accessibility buses, and the mpv program they measure against.
+if [ "${1:-test}" != run ]; then
+  packages+=(
+    clang-format clang libclang-rt-14-dev
+    libgtest-dev libgmock-dev libbenchmark-dev mpv
+    xvfb xauth dbus-daemon at-spi2-core desktop-file-utils appstream xdotool
+    icecast2 python3-gi gir1.2-gst-rtsp-server-1.0
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
+    gstreamer1.0-libav
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
