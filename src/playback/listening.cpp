@@ -154,8 +154,10 @@ void Listening::changeVolume(int steps) {
 
 void Listening::setVolume(int percent) {
     percent = std::clamp(percent, 0, 100);
+    const bool changed = percent != ctx_.controls.player.volume();
     ctx_.controls.player.setVolume(percent);
-    ctx_.controls.settings.setIntValue(kVolumeKey, percent);
+    if (changed)
+        ctx_.controls.settings.setIntValue(kVolumeKey, percent);
     ctx_.controls.overlay.showVolume(percent, ctx_.controls.player.muted());
 }
 
