@@ -111,7 +111,8 @@ int Listening::lastNode() const {
 }
 
 void Listening::startNode(int node) {
-    if (node < 1 || node > ctx_.controls.trView.nodeCount())
+    // Only nodes with a channel: not past either end, nor the line that counts further results.
+    if (ctx_.channels.record(node) == nullptr)
         return;
     ctx_.controls.trView.selectNode(node);
     handlers_.treeClick();
