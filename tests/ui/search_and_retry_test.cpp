@@ -1,5 +1,6 @@
-// Esc in the channel search, pressed as a user presses it: keys and clicks through the X server
-// (xdotool on Xvfb), with the focus wherever the last click or key left it.
+// The main window as a user works it: keys and clicks through the X server (xdotool on Xvfb),
+// with the focus wherever the last click or key left it. Esc in the channel search; a click that
+// tries a failed channel again.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -10,6 +11,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "player/mpv_player.h"
 #include "player/player_view.h"
 #include "qt/qt_tree_view.h"
 #include "testkit/loopback_http_server.h"
@@ -20,21 +22,26 @@
 namespace qova::ui {
 namespace {
 
-// No Player.html: a click on a channel plays nothing, and the engine never starts.
-const char* kDirectory =
-    "France|Video|TV Un|http://127.0.0.1:1/un.mp4|FR\r\n"
-    "France|Video|TV Deux|http://127.0.0.1:1/deux.mp4|FR\r\n"
-    "Italy|Video|TV Italia|http://127.0.0.1:1/it.mp4|IT\r\n"
-    "Italy|Radio|Radio Uno|http://127.0.0.1:1/uno.mp3|IT\r\n";
-
-class SearchView : public ::testing::Test {
+class OnDisplay : public ::testing::Test {
   protected:
     void SetUp() override {
         if (QGuiApplication::platformName() != QStringLiteral("xcb"))
             GTEST_SKIP() << "needs a display; the test command runs this under Xvfb";
         ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             << "scripts/install-deps.sh installs xdotool";
-        folder.write("Channel.txt", kDirectory);
+        // Streams the server does not have. Without Player.html a click plays nothing, and the
+        // engine does not start.
+        std::string directory;
+        for (const char* line :
+             {"France|Video|TV Un|/un.mp4|FR", "France|Video|TV Deux|/deux.mp4|FR",
+              "Italy|Video|TV Italia|/it.mp4|IT", "Italy|Radio|Radio Uno|/uno.mp3|IT"}) {
+            const std::string fields = line;
+            const std::size_t path = fields.rfind("|/") + 1;
+            const std::size_t end = fields.find('|', path);
+            directory += fields.substr(0, path) + site.url(fields.substr(path, end - path)) +
+                         fields.substr(end) + "\r\n";
+        }
+        folder.write("Channel.txt", directory);
         folder.write("Config.txt", "URLTXT=file://" + folder.file("Channel.txt") + "\r\n");
         site.serve("/info3.html", "<html><body>QOVA</body></html>", "text/html");
         FrmMainOptions options;
@@ -106,7 +113,7 @@ class SearchView : public ::testing::Test {
     QLineEdit* field = nullptr;
 };
 
-TEST_F(SearchView, EscEndsTheSearchFromWhereverTheFocusIsInTheWindowAndNowhereElse) {
+TEST_F(OnDisplay, EscEndsTheSearchFromWhereverTheFocusIsInTheWindowAndNowhereElse) {
     search();
     ASSERT_TRUE(key("Escape"));
     EXPECT_TRUE(waitFor([&] { return searchEnded(); })) << "from the field";
@@ -156,6 +163,28 @@ TEST_F(SearchView, EscEndsTheSearchFromWhereverTheFocusIsInTheWindowAndNowhereEl
     ASSERT_TRUE(waitFor([&] { return player.hasFocus(); }));
     ASSERT_TRUE(key("Escape"));
     EXPECT_TRUE(waitFor([&] { return searchEnded(); }));
+}
+
+TEST_F(OnDisplay, AClickOnAChannelThatFailedTriesItAgain) {
+    folder.write("Player.html", "\r\n");
+    QTreeWidgetItem* first = tree()->topLevelItem(0);
+    const QRect row = tree()->visualItemRect(first);
+    player::PlayerView& player = window->playerArea();
+    const auto failed = [&] {
+        return player.statusText().startsWith(QStringLiteral("The stream cannot be played")) &&
+               player.player().state() == platform::MediaPlayer::State::Stopped;
+    };
+    ASSERT_TRUE(click(*tree()->viewport(), row.center()));
+    ASSERT_TRUE(QTest::qWaitFor(failed, 20000)) << player.statusText().toStdString();
+    const int requests = site.requestCount("/un.mp4");
+    EXPECT_GE(requests, 1);
+    EXPECT_EQ(window->logic().channels().intPlayingNode(), 1);
+
+    // Away from the first click, so that the two make no double-click.
+    ASSERT_TRUE(click(*tree()->viewport(), row.topLeft() + QPoint(20, row.height() / 2)));
+    ASSERT_TRUE(waitFor([&] { return site.requestCount("/un.mp4") > requests; }))
+        << "the failed channel was not tried again";
+    EXPECT_TRUE(QTest::qWaitFor(failed, 20000)) << player.statusText().toStdString();
 }
 
 }  // namespace
