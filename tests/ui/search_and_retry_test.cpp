@@ -22,7 +22,7 @@
 namespace qova::ui {
 namespace {
 
-class OnDisplay : public ::testing::Test {
+class ByHand : public ::testing::Test {
   protected:
     void SetUp() override {
         if (QGuiApplication::platformName() != QStringLiteral("xcb"))
@@ -113,7 +113,7 @@ class OnDisplay : public ::testing::Test {
     QLineEdit* field = nullptr;
 };
 
-TEST_F(OnDisplay, EscEndsTheSearchFromWhereverTheFocusIsInTheWindowAndNowhereElse) {
+TEST_F(ByHand, EscEndsTheSearchFromWhereverTheFocusIsInTheWindowAndNowhereElse) {
     search();
     ASSERT_TRUE(key("Escape"));
     EXPECT_TRUE(waitFor([&] { return searchEnded(); })) << "from the field";
@@ -165,7 +165,7 @@ TEST_F(OnDisplay, EscEndsTheSearchFromWhereverTheFocusIsInTheWindowAndNowhereEls
     EXPECT_TRUE(waitFor([&] { return searchEnded(); }));
 }
 
-TEST_F(OnDisplay, AClickOnAChannelThatFailedTriesItAgain) {
+TEST_F(ByHand, AClickOnAChannelThatFailedTriesItAgain) {
     folder.write("Player.html", "\r\n");
     QTreeWidgetItem* first = tree()->topLevelItem(0);
     const QRect row = tree()->visualItemRect(first);
