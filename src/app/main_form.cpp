@@ -158,10 +158,8 @@ void MainForm::wbDownload_NavigateError(std::int32_t statusCode) {
 namespace qova::app {
 
 void MainForm::trView_Click() {
-    const int before = channels_.intPlayingNode();
     listening_.channelChosen(controls_.trView.selectedIndex());
-    playback::TreeClick(ctx_, site_);
-    if (channels_.intPlayingNode() != before && channels_.intPlayingNode() != 0)
+    if (playback::TreeClick(ctx_, site_))
         listening_.channelStarted();
 }
 

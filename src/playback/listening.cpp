@@ -111,7 +111,8 @@ int Listening::lastNode() const {
 }
 
 void Listening::startNode(int node) {
-    if (node < 1 || node > ctx_.controls.trView.nodeCount())
+    // Only nodes with a channel: not past either end, nor the line that counts further results.
+    if (ctx_.channels.record(node) == nullptr)
         return;
     ctx_.controls.trView.selectNode(node);
     handlers_.treeClick();
@@ -154,8 +155,10 @@ void Listening::changeVolume(int steps) {
 
 void Listening::setVolume(int percent) {
     percent = std::clamp(percent, 0, 100);
+    const bool changed = percent != ctx_.controls.player.volume();
     ctx_.controls.player.setVolume(percent);
-    ctx_.controls.settings.setIntValue(kVolumeKey, percent);
+    if (changed)
+        ctx_.controls.settings.setIntValue(kVolumeKey, percent);
     ctx_.controls.overlay.showVolume(percent, ctx_.controls.player.muted());
 }
 

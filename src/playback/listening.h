@@ -74,7 +74,6 @@ class Listening {
     void showNowPlaying(bool renew);
     void updateDesktop();
     void updateScreenSaver();
-    void keepVolume();
 
     state::MainContext& ctx_;
     Handlers handlers_;

@@ -36,16 +36,23 @@ void showRealPlayerRequired(state::MainContext& ctx, const state::Site& site) {
 
 }  // namespace
 
-void TreeClick(state::MainContext& ctx, const state::Site& site) {
+bool TreeClick(state::MainContext& ctx, const state::Site& site) {
     platform::TreeView& tree = ctx.controls.trView;
     const int selected = tree.selectedIndex();
-    if (selected == 0 || selected == ctx.channels.intPlayingNode())
-        return;
+    // A line that stands for no channel (the count of search results not shown) starts nothing.
+    if (selected == 0 || ctx.channels.record(selected) == nullptr)
+        return false;
+    // Once its stream failed or its tries are over, the channel started last is not playing:
+    // the click is a try again.
+    if (selected == ctx.channels.intPlayingNode() &&
+        ctx.controls.player.state() != platform::MediaPlayer::State::Stopped)
+        return false;
     ctx.channels.setPlayingNode(selected, ctx.controls.cmbCountry.backColour());
     const platform::PictureButton& source =
         tree.nodeImage(selected) != 0 ? ctx.controls.cmdRemoveFav : ctx.controls.cmdAddFav;
     ctx.controls.cmdFavorite.setPicture(source.picture());
     PlayChannel(ctx, site);
+    return true;
 }
 
 void PlayChannel(state::MainContext& ctx, const state::Site& site) {

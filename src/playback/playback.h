@@ -9,9 +9,11 @@ namespace qova::playback {
 
 inline constexpr const char* kPlayerFile = "Player.html";
 
-/// A click in the channel tree: starts the selected channel unless it is the one started last,
-/// takes the highlight off the node started before, and sets the favourite button's picture.
-void TreeClick(state::MainContext& ctx, const state::Site& site);
+/// A click in the channel tree: starts the selected channel unless it is the one started last and
+/// the player still plays, opens or tries it, takes the highlight off the node started before,
+/// and sets the favourite button's picture. A node without a record starts nothing. Returns
+/// whether it started the channel.
+bool TreeClick(state::MainContext& ctx, const state::Site& site);
 
 /// Plays the record of the selected node with the player its line asks for.
 void PlayChannel(state::MainContext& ctx, const state::Site& site);

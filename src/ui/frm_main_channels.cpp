@@ -1,6 +1,7 @@
 // The main window's Channels menu: the channel lists added beside the directory, finding a
 // channel in all of them, and the favourites out to a playlist and back in.
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -11,9 +12,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include "qt/qt_tree_view.h"
@@ -24,26 +27,47 @@
 namespace qova::ui {
 namespace {
 
-/// The search field: Esc gives the view back.
-class SearchField : public QLineEdit {
+/// While the search shows, Esc anywhere in the main window (the field, the tree of results, the
+/// player area, a button) gives the view back. It is caught before any control or shortcut of
+/// the window sees it; other windows keep their Esc, among them the picture filling the screen
+/// and an open menu.
+class SearchEscape : public QObject {
   public:
-    using QLineEdit::QLineEdit;
+    explicit SearchEscape(QWidget* window) : QObject(window), window_(window) {}
     std::function<void()> onEscape;
 
-  protected:
-    void keyPressEvent(QKeyEvent* event) override {
-        if (event->key() == Qt::Key_Escape && onEscape) {
-            onEscape();
-            return;
-        }
-        QLineEdit::keyPressEvent(event);
+    void watch(bool on) {
+        if (on)
+            qApp->installEventFilter(this);
+        else
+            qApp->removeEventFilter(this);
     }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier ||
+            widget == nullptr || widget->window() != window_ ||
+            qobject_cast<const QMenuBar*>(widget) != nullptr)
+            return false;
+        // Claimed ahead of the shortcuts, then acted on when the key itself comes.
+        event->accept();
+        if (event->type() == QEvent::KeyPress)
+            onEscape();
+        return true;
+    }
+
+  private:
+    QWidget* window_;
 };
 
 }  // namespace
 
 void FrmMain::buildChannelsMenu() {
-    auto* field = new SearchField(frmUpper_);
+    auto* field = new QLineEdit(frmUpper_);
     field->setObjectName(QStringLiteral("txtSearch"));
     field->setAccessibleName(QStringLiteral("Find channel"));
     field->setPlaceholderText(QStringLiteral("Find a channel: name, country, language"));
@@ -51,13 +75,18 @@ void FrmMain::buildChannelsMenu() {
     field->setGeometry(cmbCountry_->geometry());
     field->hide();
     searchField_ = field;
-    const auto endSearch = [this, field] {
+    auto* escape = new SearchEscape(this);
+    escape->onEscape = [this, field, escape] {
+        escape->watch(false);
         field->hide();
-        field->clear();
+        {
+            // Its emptied text would end the search once more.
+            const QSignalBlocker quiet(field);
+            field->clear();
+        }
         logic_->endSearch();
         trView_->setFocus();
     };
-    field->onEscape = endSearch;
     connect(field, &QLineEdit::textChanged, this, [this](const QString& text) {
         const QByteArray query = text.toUtf8();
         logic_->search(std::string(query.constData(), static_cast<std::size_t>(query.size())));
@@ -87,7 +116,8 @@ void FrmMain::buildChannelsMenu() {
     find->setObjectName(QStringLiteral("mnuFind"));
     find->setShortcut(QKeySequence::Find);
     addAction(find);
-    connect(find, &QAction::triggered, this, [field] {
+    connect(find, &QAction::triggered, this, [field, escape] {
+        escape->watch(true);
         field->show();
         field->raise();
         field->setFocus();

@@ -2,6 +2,7 @@
 
 #include "directory/channel_tree.h"
 #include "directory/directory_fixture.h"
+#include "playback/listening.h"
 
 namespace qova::directory {
 namespace {
@@ -53,6 +54,54 @@ TEST_F(DirectoryTest, SearchShowsTheFirstResultsAndCountsTheRestAddedListsInclud
     EXPECT_EQ(search.find(ctx, "news", 10).total, 26u);
     search.invalidate();
     EXPECT_EQ(search.find(ctx, "news", 10).total, 2u);
+}
+
+// Beyond the results shown, one line counts the rest: no channel, whatever reaches it.
+TEST_F(DirectoryTest, TheCountOfFurtherResultsIsNoChannel) {
+    std::string directory;
+    for (std::size_t i = 0; i <= app::MainForm::kShownResults; ++i)
+        directory += "C|Video|News " + std::to_string(i) + "|u" + std::to_string(i) + "|EN\r\n";
+    f.files.files["Player.html"] = "page\r\n";
+    download(directory);
+    f.cmbCountry.choose("C");
+    form.search("news");
+    const int count = f.trView.nodeCount();
+    ASSERT_EQ(count, static_cast<int>(app::MainForm::kShownResults) + 1);
+    ASSERT_EQ(f.trView.nodeText(count), "\u2026 and 1 more: type more words to narrow the search");
+    const std::string last = "C|Video|News 999|u999|EN";
+    playback::Listening& listening = form.listening();
+    f.trView.click(count - 1);
+    f.player.becomes(platform::MediaPlayer::State::Playing);
+    const std::string track = f.desktop.id;
+    const std::size_t pages = f.wbMain.navigations.size();
+    const auto unchanged = [&](const char* after) {
+        EXPECT_EQ(channels().intPlayingNode(), count - 1) << after;
+        EXPECT_EQ(state().strCurrentRecord, last) << after;
+        EXPECT_EQ(f.desktop.id, track) << after;
+        EXPECT_EQ(f.desktop.channel, "News 999") << after;
+        EXPECT_EQ(f.wbMain.navigations.size(), pages) << after;
+    };
+    listening.next();
+    unchanged("next");
+    f.trView.click(count);  // a click, or Enter in the field with the line selected
+    unchanged("a click");
+    f.player.becomes(platform::MediaPlayer::State::Stopped);  // failed: a click would start it
+    f.trView.click(count);
+    unchanged("a click after a failure");
+
+    // Esc: the channel is still the one to go on from, and to start again after the stop button.
+    form.endSearch();
+    ASSERT_EQ(f.trView.nodeCount(), count);
+    listening.next();
+    EXPECT_EQ(state().strCurrentRecord, "C|Video|News 1000|u1000|EN");
+    form.search("news");
+    f.trView.click(count - 1);
+    form.cmdStopButton_Click();
+    listening.next();
+    EXPECT_EQ(state().strCurrentRecord, "");
+    form.endSearch();
+    listening.playOrStop();
+    EXPECT_EQ(state().strCurrentRecord, last);
 }
 
 }  // namespace

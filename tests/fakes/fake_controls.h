@@ -346,8 +346,13 @@ class FakeSettings : public platform::Settings {
         const auto found = values.find(std::string(key));
         return found == values.end() ? fallback : found->second;
     }
-    void setIntValue(std::string_view key, int value) override { values[std::string(key)] = value; }
+    void setIntValue(std::string_view key, int value) override {
+        values[std::string(key)] = value;
+        ++writes;
+    }
     std::map<std::string, int> values;
+    /// Every call, whether or not the value differs from the one kept.
+    int writes = 0;
 };
 
 /// The desktop's side of the media keys: what it was told, and a hand to press its keys.

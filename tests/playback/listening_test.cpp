@@ -66,7 +66,13 @@ TEST_F(ListeningTest, ARadioChannelIsToldToTheEngineAsSoundAlone) {
 }
 
 TEST_F(ListeningTest, VolumeAndMuteAreKeptBetweenRunsAndWrittenOnlyWhenChanged) {
+    // Nothing changes: at the top already, the same volume from the desktop.
+    listening().changeVolume(1);
+    f.desktop.onSetVolume(1.0);
+    listening().setVolume(100);
+    EXPECT_EQ(f.settings.writes, 0);
     EXPECT_TRUE(f.settings.values.empty());
+    EXPECT_EQ(f.overlay.volumeNotes.back(), (std::pair{100, false}));  // still shown
     listening().changeVolume(-3);
     listening().toggleMute();
     listening().setVolume(250);  // held at 100, so four steps down are 80
@@ -74,12 +80,17 @@ TEST_F(ListeningTest, VolumeAndMuteAreKeptBetweenRunsAndWrittenOnlyWhenChanged) 
     EXPECT_EQ(f.player.volume(), 80);
     EXPECT_EQ(f.overlay.volumeNotes.back(), (std::pair{80, true}));
     EXPECT_DOUBLE_EQ(f.desktop.volume, 0.8);
+    EXPECT_EQ(f.settings.writes, 4);
+    listening().setVolume(80);
+    listening().changeVolume(0);
+    EXPECT_EQ(f.settings.writes, 4);
 
     directory::LoadedMain next("URLTXT=http://127.0.0.1:1/x");
     next.f.settings.values = f.settings.values;
     next.form.Form_Load();
     EXPECT_EQ(next.f.player.volume(), 80);
     EXPECT_TRUE(next.f.player.muted());
+    EXPECT_EQ(next.f.settings.writes, 0);
     // Media keys set it too.
     next.f.desktop.onSetVolume(0.25);
     EXPECT_EQ(next.f.player.volume(), 25);

@@ -50,6 +50,7 @@ TEST_F(PlaybackTest, AClickPlaysTheNodesRecordWithItsPlayer) {
 
 TEST_F(PlaybackTest, TheNodeStartedLastIsNotRestartedUntilTheStopButton) {
     f.trView.click(1);
+    f.player.becomes(platform::MediaPlayer::State::Playing);
     f.trView.setNodeBackColour(1, platform::Colour::system(13));
     f.trView.click(1);
     f.trView.click(0);  // empty space: the selection stays on node 1
@@ -69,6 +70,36 @@ TEST_F(PlaybackTest, TheNodeStartedLastIsNotRestartedUntilTheStopButton) {
     const std::size_t before = f.wbMain.navigations.size();
     f.trView.click(1);
     EXPECT_EQ(f.wbMain.navigations.size(), before + 1);
+}
+
+TEST_F(PlaybackTest, AChannelThatStoppedPlayingStartsAgainWithAClickOnIt) {
+    using State = platform::MediaPlayer::State;
+    f.trView.click(5);
+    // Opening, playing, and being tried again after a break: a click changes nothing.
+    for (State state : {State::Opening, State::Playing, State::Opening}) {
+        f.player.becomes(state);
+        f.trView.click(5);
+    }
+    EXPECT_EQ(f.wbMain.navigations.size(), 1u);
+    const std::string track = f.desktop.id;
+    const int renewals = f.overlay.renewals;
+
+    // The stream failed, or its tries are over: the same click starts it again, as a new start.
+    f.player.becomes(State::Stopped);
+    f.trView.setNodeBackColour(5, platform::Colour::system(13));
+    f.cmdFavorite.setPicture(f.cmdAddFav.picture());
+    f.trView.click(5);
+    EXPECT_EQ(f.wbMain.navigations,
+              (std::vector<std::string>{"/program/Player.html", "/program/Player.html"}));
+    EXPECT_EQ(channels().intPlayingNode(), 5);
+    EXPECT_EQ(state().strCurrentRecord, "F|Video|Fav|http://h/fav.mp4|EN");
+    EXPECT_EQ(f.trView.nodeBackColour(5), platform::Colour::rgb(204, 204, 204));
+    EXPECT_EQ(f.cmdFavorite.picture(), f.cmdRemoveFav.picture());
+    EXPECT_NE(f.desktop.id, track);
+    EXPECT_EQ(f.overlay.renewals, renewals + 1);
+    f.player.becomes(State::Opening);
+    f.trView.click(5);
+    EXPECT_EQ(f.wbMain.navigations.size(), 2u);
 }
 
 TEST_F(PlaybackTest, WithoutPlayerHtmlTheMediaPlayerPageIsNeitherWrittenNorShown) {
