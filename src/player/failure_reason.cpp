@@ -2,7 +2,43 @@
 
 #include <mpv/client.h>
 
+#include <algorithm>
+#include <string_view>
+
+#include "platform/text.h"
+
 namespace qova::player {
+namespace {
+
+// How much of a server's status line the user reads ("503 Service Unavailable").
+constexpr std::size_t kStatusBytes = 40;
+
+// The status a server answered with, as the engine logged it after "HTTP error ": a server's
+// own bytes, so read as any text a stream sends about itself (valid UTF-8, no control
+// characters, one line) and cut between characters.
+std::string serverStatus(std::string_view logged) {
+    // Enough for the bound in any encoding, not cut inside a UTF-8 sequence, which would make
+    // the whole status read as Windows-1252.
+    std::size_t take = std::min(logged.size(), 4 * kStatusBytes);
+    while (take > 0 && take < logged.size() &&
+           (static_cast<unsigned char>(logged[take]) & 0xC0) == 0x80)
+        --take;
+    std::string status = platform::textFromStream(logged.substr(0, take));
+    if (status.size() > kStatusBytes) {
+        std::size_t cut = 0;
+        for (const std::size_t start : platform::characterStarts(status)) {
+            if (start > kStatusBytes)
+                break;
+            cut = start;
+        }
+        status.resize(cut);
+        while (!status.empty() && status.back() == ' ')
+            status.pop_back();
+    }
+    return status;
+}
+
+}  // namespace
 
 std::string failureReason(int error, const std::vector<std::string>& log, EngineErrorWords words) {
     // What libmpv and FFmpeg log, newest first; the first line that tells wins.
@@ -20,11 +56,11 @@ std::string failureReason(int error, const std::vector<std::string>& log, Engine
         {"Connection reset", "the server broke the connection off"},
         {"Failed to recognize file format", "its format is not recognised"},
     };
+    constexpr std::string_view kHttpError = "HTTP error ";
     for (auto line = log.rbegin(); line != log.rend(); ++line) {
-        if (const auto http = line->find("HTTP error "); http != std::string::npos) {
-            std::string status = line->substr(http + 11, 40);
-            while (!status.empty() && (status.back() == '\r' || status.back() == '\n'))
-                status.pop_back();
+        if (const auto http = line->find(kHttpError); http != std::string::npos) {
+            const std::string status =
+                serverStatus(std::string_view(*line).substr(http + kHttpError.size()));
             return status.starts_with("404") ? "the server has no stream at this address (404)"
                                              : "the server answered " + status;
         }
