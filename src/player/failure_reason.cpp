@@ -17,10 +17,11 @@ constexpr std::size_t kStatusBytes = 40;
 // own bytes, so read as any text a stream sends about itself (valid UTF-8, no control
 // characters, one line) and cut between characters.
 std::string serverStatus(std::string_view logged) {
-    // Enough for the bound in any encoding, not cut inside a UTF-8 sequence, which would make
-    // the whole status read as Windows-1252.
-    std::size_t take = std::min(logged.size(), 4 * kStatusBytes);
-    while (take > 0 && take < logged.size() &&
+    // Enough for the bound in any encoding, not cut inside a UTF-8 sequence (at most four
+    // bytes), which would make the whole status read as Windows-1252.
+    const std::size_t enough = std::min(logged.size(), 4 * kStatusBytes);
+    std::size_t take = enough;
+    while (take + 3 > enough && take < logged.size() &&
            (static_cast<unsigned char>(logged[take]) & 0xC0) == 0x80)
         --take;
     std::string status = platform::textFromStream(logged.substr(0, take));
