@@ -78,14 +78,8 @@ std::optional<MediaCapabilities> readCapabilities(mpv_handle* handle, std::strin
 /// tell; `error` says why.
 std::optional<MediaCapabilities> readEngineCapabilities(std::string* error);
 
-/// Why a stream cannot be played, in words a user understands: from what the engine logged while
-/// it tried (its last warnings and errors, oldest first) where that tells, else from its error
-/// code.
+/// failureReason and endFileMessage of failure_reason.h, with libmpv's words for its codes.
 std::string failureReason(int error, const std::vector<std::string>& log);
-
-/// What the player area says when playback of a stream stops by itself, from libmpv's end-of-file
-/// reason and error code and what it logged. Empty when there is nothing to tell the user
-/// (stopped, replaced, quit).
 std::string endFileMessage(int reason, int error, const std::vector<std::string>& log = {});
 
 }  // namespace qova::player
