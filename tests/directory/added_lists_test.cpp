@@ -126,6 +126,41 @@ TEST(AddedListsFile, AHandEditedFileIsReadAsMeantAndWithinBounds) {
     EXPECT_EQ(lists[1].address, "/lists/0.m3u");
 }
 
+// What a user wrote around the lists stays in place at every write; a list removed takes every
+// line naming it, so that it does not come back at the next start.
+TEST(AddedListsFile, HandEditsStayInPlaceAndARemovalStaysOne) {
+    const std::string a = "http://127.0.0.1:1/a.m3u";
+    const std::string b = "http://127.0.0.1:1/b.m3u";
+    const std::string c = "http://127.0.0.1:1/c.m3u";
+    const std::string overlong = std::string(kMaxListAddressBytes + 1, 'x');
+    LoadedMain main(
+        "URLTXT=http://127.0.0.1:1/channels.txt\r\n",
+        {{"ChannelLists.txt", "\xEF\xBB\xBF# my lists\r\n\r\n  " + a + "  \n# radio:\n" + b +
+                                  "\r\n" + a + "\r\n" + overlong + "\r\n"}});
+    AddedLists& lists = main.form.addedLists();
+    ASSERT_EQ(lists.lists().size(), 2u);
+    EXPECT_EQ(lists.lists()[0].address, a);  // no list behind a byte-order mark
+    ASSERT_EQ(lists.add(c), AddedLists::AddResult::Added);
+    const std::string& file = main.f.files.files.at("ChannelLists.txt");
+    EXPECT_EQ(file, "# my lists\r\n\r\n  " + a + "  \r\n# radio:\r\n" + b + "\r\n" + a + "\r\n" +
+                        overlong + "\r\n" + c + "\r\n");
+    ASSERT_TRUE(lists.remove(0));
+    EXPECT_EQ(file, "# my lists\r\n\r\n# radio:\r\n" + b + "\r\n" + overlong + "\r\n" + c + "\r\n");
+
+    // Past the most lists read: kept, and read once there is room for it.
+    std::string many;
+    for (std::size_t i = 0; i < kMaxAddedLists; ++i)
+        many += "/lists/" + std::to_string(i) + ".m3u\r\n";
+    LoadedMain full("URLTXT=http://127.0.0.1:1/channels.txt\r\n",
+                    {{"ChannelLists.txt", many + "/lists/0.m3u\r\n/lists/beyond.m3u\r\n"}});
+    ASSERT_TRUE(full.form.addedLists().remove(0));
+    EXPECT_EQ(full.f.files.files.at("ChannelLists.txt"),
+              many.substr(many.find('\n') + 1) + "/lists/beyond.m3u\r\n");
+    LoadedMain again("URLTXT=http://127.0.0.1:1/channels.txt\r\n", full.f.files.files);
+    ASSERT_EQ(again.form.addedLists().lists().size(), kMaxAddedLists);
+    EXPECT_EQ(again.form.addedLists().lists().back().address, "/lists/beyond.m3u");
+}
+
 TEST(ListChannelLines, ADirectoryKeepsItsChannelLinesWithWhateverLineEnds) {
     EXPECT_EQ(ListChannelLines("A|Video|One|u1|EN\nnot a channel\r\nB|Radio|Two|u2\r\n\n"),
               "A|Video|One|u1|EN\r\nB|Radio|Two|u2\r\n");
