@@ -163,6 +163,16 @@ class FakeComboBox : public platform::ComboBox {
         }
         items.insert(pos, text);
     }
+    void fill(const std::vector<std::string>& entries) override {
+        clear();
+        items = entries;
+        if (sorted_) {
+            std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
+                return platform::lowerCase(a) < platform::lowerCase(b);
+            });
+        }
+        ++fills;
+    }
     void insertItem(int position, const std::string& text) override {
         items.insert(items.begin() + position, text);
         if (index >= position)
@@ -199,6 +209,7 @@ class FakeComboBox : public platform::ComboBox {
     std::vector<std::string> items;
     int index = -1;
     int clicks = 0;
+    int fills = 0;
 
   private:
     bool sorted_;
