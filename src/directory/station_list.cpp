@@ -4,6 +4,7 @@
 // several bytes for each byte of it).
 #include <simdjson.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -159,6 +160,10 @@ bool readStation(simdjson::ondemand::document& document, Station& station) {
 
 std::string stationListToNative(std::string_view page) {
     std::string out;
+    // Room for the most the lines may take (a list of tiny stations makes twice its size in
+    // lines) and the last line beyond it, so that they never move: a move holds both copies.
+    // Only what is written takes memory.
+    out.reserve(std::min(2 * page.size(), kMaxListLinesBytes) + 4 * kMaxStationBytes);
     simdjson::ondemand::parser parser(kMaxStationBytes);
     std::string padded;  // one station and the padding the parser reads beyond it
     ArrayElements elements(page);
