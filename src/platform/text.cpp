@@ -180,6 +180,16 @@ std::string_view shownText(std::string_view text) {
     return text.substr(0, end);
 }
 
+std::string_view firstBytes(std::string_view text, std::size_t bytes) {
+    if (text.size() <= bytes)
+        return text;
+    // Back to the start of the sequence the first byte left out continues, if it does.
+    std::size_t end = bytes;
+    while (end > 0 && bytes - end < 3 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80 ? bytes : end);
+}
+
 bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && equalsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }

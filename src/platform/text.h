@@ -42,6 +42,8 @@ std::string_view withoutByteOrderMark(std::string_view text);
 /// compared and stored whole.
 inline constexpr std::size_t kMaxShownCharacters = 200;
 std::string_view shownText(std::string_view text);
+/// At most the first `bytes` bytes of a text, never ending inside a UTF-8 sequence.
+std::string_view firstBytes(std::string_view text, std::size_t bytes);
 
 /// Case rules for names that are ASCII by definition (markup, URL schemes, ProgIDs): only A to Z
 /// fold, so that look-alike letters from elsewhere in Unicode never match.

@@ -18,7 +18,7 @@ std::string addressOf(std::string_view record) {
 
 // Tabs and line breaks would break the file's lines.
 std::string oneLine(std::string_view text) {
-    std::string line(text.substr(0, kMaxMarkLineBytes / 2));
+    std::string line(platform::firstBytes(text, kMaxMarkLineBytes / 2));
     for (char& c : line) {
         if (static_cast<unsigned char>(c) < 0x20)
             c = ' ';

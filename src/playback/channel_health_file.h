@@ -33,8 +33,11 @@ class HealthFile {
     /// The marks read.
     const HealthMarks& marks() const { return marks_; }
 
-    /// The file for the marks given: each mark at the place of the first line of its address,
-    /// the lines of marks taken away gone, every other line in its place, new marks at the end.
+    /// The file for the marks given: each mark at the place of the first line of its address (as
+    /// it was written where the mark is the same), the lines of marks taken away gone, every
+    /// other line in its place, new marks at the end. A mark is written within
+    /// kMaxMarkLineBytes, its reason cut where it must be; one whose address alone is too long to
+    /// be read back is not written.
     HealthFile written(const HealthMarks& marks) const;
 
     /// The file's text, each line ended by CR LF.
@@ -44,6 +47,7 @@ class HealthFile {
     struct Line {
         std::string text;
         std::string address;  // "" for a line that marks nothing
+        HealthMark mark;      // what the line says of its address
     };
     std::vector<Line> lines_;
     HealthMarks marks_;

@@ -148,6 +148,11 @@ TEST(Text, ByteOrderMarksBlanksAndLongNamesAreTakenOff) {
         "\xFF" + std::string(kMaxShownCharacters - 2, 'a') + "\xE2\x82\xAC\xE2\x82\xAC";
     EXPECT_EQ(shownText(mixed), mixed.substr(0, mixed.size() - 3));
     EXPECT_EQ(shownText(std::string(5'000'000, 'x')).size(), kMaxShownCharacters);
+
+    EXPECT_EQ(firstBytes("a\xE2\x82\xAC", 3), "a");
+    EXPECT_EQ(firstBytes("a\xE2\x82\xAC", 4), "a\xE2\x82\xAC");
+    EXPECT_EQ(firstBytes("ab\xC3\x96", 3), "ab");
+    EXPECT_EQ(firstBytes("\x80\x80\x80\x80\x80", 2), "\x80\x80");  // no sequence to keep whole
 }
 
 TEST(Fields, SplitAtEverySeparatorWithoutTrimming) {
