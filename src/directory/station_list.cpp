@@ -32,7 +32,8 @@ class ArrayElements {
                 ++pos_;
                 skipBlanks();
             }
-            if (pos_ >= text_.size() || text_[pos_] == ']')
+            // The array's end, or a bracket that closes nothing: what follows is no element.
+            if (pos_ >= text_.size() || text_[pos_] == ']' || text_[pos_] == '}')
                 break;
             const std::size_t start = pos_;
             if (!skipElement())

@@ -93,6 +93,11 @@ TEST(ListFormats, AStationListIsReadOneStationAtATime) {
     EXPECT_EQ(ToNativeLines(list, ListFormat::StationJson),
               "International|Radio|Quote \" ] } [ {|http://127.0.0.1/q|\r\n"
               "International|Radio|Last|http://127.0.0.1/last|\r\n");
+    // A bracket that closes nothing ends the list.
+    EXPECT_EQ(
+        ToNativeLines(R"([{"url": "http://127.0.0.1/a"}, :"x"}, {"url": "http://127.0.0.1/b"}])",
+                      ListFormat::StationJson),
+        "International|Radio|http://127.0.0.1/a|http://127.0.0.1/a|\r\n");
     for (const char* empty : {"[]", "[", "[,]", "{}", "[\"\\\"]"})
         EXPECT_EQ(ToNativeLines(empty, ListFormat::StationJson), "") << empty;
 }
