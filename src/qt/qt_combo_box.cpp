@@ -48,7 +48,7 @@ void QtComboBox::clear() {
 void QtComboBox::addItem(const std::string& text) {
     int position = widget_->count();
     if (sorted_) {
-        const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        const QString shown = platform::toQString(text);
         // The first entry that sorts after the new one.
         int low = 0;
         int high = widget_->count();
@@ -107,8 +107,7 @@ void QtComboBox::fill(const std::vector<std::string>& entries) {
 void QtComboBox::insertItem(int position, const std::string& text) {
     const QSignalBlocker blocker(widget_);
     const int selected = widget_->currentIndex();
-    widget_->insertItem(position,
-                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+    widget_->insertItem(position, platform::toQString(text),
                         QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     // An entry entering an empty list becomes current by itself; adding selects nothing here.
     if (selected < 0)
