@@ -1,5 +1,7 @@
 #include "directory/added_lists.h"
 
+#include <cstdio>
+
 #include "directory/directory_fixture.h"
 
 namespace qova::directory {
@@ -159,6 +161,22 @@ TEST(AddedListsFile, HandEditsStayInPlaceAndARemovalStaysOne) {
     LoadedMain again("URLTXT=http://127.0.0.1:1/channels.txt\r\n", full.f.files.files);
     ASSERT_EQ(again.form.addedLists().lists().size(), kMaxAddedLists);
     EXPECT_EQ(again.form.addedLists().lists().back().address, "/lists/beyond.m3u");
+}
+
+// A kept copy an editor saved with a byte-order mark is read as the program wrote it.
+TEST(AddedListsFile, AKeptCopyIsReadWithoutAByteOrderMark) {
+    const std::string list = "http://127.0.0.1:1/a.m3u";
+    char copy[48];
+    std::snprintf(copy, sizeof copy, "ChannelList-%016llx.txt",
+                  static_cast<unsigned long long>(platform::fnv1a(list)));
+    LoadedMain main(
+        "URLTXT=http://127.0.0.1:1/channels.txt\r\n",
+        {{"ChannelLists.txt", list + "\r\n"},
+         {copy, "\xEF\xBB\xBF#qova-list fetched=2026-01-01 10:00\r\nF|Video|X|u|EN\r\n"}});
+    const AddedLists::List& read = main.form.addedLists().lists().at(0);
+    EXPECT_EQ(read.fetched, "2026-01-01 10:00");
+    EXPECT_EQ(read.channels, 1u);
+    EXPECT_EQ(main.form.state().strAddedChannels, "F|Video|X|u|EN\r\n");
 }
 
 TEST(ListChannelLines, ADirectoryKeepsItsChannelLinesWithWhateverLineEnds) {
