@@ -1,8 +1,9 @@
 // Speed of the lists the directory address may give and of the search, through the real main
 // window offscreen: a 10,000-entry playlist and a 50,000-station JSON list from download to the
 // countries shown, with the longest time the Qt thread was held up on the way (max_stall_ms);
-// their conversion alone; favourites written out as a playlist; and a search on a 200,000-line
-// directory from the keystroke to the tree shown.
+// their conversion alone, and the peak memory a hostile 64 MiB station list costs it; favourites
+// written out as a playlist; and a search on a 200,000-line directory from the keystroke to the
+// tree shown.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -12,7 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <algorithm>
 #include <clocale>
+#include <cstring>
 #include <fstream>
 
 #include "directory/list_formats.h"
@@ -104,6 +107,67 @@ void ListConverted(benchmark::State& state) {
     state.counters["lines_MB"] = static_cast<double>(bytes) / 1e6;
 }
 BENCHMARK(ListConverted)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+/// A figure of /proc/self/status, in MB.
+double statusMegabytes(const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field, 0) == 0)
+            return std::stod(line.substr(std::strlen(field))) / 1024.0;
+    }
+    return 0;
+}
+
+/// The memory a 64 MiB station list costs its conversion at its peak, beyond the page itself
+/// (peak_MB; the program's bound is well under 400 MB with the page): Arg 0, the smallest
+/// stations that each make a line; 1, numbers; 2, arrays nested as deep as the list goes; 3, a
+/// string; 4, the realistic stations above, repeated.
+void StationListPeakMemory(benchmark::State& state) {
+    constexpr std::size_t kPage = std::size_t{64} * 1024 * 1024;
+    std::string page = "[";
+    const auto repeated = [&page](const std::string& element) {
+        while (page.size() + element.size() + 1 < kPage)
+            page += element;
+    };
+    switch (state.range(0)) {
+        case 0:
+            repeated(R"({"url":"x"},)");
+            break;
+        case 1:
+            repeated("0,");
+            break;
+        case 2:
+            repeated("[");
+            break;
+        case 3:
+            page += '"';
+            repeated("x");
+            break;
+        default: {
+            const std::string stations = makeStationList(1000);
+            repeated(stations.substr(1, stations.size() - 2) + ",");
+        }
+    }
+    page += "]";
+    std::size_t lines = 0;
+    double peak = 0;
+    for (auto _ : state) {
+        // The high-water mark starts again from what the process holds now, the page included.
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const double before = statusMegabytes("VmRSS:");
+        lines =
+            qova::directory::ToNativeLines(page, qova::directory::ListFormat::StationJson).size();
+        peak = std::max(peak, statusMegabytes("VmHWM:") - before);
+    }
+    state.counters["page_MB"] = static_cast<double>(page.size()) / 1e6;
+    state.counters["lines_MB"] = static_cast<double>(lines) / 1e6;
+    state.counters["peak_MB"] = peak;
+}
+BENCHMARK(StationListPeakMemory)
+    ->DenseRange(0, 4)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
 
 /// The favourites written out as a playlist: 10,000 channels of the converted playlist.
 void FavouritesExported(benchmark::State& state) {

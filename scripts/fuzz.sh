@@ -12,7 +12,7 @@ shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(directory config favourites player_page stream_title list_formats page_text
-    failure_reason)
+    failure_reason channel_lists channel_health)
 fi
 
 scripts/install-deps.sh

@@ -14,14 +14,6 @@ namespace {
 // The first line of a kept copy: when it was fetched. Without a "|" it is no channel.
 constexpr std::string_view kCopyHeader = "#qova-list fetched=";
 
-std::string_view trimmed(std::string_view text) {
-    const std::size_t start = text.find_first_not_of(" \t");
-    if (start == std::string_view::npos)
-        return {};
-    const std::size_t end = text.find_last_not_of(" \t");
-    return text.substr(start, end - start + 1);
-}
-
 std::size_t countChannels(std::string_view lines) {
     std::size_t count = 0;
     platform::LineReader reader(lines);
@@ -34,6 +26,7 @@ std::size_t countChannels(std::string_view lines) {
 }  // namespace
 
 std::string ListChannelLines(std::string_view page) {
+    page = platform::withoutByteOrderMark(page);
     const ListFormat format = RecogniseListFormat(page);
     if (format != ListFormat::Native)
         return ToNativeLines(page, format);
@@ -59,46 +52,34 @@ AddedLists::~AddedLists() {
 std::string AddedLists::copyName(std::string_view address) {
     // FNV-1a: a name that follows from the address alone, so that a list removed and added
     // again finds nothing of another's.
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const char c : address) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
     char name[48];
     std::snprintf(name, sizeof name, "ChannelList-%016llx.txt",
-                  static_cast<unsigned long long>(hash));
+                  static_cast<unsigned long long>(platform::fnv1a(address)));
     return name;
 }
 
 void AddedLists::load() {
     lists_.clear();
     const auto text = ctx_.controls.files.read(kAddedListsFile);
-    if (text) {
-        platform::LineReader reader(text->view(), platform::LineEnds::AnyBreak);
-        std::string_view line;
-        while (reader.next(line) && lists_.size() < kMaxAddedLists) {
-            const std::string_view address = trimmed(line);
-            if (address.empty() || address.front() == '#' ||
-                address.size() > kMaxListAddressBytes || find(address) != nullptr)
-                continue;
-            lists_.push_back(List{std::string(address), 0, {}, {}, false});
-        }
-    }
+    file_ = AddedListsFile::read(text ? platform::withoutByteOrderMark(text->view())
+                                      : std::string_view());
+    for (std::string& address : file_.addresses())
+        lists_.push_back(List{std::move(address), 0, {}, {}, false});
     for (List& list : lists_) {
         const auto copy = ctx_.controls.files.read(copyName(list.address));
         if (!copy)
             continue;
         std::string_view header;
-        platform::LineReader(copy->view()).next(header);
+        platform::LineReader(platform::withoutByteOrderMark(copy->view())).next(header);
         if (header.substr(0, kCopyHeader.size()) == kCopyHeader)
             list.fetched = std::string(header.substr(kCopyHeader.size()));
-        list.channels = countChannels(copy->view());
+        list.channels = countChannels(channelLines(*copy));
     }
     joinChannels();
 }
 
 std::string_view AddedLists::channelLines(const platform::FileText& copy) {
-    std::string_view lines = copy.view();
+    std::string_view lines = platform::withoutByteOrderMark(copy.view());
     if (lines.substr(0, kCopyHeader.size()) == kCopyHeader) {
         const std::size_t end = lines.find('\n');
         lines.remove_prefix(end == std::string_view::npos ? lines.size() : end + 1);
@@ -188,7 +169,7 @@ void AddedLists::fetched(const std::string& address, platform::ListFetcher::Outc
 }
 
 AddedLists::AddResult AddedLists::add(std::string_view address) {
-    address = trimmed(address);
+    address = platform::trimmed(address);
     if (address.empty() || address.size() > kMaxListAddressBytes)
         return AddResult::NoAddress;
     if (find(address) != nullptr)
@@ -233,11 +214,15 @@ bool AddedLists::remove(std::size_t index) {
     return true;
 }
 
-bool AddedLists::save() const {
-    std::string text;
+bool AddedLists::save() {
+    std::vector<std::string> addresses;
     for (const List& list : lists_)
-        text.append(list.address).append("\r\n");
-    return ctx_.controls.files.replace(kAddedListsFile, text);
+        addresses.push_back(list.address);
+    AddedListsFile file = file_.written(addresses);
+    if (!ctx_.controls.files.replace(kAddedListsFile, file.text()))
+        return false;
+    file_ = std::move(file);
+    return true;
 }
 
 AddedLists::List* AddedLists::find(std::string_view address) {

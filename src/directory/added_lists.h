@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "directory/added_lists_file.h"
 #include "platform/list_fetcher.h"
 #include "state/main_context.h"
 
@@ -14,9 +15,6 @@ namespace qova::directory {
 
 /// The file beside the program that names the lists a user added, one address a line.
 inline constexpr const char* kAddedListsFile = "ChannelLists.txt";
-/// How many lists are kept, and the longest address read back; the file may have been edited.
-inline constexpr std::size_t kMaxAddedLists = 100;
-inline constexpr std::size_t kMaxListAddressBytes = 4096;
 /// The most the added lists' channels take together; a list beyond it is left out.
 inline constexpr std::size_t kMaxAddedChannelBytes = std::size_t{256} * 1024 * 1024;
 
@@ -70,13 +68,15 @@ class AddedLists {
     void fetched(const std::string& address, platform::ListFetcher::Outcome outcome);
     void joinChannels();
     static std::string_view channelLines(const platform::FileText& copy);
-    bool save() const;
+    bool save();
     List* find(std::string_view address);
     static std::string copyName(std::string_view address);
 
     state::MainContext& ctx_;
     platform::ListFetcher& fetcher_;
     std::vector<List> lists_;
+    // The file as read and last written, with the lines a user wrote around the lists.
+    AddedListsFile file_;
     std::deque<std::string> queue_;
     std::string underWay_;
 };

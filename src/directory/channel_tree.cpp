@@ -43,7 +43,8 @@ void FillTreeFromDirectory(state::MainContext& ctx) {
         if (!platform::equalsIgnoreCase(category, ctx.state.strCategory))
             continue;
         platform::fieldAt(line, kCountry, lineCountry);
-        if (!platform::equalsIgnoreCase(lineCountry, country))
+        // The country list shows countries cut to their first characters.
+        if (!platform::equalsIgnoreCase(platform::shownText(lineCountry), country))
             continue;
         AddChannelNode(ctx, line, name, favourites.contains(line));
     }

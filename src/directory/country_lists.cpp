@@ -20,22 +20,20 @@ void LoadCountryLists(state::MainContext& ctx) {
         platform::fieldAt(line, kCategory, category);
         auto& list = platform::equalsIgnoreCase(category, "video") ? ctx.state.colVideoCountries
                                                                    : ctx.state.colRadioCountries;
-        list.add(country, country);
+        // Listed as shown: a country of megabytes would freeze the list.
+        const std::string_view shown = platform::shownText(country);
+        list.add(shown, shown);
     }
 }
 
 void FillCountryList(state::MainContext& ctx, std::string_view category) {
     platform::ComboBox& list = ctx.controls.cmbCountry;
-    list.clear();
-    const state::KeyedCollection* countries = nullptr;
     if (category == kCategoryVideo) {
-        countries = &ctx.state.colVideoCountries;
+        list.fill(ctx.state.colVideoCountries.items());
     } else if (category == kCategoryRadio) {
-        countries = &ctx.state.colRadioCountries;
-    }
-    if (countries != nullptr) {
-        for (const std::string& country : countries->items())
-            list.addItem(country);
+        list.fill(ctx.state.colRadioCountries.items());
+    } else {
+        list.clear();
     }
     list.insertItem(0, kSelectCountry);
     list.setListIndex(0);

@@ -4,7 +4,7 @@ namespace qova::directory {
 
 DirectoryLines::DirectoryLines(const state::MainContext& ctx)
     : stored_(ctx.controls.files.read(state::kChannelFile)),
-      reader_(stored_ ? stored_->view() : std::string_view()),
+      reader_(stored_ ? platform::withoutByteOrderMark(stored_->view()) : std::string_view()),
       added_(ctx.state.strAddedChannels) {}
 
 bool DirectoryLines::next(std::string_view& line) {

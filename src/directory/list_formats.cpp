@@ -1,45 +1,103 @@
 #include "directory/list_formats.h"
 
-#include <simdjson.h>
-
 #include <QLocale>
 #include <QString>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "directory/channel_record.h"
+#include "directory/list_lines.h"
+#include "platform/qt_strings.h"
 #include "platform/stream_address.h"
 #include "platform/text.h"
 
 namespace qova::directory {
-namespace {
 
 using platform::equalsIgnoringAsciiCase;
 using platform::startsWithIgnoringAsciiCase;
+using platform::toQString;
+using platform::toStdString;
+using platform::trimmed;
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+namespace {
+
 constexpr const char* kInternational = "International";
 // Carries a channel's own directory line through an exported playlist; other players ignore it.
 constexpr const char* kOwnLine = "qova-line";
 
-std::string_view trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
+// What Qt's locale data knows of countries and languages. Names are looked up lower-cased as
+// platform::lowerCase has them, the same function on both sides.
+struct LocaleNames {
+    std::unordered_map<std::string, std::string> countries;  // English name -> English name
+    // English name, or a country's name in one of its own languages -> ISO 3166 code. A name
+    // that two countries' languages give to different countries names neither.
+    std::unordered_map<std::string, std::string> countryCodes;
+    std::unordered_map<std::string, std::string> languages;  // name -> ISO 639-1, upper case
+    std::unordered_set<std::string> languageCodes;           // ISO 639-1, upper case
+
+    static const LocaleNames& get() {
+        static const LocaleNames names;
+        return names;
+    }
+
+  private:
+    static std::string key(const QString& name) { return platform::lowerCase(toStdString(name)); }
+
+    LocaleNames() {
+        for (int t = 1; t <= static_cast<int>(QLocale::LastTerritory); ++t) {
+            const auto territory = static_cast<QLocale::Territory>(t);
+            const QString name = QLocale::territoryToString(territory);
+            const QString code = QLocale::territoryToCode(territory);
+            if (name.isEmpty())
+                continue;
+            countries.emplace(key(name), toStdString(name));
+            // Regions such as the world or Europe have numeric codes no list gives a country.
+            if (code.size() == 2)
+                countryCodes.emplace(key(name), toStdString(code));
+        }
+        std::unordered_set<std::string> ambiguous;
+        for (const QLocale& locale : QLocale::matchingLocales(
+                 QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
+            const QString code = QLocale::territoryToCode(locale.territory());
+            const std::string native = key(locale.nativeTerritoryName());
+            if (code.size() != 2 || native.empty() || ambiguous.count(native) != 0)
+                continue;
+            const auto [known, added] = countryCodes.emplace(native, toStdString(code));
+            if (!added && known->second != toStdString(code) && !countries.count(native)) {
+                countryCodes.erase(known);
+                ambiguous.insert(native);
+            }
+        }
+        for (int l = 2; l <= static_cast<int>(QLocale::LastLanguage); ++l) {
+            const auto language = static_cast<QLocale::Language>(l);
+            const QString code = QLocale::languageToCode(language, QLocale::ISO639Part1);
+            if (code.isEmpty())
+                continue;
+            languages.emplace(key(QLocale::languageToString(language)),
+                              toStdString(code.toUpper()));
+            languageCodes.insert(toStdString(code.toUpper()));
+        }
+    }
+};
+
+// The ISO code of a country named in English or in one of its own languages; "" when unknown.
+std::string countryCode(std::string_view name) {
+    const auto& codes = LocaleNames::get().countryCodes;
+    const auto found = codes.find(platform::lowerCase(trimmed(name)));
+    return found == codes.end() ? std::string() : found->second;
 }
 
-std::string toStd(const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
-    return {utf8.constData(), static_cast<std::size_t>(utf8.size())};
+std::string countryNamed(std::string_view name) {
+    const auto& countries = LocaleNames::get().countries;
+    const auto found = countries.find(platform::lowerCase(trimmed(name)));
+    return found == countries.end() ? std::string() : found->second;
 }
 
-QString toQt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+}  // namespace
+
+namespace list_lines {
 
 // Names a field may hold: no separator, no control character, no blanks at either end.
 std::string fieldText(std::string_view text) {
@@ -52,69 +110,35 @@ std::string fieldText(std::string_view text) {
     return out;
 }
 
-// What Qt's locale data knows of countries and languages, by lower-cased English name.
-struct LocaleNames {
-    std::unordered_map<std::string, std::string> countries;
-    std::unordered_map<std::string, std::string> languages;     // name -> ISO 639-1, upper case
-    std::unordered_map<std::string, std::string> countryCodes;  // exact name -> ISO 3166
-
-    static const LocaleNames& get() {
-        static const LocaleNames names;
-        return names;
-    }
-
-  private:
-    LocaleNames() {
-        for (int t = 1; t <= static_cast<int>(QLocale::LastTerritory); ++t) {
-            const auto territory = static_cast<QLocale::Territory>(t);
-            const QString name = QLocale::territoryToString(territory);
-            if (!name.isEmpty()) {
-                countries.emplace(toStd(name.toLower()), toStd(name));
-                countryCodes.emplace(toStd(name), toStd(QLocale::territoryToCode(territory)));
-            }
-        }
-        for (int l = 2; l <= static_cast<int>(QLocale::LastLanguage); ++l) {
-            const auto language = static_cast<QLocale::Language>(l);
-            const QString code = QLocale::languageToCode(language, QLocale::ISO639Part1);
-            if (!code.isEmpty())
-                languages.emplace(toStd(QLocale::languageToString(language).toLower()),
-                                  toStd(code.toUpper()));
-        }
-    }
-};
-
 std::string countryOfCode(std::string_view code) {
-    std::string upper = platform::asciiLowerCase(trimmed(code));
-    for (char& c : upper)
-        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    code = trimmed(code);
+    if (code.size() != 2 && code.size() != 3)
+        return {};
+    std::string upper = platform::upperCase(code);
     if (upper == "UK")
         upper = "GB";
-    if (upper.size() != 2 && upper.size() != 3)
-        return {};
-    const QLocale::Territory territory = QLocale::codeToTerritory(toQt(upper));
+    const QLocale::Territory territory = QLocale::codeToTerritory(toQString(upper));
     return territory == QLocale::AnyTerritory ? std::string()
-                                              : toStd(QLocale::territoryToString(territory));
-}
-
-std::string countryNamed(std::string_view name) {
-    const auto& countries = LocaleNames::get().countries;
-    const auto found = countries.find(platform::lowerCase(trimmed(name)));
-    return found == countries.end() ? std::string() : found->second;
+                                              : toStdString(QLocale::territoryToString(territory));
 }
 
 std::string languageCode(std::string_view name) {
     name = trimmed(name);
-    if (name.size() == 2 && platform::isAsciiLetter(name[0]) && platform::isAsciiLetter(name[1]))
-        return platform::upperCase(name);
+    const LocaleNames& names = LocaleNames::get();
+    if (name.size() == 2 && platform::isAsciiLetter(name[0]) && platform::isAsciiLetter(name[1])) {
+        // Only a code that names a language; two letters of anything else are no language.
+        std::string code = platform::upperCase(name);
+        return names.languageCodes.count(code) != 0 ? code : std::string();
+    }
     if (name.size() == 3) {
-        const QLocale::Language language = QLocale::codeToLanguage(toQt(platform::lowerCase(name)));
+        const QLocale::Language language =
+            QLocale::codeToLanguage(toQString(platform::lowerCase(name)));
         const QString code = QLocale::languageToCode(language, QLocale::ISO639Part1);
         if (language != QLocale::AnyLanguage && !code.isEmpty())
-            return toStd(code.toUpper());
+            return toStdString(code.toUpper());
     }
-    const auto& languages = LocaleNames::get().languages;
-    const auto found = languages.find(platform::lowerCase(name));
-    return found == languages.end() ? std::string() : found->second;
+    const auto found = names.languages.find(platform::lowerCase(name));
+    return found == names.languages.end() ? std::string() : found->second;
 }
 
 std::string_view firstOf(std::string_view list, std::string_view separators) {
@@ -159,6 +183,19 @@ std::string lineAddress(std::string_view address, std::vector<platform::HttpHead
     }
     return platform::addressWithHeaders(clean, headers);
 }
+
+void keepWithinBound(std::string& lines) {
+    if (lines.size() <= kMaxListLinesBytes)
+        return;
+    const std::size_t end = lines.rfind("\r\n", kMaxListLinesBytes - 2);
+    lines.resize(end == std::string::npos ? 0 : end + 2);
+}
+
+}  // namespace list_lines
+
+namespace {
+
+using namespace list_lines;
 
 // ---- M3U ----
 
@@ -219,7 +256,7 @@ std::string m3uToNative(std::string_view page) {
     std::vector<platform::HttpHeader> headers;
     platform::LineReader reader(page, platform::LineEnds::AnyBreak);
     std::string_view raw;
-    while (reader.next(raw)) {
+    while (out.size() < kMaxListLinesBytes && reader.next(raw)) {
         const std::string_view line = trimmed(raw);
         if (line.empty() || startsWithIgnoringAsciiCase(line, "#EXTM3U"))
             continue;
@@ -274,52 +311,14 @@ std::string m3uToNative(std::string_view page) {
             headers.clear();
         }
     }
-    return out;
-}
-
-// ---- JSON station lists ----
-
-std::string_view stringField(simdjson::dom::object station, const char* key) {
-    std::string_view value;
-    return station[key].get_string().get(value) == simdjson::SUCCESS ? value : std::string_view();
-}
-
-std::string jsonToNative(std::string_view page) {
-    std::string out;
-    simdjson::dom::parser parser;
-    simdjson::dom::array stations;
-    if (parser.parse(page.data(), page.size()).get_array().get(stations) != simdjson::SUCCESS)
-        return out;
-    out.reserve(stations.size() * 120);
-    for (simdjson::dom::element element : stations) {
-        simdjson::dom::object station;
-        if (element.get_object().get(station) != simdjson::SUCCESS)
-            continue;
-        int64_t checked = 1;
-        if (station["lastcheckok"].get_int64().get(checked) == simdjson::SUCCESS && checked == 0)
-            continue;
-        std::string_view address = stringField(station, "url_resolved");
-        if (trimmed(address).empty())
-            address = stringField(station, "url");
-        if (trimmed(address).empty())
-            continue;
-        std::string country = countryOfCode(stringField(station, "countrycode"));
-        if (country.empty())
-            country = fieldText(stringField(station, "country"));
-        std::string_view name = stringField(station, "name");
-        if (trimmed(name).empty())
-            name = address;
-        appendLine(out, country, true, name, lineAddress(address, {}),
-                   languageCode(firstOf(stringField(station, "language"), ",;")));
-    }
+    keepWithinBound(out);
     return out;
 }
 
 }  // namespace
 
 ListFormat RecogniseListFormat(std::string_view page) {
-    if (page.starts_with(kByteOrderMark))
-        page.remove_prefix(kByteOrderMark.size());
+    page = platform::withoutByteOrderMark(page);
     const std::string_view start = trimmed(page.substr(0, 4096));
     if (start.starts_with('['))
         return ListFormat::StationJson;
@@ -330,13 +329,12 @@ ListFormat RecogniseListFormat(std::string_view page) {
 }
 
 std::string ToNativeLines(std::string_view page, ListFormat format) {
-    if (page.starts_with(kByteOrderMark))
-        page.remove_prefix(kByteOrderMark.size());
+    page = platform::withoutByteOrderMark(page);
     switch (format) {
         case ListFormat::M3u:
             return m3uToNative(page);
         case ListFormat::StationJson:
-            return jsonToNative(page);
+            return list_lines::stationListToNative(page);
         case ListFormat::Native:
             break;
     }
@@ -351,17 +349,19 @@ std::string ToM3u(std::string_view nativeLines) {
         const std::vector<std::string_view> fields = platform::splitFields(line);
         if (fields.size() <= kStreamUrl)
             continue;
-        const auto& codes = LocaleNames::get().countryCodes;
-        const auto code = codes.find(std::string(fields[kCountry]));
-        const std::string country =
-            code == codes.end() ? std::string(fields[kCountry]) : code->second;
+        // Other players group by the code; the name a user knows the country by goes into the
+        // group. A country no code is known for has a group alone.
+        const std::string code = countryCode(fields[kCountry]);
         const bool radio = equalsIgnoringAsciiCase(fields[kCategory], "radio");
         const std::string_view language = fields.size() > 4 ? fields[4] : std::string_view();
         const platform::StreamAddress address = platform::splitHeaders(fields[kStreamUrl]);
-        out += "#EXTINF:-1 tvg-country=\"" + country + "\" tvg-language=\"" +
-               std::string(language) + "\" group-title=\"" + std::string(fields[kCountry]) + "\"" +
-               (radio ? " radio=\"true\"" : "") + " " + kOwnLine + "=\"" +
-               platform::percentEncoded(line) + "\"," + std::string(fields[kChannelName]) + "\r\n";
+        out += "#EXTINF:-1";
+        if (!code.empty())
+            out.append(" tvg-country=\"").append(code).append("\"");
+        out.append(" tvg-language=\"").append(language).append("\" group-title=\"");
+        out.append(fields[kCountry]).append("\"").append(radio ? " radio=\"true\"" : "");
+        out.append(" ").append(kOwnLine).append("=\"").append(platform::percentEncoded(line));
+        out.append("\",").append(fields[kChannelName]).append("\r\n");
         for (const auto& [name, value] : address.headers) {
             if (equalsIgnoringAsciiCase(name, "User-Agent"))
                 out += "#EXTVLCOPT:http-user-agent=" + value + "\r\n";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -24,12 +25,21 @@ ListFormat RecogniseListFormat(std::string_view page);
 /// upper case where one is known, else empty. A "|" or a control character in a name becomes a
 /// space; HTTP headers an entry asks for travel in its address (platform::addressWithHeaders).
 /// Stations a station list marks as failing its last check are left out. A malformed list gives
-/// what can be read of it.
+/// what can be read of it. A station list is read one station at a time, so that memory follows
+/// the largest station rather than the list; a station larger than kMaxStationBytes is left out.
 std::string ToNativeLines(std::string_view page, ListFormat format);
 
+/// The most the lines of one converted list take, as a list of tiny entries grows to twice its
+/// size in lines; the lines beyond it are left out, whole.
+inline constexpr std::size_t kMaxListLinesBytes = std::size_t{64} * 1024 * 1024;
+/// The largest station of a station list read; real ones take a few kilobytes.
+inline constexpr std::size_t kMaxStationBytes = std::size_t{1024} * 1024;
+
 /// The channels of native directory lines as an M3U8 playlist that this program and other
-/// players read back to the same channels: #EXTINF with tvg-country (the country's code where it
-/// has one, else its name), tvg-language, group-title and radio="true" for radio.
+/// players read back to the same channels: #EXTINF with tvg-country (the ISO code of a country
+/// named in English or in one of its own languages, "Deutschland" as DE; none for a country
+/// without a known code), tvg-language, group-title (the country as the line names it) and
+/// radio="true" for radio.
 std::string ToM3u(std::string_view nativeLines);
 
 }  // namespace qova::directory

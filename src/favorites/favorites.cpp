@@ -44,7 +44,8 @@ bool withoutRecord(const std::string& file, std::string_view record, std::string
 bool removeFromFile(state::MainContext& ctx, std::string_view record) {
     platform::TextFiles& files = ctx.controls.files;
     const auto file = files.read(state::kFavoritesFile);
-    const std::string current = file ? std::string(file->view()) : std::string();
+    const std::string current =
+        file ? std::string(platform::withoutByteOrderMark(file->view())) : std::string();
     std::string rewritten;
     if (!withoutRecord(current, record, rewritten))
         return true;
@@ -54,6 +55,7 @@ bool removeFromFile(state::MainContext& ctx, std::string_view record) {
 }  // namespace
 
 int ImportFavorites(state::MainContext& ctx, std::string_view list) {
+    list = platform::withoutByteOrderMark(list);
     const directory::ListFormat format = directory::RecogniseListFormat(list);
     const std::string lines = format == directory::ListFormat::Native
                                   ? std::string(list)
@@ -112,7 +114,8 @@ void ShowFavorites(state::MainContext& ctx) {
     if (file) {
         const std::string filter = ctx.controls.cmbCountry.text();
         const bool all = platform::equalsIgnoreCase(filter, kFilterAll);
-        platform::LineReader reader(file->view(), platform::LineEnds::AnyBreak);
+        platform::LineReader reader(platform::withoutByteOrderMark(file->view()),
+                                    platform::LineEnds::AnyBreak);
         std::string_view line;
         while (reader.next(line)) {
             std::string_view category;

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/colour.h"
 
@@ -16,6 +17,9 @@ class ComboBox {
     virtual void clear() = 0;
     /// Appends an entry, or puts it in its alphabetical place when the list is sorted.
     virtual void addItem(const std::string& text) = 0;
+    /// Replaces every entry by these, in one go however many they are: in their order, or, when
+    /// the list is sorted, each in the place addItem would give it. Selects nothing.
+    virtual void fill(const std::vector<std::string>& entries) = 0;
     /// Inserts an entry at a position, where it stays whether or not the list is sorted.
     virtual void insertItem(int position, const std::string& text) = 0;
     virtual int count() const = 0;

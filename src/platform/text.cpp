@@ -133,6 +133,63 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     return lowerCase(a.substr(i)) == lowerCase(b.substr(i));
 }
 
+std::uint64_t hashIgnoreCase(std::string_view text) {
+    // The hash of the lower-cased text, which equalsIgnoreCase compares; an ASCII start is
+    // folded in place without a copy, the rest from its first other byte on as lowerCase does.
+    std::uint64_t hash = kFnv1aStart;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80)
+            return fnv1a(lowerCase(text.substr(i)), hash);
+        hash = fnv1aByte(hash, static_cast<unsigned char>(asciiLower(text[i])));
+    }
+    return hash;
+}
+
+std::uint64_t fnv1a(std::string_view bytes, std::uint64_t hash) {
+    for (const char c : bytes)
+        hash = fnv1aByte(hash, static_cast<unsigned char>(c));
+    return hash;
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+    };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string_view withoutByteOrderMark(std::string_view text) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark))
+        text.remove_prefix(kByteOrderMark.size());
+    return text;
+}
+
+std::string_view shownText(std::string_view text) {
+    if (text.size() <= kMaxShownCharacters)
+        return text;
+    std::size_t end = 0;
+    for (std::size_t n = 0; n < kMaxShownCharacters && end < text.size(); ++n) {
+        char32_t cp = 0;
+        end += std::max<std::size_t>(1, decodeUtf8(text, end, cp));
+    }
+    return text.substr(0, end);
+}
+
+std::string_view firstBytes(std::string_view text, std::size_t bytes) {
+    if (text.size() <= bytes)
+        return text;
+    // Back to the start of the sequence the first byte left out continues, if it does.
+    std::size_t end = bytes;
+    while (end > 0 && bytes - end < 3 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80 ? bytes : end);
+}
+
 bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && equalsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }
@@ -204,7 +261,42 @@ std::string foldedForSearch(std::string_view text) {
             c.category() != QChar::Mark_SpacingCombining)
             folded += c;
     }
-    return folded.toCaseFolded().toStdString();
+    folded = folded.toCaseFolded();
+    // Letters whose mark is part of them have no decomposition to drop it from.
+    struct Plain {
+        char16_t letter;
+        const char16_t* plain;
+    };
+    static constexpr Plain kPlainLetters[] = {{u'\u00F8', u"o"},
+                                              {u'\u0142', u"l"},
+                                              {u'\u0111', u"d"},
+                                              {u'\u00F0', u"d"},
+                                              {u'\u0127', u"h"},
+                                              {u'\u0131', u"i"},
+                                              {u'\u0167', u"t"},
+                                              {u'\u014B', u"n"},
+                                              {u'\u0138', u"k"},
+                                              {u'\u0192', u"f"},
+                                              {u'\u00E6', u"ae"},
+                                              {u'\u0153', u"oe"},
+                                              {u'\u00DF', u"ss"},
+                                              {u'\u00FE', u"th"},
+                                              // The middle dot of ŀ and of the Catalan l·l.
+                                              {u'\u00B7', u""}};
+    QString plain;
+    plain.reserve(folded.size());
+    for (const QChar c : folded) {
+        const auto* found =
+            c.unicode() < 0x80
+                ? std::end(kPlainLetters)
+                : std::find_if(std::begin(kPlainLetters), std::end(kPlainLetters),
+                               [c](const Plain& p) { return p.letter == c.unicode(); });
+        if (found == std::end(kPlainLetters))
+            plain += c;
+        else
+            plain += QString::fromUtf16(found->plain);
+    }
+    return plain.toStdString();
 }
 
 std::string textFromStream(std::string_view bytes) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,33 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b);
 /// Whether text begins with prefix, the first prefix.size() bytes compared as equalsIgnoreCase
 /// does.
 bool startsWithIgnoreCase(std::string_view text, std::string_view prefix);
+
+/// A hash of a text that agrees with equalsIgnoreCase: texts equal without regard to case hash
+/// alike, whatever their letters.
+std::uint64_t hashIgnoreCase(std::string_view text);
+
+/// FNV-1a over bytes: a hash that follows from the bytes alone, the same in every run and build,
+/// for names derived from a text. A hash begun over one part continues over the next.
+inline constexpr std::uint64_t kFnv1aStart = 14695981039346656037ull;
+inline constexpr std::uint64_t fnv1aByte(std::uint64_t hash, unsigned char byte) {
+    return (hash ^ byte) * 1099511628211ull;
+}
+std::uint64_t fnv1a(std::string_view bytes, std::uint64_t hash = kFnv1aStart);
+
+/// A text without the white space (blanks, tabs, line breaks, form feeds) at either end.
+std::string_view trimmed(std::string_view text);
+
+/// A text without the UTF-8 byte-order mark an editor may put before it, as every reader of a
+/// file or a page takes it.
+std::string_view withoutByteOrderMark(std::string_view text);
+
+/// Names and countries as shown and listed: at most kMaxShownCharacters whole characters of
+/// them, so that a field of megabytes cannot freeze a list. The records that hold them are kept,
+/// compared and stored whole.
+inline constexpr std::size_t kMaxShownCharacters = 200;
+std::string_view shownText(std::string_view text);
+/// At most the first `bytes` bytes of a text, never ending inside a UTF-8 sequence.
+std::string_view firstBytes(std::string_view text, std::size_t bytes);
 
 /// Case rules for names that are ASCII by definition (markup, URL schemes, ProgIDs): only A to Z
 /// fold, so that look-alike letters from elsewhere in Unicode never match.
@@ -60,7 +88,8 @@ class LineReader {
 std::vector<std::string> splitLines(std::string_view text, LineEnds ends = LineEnds::CrLfOrCr);
 
 /// A text as a search compares it: lower case, accents and other marks dropped ("Österreich" and
-/// "osterreich" fold alike), for a plain substring search.
+/// "osterreich" fold alike), and the letters that carry their mark within them written as their
+/// plain letters ("Łódź" as "lodz", "Æ" as "ae", "ß" as "ss"), for a plain substring search.
 std::string foldedForSearch(std::string_view text);
 
 /// A text a stream sends about itself (an Icecast title, a tag) as UTF-8 to show: kept where it

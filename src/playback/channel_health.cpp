@@ -18,7 +18,7 @@ std::string addressOf(std::string_view record) {
 
 // Tabs and line breaks would break the file's lines.
 std::string oneLine(std::string_view text) {
-    std::string line(text.substr(0, kMaxMarkLineBytes / 2));
+    std::string line(platform::firstBytes(text, kMaxMarkLineBytes / 2));
     for (char& c : line) {
         if (static_cast<unsigned char>(c) < 0x20)
             c = ' ';
@@ -41,43 +41,21 @@ std::string ChannelHealth::markText(const Mark& mark) {
 }
 
 void ChannelHealth::load() {
-    marks_.clear();
     const auto text = ctx_.controls.files.read(kHealthFile);
-    if (!text)
-        return;
-    platform::LineReader reader(text->view(), platform::LineEnds::AnyBreak);
-    std::string_view line;
-    while (reader.next(line) && marks_.size() < kMaxMarks) {
-        if (line.size() > kMaxMarkLineBytes)
-            continue;
-        const std::size_t first = line.find('\t');
-        if (first == 0 || first == std::string_view::npos)
-            continue;
-        const std::size_t second = line.find('\t', first + 1);
-        const std::string_view when =
-            line.substr(first + 1, second == std::string_view::npos ? std::string_view::npos
-                                                                    : second - first - 1);
-        const std::string_view reason =
-            second == std::string_view::npos ? std::string_view() : line.substr(second + 1);
-        marks_.insert_or_assign(std::string(line.substr(0, first)),
-                                Mark{std::string(when), std::string(reason)});
-    }
+    file_ =
+        HealthFile::read(text ? platform::withoutByteOrderMark(text->view()) : std::string_view());
+    marks_ = file_.marks();
 }
 
 void ChannelHealth::save() {
-    std::string text;
-    for (const auto& [address, mark] : marks_)
-        text.append(address)
-            .append("\t")
-            .append(mark.when)
-            .append("\t")
-            .append(mark.reason)
-            .append("\r\n");
+    HealthFile file = file_.written(marks_);
+    const std::string text = file.text();
     // Never a file for nothing: a program that never checked writes nothing new.
     if (text.empty() && !ctx_.controls.files.exists(kHealthFile))
         return;
     // A mark is a hint: one that cannot be kept is checked again another time.
-    ctx_.controls.files.replace(kHealthFile, text);
+    if (ctx_.controls.files.replace(kHealthFile, text))
+        file_ = std::move(file);
 }
 
 void ChannelHealth::checkShown() {

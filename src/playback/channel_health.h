@@ -9,16 +9,13 @@
 
 #include "platform/colour.h"
 #include "platform/stream_checker.h"
+#include "playback/channel_health_file.h"
 #include "state/main_context.h"
 
 namespace qova::playback {
 
-/// The channels that did not answer, kept beside the program: one a line, address, time and
-/// reason separated by tabs.
+/// The channels that did not answer, kept beside the program (HealthFile tells its lines).
 inline constexpr const char* kHealthFile = "ChannelHealth.txt";
-/// Bounds for reading it back, as a user may have edited it.
-inline constexpr std::size_t kMaxMarks = 100000;
-inline constexpr std::size_t kMaxMarkLineBytes = 8192;
 /// The colour of a channel that did not answer: still there and still playable, only paler.
 inline constexpr platform::Colour kMarkedForeColour = platform::Colour::rgb(140, 140, 140);
 
@@ -30,10 +27,7 @@ class ChannelHealth {
   public:
     static constexpr int kAtOnce = 4;
 
-    struct Mark {
-        std::string when;
-        std::string reason;
-    };
+    using Mark = HealthMark;
 
     ChannelHealth(state::MainContext& ctx, platform::StreamChecker& checker);
     ~ChannelHealth();
@@ -60,7 +54,7 @@ class ChannelHealth {
     /// A channel played: it answers.
     void played(std::string_view record);
 
-    const std::map<std::string, Mark, std::less<>>& marks() const { return marks_; }
+    const HealthMarks& marks() const { return marks_; }
     /// What a marked channel says in its tool tip.
     static std::string markText(const Mark& mark);
 
@@ -75,7 +69,9 @@ class ChannelHealth {
 
     state::MainContext& ctx_;
     platform::StreamChecker& checker_;
-    std::map<std::string, Mark, std::less<>> marks_;
+    HealthMarks marks_;
+    // The file as read and last written, with the lines a user wrote around the marks.
+    HealthFile file_;
     std::deque<std::string> queue_;
     int underWay_ = 0;
     int done_ = 0;

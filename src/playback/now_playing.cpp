@@ -42,9 +42,9 @@ ChannelNames NamesOf(std::string_view record) {
     ChannelNames names;
     std::string_view field;
     if (platform::fieldAt(record, directory::kChannelName, field))
-        names.channel = field;
+        names.channel = platform::shownText(field);
     if (platform::fieldAt(record, directory::kCountry, field))
-        names.country = field;
+        names.country = platform::shownText(field);
     return names;
 }
 

@@ -12,7 +12,8 @@ namespace qova::playback {
 /// "H264 640×360 · AAC · 128 kb/s · 44.1 kHz". Empty when it tells nothing.
 std::string FactsLine(const platform::StreamFacts& facts);
 
-/// The name and the country of a channel record; empty where the line has no such field.
+/// The name and the country of a channel record as names are shown; empty where the line has no
+/// such field.
 struct ChannelNames {
     std::string channel;
     std::string country;

@@ -1,7 +1,11 @@
 #include "qt/qt_combo_box.h"
 
 #include <QSignalBlocker>
+#include <QStandardItemModel>
+#include <algorithm>
+#include <numeric>
 
+#include "platform/qt_strings.h"
 #include "qt/qt_colour.h"
 
 namespace qova::qt {
@@ -44,7 +48,7 @@ void QtComboBox::clear() {
 void QtComboBox::addItem(const std::string& text) {
     int position = widget_->count();
     if (sorted_) {
-        const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        const QString shown = platform::toQString(text);
         // The first entry that sorts after the new one.
         int low = 0;
         int high = widget_->count();
@@ -61,11 +65,49 @@ void QtComboBox::addItem(const std::string& text) {
     insertItem(position, text);
 }
 
+void QtComboBox::fill(const std::vector<std::string>& entries) {
+    const QSignalBlocker blocker(widget_);
+    widget_->clear();
+    std::vector<QString> shown;
+    shown.reserve(entries.size());
+    for (const std::string& entry : entries)
+        shown.push_back(platform::toQString(entry));
+    std::vector<std::size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    if (sorted_) {
+        // Keys compared as the collator compares the texts, each made once; equal ones keep
+        // their order, as one insert after another would.
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(shown.size());
+        for (const QString& text : shown)
+            keys.push_back(collator_.sortKey(text));
+        std::stable_sort(order.begin(), order.end(),
+                         [&keys](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+    }
+    QList<QStandardItem*> items;
+    items.reserve(static_cast<qsizetype>(order.size()));
+    for (const std::size_t i : order) {
+        auto* item = new QStandardItem(shown[i]);
+        item->setData(QByteArray(entries[i].data(), static_cast<qsizetype>(entries[i].size())),
+                      kBytesRole);
+        items.push_back(item);
+    }
+    // One insertion of every row, where one entry at a time costs a model update each.
+    if (auto* model = qobject_cast<QStandardItemModel*>(widget_->model())) {
+        model->invisibleRootItem()->appendRows(items);
+    } else {
+        for (QStandardItem* item : items) {
+            widget_->addItem(item->text(), item->data(kBytesRole));
+            delete item;
+        }
+    }
+    widget_->setCurrentIndex(-1);
+}
+
 void QtComboBox::insertItem(int position, const std::string& text) {
     const QSignalBlocker blocker(widget_);
     const int selected = widget_->currentIndex();
-    widget_->insertItem(position,
-                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+    widget_->insertItem(position, platform::toQString(text),
                         QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     // An entry entering an empty list becomes current by itself; adding selects nothing here.
     if (selected < 0)

@@ -16,6 +16,7 @@ class QtComboBox : public platform::ComboBox {
 
     void clear() override;
     void addItem(const std::string& text) override;
+    void fill(const std::vector<std::string>& entries) override;
     void insertItem(int position, const std::string& text) override;
     int count() const override;
     std::string itemText(int position) const override;

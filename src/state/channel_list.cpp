@@ -1,5 +1,7 @@
 #include "state/channel_list.h"
 
+#include "platform/text.h"
+
 namespace qova::state {
 
 void ChannelList::clear() {
@@ -10,7 +12,7 @@ void ChannelList::clear() {
 
 int ChannelList::add(std::string_view record, std::string_view name, int image,
                      platform::Colour back, platform::Colour fore) {
-    const int node = tree_.addNode(std::string(name), image);
+    const int node = tree_.addNode(std::string(platform::shownText(name)), image);
     tree_.setNodeBackColour(node, back);
     tree_.setNodeForeColour(node, fore);
     colChannels_.emplace_back(record);

@@ -22,7 +22,8 @@ class ChannelList {
 
     /// Removes every node, from the last to the first, and every record.
     void clear();
-    /// Adds a node after the others with its record beside it; returns its index.
+    /// Adds a node after the others with its record beside it; returns its index. The node shows
+    /// the name as names are shown, its record stays whole.
     int add(std::string_view record, std::string_view name, int image, platform::Colour back,
             platform::Colour fore);
     /// Removes node n and its record.

@@ -7,7 +7,7 @@ namespace qova::state {
 std::vector<ConfigLine> parseConfig(std::string_view text) {
     std::vector<ConfigLine> lines;
     // Written by hand as often as not, with whatever line ends the editor uses.
-    platform::LineReader reader(text, platform::LineEnds::AnyBreak);
+    platform::LineReader reader(platform::withoutByteOrderMark(text), platform::LineEnds::AnyBreak);
     std::string_view line;
     while (reader.next(line)) {
         const std::size_t eq = line.find('=');

@@ -15,7 +15,8 @@ FavouriteLines::FavouriteLines(std::string_view favourites) {
 std::string ReadFavouritesText(const platform::TextFiles& files) {
     std::string text;
     if (const auto file = files.read(kFavoritesFile)) {
-        platform::LineReader reader(file->view(), platform::LineEnds::AnyBreak);
+        platform::LineReader reader(platform::withoutByteOrderMark(file->view()),
+                                    platform::LineEnds::AnyBreak);
         std::string_view line;
         while (reader.next(line)) {
             text += line;

@@ -8,6 +8,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "platform/qt_strings.h"
+
 namespace qova::ui {
 namespace {
 
@@ -16,10 +18,6 @@ QPushButton* button(QWidget* parent, const char* objectName, const QString& text
     made->setObjectName(QString::fromLatin1(objectName));
     made->setAutoDefault(false);
     return made;
-}
-
-QString fromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
@@ -159,7 +157,7 @@ void FrmChannelLists::showLists() {
         if (list.fetching) {
             state = QStringLiteral("Fetching\u2026");
         } else if (!list.error.empty()) {
-            state = fromUtf8(list.error) +
+            state = platform::toQString(list.error) +
                     (list.fetched.empty() ? QString() : QStringLiteral(" The copy kept is used."));
         } else if (!list.fetched.empty()) {
             state = QStringLiteral("Up to date");
@@ -167,8 +165,9 @@ void FrmChannelLists::showLists() {
             state = QStringLiteral("Not fetched yet");
         }
         const QString cells[] = {
-            fromUtf8(list.address), QString::number(list.channels),
-            list.fetched.empty() ? QStringLiteral("never") : fromUtf8(list.fetched), state};
+            platform::toQString(list.address), QString::number(list.channels),
+            list.fetched.empty() ? QStringLiteral("never") : platform::toQString(list.fetched),
+            state};
         for (int column = 0; column < 4; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
             item->setToolTip(cells[column]);

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+#include "platform/qt_strings.h"
 #include "platform/text.h"
 #include "state/messages.h"
 #include "ui/artwork.h"
@@ -13,10 +14,6 @@ namespace qova::ui {
 namespace {
 
 constexpr int kWindowWidthTwips = 5820;
-
-QString fromBytes(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 
@@ -80,8 +77,8 @@ FrmCommon::FrmCommon(QWidget* owner, const state::SharedStrings& shared, const s
 }
 
 void FrmCommon::Form_Load() {
-    lblMain_->setText(fromBytes(platform::upperCase(shared_.strCommonText)));
-    lblLink_->setText(fromBytes(shared_.strCommonLink));
+    lblMain_->setText(platform::toQString(platform::upperCase(shared_.strCommonText)));
+    lblLink_->setText(platform::toQString(shared_.strCommonLink));
 }
 
 FrmAbout::FrmAbout(QWidget* owner, const state::Site& site, platform::Shell& shell)
@@ -97,11 +94,11 @@ FrmAbout::FrmAbout(QWidget* owner, const state::Site& site, platform::Shell& she
     label("Label2", 1090, 1875, 3615, 240, 8.25, true, Qt::AlignHCenter)
         ->setText(QString::fromUtf8(state::kProductName));
     LinkLabel* mail = link("Label1", 1050, 2550, 3615, 240, 9.75, true, Qt::AlignHCenter);
-    mail->setText(fromBytes(site.supportEmail));
+    mail->setText(platform::toQString(site.supportEmail));
     connect(mail, &LinkLabel::clicked, this,
             [&shell, &site] { shell.open("mailto:" + site.supportEmail); });
     LinkLabel* web = link("lblLink", 1050, 3150, 3615, 240, 9.75, true, Qt::AlignHCenter);
-    QString host = fromBytes(site.address);
+    QString host = platform::toQString(site.address);
     host.remove(QStringLiteral("https://")).remove(QStringLiteral("http://"));
     web->setText(QStringLiteral("Visit us at ") + host);
     connect(web, &LinkLabel::clicked, this, [&shell, &site] { shell.open(site.address); });
@@ -121,9 +118,9 @@ FrmSoftRequired::FrmSoftRequired(QWidget* owner, const state::SharedStrings& sha
 }
 
 void FrmSoftRequired::Form_Load() {
-    lblHeading_->setText(fromBytes(shared_.strSoftHeading));
-    lblCenter_->setText(fromBytes(shared_.strSoftCenter));
-    lblDownload_->setText(fromBytes(shared_.strSoftDownload));
+    lblHeading_->setText(platform::toQString(shared_.strSoftHeading));
+    lblCenter_->setText(platform::toQString(shared_.strSoftCenter));
+    lblDownload_->setText(platform::toQString(shared_.strSoftDownload));
 }
 
 QtSecondaryWindows::QtSecondaryWindows(QWidget* owner, const state::SharedStrings& shared,

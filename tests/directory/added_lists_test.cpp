@@ -1,5 +1,7 @@
 #include "directory/added_lists.h"
 
+#include <cstdio>
+
 #include "directory/directory_fixture.h"
 
 namespace qova::directory {
@@ -124,6 +126,57 @@ TEST(AddedListsFile, AHandEditedFileIsReadAsMeantAndWithinBounds) {
     ASSERT_EQ(lists.size(), kMaxAddedLists);
     EXPECT_EQ(lists[0].address, "http://127.0.0.1:1/a.m3u");
     EXPECT_EQ(lists[1].address, "/lists/0.m3u");
+}
+
+// What a user wrote around the lists stays in place at every write; a list removed takes every
+// line naming it, so that it does not come back at the next start.
+TEST(AddedListsFile, HandEditsStayInPlaceAndARemovalStaysOne) {
+    const std::string a = "http://127.0.0.1:1/a.m3u";
+    const std::string b = "http://127.0.0.1:1/b.m3u";
+    const std::string c = "http://127.0.0.1:1/c.m3u";
+    const std::string overlong = std::string(kMaxListAddressBytes + 1, 'x');
+    LoadedMain main(
+        "URLTXT=http://127.0.0.1:1/channels.txt\r\n",
+        {{"ChannelLists.txt", "\xEF\xBB\xBF# my lists\r\n\r\n  " + a + "  \n# radio:\n" + b +
+                                  "\r\n" + a + "\r\n" + overlong + "\r\n"}});
+    AddedLists& lists = main.form.addedLists();
+    ASSERT_EQ(lists.lists().size(), 2u);
+    EXPECT_EQ(lists.lists()[0].address, a);  // no list behind a byte-order mark
+    ASSERT_EQ(lists.add(c), AddedLists::AddResult::Added);
+    const std::string& file = main.f.files.files.at("ChannelLists.txt");
+    EXPECT_EQ(file, "# my lists\r\n\r\n  " + a + "  \r\n# radio:\r\n" + b + "\r\n" + a + "\r\n" +
+                        overlong + "\r\n" + c + "\r\n");
+    ASSERT_TRUE(lists.remove(0));
+    EXPECT_EQ(file, "# my lists\r\n\r\n# radio:\r\n" + b + "\r\n" + overlong + "\r\n" + c + "\r\n");
+
+    // Past the most lists read: kept, and read once there is room for it.
+    std::string many;
+    for (std::size_t i = 0; i < kMaxAddedLists; ++i)
+        many += "/lists/" + std::to_string(i) + ".m3u\r\n";
+    LoadedMain full("URLTXT=http://127.0.0.1:1/channels.txt\r\n",
+                    {{"ChannelLists.txt", many + "/lists/0.m3u\r\n/lists/beyond.m3u\r\n"}});
+    ASSERT_TRUE(full.form.addedLists().remove(0));
+    EXPECT_EQ(full.f.files.files.at("ChannelLists.txt"),
+              many.substr(many.find('\n') + 1) + "/lists/beyond.m3u\r\n");
+    LoadedMain again("URLTXT=http://127.0.0.1:1/channels.txt\r\n", full.f.files.files);
+    ASSERT_EQ(again.form.addedLists().lists().size(), kMaxAddedLists);
+    EXPECT_EQ(again.form.addedLists().lists().back().address, "/lists/beyond.m3u");
+}
+
+// A kept copy an editor saved with a byte-order mark is read as the program wrote it.
+TEST(AddedListsFile, AKeptCopyIsReadWithoutAByteOrderMark) {
+    const std::string list = "http://127.0.0.1:1/a.m3u";
+    char copy[48];
+    std::snprintf(copy, sizeof copy, "ChannelList-%016llx.txt",
+                  static_cast<unsigned long long>(platform::fnv1a(list)));
+    LoadedMain main(
+        "URLTXT=http://127.0.0.1:1/channels.txt\r\n",
+        {{"ChannelLists.txt", list + "\r\n"},
+         {copy, "\xEF\xBB\xBF#qova-list fetched=2026-01-01 10:00\r\nF|Video|X|u|EN\r\n"}});
+    const AddedLists::List& read = main.form.addedLists().lists().at(0);
+    EXPECT_EQ(read.fetched, "2026-01-01 10:00");
+    EXPECT_EQ(read.channels, 1u);
+    EXPECT_EQ(main.form.state().strAddedChannels, "F|Video|X|u|EN\r\n");
 }
 
 TEST(ListChannelLines, ADirectoryKeepsItsChannelLinesWithWhateverLineEnds) {

@@ -1,5 +1,7 @@
 // Directory pages a server should never send, and what the program makes of them: it never
 // crashes, and it never loses the stored directory or the favourites.
+#include "directory/channel_record.h"
+#include "directory/channel_tree.h"
 #include "directory/directory_fixture.h"
 
 namespace qova::directory {
@@ -47,6 +49,73 @@ TEST_F(DirectoryTest, LineEndsOfEveryKindAndOddBytesAreKept) {
     f.cmbCountry.choose("F");
     ASSERT_EQ(channels().count(), 1);
     EXPECT_EQ(*channels().record(1), "F|Video|Long|" + longUrl + "|EN");
+}
+
+// A name or a country of megabytes is shown and listed by its first characters, whole UTF-8
+// characters; its record stays whole where it is kept and compared, and its channel is found
+// under the country as listed.
+TEST_F(DirectoryTest, NamesAndCountriesOfMegabytesAreShownCutAndTheirRecordsStayWhole) {
+    std::string country;
+    for (int i = 0; i < 1'500'000; ++i)
+        country += "\xC3\x96";
+    const std::string name(3'000'000, 'n');
+    const std::string record = country + "|Video|" + name + "|http://127.0.0.1/long|EN";
+    f.files.files["favorites.txt"] = record + "\r\n";
+    download(record + "\r\n" + country + "x|Video|Twin|u|EN\r\nF|Video|Short|u|EN");
+    const std::string shown = country.substr(0, 2 * platform::kMaxShownCharacters);
+    // Countries alike in their first characters are listed once.
+    EXPECT_EQ(state().colVideoCountries.items(), (Strings{shown, "F"}));
+    EXPECT_EQ(f.cmbCountry.items, (Strings{"Select Country", shown, "F"}));
+    f.cmbCountry.choose(shown);
+    EXPECT_EQ(f.trView.texts(), (Strings{name.substr(0, platform::kMaxShownCharacters), "Twin"}));
+    ASSERT_EQ(channels().count(), 2);
+    EXPECT_EQ(*channels().record(1), record);
+    EXPECT_EQ(f.trView.nodeImage(1), kFavouriteImage);
+    f.trView.click(1);
+    form.cmdFavorite_Click();
+    EXPECT_EQ(f.files.files.at("favorites.txt"), "");
+}
+
+// The country list is filled in one call, which raises nothing, however many countries there are.
+TEST_F(DirectoryTest, TheCountryListIsFilledInOneCall) {
+    std::string page;
+    for (int i = 0; i < 100'000; ++i)
+        page += "Country " + std::to_string(i) + "|Radio|C|u|EN\r\n";
+    download(page);
+    const int clicks = f.cmbCountry.clicks;
+    form.imgRadio_Click();
+    EXPECT_EQ(f.cmbCountry.fills, 2);
+    EXPECT_EQ(f.cmbCountry.clicks, clicks + 1);  // the selection of "Select Country" alone
+    ASSERT_EQ(f.cmbCountry.count(), 100'001);
+    EXPECT_EQ(f.cmbCountry.itemText(100'000), "Country 99999");
+}
+
+// An editor may save any file with a byte-order mark before its first line; it is no part of it.
+TEST(ByteOrderMarks, BeforeAnyFileOfTheProgramTheyAreNoPartOfItsFirstLine) {
+    const std::string bom = "\xEF\xBB\xBF";
+    LoadedMain main(bom + "URLTXT=http://127.0.0.1:1/channels.txt\r\n",
+                    {{"favorites.txt", bom + "F|Video|Star|u1|EN\r\n"},
+                     {"Channel.txt", bom + "F|Video|Star|u1|EN\r\nF|Video|Other|u2|EN\r\n"}});
+    fakes::FakeMain& f = main.f;
+    EXPECT_EQ(f.wbDownload.lastAddress(), "http://127.0.0.1:1/channels.txt");
+    EXPECT_EQ(main.form.state().strConfigKey, "URLTXT");
+    f.wbDownload.fail(500);  // the stored directory is shown
+    EXPECT_EQ(main.form.state().colVideoCountries.items(), (Strings{"F"}));
+    f.cmbCountry.choose("F");
+    EXPECT_EQ(f.trView.texts(), (Strings{"Star", "Other"}));
+    EXPECT_EQ(f.trView.nodeImage(1), kFavouriteImage);
+    f.trView.click(1);
+    main.form.cmdFavorite_Click();
+    EXPECT_EQ(f.files.files.at("favorites.txt"), "");
+
+    EXPECT_EQ(main.form.importFavorites(bom + "H|Video|Imported|u4|EN\r\n"), 1);
+    EXPECT_EQ(f.files.files.at("favorites.txt"), "H|Video|Imported|u4|EN\r\n");
+
+    // A page that comes with one is stored as it came, and read without it.
+    LoadedMain again;
+    again.f.wbDownload.complete(bom + "G|Radio|Radio G|u3|EN");
+    EXPECT_EQ(again.f.files.files.at("Channel.txt"), bom + "G|Radio|Radio G|u3|EN\r\n");
+    EXPECT_EQ(again.form.state().colRadioCountries.items(), (Strings{"G"}));
 }
 
 }  // namespace

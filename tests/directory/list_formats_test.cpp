@@ -50,7 +50,7 @@ TEST(ListFormats, APlaylistIsReadAsItsWritersMeantIt) {
                   "|\r\n"
                   "International|Video|Headers In The Address|" +
                   nsv +
-                  "|XX\r\n"
+                  "|\r\n"
                   "Italy|Video|Grouped|rtsp://127.0.0.1/grouped|\r\n"
                   "International|Video|http://127.0.0.1/bare.aac|http://127.0.0.1/bare.aac|\r\n");
     // The player a line's end chooses is the bare address's, headers or not.
@@ -78,6 +78,30 @@ TEST(ListFormats, AStationListKeepsWorkingStationsWithWhatTheyTell) {
     EXPECT_EQ(ToNativeLines("[{\"name\": \"cut off", ListFormat::StationJson), "");
 }
 
+// Each station is parsed alone: one that is malformed or too large costs only itself, and a
+// list cut off keeps the stations before the cut.
+TEST(ListFormats, AStationListIsReadOneStationAtATime) {
+    const std::string large = R"({"name": "Large", "url": "http://127.0.0.1/large", "tags": ")" +
+                              std::string(kMaxStationBytes, 'x') + R"("})";
+    const std::string list =
+        "[\n"
+        R"({"name": "Quote \" ] } [ {", "url": "http://127.0.0.1/q", "name": "Second"},)" +
+        large + "," + R"( [{"url": "http://127.0.0.1/nested"}], {"name": "Bad )" + "\xff" +
+        R"(", "url": "http://127.0.0.1/bad"}, {"name": "Broken", "url": tru},)" +
+        R"({"name": "Last", "url": "http://127.0.0.1/last", "lastcheckok": true},)" +
+        R"({"name": "Cut off", "url": "http://127.0.0.1/cut)";
+    EXPECT_EQ(ToNativeLines(list, ListFormat::StationJson),
+              "International|Radio|Quote \" ] } [ {|http://127.0.0.1/q|\r\n"
+              "International|Radio|Last|http://127.0.0.1/last|\r\n");
+    // A bracket that closes nothing ends the list.
+    EXPECT_EQ(
+        ToNativeLines(R"([{"url": "http://127.0.0.1/a"}, :"x"}, {"url": "http://127.0.0.1/b"}])",
+                      ListFormat::StationJson),
+        "International|Radio|http://127.0.0.1/a|http://127.0.0.1/a|\r\n");
+    for (const char* empty : {"[]", "[", "[,]", "{}", "[\"\\\"]"})
+        EXPECT_EQ(ToNativeLines(empty, ListFormat::StationJson), "") << empty;
+}
+
 TEST(ListFormats, TheProgramsOwnDirectoryIsNoPlaylist) {
     for (const char* native : {"France|Video|A|http://h/a|FR\r\n", "", "x", "# not\r\n"})
         EXPECT_EQ(RecogniseListFormat(native), ListFormat::Native) << native;
@@ -93,6 +117,27 @@ TEST(ListFormats, ExportedChannelsComeBackTheSame) {
     EXPECT_NE(playlist.find("tvg-country=\"FR\""), std::string::npos) << playlist;
     EXPECT_NE(playlist.find("radio=\"true\""), std::string::npos);
     EXPECT_NE(playlist.find("#EXTVLCOPT:http-user-agent=A, B"), std::string::npos);
+    EXPECT_EQ(ToNativeLines(playlist, ListFormat::M3u), channels);
+}
+
+TEST(ListFormats, ExportedCountriesAreCodesWhereKnownWithTheirNamesInTheGroup) {
+    const std::string channels =
+        "Deutschland|Video|Das Erste|http://127.0.0.1/ard.m3u8|DE\r\n"
+        "\xC3\x96sterreich|Radio|\xC3\x96"
+        "1|http://127.0.0.1/oe1.mp3|DE\r\n"
+        "FRANCE|Video|France 24|http://127.0.0.1/f24.m3u8|FR\r\n"
+        "United Kingdom|Video|BBC|http://127.0.0.1/bbc.m3u8|EN\r\n"
+        "Atlantis|Video|Deep|http://127.0.0.1/deep.m3u8|\r\n";
+    const std::string playlist = ToM3u(channels);
+    for (const char* entry :
+         {"#EXTINF:-1 tvg-country=\"DE\" tvg-language=\"DE\" group-title=\"Deutschland\" ",
+          "#EXTINF:-1 tvg-country=\"AT\" tvg-language=\"DE\" group-title=\"\xC3\x96sterreich\" "
+          "radio=\"true\" ",
+          "#EXTINF:-1 tvg-country=\"FR\" tvg-language=\"FR\" group-title=\"FRANCE\" ",
+          "#EXTINF:-1 tvg-country=\"GB\" tvg-language=\"EN\" group-title=\"United Kingdom\" ",
+          // A country no code is known for is a group alone.
+          "#EXTINF:-1 tvg-language=\"\" group-title=\"Atlantis\" "})
+        EXPECT_NE(playlist.find(entry), std::string::npos) << entry << "\n" << playlist;
     EXPECT_EQ(ToNativeLines(playlist, ListFormat::M3u), channels);
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/qt_strings.h"
+
 namespace qova::platform {
 namespace {
 
@@ -38,6 +40,30 @@ TEST(Search, FoldsCaseAndAccents) {
     EXPECT_EQ(foldedForSearch("\xC3\x96sterreich"), "osterreich");
     EXPECT_EQ(foldedForSearch("Caf\xC3\xA9 M\xC3\xBCNCHEN"), "cafe munchen");
     EXPECT_EQ(foldedForSearch("RADIO One"), "radio one");
+    // Letters whose mark is part of them, which no decomposition takes away.
+    EXPECT_EQ(foldedForSearch("\xC5\x81\xC3\xB3"
+                              "d\xC5\xBA"),
+              "lodz");  // Łódź
+    EXPECT_EQ(foldedForSearch("\xC3\x86r\xC3\xB8sk\xC3\xB8"
+                              "bing"),
+              "aeroskobing");  // Ærøskøbing
+    EXPECT_EQ(foldedForSearch("Stra\xC3\x9F"
+                              "e STRA\xE1\xBA\x9E"
+                              "E"),
+              "strasse strasse");
+    EXPECT_EQ(foldedForSearch("\xC3\x9E\xC3\xB3rsh\xC3\xB6"
+                              "fn"),
+              "thorshofn");  // Þórshöfn
+    EXPECT_EQ(foldedForSearch("\xC4\x90"
+                              "akovo \xC3\x90"
+                              "ur"),
+              "dakovo dur");  // Đakovo Ður
+    EXPECT_EQ(foldedForSearch("\xC4\xA6"
+                              "amrun Diyarbak\xC4\xB1r"),
+              "hamrun diyarbakir");
+    EXPECT_EQ(foldedForSearch("\xC5\x92uvre \xC4\xB0stanbul"),
+              "oeuvre istanbul");  // Œuvre İstanbul
+    EXPECT_EQ(foldedForSearch("Col\xC2\xB7legi"), "collegi");
 }
 
 TEST(StreamText, Utf8StaysOtherBytesAreReadAsWindows1252AndControlsGo) {
@@ -82,6 +108,53 @@ TEST(Case, IgnoringCaseFoldsNonAsciiLettersAndKeepsInvalidBytes) {
     EXPECT_FALSE(equalsIgnoreCase("\xfe", "\xff"));
 }
 
+TEST(Case, TextsEqualWithoutRegardToCaseHashAlike) {
+    // Pairs that lower-case alike although their bytes differ in length or script: the Kelvin
+    // sign is a K, and ASCII on one side only.
+    const std::vector<std::pair<std::string, std::string>> equal = {
+        {"\xE2\x84\xAA"
+         "elvin",
+         "kelvin"},
+        {"AB\xE2\x84\xAA", "abk"},
+        {"\xC3\x96STERREICH", "\xC3\xB6sterreich"},
+        {"ABC\xFF", "abc\xFF"},
+        {"", ""}};
+    for (const auto& [a, b] : equal) {
+        ASSERT_TRUE(equalsIgnoreCase(a, b)) << a;
+        EXPECT_EQ(hashIgnoreCase(a), hashIgnoreCase(b)) << a;
+    }
+    EXPECT_NE(hashIgnoreCase("Italy"), hashIgnoreCase("Italia"));
+    // FNV-1a as published, which names files the program keeps.
+    EXPECT_EQ(fnv1a(""), 0xcbf29ce484222325ull);
+    EXPECT_EQ(fnv1a("a"), 0xaf63dc4c8601ec8cull);
+    EXPECT_EQ(fnv1a("foobar"), 0x85944171f73967e8ull);
+}
+
+TEST(Text, ByteOrderMarksBlanksAndLongNamesAreTakenOff) {
+    EXPECT_EQ(withoutByteOrderMark("\xEF\xBB\xBFURLTXT=x"), "URLTXT=x");
+    EXPECT_EQ(withoutByteOrderMark("\xEF\xBB"), "\xEF\xBB");
+    EXPECT_EQ(withoutByteOrderMark("a\xEF\xBB\xBF"), "a\xEF\xBB\xBF");
+    EXPECT_EQ(trimmed(" \t\r\n\f\va b \r\n"), "a b");
+    EXPECT_EQ(trimmed(" \t "), "");
+
+    EXPECT_EQ(shownText("France"), "France");
+    // Whole characters: 300 two-byte letters are cut to 200 of them, 400 bytes.
+    std::string long2;
+    for (int i = 0; i < 300; ++i)
+        long2 += "\xC3\x96";
+    EXPECT_EQ(shownText(long2), long2.substr(0, 2 * kMaxShownCharacters));
+    // A stray byte counts as one character; a sequence is never split.
+    const std::string mixed =
+        "\xFF" + std::string(kMaxShownCharacters - 2, 'a') + "\xE2\x82\xAC\xE2\x82\xAC";
+    EXPECT_EQ(shownText(mixed), mixed.substr(0, mixed.size() - 3));
+    EXPECT_EQ(shownText(std::string(5'000'000, 'x')).size(), kMaxShownCharacters);
+
+    EXPECT_EQ(firstBytes("a\xE2\x82\xAC", 3), "a");
+    EXPECT_EQ(firstBytes("a\xE2\x82\xAC", 4), "a\xE2\x82\xAC");
+    EXPECT_EQ(firstBytes("ab\xC3\x96", 3), "ab");
+    EXPECT_EQ(firstBytes("\x80\x80\x80\x80\x80", 2), "\x80\x80");  // no sequence to keep whole
+}
+
 TEST(Fields, SplitAtEverySeparatorWithoutTrimming) {
     EXPECT_EQ(splitFields("a| b ||d"), (std::vector<std::string_view>{"a", " b ", "", "d"}));
     EXPECT_EQ(splitFields(""), (std::vector<std::string_view>{""}));
@@ -94,6 +167,14 @@ TEST(Fields, SplitAtEverySeparatorWithoutTrimming) {
     EXPECT_TRUE(hasFields("a|b|", 3));
     EXPECT_FALSE(hasFields("a|b", 3));
     EXPECT_TRUE(hasFields("", 1));
+}
+
+TEST(QtStrings, CarryUtf8BothWaysAndWriteMinutesOfLocalTime) {
+    EXPECT_EQ(toStdString(toQString("\xC3\x96sterreich | \xE2\x82\xAC")),
+              "\xC3\x96sterreich | \xE2\x82\xAC");
+    EXPECT_EQ(toQString(std::string_view("a\0b", 3)).size(), 3);
+    EXPECT_EQ(toQString("\xFF"), QString(QChar::ReplacementCharacter));
+    EXPECT_EQ(minuteText(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 59))), "2026-12-06 09:05");
 }
 
 }  // namespace

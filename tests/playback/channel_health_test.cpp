@@ -106,5 +106,81 @@ TEST(ChannelHealthFile, AHandEditedFileIsReadWithinBounds) {
     EXPECT_EQ(marks.at("http://b/").reason, "why\tmore");
 }
 
+// A user's comments, blank lines and lines the program cannot read stay where they were; the
+// marks the program keeps change in place.
+TEST(ChannelHealthFile, HandEditsStayInPlaceWhenTheMarksAreWritten) {
+    const std::string gone = "http://127.0.0.1:1/gone.m3u8";
+    const std::string live = "http://127.0.0.1:1/live.m3u8";
+    // Not in the tree: its mark stays as it was written, without a reason.
+    const std::string other = "http://127.0.0.1:1/other\t2026-01-01 09:00";
+    const std::string overlong = std::string(kMaxMarkLineBytes + 1, 'x') + "\tt\tr";
+    const std::string file = "\xEF\xBB\xBF# checked by hand\r\n\r\n" + gone +
+                             "\t2026-01-01 10:00\told\r\nno tab here\n" + other + "\n" + overlong +
+                             "\r\n" + live + "\tthen\twhy\r\n";
+    directory::LoadedMain main("URLTXT=http://127.0.0.1:1/channels.txt\r\n",
+                               {{"ChannelHealth.txt", file}});
+    ASSERT_EQ(main.form.health().marks().size(), 3u);
+    EXPECT_EQ(main.form.health().marks().count(gone), 1u);  // no mark behind a byte-order mark
+    main.f.wbDownload.complete(kDirectory);
+    main.f.cmbCountry.choose("France");
+    main.f.checker.verdicts[gone] = {Verdict::Fails, "Not there.", "2026-12-06 11:00"};
+    main.form.health().checkShown();
+    while (main.f.checker.answerOne()) {
+    }
+    const std::string& written = main.f.files.files.at("ChannelHealth.txt");
+    EXPECT_EQ(written, "# checked by hand\r\n\r\n" + gone +
+                           "\t2026-12-06 11:00\tNot there.\r\nno tab here\r\n" + other + "\r\n" +
+                           overlong + "\r\n");
+    main.form.health().played("France|Video|Gone|" + gone + "|FR");
+    EXPECT_EQ(written,
+              "# checked by hand\r\n\r\nno tab here\r\n" + other + "\r\n" + overlong + "\r\n");
+}
+
+// A mark is written so that it is read back, its reason cut where the line would be too long.
+TEST(ChannelHealthFile, EveryMarkWrittenIsReadBack) {
+    const std::string address = "http://127.0.0.1:1/" + std::string(5000, 'a');
+    const std::string tooLong = "http://127.0.0.1:1/" + std::string(kMaxMarkLineBytes, 'b');
+    std::string reason;
+    for (int i = 0; i < 3000; ++i)
+        reason += "\xC3\xA9";
+    directory::LoadedMain main;
+    main.f.wbDownload.complete("F|Video|Long|" + address + "|FR\r\nF|Video|Longer|" + tooLong +
+                               "|FR\r\n");
+    main.f.cmbCountry.choose("F");
+    main.f.checker.verdicts[address] = {Verdict::Fails, reason, "2026-12-06 11:00"};
+    main.f.checker.verdicts[tooLong] = {Verdict::Fails, reason, "2026-12-06 11:00"};
+    main.form.health().checkShown();
+    while (main.f.checker.answerOne()) {
+    }
+    EXPECT_EQ(main.form.health().marks().size(), 2u);  // both greyed for this run
+    directory::LoadedMain again("URLTXT=http://127.0.0.1:1/channels.txt\r\n", main.f.files.files);
+    const auto& marks = again.form.health().marks();
+    ASSERT_EQ(marks.size(), 1u);
+    const std::string& kept = marks.at(address).reason;
+    EXPECT_EQ(address.size() + 2 + 16 + kept.size(), kMaxMarkLineBytes - 1);  // whole characters
+    EXPECT_EQ(kept, reason.substr(0, kept.size()));
+}
+
+// Lines past the marks read are a user's too: kept, and read once there is room for them. A
+// second line of an address that lost its mark goes with it, or the mark would come back.
+TEST(ChannelHealthFile, LinesBeyondWhatIsReadAreKeptAndAMarkTakenAwayStaysAway) {
+    std::string file;
+    for (std::size_t i = 0; i < kMaxMarks; ++i)
+        file += "http://127.0.0.1:1/" + std::to_string(i) + "\tw\tr\r\n";
+    file += "http://127.0.0.1:1/0\tlater\tr\r\nhttp://127.0.0.1:1/beyond\tw\tr\r\n";
+    directory::LoadedMain main("URLTXT=http://127.0.0.1:1/channels.txt\r\n",
+                               {{"ChannelHealth.txt", file}});
+    ASSERT_EQ(main.form.health().marks().size(), kMaxMarks);
+    main.form.health().played("F|Video|Zero|http://127.0.0.1:1/0|FR");
+    const std::string& written = main.f.files.files.at("ChannelHealth.txt");
+    EXPECT_EQ(written.find("http://127.0.0.1:1/0\t"), std::string::npos);
+    const std::string end = "\r\nhttp://127.0.0.1:1/beyond\tw\tr\r\n";
+    EXPECT_TRUE(written.ends_with(end)) << written.substr(written.size() - end.size());
+    directory::LoadedMain again("URLTXT=http://127.0.0.1:1/channels.txt\r\n", main.f.files.files);
+    EXPECT_EQ(again.form.health().marks().size(), kMaxMarks);
+    EXPECT_EQ(again.form.health().marks().count("http://127.0.0.1:1/beyond"), 1u);
+    EXPECT_EQ(again.form.health().marks().count("http://127.0.0.1:1/0"), 0u);
+}
+
 }  // namespace
 }  // namespace qova::playback

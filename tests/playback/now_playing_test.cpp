@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/text.h"
+
 namespace qova::playback {
 namespace {
 
@@ -12,6 +14,17 @@ TEST(NowPlaying, FactsSayWhatTheStreamTellsAndNothingElse) {
     EXPECT_EQ(FactsLine({"vorbis", "", 499, 0, 0, 0}), "VORBIS");
     EXPECT_EQ(FactsLine({}), "");
     EXPECT_EQ(NamesOf("short").channel, "");
+}
+
+TEST(NowPlaying, NamesOfMegabytesAreShownByTheirFirstCharacters) {
+    std::string country;
+    for (int i = 0; i < 1'000'000; ++i)
+        country += "\xC3\x96";
+    const ChannelNames names =
+        NamesOf(country + "|Radio|" + std::string(3'000'000, 'n') + "|http://127.0.0.1/x|DE");
+    EXPECT_EQ(names.country, country.substr(0, 2 * platform::kMaxShownCharacters));
+    EXPECT_EQ(names.channel, std::string(platform::kMaxShownCharacters, 'n'));
+    EXPECT_EQ(NamesOf("A|Radio|B|u").channel, "B");
 }
 
 }  // namespace

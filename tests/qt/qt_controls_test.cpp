@@ -65,6 +65,37 @@ TEST(QtComboBox, ASortedListPlacesAddedEntriesAndKeepsInsertedOnes) {
     EXPECT_EQ(widget.palette().color(QPalette::Base), QColor(204, 204, 204));
 }
 
+// Filling puts every entry where adding them one by one would, in one go, raising nothing.
+TEST(QtComboBox, AFillPlacesEntriesAsAddingThemWouldAndRaisesNothing) {
+    const std::vector<std::string> countries = {"italy",  "Austria",      "\xC3\x96sterreich",
+                                                "Italy",  "belgium",      "\xff\xfe",
+                                                "Zambia", "\xC3\x89gypte"};
+    for (const bool sorted : {true, false}) {
+        QComboBox addedWidget;
+        QtComboBox added(&addedWidget, sorted, kGrey, kText);
+        for (const std::string& country : countries)
+            added.addItem(country);
+        QComboBox filledWidget;
+        QtComboBox filled(&filledWidget, sorted, kGrey, kText);
+        int clicks = 0;
+        filled.onClick = [&] { ++clicks; };
+        filled.addItem("gone");
+        filled.setListIndex(0);
+        filled.fill(countries);
+        EXPECT_EQ(clicks, 1);
+        EXPECT_EQ(filled.listIndex(), -1);
+        ASSERT_EQ(filled.count(), added.count());
+        for (int i = 0; i < filled.count(); ++i) {
+            EXPECT_EQ(filled.itemText(i), added.itemText(i)) << i;
+            EXPECT_EQ(filledWidget.itemText(i), addedWidget.itemText(i)) << i;
+        }
+        filled.insertItem(0, "Select Country");
+        filled.setListIndex(0);
+        EXPECT_EQ(filled.text(), "Select Country");
+        EXPECT_EQ(filled.itemText(1), sorted ? "Austria" : "italy");
+    }
+}
+
 class QtTreeViewTest : public ::testing::Test {
   protected:
     static std::array<QIcon, 2> makeStars() {

@@ -19,6 +19,8 @@ TEST(Config, KeyBeforeFirstEqualsValueUpToTheSecondAndLinesWithoutOneAreSkipped)
     EXPECT_EQ(lines[3].key, "w");
     EXPECT_EQ(lines[4].key, "");
     EXPECT_EQ(lines[4].value, "");
+    // Saved with a byte-order mark, as some editors do: the key is the text after it.
+    EXPECT_EQ(parseConfig("\xEF\xBB\xBFURLTXT=http://h/\r\n").at(0).key, "URLTXT");
 }
 
 }  // namespace

@@ -14,6 +14,18 @@ TEST(KeyedCollection, KeysBeyondAsciiAreUniqueWithoutRegardToCaseToo) {
     EXPECT_TRUE(countries.add("Italy", "Italy"));
     EXPECT_EQ(countries.items(), (std::vector<std::string>{"Österreich", "Italy"}));
     EXPECT_EQ(countries.item(1), "Österreich");  // counted from 1
+
+    // Keys equal without regard to case are one key, whatever their letters' byte lengths: the
+    // Kelvin sign is a K.
+    EXPECT_TRUE(
+        countries.add("\xE2\x84\xAA"
+                      "enya",
+                      "\xE2\x84\xAA"
+                      "enya"));
+    EXPECT_FALSE(countries.add("KENYA", "KENYA"));
+    EXPECT_FALSE(countries.add("kenya", "kenya"));
+    EXPECT_TRUE(countries.add("\xC4\xB0stanbul", "\xC4\xB0stanbul"));
+    EXPECT_EQ(countries.count(), 4);
 }
 
 // Case, and a line that starts or ends a favourite, are checked through the channel tree.
