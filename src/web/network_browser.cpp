@@ -1,11 +1,11 @@
 #include "web/network_browser.h"
 
 #include <QFutureWatcher>
-#include <QTextDocument>
 #include <QtConcurrent/QtConcurrentRun>
 #include <string_view>
 #include <utility>
 
+#include "platform/markup_reader.h"
 #include "platform/text.h"
 
 namespace qova::web {
@@ -35,18 +35,22 @@ void NetworkBrowser::navigate2(const std::string& filePath) {
     pages_.openFile(filePath);
 }
 
-NetworkBrowser::Text NetworkBrowser::textOf(const QByteArray& bytes, FetchedPage::Kind kind,
+NetworkBrowser::Text NetworkBrowser::textOf(QByteArray bytes, FetchedPage::Kind kind,
                                             const TextTransform& transform) {
     Text text;
     if (kind == FetchedPage::Kind::PlainText) {
         text.body = platform::withCrLfLineBreaks(std::string_view(bytes.constData(), bytes.size()));
     } else {
-        // A document of its own, touched by no other thread: QTextDocument is reentrant.
-        QTextDocument document;
-        document.setHtml(withoutLinkTags(decodeHtml(bytes)));
-        text.body = renderedText(document);
-        text.title =
-            document.metaInformation(QTextDocument::DocumentTitle).simplified().toStdString();
+        // Read in one pass, building no document: what a page costs stays near its size,
+        // however many elements it holds. The bytes go as soon as they are read, so that a
+        // large page is not held three times over.
+        const std::string markup = kind == FetchedPage::Kind::Markup
+                                       ? std::string(bytes.constData(), bytes.size())
+                                       : utf8Markup(bytes);
+        bytes = QByteArray();
+        platform::PageText page = platform::pageText(markup);
+        text.body = std::move(page.body);
+        text.title = std::move(page.title);
     }
     if (transform)
         transform(text.body);

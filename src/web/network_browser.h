@@ -13,9 +13,9 @@ namespace qova::web {
 /// The web browser control of the program: it fetches pages over the network (http, https),
 /// from local files or from "about:" markup, and gives their text and title. It shows nothing
 /// on screen; the program only reads what it loads. Pages served as text/html or
-/// application/xhtml+xml (or files named .htm, .html, .xhtml) are rendered to text; anything
-/// else is plain text whose bytes are kept as they are. A body longer than kMaxPageBytes is a
-/// transfer that failed.
+/// application/xhtml+xml (or files named .htm, .html, .xhtml) are read by the markup reader to
+/// the text a browser gives of them; anything else is plain text whose bytes are kept as they
+/// are. A body longer than kMaxDownloadBytes is a transfer that failed.
 ///
 /// Every event is raised from the event loop, never inside navigate. A failed navigation raises
 /// onNavigateError and then, as a separate event, the onDocumentComplete of the control's own
@@ -49,10 +49,9 @@ class NetworkBrowser : public QObject, public platform::WebBrowser {
         std::string body;
         std::string title;
     };
-    /// What the browser makes of a page's bytes: its text as laid out (a plain text as it is,
-    /// with CR LF line breaks) and its title, the transform applied to the text.
-    static Text textOf(const QByteArray& bytes, FetchedPage::Kind kind,
-                       const TextTransform& transform);
+    /// What the browser makes of a page's bytes: its text as a browser gives it (a plain text
+    /// as it is, with CR LF line breaks) and its title, the transform applied to the text.
+    static Text textOf(QByteArray bytes, FetchedPage::Kind kind, const TextTransform& transform);
 
   private:
     void pageArrived(FetchedPage page);

@@ -30,7 +30,7 @@ std::string NetworkListFetcher::failureText(std::int32_t status) {
             return "The address cannot be reached.";
         case platform::WebBrowser::kStatusDownloadFailure:
             return "The transfer broke off, or the list is larger than " +
-                   std::to_string(kMaxPageBytes / (1024 * 1024)) + " MiB.";
+                   std::to_string(kMaxDownloadBytes / (1024 * 1024)) + " MiB.";
         default:
             return "The server answered " + std::to_string(status) + ".";
     }

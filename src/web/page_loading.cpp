@@ -9,6 +9,7 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <QVariant>
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -126,6 +127,24 @@ QString decodeHtml(const QByteArray& bytes) {
     if (!decoder.isValid())
         decoder = QStringDecoder(QStringDecoder::Utf8);
     return decoder.decode(bytes);
+}
+
+std::string utf8Markup(const QByteArray& bytes) {
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
+    if (!decoder.isValid())
+        decoder = QStringDecoder(QStringDecoder::Utf8);
+    constexpr qsizetype kPiece = 1024 * 1024;
+    std::string utf8;
+    utf8.reserve(static_cast<std::size_t>(bytes.size()));
+    // Bounded by the bytes: every pass decodes the next piece; the decoder carries a character
+    // cut at a piece's end over to the next.
+    for (qsizetype at = 0; at < bytes.size(); at += kPiece) {
+        const QString piece =
+            decoder.decode(QByteArrayView(bytes).sliced(at, std::min(kPiece, bytes.size() - at)));
+        const QByteArray encoded = piece.toUtf8();
+        utf8.append(encoded.constData(), static_cast<std::size_t>(encoded.size()));
+    }
+    return utf8;
 }
 
 std::string renderedText(const QTextDocument& document) {
@@ -251,7 +270,7 @@ void PageFetcher::fetch(const QUrl& url, const std::string& reportedUrl) {
     // A stream given as a page, or a server that never stops: the body is read no further than
     // any real page goes, so that memory stays bounded.
     QObject::connect(reply, &QNetworkReply::readyRead, &owner_, [this, reply, reportedUrl] {
-        if (reply == reply_ && reply->bytesAvailable() > kMaxPageBytes) {
+        if (reply == reply_ && reply->bytesAvailable() > kMaxDownloadBytes) {
             abandon();
             fail(reportedUrl, platform::WebBrowser::kStatusDownloadFailure);
         }

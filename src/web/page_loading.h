@@ -40,6 +40,10 @@ void discardReply(QNetworkReply* reply, QObject* receiver);
 
 /// A page's text, in the encoding its byte order mark or <meta> names, UTF-8 otherwise.
 QString decodeHtml(const QByteArray& bytes);
+/// The same as UTF-8, made a piece at a time, so that it costs no more than its own size on top
+/// of the bytes (a page of a single-byte encoding costs up to twice that); bytes that are not
+/// valid in the encoding become U+FFFD.
+std::string utf8Markup(const QByteArray& bytes);
 
 /// The text of a rendered page, every line break given as CR LF and nothing where its images
 /// stand.
@@ -74,9 +78,10 @@ struct FetchedPage {
     std::optional<std::int32_t> failure;
 };
 
-/// The largest page a browser control takes, far above the largest real channel directory; a
-/// longer body is a transfer that failed.
-inline constexpr qint64 kMaxPageBytes = qint64{64} * 1024 * 1024;
+/// The most a download may hold (the directory's page, an added list, a playlist of favourites to
+/// import), far above the largest real channel directory; a longer body is a transfer that
+/// failed.
+inline constexpr qint64 kMaxDownloadBytes = qint64{64} * 1024 * 1024;
 
 /// Fetches the pages a browser control navigates to, one at a time, over a network manager of
 /// its own: http, https and file addresses, plain local paths, and "about:" markup. Every

@@ -204,9 +204,9 @@ TEST_F(DirectoryIntegrationTest, TheStoredDirectoryIsKeptThroughEveryFailure) {
     server.endless("/radio.mp3", "France|Video|Endless|http://127.0.0.1:1/x.mp4|FR\n");
     const std::optional<double> before = peakMemoryMb(true);
     expectKept(*start(server.url("/radio.mp3")), "-2146697208");
-    EXPECT_LT(server.bytesSent("/radio.mp3"), 2 * web::kMaxPageBytes);
+    EXPECT_LT(server.bytesSent("/radio.mp3"), 2 * web::kMaxDownloadBytes);
     if (before) {
-        EXPECT_LT(*peakMemoryMb() - *before, 3.0 * web::kMaxPageBytes / (1 << 20));
+        EXPECT_LT(*peakMemoryMb() - *before, 3.0 * web::kMaxDownloadBytes / (1 << 20));
     }
 
     // A window closed while its request hangs says nothing more: the request went with the

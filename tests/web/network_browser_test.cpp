@@ -181,6 +181,8 @@ TEST(NetworkBrowserTest, PagesBecomeTextAndTitleAndAnythingElseKeepsItsBytes) {
     server.serve("/page", page, "text/html; charset=utf-8");
     server.serve("/page.xhtml", page, "application/xhtml+xml");
     server.serve("/page.html", page, "text/plain");
+    server.serve("/latin1.html", "<meta charset=\"iso-8859-1\"><p>M\xFCnchen", "text/html");
+    server.serve("/long.html", "<p>" + std::string((1 << 20) - 4, 'e') + "\xC3\xA9", "text/html");
     server.serve("/binary", binary + "\na\r\n\nb\r\rc\n\r", "application/octet-stream");
     server.redirect("/old", "/binary");
     server.redirect("/twice", server.url("/old"), 301);
@@ -210,6 +212,10 @@ TEST(NetworkBrowserTest, PagesBecomeTextAndTitleAndAnythingElseKeepsItsBytes) {
          "<body><p>Before<img src=\"picture.png\">after</p></body></html>",
          "Beforeafter", "Linked"},
         {"about:blank", "", ""},
+        // In the encoding the page names, else UTF-8, with a character that straddles the
+        // pieces the page is decoded in.
+        {server.url("/latin1.html"), "M\xC3\xBCnchen", ""},
+        {server.url("/long.html"), std::string((1 << 20) - 4, 'e') + "\xC3\xA9", ""},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.address.substr(0, 40));
