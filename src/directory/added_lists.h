@@ -19,6 +19,9 @@ inline constexpr std::size_t kMaxAddedLists = 100;
 inline constexpr std::size_t kMaxListAddressBytes = 4096;
 /// The most the added lists' channels take together; a list beyond it is left out.
 inline constexpr std::size_t kMaxAddedChannelBytes = std::size_t{256} * 1024 * 1024;
+/// How many lists are fetched at once: a list whose server trickles holds up no other for as
+/// long as its fetch may take, and a few large lists at once stay within memory.
+inline constexpr std::size_t kListsFetchedAtOnce = 3;
 
 /// The directory lines of a list the user added, whatever its format: a playlist or a station
 /// list converted, or the channel lines of a directory, each ended by CR LF.
@@ -49,7 +52,7 @@ class AddedLists {
 
     /// Reads the lists and their kept copies, fetching nothing.
     void load();
-    /// Fetches every list anew, one after another.
+    /// Fetches every list anew, kListsFetchedAtOnce at a time.
     void refreshAll();
     /// Adds a list at the end and fetches it. The address is taken as written, its spaces at
     /// either end aside.
@@ -78,7 +81,7 @@ class AddedLists {
     platform::ListFetcher& fetcher_;
     std::vector<List> lists_;
     std::deque<std::string> queue_;
-    std::string underWay_;
+    std::vector<std::string> underWay_;
 };
 
 }  // namespace qova::directory

@@ -7,9 +7,9 @@
 namespace qova::platform {
 
 /// Fetches the channel lists a user added, away from the thread that asks: an http, https or
-/// file address, or a path on this computer, taken whole. One list at a time; what a list
-/// gives is turned into directory lines on a worker thread, so that a large list costs the
-/// window nothing.
+/// file address, or a path on this computer, taken whole. Several lists may be fetched at once,
+/// one fetch for each address; what a list gives is turned into directory lines on a worker
+/// thread, so that a large list costs the window nothing.
 class ListFetcher {
   public:
     struct Outcome {
@@ -23,12 +23,13 @@ class ListFetcher {
     using Convert = std::function<std::string(std::string_view page)>;
 
     virtual ~ListFetcher() = default;
-    /// Starts fetching, in place of any fetch under way, which is then heard of no more. done is
-    /// called later, never from within fetch, on the thread that called fetch.
+    /// Starts fetching beside the fetches under way, in place of one of the same address, which
+    /// is then heard of no more. done is called later, never from within fetch, on the thread
+    /// that called fetch.
     virtual void fetch(const std::string& address, Convert convert,
                        std::function<void(Outcome)> done) = 0;
-    /// Drops the fetch under way: its done is never called.
-    virtual void cancel() = 0;
+    /// Drops the fetch of this address under way, if there is one: its done is never called.
+    virtual void cancel(const std::string& address) = 0;
 };
 
 }  // namespace qova::platform

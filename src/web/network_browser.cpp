@@ -16,9 +16,10 @@ constexpr qsizetype kTextOnWorkerFrom = 256 * 1024;
 
 }  // namespace
 
-NetworkBrowser::NetworkBrowser(QObject* parent, int noAnswerTimeoutMs)
+NetworkBrowser::NetworkBrowser(QObject* parent, int noAnswerTimeoutMs, int transferLimitMs)
     : QObject(parent),
-      pages_(*this, noAnswerTimeoutMs, [this](FetchedPage page) { pageArrived(std::move(page)); }),
+      pages_(*this, FetchLimits{noAnswerTimeoutMs, transferLimitMs, kMaxDownloadBytes},
+             [this](FetchedPage page) { pageArrived(std::move(page)); }),
       events_(*this, *this) {}
 
 NetworkBrowser::~NetworkBrowser() = default;

@@ -21,7 +21,9 @@ namespace qova::web {
 /// onNavigateError and then, as a separate event, the onDocumentComplete of the control's own
 /// error page. A navigation replaced by a later one raises nothing more, even when its events
 /// were already queued. A server that gives no answer within noAnswerTimeoutMs counts as
-/// unreachable.
+/// unreachable. An answer that is plainly a stream, or a transfer still going after
+/// transferLimitMs, is a transfer that failed: a radio station given as the directory holds
+/// nothing back.
 ///
 /// A page's text is made ready before its DocumentComplete, on a worker thread for any page
 /// large enough to hold the event loop up, so that a directory of many megabytes never freezes
@@ -30,7 +32,8 @@ class NetworkBrowser : public QObject, public platform::WebBrowser {
     Q_OBJECT
 
   public:
-    explicit NetworkBrowser(QObject* parent = nullptr, int noAnswerTimeoutMs = 30000);
+    explicit NetworkBrowser(QObject* parent = nullptr, int noAnswerTimeoutMs = 30000,
+                            int transferLimitMs = kPageTransferLimitMs);
     ~NetworkBrowser() override;
 
     NetworkBrowser(const NetworkBrowser&) = delete;

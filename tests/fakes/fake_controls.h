@@ -378,35 +378,49 @@ class FakeListFetcher : public platform::ListFetcher {
   public:
     void fetch(const std::string& address, Convert convert,
                std::function<void(Outcome)> done) override {
-        underWay = address;
-        convert_ = std::move(convert);
-        done_ = std::move(done);
+        cancel(address);
+        pending_.push_back({address, std::move(convert), std::move(done)});
         ++fetches;
+        mostAtOnce = std::max(mostAtOnce, static_cast<int>(pending_.size()));
     }
-    void cancel() override {
-        underWay.clear();
-        done_ = nullptr;
+    void cancel(const std::string& address) override {
+        std::erase_if(pending_, [&](const Pending& each) { return each.address == address; });
     }
-    /// Answers the fetch under way: the page held for its address, or its failure.
-    void answer() {
-        const std::string address = std::exchange(underWay, {});
-        auto done = std::exchange(done_, nullptr);
-        if (!done)
+    /// The addresses being fetched, in the order their fetches started.
+    std::vector<std::string> underWay() const {
+        std::vector<std::string> addresses;
+        for (const Pending& each : pending_)
+            addresses.push_back(each.address);
+        return addresses;
+    }
+    /// Answers a fetch under way (the one started first when none is named): the page held for
+    /// its address, or its failure.
+    void answer(const std::string& address = {}) {
+        const auto found = std::find_if(pending_.begin(), pending_.end(), [&](const Pending& each) {
+            return address.empty() || each.address == address;
+        });
+        if (found == pending_.end())
             throw std::logic_error("no fetch under way");
-        if (const auto page = pages.find(address); page != pages.end())
-            done(Outcome{convert_(page->second), {}, when});
+        const Pending answered = std::move(*found);
+        pending_.erase(found);
+        if (const auto page = pages.find(answered.address); page != pages.end())
+            answered.done(Outcome{answered.convert(page->second), {}, when});
         else
-            done(Outcome{{}, "Not found.", {}});
+            answered.done(Outcome{{}, "Not found.", {}});
     }
 
     std::map<std::string, std::string> pages;
     std::string when = "2026-12-06 10:00";
-    std::string underWay;
     int fetches = 0;
+    int mostAtOnce = 0;
 
   private:
-    Convert convert_;
-    std::function<void(Outcome)> done_;
+    struct Pending {
+        std::string address;
+        Convert convert;
+        std::function<void(Outcome)> done;
+    };
+    std::vector<Pending> pending_;
 };
 
 /// Checks answered when the test says so, with the verdict it gives for the address.

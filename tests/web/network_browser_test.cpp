@@ -278,5 +278,49 @@ TEST(NetworkBrowserTest, LoadsALargePageWhole) {
     EXPECT_TRUE(browser.bodyText() == lines);
 }
 
+TEST(NetworkBrowserTest, AStreamIsGivenUpAtOnceAndAnyTransferAtItsLimit) {
+    // Radio stations, 16 KB a second for ever: said so by their type or by Icecast's headers.
+    const std::string frame = "\xFF\xFB\x90\x64";
+    constexpr int kRate = 16 * 1024;
+    LoopbackHttpServer server;
+    server.trickle("/radio.mp3", frame, "audio/mpeg", kRate);
+    server.trickle("/tv.ts", frame, "video/mp2t", kRate);
+    server.trickle("/radio.ogg", "OggS", "Application/Ogg", kRate);
+    server.trickle("/icy", frame, "text/plain", kRate, "icy-name: Test Radio\r\nicy-br: 128\r\n");
+    // Said nothing of: the limit of the whole transfer stops it. A playlist's sound type does
+    // not make it a stream.
+    server.trickle("/slow.txt", "France|Video|Slow|http://127.0.0.1:1/x.mp4|FR\n", "text/plain",
+                   kRate);
+    server.trickle("/slow.m3u", "#EXTM3U\n", "audio/x-mpegurl", kRate);
+    server.serve("/list.m3u", "#EXTM3U\n#EXTINF:-1,One\nhttp://127.0.0.1:1/one\n",
+                 "audio/x-mpegurl");
+
+    // The limit is far beyond the wait: a stream given up came by its headers alone.
+    NetworkBrowser patient(nullptr, 1000, 60000);
+    Recorder recorder(patient);
+    for (const char* stream : {"/radio.mp3", "/tv.ts", "/radio.ogg", "/icy"}) {
+        SCOPED_TRACE(stream);
+        ASSERT_TRUE(recorder.load(server.url(stream)));
+        testing::expectErrorThenErrorPage(patient, recorder.events, server.url(stream),
+                                          WebBrowser::kStatusDownloadFailure);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
+    }
+    ASSERT_TRUE(recorder.load(server.url("/list.m3u")));
+    EXPECT_EQ(patient.bodyText(), "#EXTM3U\r\n#EXTINF:-1,One\r\nhttp://127.0.0.1:1/one\r\n");
+
+    NetworkBrowser hurried(nullptr, 1000, 1500);
+    Recorder hurriedRecorder(hurried);
+    for (const char* slow : {"/slow.txt", "/slow.m3u"}) {
+        SCOPED_TRACE(slow);
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(hurriedRecorder.load(server.url(slow)));
+        EXPECT_GE(clock.elapsed(), 1400);
+        testing::expectErrorThenErrorPage(hurried, hurriedRecorder.events, server.url(slow),
+                                          WebBrowser::kStatusDownloadFailure);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
+    }
+}
+
 }  // namespace
 }  // namespace qova::web
