@@ -47,6 +47,12 @@ std::string ListChannelLines(std::string_view page) {
     return lines;
 }
 
+platform::ListFetcher::Converted ConvertedList(std::string_view page) {
+    std::string lines = ListChannelLines(page);
+    const std::size_t channels = countChannels(lines);
+    return {std::move(lines), channels};
+}
+
 AddedLists::AddedLists(state::MainContext& ctx, platform::ListFetcher& fetcher)
     : ctx_(ctx), fetcher_(fetcher) {}
 
@@ -150,7 +156,7 @@ void AddedLists::fetchNext() {
         if (List* list = find(address))
             list->fetching = true;
         underWay_.push_back(address);
-        fetcher_.fetch(address, &ListChannelLines,
+        fetcher_.fetch(address, &ConvertedList,
                        [this, address](platform::ListFetcher::Outcome outcome) {
                            fetched(address, std::move(outcome));
                        });
@@ -166,7 +172,7 @@ void AddedLists::fetched(const std::string& address, platform::ListFetcher::Outc
     bool joined = false;
     if (list != nullptr) {
         list->fetching = false;
-        const std::size_t channels = outcome.error.empty() ? countChannels(outcome.lines) : 0;
+        const std::size_t channels = outcome.error.empty() ? outcome.channels : 0;
         if (!outcome.error.empty()) {
             list->error = std::move(outcome.error);
         } else if (channels == 0) {

@@ -26,6 +26,8 @@ inline constexpr std::size_t kListsFetchedAtOnce = 3;
 /// The directory lines of a list the user added, whatever its format: a playlist or a station
 /// list converted, or the channel lines of a directory, each ended by CR LF.
 std::string ListChannelLines(std::string_view page);
+/// The same with the number of channels they name, as the fetcher's worker gives them.
+platform::ListFetcher::Converted ConvertedList(std::string_view page);
 
 /// The channel lists a user added beside the directory. Each is fetched in the background,
 /// turned into directory lines and kept in a copy beside the program, from which it works until

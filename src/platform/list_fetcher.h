@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -12,15 +13,24 @@ namespace qova::platform {
 /// thread, so that a large list costs the window nothing.
 class ListFetcher {
   public:
+    /// What a list gives, as its conversion made it on the worker thread.
+    struct Converted {
+        /// The list's channels as directory lines.
+        std::string lines;
+        /// How many channels they name, counted as they were made, so that no one reads the
+        /// lines again on the thread that asked.
+        std::size_t channels = 0;
+    };
     struct Outcome {
         /// The list's channels as directory lines; empty when it failed.
         std::string lines;
+        std::size_t channels = 0;
         /// Why the list could not be had, in words for the lists window; "" when it was.
         std::string error;
         /// When it was fetched, as the lists window shows it: "2026-12-06 19:05" local time.
         std::string when;
     };
-    using Convert = std::function<std::string(std::string_view page)>;
+    using Convert = std::function<Converted(std::string_view page)>;
 
     virtual ~ListFetcher() = default;
     /// Starts fetching beside the fetches under way, in place of one of the same address, which

@@ -54,7 +54,7 @@ NetworkBrowser::Text NetworkBrowser::textOf(QByteArray bytes, FetchedPage::Kind 
         text.title = std::move(page.title);
     }
     if (transform)
-        transform(text.body);
+        text.found = transform(text.body);
     return text;
 }
 
@@ -64,6 +64,7 @@ void NetworkBrowser::pageArrived(FetchedPage page) {
             Text text = textOf(QByteArray(qt::kCannotDisplayPage), FetchedPage::Kind::Html, {});
             bodyText_ = std::move(text.body);
             title_ = std::move(text.title);
+            textFound_ = text.found;
         });
         return;
     }
@@ -87,6 +88,7 @@ void NetworkBrowser::complete(std::string url, Text text) {
     events_.completeLater(std::move(url), [this, text = std::move(text)]() mutable {
         bodyText_ = std::move(text.body);
         title_ = std::move(text.title);
+        textFound_ = text.found;
     });
 }
 

@@ -47,10 +47,13 @@ class NetworkBrowser : public QObject, public platform::WebBrowser {
     const std::string& bodyText() const override { return bodyText_; }
     std::string title() const override { return title_; }
     void setTextTransform(TextTransform transform) override { transform_ = std::move(transform); }
+    bool textFound() const override { return textFound_; }
 
     struct Text {
         std::string body;
         std::string title;
+        /// What the transform told of the body.
+        bool found = true;
     };
     /// What the browser makes of a page's bytes: its text as a browser gives it (a plain text
     /// as it is, with CR LF line breaks) and its title, the transform applied to the text.
@@ -68,6 +71,7 @@ class NetworkBrowser : public QObject, public platform::WebBrowser {
     TextTransform transform_;
     std::string bodyText_;
     std::string title_;
+    bool textFound_ = true;
 };
 
 }  // namespace qova::web

@@ -106,15 +106,17 @@ void NetworkListFetcher::arrived(const std::string& address, quint64 id, Fetched
     // Its page is in: its network connection is done with.
     retire(std::move(fetch->pages));
     if (page.failure) {
-        finish(address, id, {{}, failureText(page, limits_.transferMs), {}});
+        finish(address, id, {{}, 0, failureText(page, limits_.transferMs), {}});
         return;
     }
     // The watcher goes with this object; a conversion still running then finishes unheard.
-    auto* watcher = new QFutureWatcher<std::string>(this);
-    connect(watcher, &QFutureWatcher<std::string>::finished, this, [this, watcher, address, id] {
+    auto* watcher = new QFutureWatcher<Converted>(this);
+    connect(watcher, &QFutureWatcher<Converted>::finished, this, [this, watcher, address, id] {
         watcher->deleteLater();
-        if (find(address, id) != nullptr)
-            finish(address, id, {watcher->result(), {}, now()});
+        if (find(address, id) == nullptr)
+            return;
+        Converted converted = watcher->result();
+        finish(address, id, {std::move(converted.lines), converted.channels, {}, now()});
     });
     watcher->setFuture(QtConcurrent::run(&conversions_, [convert = fetch->convert,
                                                          bytes = std::move(page.bytes)] {

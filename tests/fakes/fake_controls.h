@@ -40,12 +40,12 @@ class FakeWebBrowser : public platform::WebBrowser {
     const std::string& bodyText() const override { return body_; }
     std::string title() const override { return title_; }
     void setTextTransform(TextTransform transform) override { transform_ = std::move(transform); }
+    bool textFound() const override { return found_; }
 
     /// The page has loaded with this body text.
     void complete(const std::string& body, const std::string& title = "") {
         body_ = body;
-        if (transform_)
-            transform_(body_);
+        found_ = transform_ ? transform_(body_) : true;
         title_ = title;
         hasDocument_ = true;
         readyState_ = kReadyStateComplete;
@@ -66,6 +66,7 @@ class FakeWebBrowser : public platform::WebBrowser {
     std::string body_;
     std::string title_;
     TextTransform transform_;
+    bool found_ = true;
 };
 
 class FakeTreeView : public platform::TreeView {
@@ -403,10 +404,12 @@ class FakeListFetcher : public platform::ListFetcher {
             throw std::logic_error("no fetch under way");
         const Pending answered = std::move(*found);
         pending_.erase(found);
-        if (const auto page = pages.find(answered.address); page != pages.end())
-            answered.done(Outcome{answered.convert(page->second), {}, when});
-        else
-            answered.done(Outcome{{}, "Not found.", {}});
+        if (const auto page = pages.find(answered.address); page != pages.end()) {
+            Converted converted = answered.convert(page->second);
+            answered.done(Outcome{std::move(converted.lines), converted.channels, {}, when});
+        } else {
+            answered.done(Outcome{{}, 0, "Not found.", {}});
+        }
     }
 
     std::map<std::string, std::string> pages;

@@ -17,8 +17,8 @@ namespace {
 using Outcome = platform::ListFetcher::Outcome;
 constexpr int kWaitLimitMs = 10000;
 
-std::string asItCame(std::string_view page) {
-    return std::string(page);
+platform::ListFetcher::Converted asItCame(std::string_view page) {
+    return {std::string(page), 1};
 }
 
 TEST(NetworkListFetcher, ListsComeSideBySideAndNoneWaitsForOneThatTricklesOrStreams) {
@@ -48,6 +48,9 @@ TEST(NetworkListFetcher, ListsComeSideBySideAndNoneWaitsForOneThatTricklesOrStre
     ASSERT_TRUE(QTest::qWaitFor([&] { return outcomes.size() == 4; }, kWaitLimitMs));
     EXPECT_EQ(order.back(), "/slow.m3u");
     EXPECT_EQ(outcomes["/a.txt"].lines, "A|Video|One|u1|EN\n");
+    // As the conversion counted them, away from this thread.
+    EXPECT_EQ(outcomes["/a.txt"].channels, 1u);
+    EXPECT_EQ(outcomes["/radio.mp3"].channels, 0u);
     EXPECT_EQ(outcomes["/a.txt"].when.size(), 16u);  // "2026-12-06 19:05"
     EXPECT_EQ(outcomes["/b.txt"].error, "");
     EXPECT_EQ(outcomes["/radio.mp3"].error, "The address gives a stream, not a list.");
