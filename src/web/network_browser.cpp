@@ -38,18 +38,21 @@ void NetworkBrowser::navigate2(const std::string& filePath) {
 
 NetworkBrowser::Text NetworkBrowser::textOf(QByteArray bytes, FetchedPage::Kind kind,
                                             const TextTransform& transform) {
+    // The bytes go as soon as they are read, so that a large page is never held three times
+    // over.
     Text text;
     if (kind == FetchedPage::Kind::PlainText) {
         text.body = platform::withCrLfLineBreaks(std::string_view(bytes.constData(), bytes.size()));
+        bytes = QByteArray();
     } else {
         // Read in one pass, building no document: what a page costs stays near its size,
-        // however many elements it holds. The bytes go as soon as they are read, so that a
-        // large page is not held three times over.
-        const std::string markup = kind == FetchedPage::Kind::Markup
-                                       ? std::string(bytes.constData(), bytes.size())
-                                       : utf8Markup(bytes);
+        // however many elements it holds.
+        std::string markup = kind == FetchedPage::Kind::Markup
+                                 ? std::string(bytes.constData(), bytes.size())
+                                 : utf8Markup(bytes);
         bytes = QByteArray();
         platform::PageText page = platform::pageText(markup);
+        std::string().swap(markup);
         text.body = std::move(page.body);
         text.title = std::move(page.title);
     }
