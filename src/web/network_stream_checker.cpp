@@ -143,10 +143,11 @@ class NetworkStreamChecker::Probe : public QObject {
                              QNetworkRequest::NoLessSafeRedirectPolicy);
         request.setRawHeader("User-Agent", QByteArray::fromStdString(owner_.userAgent_));
         request.setRawHeader("Icy-MetaData", "0");
-        // A connection Qt opened ahead for a request that was given up before it went out
-        // would otherwise wait, idle, in the manager's cache for two minutes: a check of many
-        // channels would leave one open per server. Kept for no time, the server's connections
-        // close as soon as the last check of it ends.
+        // A server's connections would otherwise wait, idle, in the manager's cache for two
+        // minutes after the check: those the server keeps for a next request, and those Qt
+        // opened ahead for a request given up before it went out. A check of many channels
+        // would leave some open for every server; kept for no time, they close as soon as the
+        // last check of their server ends.
         request.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute, 0);
         for (const auto& [name, value] : headers_) {
             request.setRawHeader(
