@@ -1,5 +1,5 @@
-// A player page as the page makers write it or a page from anywhere: the embedded player's
-// address and the page's text.
+// A stream address as a directory line or a player page gives it: whether the player opens it
+// and how it tunes the engine for it.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -8,12 +8,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace qova::player;
-    const std::string_view markup(reinterpret_cast<const char*>(data), size);
-    if (const auto address = embeddedPlayerAddress(markup)) {
-        refusedStreamAddress(*address, false);
-        isShortAnalysisStream(*address, true);
-    }
-    pageText(markup);
-    decodeCharacterReferences(markup);
+    const std::string_view address(reinterpret_cast<const char*>(data), size);
+    refusedStreamAddress(address, false);
+    refusedStreamAddress(address, true);
+    isShortAnalysisStream(address, true);
+    isLocalMediaAddress(address);
+    closesWithGoodbye(address);
     return 0;
 }

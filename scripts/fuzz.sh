@@ -11,8 +11,8 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(directory config favourites player_page stream_title list_formats page_text
-    failure_reason channel_lists channel_health)
+  targets=(directory config favourites player_page markup_reader stream_title list_formats
+    page_text stream_answer failure_reason channel_lists channel_health)
 fi
 
 scripts/install-deps.sh

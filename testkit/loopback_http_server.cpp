@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QTcpSocket>
+#include <QTimer>
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
@@ -44,16 +45,17 @@ QByteArray reasonPhrase(int status) {
     }
 }
 
-QByteArray head(int status, const QByteArray& contentType, qsizetype contentLength,
-                const QByteArray& extraHeaders = {}) {
+}  // namespace
+
+QByteArray LoopbackHttpServer::head(int status, const QByteArray& contentType,
+                                    qsizetype contentLength, const QByteArray& extraHeaders) const {
     QByteArray text = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) +
                       "\r\nContent-Type: " + contentType +
                       "\r\nContent-Length: " + QByteArray::number(contentLength) +
-                      "\r\nConnection: close\r\n" + extraHeaders + "\r\n";
+                      "\r\nConnection: " + (keepAlive_ ? "keep-alive" : "close") + "\r\n" +
+                      extraHeaders + "\r\n";
     return text;
 }
-
-}  // namespace
 
 LoopbackHttpServer::LoopbackHttpServer() {
     if (!server_.listen(QHostAddress::LocalHost, 0)) {
@@ -84,31 +86,62 @@ std::string LoopbackHttpServer::url(const std::string& path) const {
 
 void LoopbackHttpServer::serve(const std::string& path, const std::string& body,
                                const std::string& contentType, int status) {
-    routes_[path] = Route{Answer::Serve, toBytes(body), toBytes(contentType), status, {}};
+    routes_[path] = Route{Answer::Serve, toBytes(body), toBytes(contentType), status, {}, 0, {}};
 }
 
 void LoopbackHttpServer::redirect(const std::string& path, const std::string& location,
                                   int status) {
-    routes_[path] = Route{Answer::Redirect, {}, "text/plain", status, toBytes(location)};
+    routes_[path] = Route{Answer::Redirect, {}, "text/plain", status, toBytes(location), 0, {}};
 }
 
 void LoopbackHttpServer::hang(const std::string& path) {
-    routes_[path] = Route{Answer::Hang, {}, {}, 0, {}};
+    routes_[path] = Route{Answer::Hang, {}, {}, 0, {}, 0, {}};
 }
 
 void LoopbackHttpServer::cutOff(const std::string& path, const std::string& body,
                                 const std::string& contentType) {
-    routes_[path] = Route{Answer::CutOff, toBytes(body), toBytes(contentType), 200, {}};
+    routes_[path] = Route{Answer::CutOff, toBytes(body), toBytes(contentType), 200, {}, 0, {}};
 }
 
 void LoopbackHttpServer::stall(const std::string& path, const std::string& body,
                                const std::string& contentType) {
-    routes_[path] = Route{Answer::Stall, toBytes(body), toBytes(contentType), 200, {}};
+    routes_[path] = Route{Answer::Stall, toBytes(body), toBytes(contentType), 200, {}, 0, {}};
 }
 
 void LoopbackHttpServer::endless(const std::string& path, const std::string& pattern,
                                  const std::string& contentType) {
-    routes_[path] = Route{Answer::Endless, toBytes(pattern), toBytes(contentType), 200, {}};
+    routes_[path] = Route{Answer::Endless, toBytes(pattern), toBytes(contentType), 200, {}, 0, {}};
+}
+
+void LoopbackHttpServer::trickle(const std::string& path, const std::string& pattern,
+                                 const std::string& contentType, int bytesPerSecond,
+                                 const std::string& extraHeaders) {
+    routes_[path] = Route{Answer::Trickle, toBytes(pattern),     toBytes(contentType), 200, {},
+                          bytesPerSecond,  toBytes(extraHeaders)};
+}
+
+void LoopbackHttpServer::startTrickle(QTcpSocket* socket, const std::string& path,
+                                      const Route& route) {
+    socket->write("HTTP/1.0 200 OK\r\nContent-Type: " + route.contentType + "\r\n" +
+                  route.extraHeaders + "\r\n");
+    constexpr int kTickMs = 100;
+    QByteArray chunk;
+    const qsizetype chunkSize = std::max(1, route.bytesPerSecond / (1000 / kTickMs));
+    while (chunk.size() < chunkSize)
+        chunk += route.body.isEmpty() ? QByteArray("x") : route.body;
+    chunk.truncate(chunkSize);
+    // Goes with the socket; stops by itself after its limit.
+    auto* ticks = new QTimer(socket);
+    auto left = std::make_shared<int>(kTrickleLimitMs / kTickMs);
+    QObject::connect(ticks, &QTimer::timeout, socket, [this, socket, path, chunk, left] {
+        if (--*left < 0 || socket->state() != QAbstractSocket::ConnectedState) {
+            socket->disconnectFromHost();
+            return;
+        }
+        socket->write(chunk);
+        bytesSent_[path] += chunk.size();
+    });
+    ticks->start(kTickMs);
 }
 
 qint64 LoopbackHttpServer::bytesSent(const std::string& path) const {
@@ -173,45 +206,48 @@ void LoopbackHttpServer::garbage(const std::string& path) {
 }
 
 void LoopbackHttpServer::readRequest(QTcpSocket* socket, Connection& connection) {
-    // A connection carries one request: every answer closes it, and a hanging one never ends.
+    // A connection carries one request, unless kept alive: a hanging one never ends.
     if (connection.answered) {
         socket->readAll();
         return;
     }
     connection.head += socket->readAll();
-    if (!connection.head.contains("\r\n\r\n")) {
-        if (connection.head.size() > kMaxRequestHead) {
-            connection.answered = true;
-            socket->abort();
-            socket->deleteLater();
+    // Bounded by the bytes read: every pass takes one request's head off the front.
+    qsizetype end = 0;
+    while (!connection.answered && (end = connection.head.indexOf("\r\n\r\n")) >= 0) {
+        const QByteArray received = connection.head.left(end + 4);
+        connection.head.remove(0, end + 4);
+        connection.answered = true;
+        const QList<QByteArray> requestLine = received.left(received.indexOf("\r\n")).split(' ');
+        if (requestLine.size() < 3) {
+            socket->write(head(400, "text/plain", 0));
+            socket->disconnectFromHost();
+            return;
         }
-        return;
+        QByteArray target = requestLine[1];
+        const qsizetype query = target.indexOf('?');
+        if (query >= 0)
+            target.truncate(query);
+        lastHeads_[target.toStdString()] = received.toStdString();
+        connection.answered = !answer(socket, target.toStdString());
     }
-    connection.answered = true;
-    const QByteArray received = std::exchange(connection.head, QByteArray());
-
-    const QList<QByteArray> requestLine = received.left(received.indexOf("\r\n")).split(' ');
-    if (requestLine.size() < 3) {
-        socket->write(head(400, "text/plain", 0));
-        socket->disconnectFromHost();
-        return;
+    if (!connection.answered && connection.head.size() > kMaxRequestHead) {
+        connection.answered = true;
+        socket->abort();
+        socket->deleteLater();
     }
-    QByteArray target = requestLine[1];
-    const qsizetype query = target.indexOf('?');
-    if (query >= 0)
-        target.truncate(query);
-    lastHeads_[target.toStdString()] = received.toStdString();
-    answer(socket, target.toStdString());
 }
 
-void LoopbackHttpServer::answer(QTcpSocket* socket, const std::string& path) {
+bool LoopbackHttpServer::answer(QTcpSocket* socket, const std::string& path) {
     ++requestCounts_[path];
     const auto found = routes_.find(path);
     if (found == routes_.end()) {
         const QByteArray body = "Not found";
         socket->write(head(404, "text/plain", body.size()) + body);
+        if (keepAlive_)
+            return true;
         socket->disconnectFromHost();
-        return;
+        return false;
     }
     const Route& route = found->second;
     switch (route.answer) {
@@ -220,13 +256,20 @@ void LoopbackHttpServer::answer(QTcpSocket* socket, const std::string& path) {
             // client reads them.
             socket->write(head(route.status, route.contentType, route.body.size()));
             socket->write(route.body);
+            if (keepAlive_)
+                return true;
             break;
         case Answer::Redirect:
             socket->write(
                 head(route.status, route.contentType, 0, "Location: " + route.location + "\r\n"));
+            if (keepAlive_)
+                return true;
             break;
         case Answer::Hang:
-            return;
+            return false;
+        case Answer::Trickle:
+            startTrickle(socket, path, route);
+            return false;
         case Answer::Garbage: {
             static constexpr char kNoise[] = "\x7f\x00\xff garbage, no status line\r\n\r\n\x01\x02";
             socket->write(QByteArray(kNoise, sizeof kNoise - 1));
@@ -239,17 +282,18 @@ void LoopbackHttpServer::answer(QTcpSocket* socket, const std::string& path) {
             QObject::connect(socket, &QTcpSocket::bytesWritten, socket,
                              [this, socket, path, chunk] { sendMore(socket, path, chunk); });
             sendMore(socket, path, chunk);
-            return;
+            return false;
         }
         case Answer::CutOff:
         case Answer::Stall:
             socket->write(head(route.status, route.contentType, route.body.size()));
             socket->write(route.body.left(route.body.size() / 2));
             if (route.answer == Answer::Stall)
-                return;
+                return false;
             break;
     }
     socket->disconnectFromHost();
+    return false;
 }
 
 std::string closedPortUrl() {

@@ -47,6 +47,13 @@ class LoopbackHttpServer {
     void endless(const std::string& path, const std::string& pattern,
                  const std::string& contentType = "text/plain");
     static constexpr qint64 kEndlessLimit = qint64{1} << 30;
+    /// Answers without a length and sends bytes of this pattern at a steady rate, as a radio
+    /// station does, whether the client reads or not, with these extra header lines ("icy-name:
+    /// Test\r\n"), for kTrickleLimitMs at most.
+    void trickle(const std::string& path, const std::string& pattern,
+                 const std::string& contentType, int bytesPerSecond,
+                 const std::string& extraHeaders = {});
+    static constexpr int kTrickleLimitMs = 180 * 1000;
     /// How many bytes of body the server has handed to the network for the path.
     qint64 bytesSent(const std::string& path) const;
 
@@ -63,14 +70,20 @@ class LoopbackHttpServer {
     /// Answers requests for the path with bytes that are no HTTP answer, then closes.
     void garbage(const std::string& path);
 
+    /// From now on, served pages, redirects and 404s leave their connection open for the
+    /// client's next request, as HTTP/1.1 servers do, until the client closes it.
+    void keepConnectionsAlive() { keepAlive_ = true; }
+
   private:
-    enum class Answer { Serve, Redirect, Hang, CutOff, Stall, Endless, Garbage };
+    enum class Answer { Serve, Redirect, Hang, CutOff, Stall, Endless, Trickle, Garbage };
     struct Route {
         Answer answer = Answer::Serve;
         QByteArray body;
         QByteArray contentType;
         int status = 200;
         QByteArray location;
+        int bytesPerSecond = 0;
+        QByteArray extraHeaders;
     };
 
     struct Connection {
@@ -80,8 +93,12 @@ class LoopbackHttpServer {
 
     void acceptPending();
     void readRequest(QTcpSocket* socket, Connection& connection);
-    void answer(QTcpSocket* socket, const std::string& path);
+    // Whether the connection stays open for another request.
+    bool answer(QTcpSocket* socket, const std::string& path);
     void sendMore(QTcpSocket* socket, const std::string& path, const QByteArray& chunk);
+    void startTrickle(QTcpSocket* socket, const std::string& path, const Route& route);
+    QByteArray head(int status, const QByteArray& contentType, qsizetype contentLength,
+                    const QByteArray& extraHeaders = {}) const;
 
     QTcpServer server_;
     std::map<std::string, Route> routes_;
@@ -89,6 +106,7 @@ class LoopbackHttpServer {
     std::map<std::string, qint64> bytesSent_;
     std::map<std::string, std::string> lastHeads_;
     int peak_ = 0;
+    bool keepAlive_ = false;
 };
 
 /// An http://127.0.0.1:<port>/ address at which nothing listens.

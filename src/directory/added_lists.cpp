@@ -40,13 +40,19 @@ std::string ListChannelLines(std::string_view page) {
     return lines;
 }
 
+platform::ListFetcher::Converted ConvertedList(std::string_view page) {
+    std::string lines = ListChannelLines(page);
+    const std::size_t channels = countChannels(lines);
+    return {std::move(lines), channels};
+}
+
 AddedLists::AddedLists(state::MainContext& ctx, platform::ListFetcher& fetcher)
     : ctx_(ctx), fetcher_(fetcher) {}
 
 AddedLists::~AddedLists() {
     // A fetch under way would answer to what is gone.
-    if (!underWay_.empty())
-        fetcher_.cancel();
+    for (const std::string& address : underWay_)
+        fetcher_.cancel(address);
 }
 
 std::string AddedLists::copyName(std::string_view address) {
@@ -116,34 +122,38 @@ void AddedLists::joinChannels() {
 void AddedLists::refreshAll() {
     for (List& list : lists_) {
         if (std::find(queue_.begin(), queue_.end(), list.address) == queue_.end() &&
-            list.address != underWay_)
+            std::find(underWay_.begin(), underWay_.end(), list.address) == underWay_.end())
             queue_.push_back(list.address);
     }
     fetchNext();
 }
 
 void AddedLists::fetchNext() {
-    if (!underWay_.empty() || queue_.empty())
-        return;
-    underWay_ = std::move(queue_.front());
-    queue_.pop_front();
-    if (List* list = find(underWay_))
-        list->fetching = true;
-    fetcher_.fetch(underWay_, &ListChannelLines,
-                   [this, address = underWay_](platform::ListFetcher::Outcome outcome) {
-                       fetched(address, std::move(outcome));
-                   });
-    if (onStateChanged)
+    bool started = false;
+    // Bounded by the queue: every pass takes one list off it.
+    while (underWay_.size() < kListsFetchedAtOnce && !queue_.empty()) {
+        std::string address = std::move(queue_.front());
+        queue_.pop_front();
+        if (List* list = find(address))
+            list->fetching = true;
+        underWay_.push_back(address);
+        fetcher_.fetch(address, &ConvertedList,
+                       [this, address](platform::ListFetcher::Outcome outcome) {
+                           fetched(address, std::move(outcome));
+                       });
+        started = true;
+    }
+    if (started && onStateChanged)
         onStateChanged();
 }
 
 void AddedLists::fetched(const std::string& address, platform::ListFetcher::Outcome outcome) {
-    underWay_.clear();
+    std::erase(underWay_, address);
     List* list = find(address);
     bool joined = false;
     if (list != nullptr) {
         list->fetching = false;
-        const std::size_t channels = outcome.error.empty() ? countChannels(outcome.lines) : 0;
+        const std::size_t channels = outcome.error.empty() ? outcome.channels : 0;
         if (!outcome.error.empty()) {
             list->error = std::move(outcome.error);
         } else if (channels == 0) {
@@ -200,10 +210,8 @@ bool AddedLists::remove(std::size_t index) {
         return false;
     }
     std::erase(queue_, removed.address);
-    if (underWay_ == removed.address) {
-        fetcher_.cancel();
-        underWay_.clear();
-    }
+    if (std::erase(underWay_, removed.address) > 0)
+        fetcher_.cancel(removed.address);
     ctx_.controls.files.remove(copyName(removed.address));
     joinChannels();
     if (removed.channels > 0 && onChannelsChanged)

@@ -17,10 +17,15 @@ namespace qova::directory {
 inline constexpr const char* kAddedListsFile = "ChannelLists.txt";
 /// The most the added lists' channels take together; a list beyond it is left out.
 inline constexpr std::size_t kMaxAddedChannelBytes = std::size_t{256} * 1024 * 1024;
+/// How many lists are fetched at once: a list whose server trickles holds up no other for as
+/// long as its fetch may take, and a few large lists at once stay within memory.
+inline constexpr std::size_t kListsFetchedAtOnce = 3;
 
 /// The directory lines of a list the user added, whatever its format: a playlist or a station
 /// list converted, or the channel lines of a directory, each ended by CR LF.
 std::string ListChannelLines(std::string_view page);
+/// The same with the number of channels they name, as the fetcher's worker gives them.
+platform::ListFetcher::Converted ConvertedList(std::string_view page);
 
 /// The channel lists a user added beside the directory. Each is fetched in the background,
 /// turned into directory lines and kept in a copy beside the program, from which it works until
@@ -47,7 +52,7 @@ class AddedLists {
 
     /// Reads the lists and their kept copies, fetching nothing.
     void load();
-    /// Fetches every list anew, one after another.
+    /// Fetches every list anew, kListsFetchedAtOnce at a time.
     void refreshAll();
     /// Adds a list at the end and fetches it. The address is taken as written, its spaces at
     /// either end aside.
@@ -78,7 +83,7 @@ class AddedLists {
     // The file as read and last written, with the lines a user wrote around the lists.
     AddedListsFile file_;
     std::deque<std::string> queue_;
-    std::string underWay_;
+    std::vector<std::string> underWay_;
 };
 
 }  // namespace qova::directory

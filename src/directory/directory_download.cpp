@@ -29,14 +29,16 @@ bool HasChannelLine(std::string_view text) {
     return false;
 }
 
-void ListPageAsDirectoryLines(std::string& text) {
+bool ListPageAsDirectoryLines(std::string& text) {
     const ListFormat format = RecogniseListFormat(text);
     if (format == ListFormat::Native)
-        return;
+        return HasChannelLine(text);
     std::string lines = ToNativeLines(text, format);
-    // A page that only looks like a list is left for the page's completion to judge.
-    if (HasChannelLine(lines))
-        text = std::move(lines);
+    // A page that only looks like a list stays as it came, for the page's completion to judge.
+    if (!HasChannelLine(lines))
+        return false;
+    text = std::move(lines);
+    return true;
 }
 
 void DirectoryDocumentComplete(state::MainContext& ctx,
@@ -47,17 +49,13 @@ void DirectoryDocumentComplete(state::MainContext& ctx,
         mainState.strNavError.empty() && browser.hasDocument()) {
         const std::string& text = browser.bodyText();
         if (!text.empty()) {
-            // A playlist or a station list is stored as the directory lines it names, so that
-            // everything downstream reads it as it reads the program's own.
-            const ListFormat format = RecogniseListFormat(text);
+            // A playlist or a station list comes as the directory lines it names, so that
+            // everything downstream reads it as it reads the program's own; the browser's worker
+            // made them and said whether there is a channel, so the page is not read again here.
             std::string lines;
-            if (format == ListFormat::Native) {
-                lines.reserve(text.size() + 2);
-                lines.append(text).append("\r\n");
-            } else {
-                lines = ToNativeLines(text, format);
-            }
-            if (!HasChannelLine(lines) && StoredDirectoryHasChannels(ctx.controls.files)) {
+            lines.reserve(text.size() + 2);
+            lines.append(text).append("\r\n");
+            if (!browser.textFound() && StoredDirectoryHasChannels(ctx.controls.files)) {
                 // A captive portal's login page or an error page served as a success: the
                 // service was not reached, and a directory that has channels is worth more.
                 DirectoryNavigateError(ctx, platform::WebBrowser::kStatusResourceNotFound);

@@ -37,9 +37,13 @@ class WebBrowser {
 
     /// Work on every page's text before its DocumentComplete, such as turning a list into
     /// directory lines: a function of the text alone, run away from the UI thread where the page
-    /// is large. Controls that show their pages take none.
-    using TextTransform = std::function<void(std::string& text)>;
+    /// is large. It tells whether the page holds what its caller looks for (for the directory, a
+    /// channel), and textFound() keeps that with the page, so that nothing reads a large page
+    /// again on the UI thread to learn it. Controls that show their pages take none.
+    using TextTransform = std::function<bool(std::string& text)>;
     virtual void setTextTransform(TextTransform transform) { (void)transform; }
+    /// What the transform told of the document's text; true where there is none.
+    virtual bool textFound() const { return true; }
 
     std::function<void(const std::string& url)> onDocumentComplete;
     std::function<void(const std::string& url, std::int32_t statusCode)> onNavigateError;

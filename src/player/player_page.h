@@ -6,25 +6,8 @@
 
 namespace qova::player {
 
-/// The address of the first media player a page embeds: the first <object>'s data attribute,
-/// else the src (or url, or filename) parameter of that object, else the first <embed>'s src.
-/// Character references are decoded, so the address comes back exactly as it was before it was
-/// written into the markup. Nothing when the page embeds no player or gives it no address. Tag
-/// and attribute names ignore ASCII case; values may be double-quoted, single-quoted or bare.
-std::optional<std::string> embeddedPlayerAddress(std::string_view markup);
-
-/// What a reader sees of a page: its title and the text of its body, without markup, runs of
-/// white space collapsed, every line given as CR LF. What an embedded player shows in place of
-/// its fallback content is no text.
-struct PageText {
-    std::string title;
-    std::string body;
-};
-PageText pageText(std::string_view markup);
-
-/// Replaces character references (&amp; &quot; &#39; &#x26; ...) with the characters they
-/// stand for, written as UTF-8. Unknown names and stray ampersands stay as they are.
-std::string decodeCharacterReferences(std::string_view text);
+/// The rules the player keeps for stream addresses: which it opens, and how it tunes the engine
+/// for each. (Reading the pages that embed a player is platform/markup_reader's.)
 
 /// Whether an address names a local file (a plain path or a file: URL) rather than a stream.
 bool isLocalMediaAddress(std::string_view address);

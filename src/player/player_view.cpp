@@ -18,6 +18,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/markup_reader.h"
 #include "platform/text.h"
 #include "playback/reconnect_plan.h"
 #include "player/mpv_player.h"
@@ -32,7 +33,7 @@ constexpr std::string_view kAboutScheme = "about:";
 
 // Player pages are a line or two; anything near this size is not one, and reading on would only
 // hold up the UI thread.
-constexpr qint64 kMaxPageBytes = qint64{4} * 1024 * 1024;
+constexpr qint64 kMaxPlayerPageBytes = qint64{4} * 1024 * 1024;
 
 // Qt's offscreen and minimal platforms have no OpenGL for widgets; an OpenGL widget aborts there.
 bool platformDrawsOpenGl() {
@@ -155,7 +156,7 @@ void PlayerView::openLocalPage(const std::string& path, const std::string& repor
         failLater(reportedUrl, 404);
         return;
     }
-    const QByteArray bytes = file.read(kMaxPageBytes);
+    const QByteArray bytes = file.read(kMaxPlayerPageBytes);
     completeLater(reportedUrl, bytes.toStdString(), info.absolutePath().toStdString());
 }
 
@@ -171,11 +172,11 @@ void PlayerView::failLater(std::string url, std::int32_t status) {
 }
 
 void PlayerView::present(const std::string& markup, const std::string& baseFolder) {
-    PageText text = pageText(markup);
+    platform::PageText text = platform::pageText(markup);
     bodyText_ = std::move(text.body);
     title_ = std::move(text.title);
 
-    const std::optional<std::string> address = embeddedPlayerAddress(markup);
+    const std::optional<std::string> address = platform::embeddedPlayerAddress(markup);
     if (address) {
         play(resolvedAgainst(*address, baseFolder));
         return;

@@ -103,7 +103,8 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
         std::make_unique<platform::PosixTextFiles>(options_.programFolder, options_.defaultsFolder,
                                                    std::vector<std::string>{state::kConfigFile});
     window_ = std::make_unique<qt::QtFormWindow>(this);
-    wbDownload_ = std::make_unique<web::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs);
+    wbDownload_ = std::make_unique<web::NetworkBrowser>(nullptr, options_.noAnswerTimeoutMs,
+                                                        options_.directoryTransferLimitMs);
     tree_ = std::make_unique<qt::QtTreeView>(
         trView_,
         std::array<QIcon, 2>{artworkIcon(Artwork::StarOutline), artworkIcon(Artwork::StarFilled)});
@@ -121,7 +122,8 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
         options_.desktop = std::make_unique<desktop::Mpris>(QStringLiteral("qova"));
     if (!options_.screenSaver)
         options_.screenSaver = std::make_unique<desktop::ScreenSaver>();
-    listFetcher_ = std::make_unique<web::NetworkListFetcher>(nullptr, options_.noAnswerTimeoutMs);
+    listFetcher_ = std::make_unique<web::NetworkListFetcher>(nullptr, options_.noAnswerTimeoutMs,
+                                                             options_.listTransferLimitMs);
     streamChecker_ = std::make_unique<web::NetworkStreamChecker>(
         nullptr, wbMain_->player().defaultUserAgent(), options_.channelCheckLimitMs);
     controls_ = std::make_unique<state::MainControls>(state::MainControls{*window_,

@@ -7,6 +7,7 @@
 
 #include "app/main_form.h"
 #include "state/site.h"
+#include "web/page_loading.h"
 
 class QComboBox;
 class QFrame;
@@ -58,6 +59,10 @@ struct FrmMainOptions {
     state::Site site;
     /// How long the browsers wait for a server that does not answer.
     int noAnswerTimeoutMs = 30000;
+    /// How long the directory's download, and each added list's, may take in all, however
+    /// steadily their servers send.
+    int directoryTransferLimitMs = web::kPageTransferLimitMs;
+    int listTransferLimitMs = web::kListTransferLimitMs;
     /// The player-presence test; the media engine's own when not given.
     std::unique_ptr<platform::PlayerProbe> probe;
     /// The sound output of the player area ("" for the desktop's own; "null" for silence).

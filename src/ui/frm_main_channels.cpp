@@ -182,7 +182,7 @@ void FrmMain::buildChannelsMenu() {
         if (path.isEmpty())
             return;
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || file.size() > web::kMaxPageBytes) {
+        if (!file.open(QIODevice::ReadOnly) || file.size() > web::kMaxDownloadBytes) {
             tell(QStringLiteral("%1 cannot be read as a channel list.").arg(path), true);
             return;
         }

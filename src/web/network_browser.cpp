@@ -1,11 +1,11 @@
 #include "web/network_browser.h"
 
 #include <QFutureWatcher>
-#include <QTextDocument>
 #include <QtConcurrent/QtConcurrentRun>
 #include <string_view>
 #include <utility>
 
+#include "platform/markup_reader.h"
 #include "platform/text.h"
 
 namespace qova::web {
@@ -16,9 +16,10 @@ constexpr qsizetype kTextOnWorkerFrom = 256 * 1024;
 
 }  // namespace
 
-NetworkBrowser::NetworkBrowser(QObject* parent, int noAnswerTimeoutMs)
+NetworkBrowser::NetworkBrowser(QObject* parent, int noAnswerTimeoutMs, int transferLimitMs)
     : QObject(parent),
-      pages_(*this, noAnswerTimeoutMs, [this](FetchedPage page) { pageArrived(std::move(page)); }),
+      pages_(*this, FetchLimits{noAnswerTimeoutMs, transferLimitMs, kMaxDownloadBytes},
+             [this](FetchedPage page) { pageArrived(std::move(page)); }),
       events_(*this, *this) {}
 
 NetworkBrowser::~NetworkBrowser() = default;
@@ -35,21 +36,28 @@ void NetworkBrowser::navigate2(const std::string& filePath) {
     pages_.openFile(filePath);
 }
 
-NetworkBrowser::Text NetworkBrowser::textOf(const QByteArray& bytes, FetchedPage::Kind kind,
+NetworkBrowser::Text NetworkBrowser::textOf(QByteArray bytes, FetchedPage::Kind kind,
                                             const TextTransform& transform) {
+    // The bytes go as soon as they are read, so that a large page is never held three times
+    // over.
     Text text;
     if (kind == FetchedPage::Kind::PlainText) {
         text.body = platform::withCrLfLineBreaks(std::string_view(bytes.constData(), bytes.size()));
+        bytes = QByteArray();
     } else {
-        // A document of its own, touched by no other thread: QTextDocument is reentrant.
-        QTextDocument document;
-        document.setHtml(withoutLinkTags(decodeHtml(bytes)));
-        text.body = renderedText(document);
-        text.title =
-            document.metaInformation(QTextDocument::DocumentTitle).simplified().toStdString();
+        // Read in one pass, building no document: what a page costs stays near its size,
+        // however many elements it holds.
+        std::string markup = kind == FetchedPage::Kind::Markup
+                                 ? std::string(bytes.constData(), bytes.size())
+                                 : utf8Markup(bytes);
+        bytes = QByteArray();
+        platform::PageText page = platform::pageText(markup);
+        std::string().swap(markup);
+        text.body = std::move(page.body);
+        text.title = std::move(page.title);
     }
     if (transform)
-        transform(text.body);
+        text.found = transform(text.body);
     return text;
 }
 
@@ -59,6 +67,7 @@ void NetworkBrowser::pageArrived(FetchedPage page) {
             Text text = textOf(QByteArray(qt::kCannotDisplayPage), FetchedPage::Kind::Html, {});
             bodyText_ = std::move(text.body);
             title_ = std::move(text.title);
+            textFound_ = text.found;
         });
         return;
     }
@@ -82,6 +91,7 @@ void NetworkBrowser::complete(std::string url, Text text) {
     events_.completeLater(std::move(url), [this, text = std::move(text)]() mutable {
         bodyText_ = std::move(text.body);
         title_ = std::move(text.title);
+        textFound_ = text.found;
     });
 }
 

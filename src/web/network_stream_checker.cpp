@@ -12,6 +12,7 @@
 
 #include "platform/stream_address.h"
 #include "platform/text.h"
+#include "web/stream_answers.h"
 
 namespace qova::web {
 namespace {
@@ -23,6 +24,10 @@ constexpr qint64 kMaxPlaylistBytes = 1024 * 1024;
 
 std::string now() {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
+}
+
+std::string answeredText(int status) {
+    return "The server answered " + std::to_string(status) + ".";
 }
 
 std::string networkFailure(QNetworkReply& reply) {
@@ -43,25 +48,17 @@ std::string networkFailure(QNetworkReply& reply) {
     }
     const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 400)
-        return "The server answered " + std::to_string(status) + ".";
+        return answeredText(status);
     return reply.errorString().toStdString();
 }
 
-bool isPlaylistAnswer(const QUrl& url, const QByteArray& contentType, const QByteArray& start) {
-    return url.path().endsWith(QStringLiteral(".m3u8"), Qt::CaseInsensitive) ||
-           contentType.toLower().contains("mpegurl") || start.startsWith("#EXTM3U");
+bool isWebAddress(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
 }
 
-// The first address a playlist names: a variant's playlist when it lists variants, else a
-// segment. Relative addresses count from the playlist's own.
-QUrl firstEntry(const QUrl& base, const QByteArray& playlist, bool* variant) {
-    *variant = playlist.contains("#EXT-X-STREAM-INF");
-    for (QByteArray line : playlist.split('\n')) {
-        line = line.trimmed();
-        if (!line.isEmpty() && !line.startsWith('#'))
-            return base.resolved(QUrl(QString::fromUtf8(line)));
-    }
-    return {};
+std::string_view view(const QByteArray& bytes) {
+    return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 }  // namespace
@@ -74,6 +71,10 @@ class NetworkStreamChecker::Probe : public QObject {
         owner_.probes_.insert(this);
         limit_.setSingleShot(true);
         connect(&limit_, &QTimer::timeout, this, [this] {
+            if (const int status = httpStatus(); status >= 400) {
+                finish(Verdict::Fails, answeredText(status));
+                return;
+            }
             const int seconds = (owner_.timeLimitMs_ + 999) / 1000;
             finish(Verdict::Fails, "No answer within " + std::to_string(seconds) +
                                        (seconds == 1 ? " second." : " seconds."));
@@ -93,7 +94,7 @@ class NetworkStreamChecker::Probe : public QObject {
         const QString scheme = url.scheme().toLower();
         if (scheme == u"file") {
             local(url.toLocalFile());
-        } else if ((scheme == u"http" || scheme == u"https") && !url.host().isEmpty()) {
+        } else if (isWebAddress(url)) {
             get(url);
         } else if (scheme == u"rtsp" && !url.host().isEmpty()) {
             describe(url);
@@ -142,6 +143,12 @@ class NetworkStreamChecker::Probe : public QObject {
                              QNetworkRequest::NoLessSafeRedirectPolicy);
         request.setRawHeader("User-Agent", QByteArray::fromStdString(owner_.userAgent_));
         request.setRawHeader("Icy-MetaData", "0");
+        // A server's connections would otherwise wait, idle, in the manager's cache for two
+        // minutes after the check: those the server keeps for a next request, and those Qt
+        // opened ahead for a request given up before it went out. A check of many channels
+        // would leave some open for every server; kept for no time, they close as soon as the
+        // last check of their server ends.
+        request.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute, 0);
         for (const auto& [name, value] : headers_) {
             request.setRawHeader(
                 QByteArray::fromStdString(platform::equalsIgnoringAsciiCase(name, "Referrer")
@@ -152,16 +159,22 @@ class NetworkStreamChecker::Probe : public QObject {
         bytes_.clear();
         reply_ = owner_.network_->get(request);
         reply_->setParent(this);
+        // What is not read (the body of an error answer) is held no further than this.
+        reply_->setReadBufferSize(kMaxPlaylistBytes);
         connect(reply_, &QNetworkReply::readyRead, this, [this] { read(); });
         connect(reply_, &QNetworkReply::finished, this, [this] { answered(); });
     }
 
+    int httpStatus() const {
+        return reply_ ? reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
+    }
+
     void read() {
-        const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (status >= 400) {
-            finish(Verdict::Fails, "The server answered " + std::to_string(status) + ".");
+        // An error answer is heard out to its end (or the time limit): Qt reports its status
+        // as an error of its own once the body is in, and a reply given up while that report is
+        // on its way would hear it after its cancellation.
+        if (httpStatus() >= 400)
             return;
-        }
         bytes_ += reply_->read(kMaxPlaylistBytes - bytes_.size());
         if (bytes_.isEmpty())
             return;
@@ -170,7 +183,7 @@ class NetworkStreamChecker::Probe : public QObject {
             return;
         }
         const QByteArray type = reply_->header(QNetworkRequest::ContentTypeHeader).toByteArray();
-        if (isPlaylistAnswer(reply_->url(), type, bytes_)) {
+        if (isPlaylistAnswer(reply_->url().path().toStdString(), view(type), view(bytes_))) {
             if (bytes_.size() >= kMaxPlaylistBytes)
                 finish(Verdict::Fails, "The playlist is too large.");
             return;  // read whole, when it has all come
@@ -195,13 +208,17 @@ class NetworkStreamChecker::Probe : public QObject {
             finish(Verdict::Fails, "The stream sent nothing.");
             return;
         }
-        bool variant = false;
-        const QUrl next = firstEntry(reply_->url(), bytes_, &variant);
-        if (!next.isValid() || next.isEmpty() || ++steps_ > 3) {
+        const std::optional<PlaylistEntry> entry = firstPlaylistEntry(view(bytes_));
+        // Relative addresses count from the playlist's own. Only the web is followed: a
+        // playlist from a server must not make the check read a file here or another scheme.
+        const QUrl next = entry ? reply_->url().resolved(QUrl(QString::fromUtf8(
+                                      entry->address.data(), std::ssize(entry->address))))
+                                : QUrl();
+        if (!next.isValid() || !isWebAddress(next) || ++steps_ > 3) {
             finish(Verdict::Fails, "The playlist names no stream.");
             return;
         }
-        step_ = variant ? Step::Playlist : Step::Segment;
+        step_ = entry->variant ? Step::Playlist : Step::Segment;
         reply_->deleteLater();
         reply_ = nullptr;
         get(next);
@@ -216,20 +233,16 @@ class NetworkStreamChecker::Probe : public QObject {
                            QByteArray::fromStdString(owner_.userAgent_) + "\r\n\r\n");
         });
         connect(socket_, &QTcpSocket::readyRead, this, [this] {
-            bytes_ += socket_->read(4096);
-            const qsizetype end = bytes_.indexOf("\r\n");
-            if (end < 0) {
-                if (bytes_.size() >= 4096)
-                    finish(Verdict::Fails, "The answer was not understood.");
+            bytes_ += socket_->read(static_cast<qint64>(kMaxRtspStatusLine) - bytes_.size());
+            const std::optional<RtspStatus> status = rtspStatus(view(bytes_));
+            if (!status)
                 return;
-            }
-            const QList<QByteArray> status = bytes_.left(end).split(' ');
-            if (status.size() < 2 || !status[0].startsWith("RTSP/"))
+            if (!status->understood)
                 finish(Verdict::Fails, "The answer was not understood.");
-            else if (status[1] == "200")
+            else if (status->code == "200")
                 finish(Verdict::Answers, {});
             else
-                finish(Verdict::Fails, "The server answered " + status[1].toStdString() + ".");
+                finish(Verdict::Fails, "The server answered " + status->code + ".");
         });
         connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
             finish(Verdict::Fails, socket_->error() == QAbstractSocket::ConnectionRefusedError

@@ -7,8 +7,10 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTextDocument>
+#include <QTimer>
 #include <QUrl>
 #include <QVariant>
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -77,6 +79,22 @@ bool isHtmlContentType(const QByteArray& header) {
     return type == "text/html" || type == "application/xhtml+xml";
 }
 
+bool isStreamAnswer(const QByteArray& contentType, const QList<QByteArray>& headerNames) {
+    for (const QByteArray& name : headerNames) {
+        if (name.toLower().startsWith("icy-"))
+            return true;
+    }
+    QByteArray type = contentType;
+    const qsizetype semicolon = type.indexOf(';');
+    if (semicolon >= 0)
+        type.truncate(semicolon);
+    type = type.trimmed().toLower();
+    // Playlists come as sound types too, and are lists the program reads.
+    if (type.contains("mpegurl") || type.contains("scpls"))
+        return false;
+    return type.startsWith("audio/") || type.startsWith("video/") || type == "application/ogg";
+}
+
 QNetworkRequest pageRequest(const QUrl& url, int noAnswerTimeoutMs) {
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
@@ -126,6 +144,24 @@ QString decodeHtml(const QByteArray& bytes) {
     if (!decoder.isValid())
         decoder = QStringDecoder(QStringDecoder::Utf8);
     return decoder.decode(bytes);
+}
+
+std::string utf8Markup(const QByteArray& bytes) {
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
+    if (!decoder.isValid())
+        decoder = QStringDecoder(QStringDecoder::Utf8);
+    constexpr qsizetype kPiece = 1024 * 1024;
+    std::string utf8;
+    utf8.reserve(static_cast<std::size_t>(bytes.size()));
+    // Bounded by the bytes: every pass decodes the next piece; the decoder carries a character
+    // cut at a piece's end over to the next.
+    for (qsizetype at = 0; at < bytes.size(); at += kPiece) {
+        const QString piece =
+            decoder.decode(QByteArrayView(bytes).sliced(at, std::min(kPiece, bytes.size() - at)));
+        const QByteArray encoded = piece.toUtf8();
+        utf8.append(encoded.constData(), static_cast<std::size_t>(encoded.size()));
+    }
+    return utf8;
 }
 
 std::string renderedText(const QTextDocument& document) {
@@ -189,19 +225,25 @@ QString withoutLinkTags(const QString& html) {
     return QString(html).remove(linkTag);
 }
 
-PageFetcher::PageFetcher(QObject& owner, int noAnswerTimeoutMs, Arrived arrived)
+PageFetcher::PageFetcher(QObject& owner, FetchLimits limits, Arrived arrived)
     : owner_(owner),
       network_(new QNetworkAccessManager(&owner)),
-      noAnswerTimeoutMs_(noAnswerTimeoutMs),
-      arrived_(std::move(arrived)) {
+      limits_(limits),
+      arrived_(std::move(arrived)),
+      transferLimit_(new QTimer(&owner)) {
     network_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    transferLimit_->setSingleShot(true);
 }
 
 PageFetcher::~PageFetcher() {
     abandon();
+    delete transferLimit_;
+    delete network_;
 }
 
 void PageFetcher::abandon() {
+    transferLimit_->stop();
+    QObject::disconnect(transferLimit_, nullptr, &owner_, nullptr);
     if (reply_ != nullptr)
         discardReply(std::exchange(reply_, nullptr), &owner_);
 }
@@ -251,21 +293,45 @@ void PageFetcher::fetch(const QUrl& url, const std::string& reportedUrl) {
     // A stream given as a page, or a server that never stops: the body is read no further than
     // any real page goes, so that memory stays bounded.
     QObject::connect(reply, &QNetworkReply::readyRead, &owner_, [this, reply, reportedUrl] {
-        if (reply == reply_ && reply->bytesAvailable() > kMaxPageBytes) {
-            abandon();
-            fail(reportedUrl, platform::WebBrowser::kStatusDownloadFailure);
-        }
+        if (reply == reply_ && reply->bytesAvailable() > limits_.maxBytes)
+            giveUp(reportedUrl, FetchedPage::GivenUp::TooLarge);
     });
+    // A stream says what it is before its first byte: nothing of it is waited for. Redirects
+    // and error answers are not the answer's own body.
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, &owner_, [this, reply, reportedUrl] {
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (reply == reply_ && status >= 200 && status < 300 &&
+            isStreamAnswer(reply->rawHeader("Content-Type"), reply->rawHeaderList()))
+            giveUp(reportedUrl, FetchedPage::GivenUp::Stream);
+    });
+    // The time-out of a request restarts with every byte: a server that sends a little now and
+    // then, for ever, is stopped here.
+    QObject::connect(transferLimit_, &QTimer::timeout, &owner_,
+                     [this, reportedUrl] { giveUp(reportedUrl, FetchedPage::GivenUp::TooLong); });
+    transferLimit_->start(limits_.transferMs);
 }
 
 QNetworkReply* PageFetcher::get(const QUrl& url) {
-    return network_->get(pageRequest(url, noAnswerTimeoutMs_));
+    return network_->get(pageRequest(url, limits_.noAnswerMs));
+}
+
+void PageFetcher::giveUp(const std::string& reportedUrl, FetchedPage::GivenUp why) {
+    if (reply_ == nullptr)
+        return;
+    const bool answered = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    abandon();
+    fail(reportedUrl,
+         answered ? platform::WebBrowser::kStatusDownloadFailure
+                  : platform::WebBrowser::kStatusResourceNotFound,
+         why);
 }
 
 void PageFetcher::finished(QNetworkReply* reply, const std::string& reportedUrl) {
     if (reply != reply_)
         return;
     reply_ = nullptr;
+    transferLimit_->stop();
+    QObject::disconnect(transferLimit_, nullptr, &owner_, nullptr);
     QObject::disconnect(reply, nullptr, &owner_, nullptr);
     reply->deleteLater();
 
@@ -285,10 +351,12 @@ void PageFetcher::finished(QNetworkReply* reply, const std::string& reportedUrl)
     arrived_(std::move(page));
 }
 
-void PageFetcher::fail(const std::string& reportedUrl, std::int32_t status) {
+void PageFetcher::fail(const std::string& reportedUrl, std::int32_t status,
+                       FetchedPage::GivenUp why) {
     FetchedPage page;
     page.reportedUrl = reportedUrl;
     page.failure = status;
+    page.givenUp = why;
     arrived_(std::move(page));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -14,6 +15,7 @@ class QNetworkReply;
 class QNetworkRequest;
 class QObject;
 class QTextDocument;
+class QTimer;
 
 namespace qova::web {
 
@@ -21,6 +23,10 @@ namespace qova::web {
 bool isHtmlFileName(const QString& path);
 /// Whether a Content-Type header names a page (text/html, application/xhtml+xml).
 bool isHtmlContentType(const QByteArray& header);
+/// Whether an answer's headers say plainly that it is a stream, which never ends, rather than a
+/// page or a list: a sound or picture type other than a playlist's, Ogg, or the headers of an
+/// Icecast or SHOUTcast server (icy-*).
+bool isStreamAnswer(const QByteArray& contentType, const QList<QByteArray>& headerNames);
 
 /// A request for a page or one of its parts: safe redirects only, given up after noAnswerTimeoutMs
 /// without a byte, and no guard against well-compressed bodies below any real page's size.
@@ -40,6 +46,10 @@ void discardReply(QNetworkReply* reply, QObject* receiver);
 
 /// A page's text, in the encoding its byte order mark or <meta> names, UTF-8 otherwise.
 QString decodeHtml(const QByteArray& bytes);
+/// The same as UTF-8, made a piece at a time, so that it costs no more than its own size on top
+/// of the bytes (a page of a single-byte encoding costs up to twice that); bytes that are not
+/// valid in the encoding become U+FFFD.
+std::string utf8Markup(const QByteArray& bytes);
 
 /// The text of a rendered page, every line break given as CR LF and nothing where its images
 /// stand.
@@ -72,22 +82,45 @@ struct FetchedPage {
     QByteArray bytes;
     /// Set when there is no page: the status to report.
     std::optional<std::int32_t> failure;
+    /// Where the fetcher gave the page up of its own accord, why.
+    enum class GivenUp { No, Stream, TooLong, TooLarge };
+    GivenUp givenUp = GivenUp::No;
 };
 
-/// The largest page a browser control takes, far above the largest real channel directory; a
-/// longer body is a transfer that failed.
-inline constexpr qint64 kMaxPageBytes = qint64{64} * 1024 * 1024;
+/// The most a download may hold (the directory's page, an added list, a playlist of favourites to
+/// import), far above the largest real channel directory; a longer body is a transfer that
+/// failed.
+inline constexpr qint64 kMaxDownloadBytes = qint64{64} * 1024 * 1024;
+
+/// How long a whole download may take, however steadily its server sends: the directory's page
+/// (or a page a browser control shows), and an added list, which may be larger and is waited
+/// for by nothing else.
+inline constexpr int kPageTransferLimitMs = 2 * 60 * 1000;
+inline constexpr int kListTransferLimitMs = 5 * 60 * 1000;
+
+/// What one download may take.
+struct FetchLimits {
+    /// A server that sends nothing for this long has given up; before its answer, it counts as
+    /// one that cannot be reached.
+    int noAnswerMs = 30000;
+    /// The whole transfer, from the request to the last byte.
+    int transferMs = kPageTransferLimitMs;
+    /// The body.
+    qint64 maxBytes = kMaxDownloadBytes;
+};
 
 /// Fetches the pages a browser control navigates to, one at a time, over a network manager of
 /// its own: http, https and file addresses, plain local paths, and "about:" markup. Every
 /// navigation ends in arrived, with the page or the reason it failed; markup and addresses that
-/// lead nowhere end there before open returns.
+/// lead nowhere end there before open returns. An answer that is plainly a stream is given up
+/// at once, and one that outlasts the limits when they strike.
 class PageFetcher {
   public:
     using Arrived = std::function<void(FetchedPage page)>;
 
-    /// The network manager is a child of owner, which hears the replies.
-    PageFetcher(QObject& owner, int noAnswerTimeoutMs, Arrived arrived);
+    /// The network manager is a child of owner, which hears the replies; it goes with the
+    /// fetcher.
+    PageFetcher(QObject& owner, FetchLimits limits, Arrived arrived);
     ~PageFetcher();
 
     PageFetcher(const PageFetcher&) = delete;
@@ -107,13 +140,17 @@ class PageFetcher {
   private:
     void fetch(const QUrl& url, const std::string& reportedUrl);
     void finished(QNetworkReply* reply, const std::string& reportedUrl);
-    void fail(const std::string& reportedUrl, std::int32_t status);
+    void giveUp(const std::string& reportedUrl, FetchedPage::GivenUp why);
+    void fail(const std::string& reportedUrl, std::int32_t status,
+              FetchedPage::GivenUp why = FetchedPage::GivenUp::No);
 
     QObject& owner_;
     QNetworkAccessManager* network_;
-    int noAnswerTimeoutMs_;
+    FetchLimits limits_;
     Arrived arrived_;
     QNetworkReply* reply_ = nullptr;
+    // Bounds the page under way, from its request on.
+    QTimer* transferLimit_;
 };
 
 }  // namespace qova::web

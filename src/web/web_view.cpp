@@ -23,6 +23,10 @@ namespace {
 // A page's images and style sheets are decoded whole in memory; nothing an information page
 // shows comes near this, and it keeps a hostile page from filling the memory.
 constexpr qint64 kMaxPartBytes = qint64{8} * 1024 * 1024;
+// A page shown is laid out whole, at hundreds of bytes for each of its elements: information
+// pages are a few tens of kilobytes, and this keeps a hostile page's layout within a few hundred
+// megabytes. A longer one is a transfer that failed.
+constexpr qint64 kMaxShownPageBytes = qint64{1} * 1024 * 1024;
 constexpr std::size_t kMaxStyleSheets = 16;
 
 QUrl aboutBlank() {
@@ -66,7 +70,7 @@ bool release(std::vector<QNetworkReply*>& replies, QNetworkReply* reply, QObject
 
 WebView::WebView(QWidget* parent, int noAnswerTimeoutMs)
     : QTextBrowser(parent),
-      pages_(*this, noAnswerTimeoutMs,
+      pages_(*this, FetchLimits{noAnswerTimeoutMs, kPageTransferLimitMs, kMaxShownPageBytes},
              [this](FetchedPage fetched) { pageFetched(std::move(fetched)); }),
       events_(*this, *this) {
     // Links are followed here rather than by QTextBrowser, so that they raise our events.

@@ -22,7 +22,9 @@ namespace qova::web {
 /// its own QNetworkAccessManager. It loads http, https and file addresses and "about:" markup,
 /// with the same statuses and event order as NetworkBrowser. Pages served as text/html or
 /// application/xhtml+xml (or files named .htm, .html, .xhtml) are shown as HTML, with the
-/// subset of CSS that QTextBrowser knows; anything else is shown as plain text.
+/// subset of CSS that QTextBrowser knows; anything else is shown as plain text. A page larger
+/// than a megabyte is no information page and fails as a transfer that broke off, so that what
+/// its layout costs stays bounded.
 ///
 /// Style sheets the page links (<link rel="stylesheet">) are fetched before the page is shown,
 /// so DocumentComplete comes once the text, the title and the look are final. Images are not

@@ -38,7 +38,7 @@ TEST_F(AddedListsTest, AListJoinsAfterTheDirectoryAndWorksFromItsCopyAfterAResta
     f.lists.pages[kList] = kPlaylist;
     ASSERT_EQ(lists().add("  " + kList + " "), AddedLists::AddResult::Added);
     EXPECT_EQ(f.files.files.at("ChannelLists.txt"), kList + "\r\n");
-    ASSERT_EQ(f.lists.underWay, kList);
+    ASSERT_EQ(f.lists.underWay(), Strings{kList});
     EXPECT_TRUE(lists().lists()[0].fetching);
     f.lists.answer();
 
@@ -64,7 +64,7 @@ TEST_F(AddedListsTest, AListJoinsAfterTheDirectoryAndWorksFromItsCopyAfterAResta
     again.f.wbDownload.complete(kDirectory);
     again.f.cmbCountry.choose("Austria");
     EXPECT_EQ(again.f.trView.texts(), (Strings{"ORF Test"}));
-    ASSERT_EQ(again.f.lists.underWay, kList);
+    ASSERT_EQ(again.f.lists.underWay(), Strings{kList});
     again.f.lists.answer();  // nothing is served any more
     const AddedLists::List& list = again.form.addedLists().lists()[0];
     EXPECT_EQ(list.error, "Not found.");
@@ -104,15 +104,41 @@ TEST_F(AddedListsTest, WhatCannotBeKeptChangesNothingAndARemovalTakesItAll) {
     // Removed, a list takes its channels and its copy, and a fetch under way is never heard of.
     f.files.unwritable.clear();
     lists().add("/home/user/second.m3u");
-    ASSERT_EQ(f.lists.underWay, "/home/user/second.m3u");
+    ASSERT_EQ(f.lists.underWay(), Strings{"/home/user/second.m3u"});
     ASSERT_TRUE(lists().remove(1));
-    EXPECT_TRUE(f.lists.underWay.empty());
+    EXPECT_TRUE(f.lists.underWay().empty());
     ASSERT_TRUE(lists().remove(0));
     EXPECT_TRUE(lists().lists().empty());
     EXPECT_TRUE(state().strAddedChannels.empty());
     EXPECT_EQ(f.files.files.at("ChannelLists.txt"), "");
     EXPECT_EQ(storedNames(), (Strings{"Channel.txt", "ChannelLists.txt", "Config.txt"}));
     EXPECT_EQ(f.cmbCountry.items, (Strings{"Select Country", "France"}));
+}
+
+TEST_F(AddedListsTest, AFewListsAreFetchedAtOnceAndOneThatNeverAnswersHoldsNoneBack) {
+    download(kDirectory);
+    const Strings countries = {"DE", "ES", "GB", "IT", "NL"};
+    Strings addresses;
+    for (const std::string& country : countries) {
+        addresses.push_back("http://127.0.0.1:1/" + country + ".m3u");
+        f.lists.pages[addresses.back()] = "#EXTM3U\n#EXTINF:-1 tvg-country=\"" + country + "\"," +
+                                          country + " One\nhttp://127.0.0.1:1/" + country + "\n";
+        ASSERT_EQ(lists().add(addresses.back()), AddedLists::AddResult::Added);
+    }
+    ASSERT_EQ(f.lists.underWay(), Strings(addresses.begin(), addresses.begin() + 3));
+    EXPECT_TRUE(lists().lists()[2].fetching);
+    EXPECT_FALSE(lists().lists()[3].fetching);
+    // The first list's server never answers; the others come past it, one as another ends.
+    for (std::size_t i = 1; i < addresses.size(); ++i)
+        f.lists.answer(addresses[i]);
+    EXPECT_EQ(f.lists.underWay(), Strings{addresses[0]});
+    EXPECT_EQ(f.lists.mostAtOnce, static_cast<int>(kListsFetchedAtOnce));
+    EXPECT_EQ(f.cmbCountry.items, (Strings{"Select Country", "France", "Spain", "United Kingdom",
+                                           "Italy", "Netherlands"}));
+    // Fetched again while the first is still under way: it is not fetched twice.
+    lists().refreshAll();
+    EXPECT_EQ(f.lists.underWay(), (Strings{addresses[0], addresses[1], addresses[2]}));
+    EXPECT_EQ(f.lists.fetches, 7);
 }
 
 TEST(AddedListsFile, AHandEditedFileIsReadAsMeantAndWithinBounds) {

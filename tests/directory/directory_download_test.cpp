@@ -72,6 +72,35 @@ TEST_F(DirectoryTest, APageWithoutChannelsNeverReplacesADirectoryWithThem) {
     EXPECT_EQ(first.f.files.files.at("Channel.txt"), portal + "\r\n");
 }
 
+TEST_F(DirectoryTest, APageIsReadOnceAwayFromTheWindowAndWhatWasFoundThereIsTaken) {
+    // A playlist that names no channel: its conversion on the browser's worker found none.
+    const std::string noChannel = "#EXTM3U\r\n#EXTINF:-1,No address\r\n";
+    f.files.files["Channel.txt"] = "Spain|Video|Old|u|EN\r\n";
+    download(noChannel);
+    EXPECT_EQ(state().strNavError, "-2146697211");
+    EXPECT_EQ(channelFile(), "Spain|Video|Old|u|EN\r\n");
+    // With nothing worth keeping, the page is stored as it came, not converted a second time.
+    LoadedMain first("URLTXT=http://127.0.0.1:1/x", {{"Channel.txt", "no|channel\r\n"}});
+    first.f.wbDownload.complete(noChannel);
+    EXPECT_EQ(first.f.files.files.at("Channel.txt"), noChannel + "\r\n");
+
+    // What the worker made of the page and what it found there are the window's to take as they
+    // are: whatever the text looks like, it is not read as a list again.
+    const std::string playlist = "#EXTM3U\r\n#EXTINF:-1 tvg-country=\"FR\",Un\r\nhttp://h/un\r\n";
+    LoadedMain trusting("URLTXT=http://127.0.0.1:1/x");
+    int conversions = 0;
+    trusting.f.wbDownload.setTextTransform([&](std::string& text) {
+        ++conversions;
+        return ListPageAsDirectoryLines(text);
+    });
+    trusting.f.wbDownload.complete(playlist);
+    EXPECT_EQ(conversions, 1);
+    EXPECT_EQ(trusting.f.files.files.at("Channel.txt"), "France|Video|Un|http://h/un|\r\n\r\n");
+    trusting.f.wbDownload.setTextTransform([](std::string&) { return true; });
+    trusting.f.wbDownload.complete(playlist);
+    EXPECT_EQ(trusting.f.files.files.at("Channel.txt"), playlist + "\r\n");
+}
+
 TEST_F(DirectoryTest, FavouritesAreReadAtEveryProcessing) {
     // Without a favourites file nothing fails, and none is made.
     download(kPage);

@@ -15,7 +15,6 @@
 #include "fakes/fake_combo_box.h"
 #include "platform/desktop.h"
 #include "platform/form_window.h"
-#include "platform/list_fetcher.h"
 #include "platform/media_player.h"
 #include "platform/message_box.h"
 #include "platform/picture_button.h"
@@ -40,12 +39,12 @@ class FakeWebBrowser : public platform::WebBrowser {
     const std::string& bodyText() const override { return body_; }
     std::string title() const override { return title_; }
     void setTextTransform(TextTransform transform) override { transform_ = std::move(transform); }
+    bool textFound() const override { return found_; }
 
     /// The page has loaded with this body text.
     void complete(const std::string& body, const std::string& title = "") {
         body_ = body;
-        if (transform_)
-            transform_(body_);
+        found_ = transform_ ? transform_(body_) : true;
         title_ = title;
         hasDocument_ = true;
         readyState_ = kReadyStateComplete;
@@ -66,6 +65,7 @@ class FakeWebBrowser : public platform::WebBrowser {
     std::string body_;
     std::string title_;
     TextTransform transform_;
+    bool found_ = true;
 };
 
 class FakeTreeView : public platform::TreeView {
@@ -321,41 +321,6 @@ class FakeScreenSaver : public platform::ScreenSaver {
 };
 
 /// Lists by address; a fetch is answered when the test says so, with what it holds then.
-class FakeListFetcher : public platform::ListFetcher {
-  public:
-    void fetch(const std::string& address, Convert convert,
-               std::function<void(Outcome)> done) override {
-        underWay = address;
-        convert_ = std::move(convert);
-        done_ = std::move(done);
-        ++fetches;
-    }
-    void cancel() override {
-        underWay.clear();
-        done_ = nullptr;
-    }
-    /// Answers the fetch under way: the page held for its address, or its failure.
-    void answer() {
-        const std::string address = std::exchange(underWay, {});
-        auto done = std::exchange(done_, nullptr);
-        if (!done)
-            throw std::logic_error("no fetch under way");
-        if (const auto page = pages.find(address); page != pages.end())
-            done(Outcome{convert_(page->second), {}, when});
-        else
-            done(Outcome{{}, "Not found.", {}});
-    }
-
-    std::map<std::string, std::string> pages;
-    std::string when = "2026-12-06 10:00";
-    std::string underWay;
-    int fetches = 0;
-
-  private:
-    Convert convert_;
-    std::function<void(Outcome)> done_;
-};
-
 /// Checks answered when the test says so, with the verdict it gives for the address.
 class FakeStreamChecker : public platform::StreamChecker {
   public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fakes/fake_controls.h"
+#include "fakes/fake_list_fetcher.h"
 #include "fakes/fake_text_files.h"
 #include "state/main_controls.h"
 

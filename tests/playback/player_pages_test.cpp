@@ -4,7 +4,7 @@
 
 #include <tuple>
 
-#include "player/player_page.h"
+#include "platform/markup_reader.h"
 
 namespace qova::playback {
 namespace {
@@ -67,9 +67,9 @@ TEST(PlayerPages, EveryPageGivesThePlayerItsAddressExactlyAndNothingElse) {
                                  "about:" + MediaPlayerPage(address, state::Site{})}) {
             ASSERT_TRUE(page.starts_with("about:"));
             page.erase(0, 6);
-            EXPECT_EQ(player::embeddedPlayerAddress(page), address);
+            EXPECT_EQ(platform::embeddedPlayerAddress(page), address);
             EXPECT_EQ(page.find("<script"), std::string::npos);
-            EXPECT_EQ(player::pageText(page).body, "");
+            EXPECT_EQ(platform::pageText(page).body, "");
         }
     }
 }

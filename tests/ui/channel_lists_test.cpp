@@ -33,6 +33,7 @@ class ChannelListsTest : public ::testing::Test {
         options.programFolder = folder.path();
         options.site.address = "http://127.0.0.1:9";
         options.noAnswerTimeoutMs = 1000;
+        options.listTransferLimitMs = 60000;
         options.audioOutput = "null";
         auto window = std::make_unique<FrmMain>(std::move(options));
         window->load();
@@ -111,6 +112,21 @@ TEST_F(ChannelListsTest, WithoutListsOnlyTheDirectoryIsWrittenAndAnAddedListOutl
     }
     EXPECT_TRUE(messages.seen().empty());
     EXPECT_EQ(folder.read("ChannelLists.txt"), "");
+}
+
+TEST_F(ChannelListsTest, AListWhoseServerTricklesHoldsTheOthersBackNoLonger) {
+    server.serve("/channels.txt", "France|Video|TV Un|http://127.0.0.1:1/un.mp4|FR\n");
+    // Sent at 16 KB a second for ever, and long before its limit of a minute.
+    server.trickle("/endless.m3u", "#EXTM3U\n", "text/plain", 16 * 1024);
+    server.serve("/stations.json", kStationList, "application/json");
+    folder.write("Config.txt", "URLTXT=" + server.url("/channels.txt") + "\r\n");
+    folder.write("ChannelLists.txt",
+                 server.url("/endless.m3u") + "\r\n" + server.url("/stations.json") + "\r\n");
+    auto window = start();
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return !window->logic().state().strAddedChannels.empty(); }, 10000));
+    EXPECT_EQ(radioCountries(*window), (std::vector<std::string>{"Austria"}));
+    EXPECT_TRUE(window->logic().addedLists().lists()[0].fetching);
 }
 
 }  // namespace

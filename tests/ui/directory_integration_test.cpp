@@ -68,6 +68,7 @@ class DirectoryIntegrationTest : public ::testing::Test {
         options.programFolder = folder.path();
         options.site.address = server.url("").substr(0, server.url("").size() - 1);
         options.noAnswerTimeoutMs = 1000;
+        options.directoryTransferLimitMs = directoryTransferLimitMs;
         options.audioOutput = "null";
         auto window = std::make_unique<FrmMain>(std::move(options));
         window->load();
@@ -106,6 +107,7 @@ class DirectoryIntegrationTest : public ::testing::Test {
     testkit::LoopbackHttpServer server;
     testkit::TempFolder folder;
     testing::MessageBoxWatcher messages;
+    int directoryTransferLimitMs = web::kPageTransferLimitMs;
 };
 
 TEST_F(DirectoryIntegrationTest, ADirectoryIsStoredShownAndSearchedAndItsFavouritesGoOutAndBack) {
@@ -204,9 +206,9 @@ TEST_F(DirectoryIntegrationTest, TheStoredDirectoryIsKeptThroughEveryFailure) {
     server.endless("/radio.mp3", "France|Video|Endless|http://127.0.0.1:1/x.mp4|FR\n");
     const std::optional<double> before = peakMemoryMb(true);
     expectKept(*start(server.url("/radio.mp3")), "-2146697208");
-    EXPECT_LT(server.bytesSent("/radio.mp3"), 2 * web::kMaxPageBytes);
+    EXPECT_LT(server.bytesSent("/radio.mp3"), 2 * web::kMaxDownloadBytes);
     if (before) {
-        EXPECT_LT(*peakMemoryMb() - *before, 3.0 * web::kMaxPageBytes / (1 << 20));
+        EXPECT_LT(*peakMemoryMb() - *before, 3.0 * web::kMaxDownloadBytes / (1 << 20));
     }
 
     // A window closed while its request hangs says nothing more: the request went with the
@@ -249,6 +251,25 @@ TEST_F(DirectoryIntegrationTest, APlaylistIsADirectoryAndItsChannelsPlayWithThei
     EXPECT_NE(head.find("User-Agent: QOVA Test/1.0\r\n"), std::string::npos) << head;
     EXPECT_NE(head.find("Referer: http://127.0.0.1/\r\n"), std::string::npos) << head;
     EXPECT_EQ(head.find("qova-http"), std::string::npos) << "the fragment went to the server";
+}
+
+TEST_F(DirectoryIntegrationTest, ARadioStreamGivenAsTheDirectoryHoldsTheStoredOneBackNoLonger) {
+    folder.write("Channel.txt", kStored);
+    // 16 KB a second for ever: the time-out of a silent server never strikes.
+    constexpr int kRate = 16 * 1024;
+    server.trickle("/radio.mp3", "\xFF\xFB\x90\x64", "audio/mpeg", kRate);
+    server.trickle("/radio", "\xFF\xFB\x90\x64", "text/plain", kRate, "icy-name: Radio\r\n");
+    // Nothing says it is a stream: the limit of the whole transfer stops it.
+    server.trickle("/endless.txt", kPage, "text/plain", kRate);
+    for (const char* stream : {"/radio.mp3", "/radio", "/endless.txt"}) {
+        SCOPED_TRACE(stream);
+        directoryTransferLimitMs =
+            std::string(stream) == "/endless.txt" ? 2000 : web::kPageTransferLimitMs;
+        auto window = start(server.url(stream));
+        expectKept(*window, "-2146697208");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, 5000));
+    }
+    EXPECT_TRUE(messages.seen().empty());
 }
 
 }  // namespace

@@ -181,6 +181,8 @@ TEST(NetworkBrowserTest, PagesBecomeTextAndTitleAndAnythingElseKeepsItsBytes) {
     server.serve("/page", page, "text/html; charset=utf-8");
     server.serve("/page.xhtml", page, "application/xhtml+xml");
     server.serve("/page.html", page, "text/plain");
+    server.serve("/latin1.html", "<meta charset=\"iso-8859-1\"><p>M\xFCnchen", "text/html");
+    server.serve("/long.html", "<p>" + std::string((1 << 20) - 4, 'e') + "\xC3\xA9", "text/html");
     server.serve("/binary", binary + "\na\r\n\nb\r\rc\n\r", "application/octet-stream");
     server.redirect("/old", "/binary");
     server.redirect("/twice", server.url("/old"), 301);
@@ -210,6 +212,10 @@ TEST(NetworkBrowserTest, PagesBecomeTextAndTitleAndAnythingElseKeepsItsBytes) {
          "<body><p>Before<img src=\"picture.png\">after</p></body></html>",
          "Beforeafter", "Linked"},
         {"about:blank", "", ""},
+        // In the encoding the page names, else UTF-8, with a character that straddles the
+        // pieces the page is decoded in.
+        {server.url("/latin1.html"), "M\xC3\xBCnchen", ""},
+        {server.url("/long.html"), std::string((1 << 20) - 4, 'e') + "\xC3\xA9", ""},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.address.substr(0, 40));
@@ -270,6 +276,50 @@ TEST(NetworkBrowserTest, LoadsALargePageWhole) {
     ASSERT_TRUE(recorder.load(server.url("/big.html")));
     EXPECT_EQ(browser.title(), "Big List");
     EXPECT_TRUE(browser.bodyText() == lines);
+}
+
+TEST(NetworkBrowserTest, AStreamIsGivenUpAtOnceAndAnyTransferAtItsLimit) {
+    // Radio stations, 16 KB a second for ever: said so by their type or by Icecast's headers.
+    const std::string frame = "\xFF\xFB\x90\x64";
+    constexpr int kRate = 16 * 1024;
+    LoopbackHttpServer server;
+    server.trickle("/radio.mp3", frame, "audio/mpeg", kRate);
+    server.trickle("/tv.ts", frame, "video/mp2t", kRate);
+    server.trickle("/radio.ogg", "OggS", "Application/Ogg", kRate);
+    server.trickle("/icy", frame, "text/plain", kRate, "icy-name: Test Radio\r\nicy-br: 128\r\n");
+    // Said nothing of: the limit of the whole transfer stops it. A playlist's sound type does
+    // not make it a stream.
+    server.trickle("/slow.txt", "France|Video|Slow|http://127.0.0.1:1/x.mp4|FR\n", "text/plain",
+                   kRate);
+    server.trickle("/slow.m3u", "#EXTM3U\n", "audio/x-mpegurl", kRate);
+    server.serve("/list.m3u", "#EXTM3U\n#EXTINF:-1,One\nhttp://127.0.0.1:1/one\n",
+                 "audio/x-mpegurl");
+
+    // The limit is far beyond the wait: a stream given up came by its headers alone.
+    NetworkBrowser patient(nullptr, 1000, 60000);
+    Recorder recorder(patient);
+    for (const char* stream : {"/radio.mp3", "/tv.ts", "/radio.ogg", "/icy"}) {
+        SCOPED_TRACE(stream);
+        ASSERT_TRUE(recorder.load(server.url(stream)));
+        testing::expectErrorThenErrorPage(patient, recorder.events, server.url(stream),
+                                          WebBrowser::kStatusDownloadFailure);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
+    }
+    ASSERT_TRUE(recorder.load(server.url("/list.m3u")));
+    EXPECT_EQ(patient.bodyText(), "#EXTM3U\r\n#EXTINF:-1,One\r\nhttp://127.0.0.1:1/one\r\n");
+
+    NetworkBrowser hurried(nullptr, 1000, 1500);
+    Recorder hurriedRecorder(hurried);
+    for (const char* slow : {"/slow.txt", "/slow.m3u"}) {
+        SCOPED_TRACE(slow);
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(hurriedRecorder.load(server.url(slow)));
+        EXPECT_GE(clock.elapsed(), 1400);
+        testing::expectErrorThenErrorPage(hurried, hurriedRecorder.events, server.url(slow),
+                                          WebBrowser::kStatusDownloadFailure);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
+    }
 }
 
 }  // namespace

@@ -6,17 +6,47 @@
 #include <QTcpServer>
 #include <QTest>
 #include <map>
+#include <mutex>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/stream_address.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/temp_folder.h"
+#include "web/stream_answers.h"
 
 namespace qova::web {
 namespace {
 
 using Verdict = platform::StreamChecker::Verdict;
 using Result = platform::StreamChecker::Result;
+
+/// Qt's warnings and worse while it lives, from whatever thread: a check must draw none.
+class QtWarnings {
+  public:
+    QtWarnings() { previous_ = qInstallMessageHandler(&record); }
+    ~QtWarnings() { qInstallMessageHandler(previous_); }
+    QtWarnings(const QtWarnings&) = delete;
+    QtWarnings& operator=(const QtWarnings&) = delete;
+
+    std::vector<std::string> seen() const {
+        const std::lock_guard lock(mutex_);
+        return messages_;
+    }
+
+  private:
+    static void record(QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtDebugMsg || type == QtInfoMsg)
+            return;
+        const std::lock_guard lock(mutex_);
+        messages_.push_back(text.toStdString());
+    }
+
+    QtMessageHandler previous_;
+    static inline std::mutex mutex_;
+    static inline std::vector<std::string> messages_;
+};
 
 /// Checks each address at once and waits for all verdicts.
 std::map<std::string, Result> checkAll(NetworkStreamChecker& checker,
@@ -43,6 +73,8 @@ TEST(NetworkStreamChecker, TellsStreamsThatAnswerFromThoseThatDoNotAndWhy) {
     server.serve("/master.m3u8", "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000\nlive/index.m3u8\n",
                  "application/x-mpegURL");
     server.serve("/nosegment.m3u8", "#EXTM3U\n#EXTINF:1,\nmissing.ts\n", "audio/mpegurl");
+    // A check follows a playlist on the web only, never to a file here.
+    server.serve("/local.m3u8", "#EXTM3U\n#EXTINF:1,\nfile:///dev/zero\n", "audio/mpegurl");
     testkit::TempFolder folder;
     folder.write("clip.mp4", "not really a clip");
     QTcpServer rtspRefused;
@@ -50,17 +82,19 @@ TEST(NetworkStreamChecker, TellsStreamsThatAnswerFromThoseThatDoNotAndWhy) {
     const quint16 closedRtsp = rtspRefused.serverPort();
     rtspRefused.close();
 
+    const QtWarnings warnings;
     NetworkStreamChecker checker(nullptr, "QOVA test", 800);
     const std::string live =
         platform::addressWithHeaders(server.url("/live.mp3"), {{"User-Agent", "Test Agent"}});
     const std::string refused = testkit::closedPortUrl() + "x.mp3";
-    const auto results = checkAll(
-        checker, {live, server.url("/missing.mp3"), refused, server.url("/hang.mp3"),
-                  server.url("/garbage.mp3"), server.url("/page.html"), server.url("/empty.mp3"),
-                  server.url("/master.m3u8"), server.url("/nosegment.m3u8"),
-                  folder.path() + "/clip.mp4", "file://" + folder.path() + "/gone.mp4",
-                  "rtsp://127.0.0.1:" + std::to_string(closedRtsp) + "/live",
-                  "rtmp://127.0.0.1:1/app/stream"});
+    const auto results =
+        checkAll(checker, {live, server.url("/missing.mp3"), refused, server.url("/hang.mp3"),
+                           server.url("/garbage.mp3"), server.url("/page.html"),
+                           server.url("/empty.mp3"), server.url("/master.m3u8"),
+                           server.url("/nosegment.m3u8"), server.url("/local.m3u8"),
+                           folder.path() + "/clip.mp4", "file://" + folder.path() + "/gone.mp4",
+                           "rtsp://127.0.0.1:" + std::to_string(closedRtsp) + "/live",
+                           "rtmp://127.0.0.1:1/app/stream"});
     const auto verdict = [&](const std::string& address) { return results.at(address).verdict; };
     const auto reason = [&](const std::string& address) { return results.at(address).reason; };
 
@@ -77,6 +111,7 @@ TEST(NetworkStreamChecker, TellsStreamsThatAnswerFromThoseThatDoNotAndWhy) {
     EXPECT_EQ(verdict(server.url("/master.m3u8")), Verdict::Answers);
     EXPECT_EQ(server.requestCount("/seg0.ts"), 1);
     EXPECT_EQ(reason(server.url("/nosegment.m3u8")), "The server answered 404.");
+    EXPECT_EQ(reason(server.url("/local.m3u8")), "The playlist names no stream.");
     EXPECT_EQ(verdict(folder.path() + "/clip.mp4"), Verdict::Answers);
     EXPECT_EQ(reason("file://" + folder.path() + "/gone.mp4"), "The file is not there.");
     EXPECT_EQ(reason("rtsp://127.0.0.1:" + std::to_string(closedRtsp) + "/live"),
@@ -88,6 +123,56 @@ TEST(NetworkStreamChecker, TellsStreamsThatAnswerFromThoseThatDoNotAndWhy) {
     }
     // Nothing is left open: the endless stream and the hanging server were let go.
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, 5000));
+    // Error answers are heard out rather than given up while Qt reports them.
+    EXPECT_EQ(warnings.seen(), std::vector<std::string>{});
+}
+
+TEST(NetworkStreamChecker, NoConnectionOutlivesItsCheck) {
+    // A server that keeps its connections for the next request, as most do.
+    testkit::LoopbackHttpServer server;
+    server.keepConnectionsAlive();
+    server.serve("/short.mp3", "\xFF\xFB", "audio/mpeg");
+    server.serve("/gone.mp3", std::string(64 * 1024, 'x'), "text/plain", 404);
+    server.serve("/seg.ts", std::string(188, 'G'), "video/mp2t");
+    server.serve("/index.m3u8", "#EXTM3U\n#EXTINF:1,\nseg.ts\n", "application/vnd.apple.mpegurl");
+    server.hang("/hang.mp3");
+    NetworkStreamChecker checker(nullptr, "QOVA test", 500);
+
+    // Answers heard out: a short one, an error, a playlist and its segment.
+    const std::vector<std::string> answered = {server.url("/short.mp3"), server.url("/gone.mp3"),
+                                               server.url("/index.m3u8")};
+    auto results = checkAll(checker, answered);
+    EXPECT_EQ(results.at(answered[0]).verdict, Verdict::Answers);
+    EXPECT_EQ(results.at(answered[1]).reason, "The server answered 404.");
+    EXPECT_EQ(results.at(answered[2]).verdict, Verdict::Answers);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, 3000))
+        << server.openConnections() << " still open";
+
+    // Time limits, with more checks of the server waiting than Qt opens connections to it: the
+    // requests that wait are given up before they go out, while Qt may be connecting for them.
+    std::vector<std::string> silent;
+    for (int i = 0; i < 12; ++i)
+        silent.push_back(server.url("/hang.mp3?") + std::to_string(i));
+    results = checkAll(checker, silent);
+    EXPECT_EQ(results.at(silent[0]).reason, "No answer within 1 second.");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, 3000))
+        << server.openConnections() << " still open";
+}
+
+TEST(StreamAnswers, AnRtspStatusIsReadOnceItsLineIsWholeAndWithinBounds) {
+    EXPECT_FALSE(rtspStatus("RTSP/1.0 200"));
+    const auto ok = rtspStatus("RTSP/1.0 200 OK\r\nCSeq: 1\r\n");
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(ok->understood);
+    EXPECT_EQ(ok->code, "200");
+    EXPECT_EQ(rtspStatus("RTSP/1.0 454 Session Not Found\r\n")->code, "454");
+    for (const std::string& wrong :
+         {std::string("HTTP/1.1 200 OK\r\n"), std::string("RTSP/1.0\r\n"),
+          std::string("RTSP/1.0 \r\n"), std::string(kMaxRtspStatusLine, 'R')}) {
+        const auto status = rtspStatus(wrong);
+        ASSERT_TRUE(status) << wrong.substr(0, 20);
+        EXPECT_FALSE(status->understood) << wrong.substr(0, 20);
+    }
 }
 
 TEST(NetworkStreamChecker, CancelledChecksAreNeverHeardOfAndLeaveNothingOpen) {

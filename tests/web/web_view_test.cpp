@@ -195,6 +195,23 @@ TEST(WebViewTest, LocalPagesUseLocalFilesAndServedPagesDoNot) {
     EXPECT_NE(imageAt(view, picture).size(), QSize(4, 3));
 }
 
+TEST(WebViewTest, APageTooLargeToLayOutIsNotShown) {
+    // Many small elements: every one costs the layout far more than its bytes.
+    std::string page = "<title>Huge</title>";
+    while (page.size() < 3 * 1024 * 1024)
+        page += "<p><b>x</b></p>";
+    LoopbackHttpServer server;
+    server.serve("/huge.html", page, "text/html");
+    server.serve("/small.html", "<title>Small</title><p>Fits</p>", "text/html");
+    WebView view(nullptr, 1000);
+    Recorder recorder(view);
+    ASSERT_TRUE(recorder.load(server.url("/small.html")));
+    ASSERT_TRUE(recorder.load(server.url("/huge.html")));
+    testing::expectErrorThenErrorPageEvents(recorder.events, server.url("/huge.html"),
+                                            platform::WebBrowser::kStatusDownloadFailure);
+    EXPECT_EQ(view.title(), "Cannot display the page");
+}
+
 TEST(PageLoadingTest, FindsTheStyleSheetsForTheScreenAndTakesOutLinkTags) {
     EXPECT_EQ(styleSheetLinks("<p>none</p>"), QStringList());
     const QString page =

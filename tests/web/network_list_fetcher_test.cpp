@@ -1,0 +1,79 @@
+// Added lists fetched against real sockets on 127.0.0.1: several at once, none held up by one
+// whose server trickles or streams, and nothing left open.
+#include "web/network_list_fetcher.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "testkit/loopback_http_server.h"
+
+namespace qova::web {
+namespace {
+
+using Outcome = platform::ListFetcher::Outcome;
+constexpr int kWaitLimitMs = 10000;
+
+platform::ListFetcher::Converted asItCame(std::string_view page) {
+    return {std::string(page), 1};
+}
+
+TEST(NetworkListFetcher, ListsComeSideBySideAndNoneWaitsForOneThatTricklesOrStreams) {
+    constexpr int kRate = 16 * 1024;
+    testkit::LoopbackHttpServer server;
+    server.trickle("/slow.m3u", "#EXTM3U\n", "audio/x-mpegurl", kRate);
+    server.trickle("/radio.mp3", "\xFF\xFB\x90\x64", "audio/mpeg", kRate);
+    server.serve("/a.txt", "A|Video|One|u1|EN\n");
+    server.serve("/b.txt", "B|Radio|Two|u2|EN\n");
+    server.serve("/replaced.txt", "C|Radio|Three|u3|EN\n");
+    NetworkListFetcher fetcher(nullptr, 1000, 1500);
+    std::map<std::string, Outcome> outcomes;
+    std::vector<std::string> order;
+    const auto fetch = [&](const std::string& path) {
+        fetcher.fetch(server.url(path), &asItCame, [&, path](Outcome outcome) {
+            outcomes[path] = std::move(outcome);
+            order.push_back(path);
+        });
+    };
+    for (const char* path : {"/slow.m3u", "/radio.mp3", "/a.txt", "/b.txt", "/replaced.txt"})
+        fetch(path);
+    // Fetched again: only the second fetch is heard of. Cancelled: never.
+    fetch("/a.txt");
+    fetcher.cancel(server.url("/replaced.txt"));
+    EXPECT_TRUE(outcomes.empty());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return outcomes.size() == 4; }, kWaitLimitMs));
+    EXPECT_EQ(order.back(), "/slow.m3u");
+    EXPECT_EQ(outcomes["/a.txt"].lines, "A|Video|One|u1|EN\n");
+    // As the conversion counted them, away from this thread.
+    EXPECT_EQ(outcomes["/a.txt"].channels, 1u);
+    EXPECT_EQ(outcomes["/radio.mp3"].channels, 0u);
+    EXPECT_EQ(outcomes["/a.txt"].when.size(), 16u);  // "2026-12-06 19:05"
+    EXPECT_EQ(outcomes["/b.txt"].error, "");
+    EXPECT_EQ(outcomes["/radio.mp3"].error, "The address gives a stream, not a list.");
+    EXPECT_EQ(outcomes["/slow.m3u"].error, "The transfer took longer than 1 minute.");
+    EXPECT_EQ(server.requestCount("/a.txt"), 1);
+    EXPECT_EQ(server.requestCount("/replaced.txt"), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
+    EXPECT_EQ(order.size(), 4u);
+}
+
+TEST(NetworkListFetcher, ADestroyedFetcherIsHeardOfNoMoreAndLeavesNothingOpen) {
+    testkit::LoopbackHttpServer server;
+    server.hang("/hang.m3u");
+    int heard = 0;
+    {
+        NetworkListFetcher fetcher(nullptr, 5000);
+        fetcher.fetch(server.url("/hang.m3u"), &asItCame, [&](Outcome) { ++heard; });
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return server.requestCount("/hang.m3u") == 1; }, kWaitLimitMs));
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
+    EXPECT_EQ(heard, 0);
+}
+
+}  // namespace
+}  // namespace qova::web
