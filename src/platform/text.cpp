@@ -323,7 +323,8 @@ std::string textFromStream(std::string_view bytes) {
             const auto byte = static_cast<unsigned char>(bytes[i++]);
             cp = byte >= 0x80 && byte < 0xA0 ? kWindows1252[byte - 0x80] : byte;
         }
-        if (cp < 0x20 || cp == 0x7F || cp == ' ') {
+        // C0 and C1 controls (a terminal's escapes among them) and line separators are blanks.
+        if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0) || cp == 0x2028 || cp == 0x2029 || cp == ' ') {
             if (!space)
                 out += ' ';
             space = true;

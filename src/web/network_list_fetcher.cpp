@@ -1,22 +1,14 @@
 #include "web/network_list_fetcher.h"
 
-#include <QDateTime>
 #include <QFutureWatcher>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
+#include "platform/qt_strings.h"
 #include "platform/web_browser.h"
 
 namespace qova::web {
-namespace {
-
-std::string now() {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
-}
-
-}  // namespace
-
 NetworkListFetcher::NetworkListFetcher(QObject* parent, int noAnswerTimeoutMs, int transferLimitMs)
     : QObject(parent), limits_{noAnswerTimeoutMs, transferLimitMs, kMaxDownloadBytes} {
     // A list converted holds its text, its lines and more; two at once would double that.
@@ -116,7 +108,8 @@ void NetworkListFetcher::arrived(const std::string& address, quint64 id, Fetched
         if (find(address, id) == nullptr)
             return;
         Converted converted = watcher->result();
-        finish(address, id, {std::move(converted.lines), converted.channels, {}, now()});
+        finish(address, id,
+               {std::move(converted.lines), converted.channels, {}, platform::minuteNow()});
     });
     watcher->setFuture(QtConcurrent::run(&conversions_, [convert = fetch->convert,
                                                          bytes = std::move(page.bytes)] {

@@ -1,6 +1,5 @@
 #include "web/network_stream_checker.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -10,6 +9,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "platform/qt_strings.h"
 #include "platform/stream_address.h"
 #include "platform/text.h"
 #include "web/stream_answers.h"
@@ -21,10 +21,6 @@ using Verdict = platform::StreamChecker::Verdict;
 
 // What is read of an answer at most: a playlist is short, and of a stream a few bytes tell.
 constexpr qint64 kMaxPlaylistBytes = 1024 * 1024;
-
-std::string now() {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
-}
 
 std::string answeredText(int status) {
     return "The server answered " + std::to_string(status) + ".";
@@ -258,7 +254,8 @@ class NetworkStreamChecker::Probe : public QObject {
         stopAll();
         auto done = std::exchange(done_, nullptr);
         deleteLater();
-        done(Result{verdict, verdict == Verdict::Fails ? std::move(reason) : std::string(), now()});
+        done(Result{verdict, verdict == Verdict::Fails ? std::move(reason) : std::string(),
+                    platform::minuteNow()});
     }
 
     enum class Step { Stream, Playlist, Segment };

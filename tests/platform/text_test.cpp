@@ -71,6 +71,11 @@ TEST(StreamText, Utf8StaysOtherBytesAreReadAsWindows1252AndControlsGo) {
     EXPECT_EQ(textFromStream("Caf\xE9 M\xFCller \x93Live\x94"),
               "Caf\xC3\xA9 M\xC3\xBCller \xE2\x80\x9CLive\xE2\x80\x9D");
     EXPECT_EQ(textFromStream("  a\r\n\tb\x01  c  "), "a b c");
+    // Controls written as UTF-8: C1's escape introducer, a line separator.
+    EXPECT_EQ(textFromStream("a\xC2\x9B"
+                             "31m b\xE2\x80\xA8"
+                             "c"),
+              "a 31m b c");
     EXPECT_EQ(textFromStream("<b>&amp;</b>"), "<b>&amp;</b>");  // shown as it came, as text
     EXPECT_LE(textFromStream(std::string(5000, '\xE9')).size(), kMaxStreamTextBytes + 4);
     EXPECT_EQ(textFromStream(""), "");
