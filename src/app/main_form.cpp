@@ -40,11 +40,19 @@ void MainForm::wireEvents() {
     };
     controls_.wbDownload.setTextTransform(&directory::ListPageAsDirectoryLines);
     lists_.onChannelsChanged = [this] { addedChannelsChanged(); };
+    search_.onFolded = [this] { showSearch(); };
 }
 
 void MainForm::addedChannelsChanged() {
-    search_.invalidate();
+    directoryChanged();
     directory::RefreshCountryLists(ctx_);
+}
+
+void MainForm::directoryChanged() {
+    search_.invalidate();
+    // Folded again at once while the search is open, for the next keystroke or the one waiting.
+    if (searchOpen_)
+        search_.prepare(ctx_);
 }
 
 void MainForm::Form_Load() {
@@ -118,27 +126,48 @@ void MainForm::imgRadio_Click() {
 }
 
 void MainForm::wbDownload_DocumentComplete() {
-    search_.invalidate();
     directory::DirectoryDocumentComplete(ctx_, [this] { cmbCountry_Click(); });
+    directoryChanged();
     if (!std::exchange(listsFetched_, true))
         lists_.refreshAll();
 }
 
 void MainForm::search(const std::string& query) {
+    searchOpen_ = true;
     if (query.find_first_not_of(" \t") == std::string::npos) {
-        endSearch();
+        unansweredQuery_.clear();
+        cmbCountry_Click();
         return;
     }
-    directory::ShowSearchResults(ctx_, search_.find(ctx_, query, kShownResults));
+    unansweredQuery_ = query;
+    if (search_.index() != nullptr)
+        showSearch();
+    else
+        search_.prepare(ctx_);
+}
+
+void MainForm::showSearch() {
+    const directory::SearchIndex* index = search_.index();
+    if (index == nullptr || unansweredQuery_.empty())
+        return;
+    const std::string query = std::exchange(unansweredQuery_, {});
+    directory::ShowSearchResults(ctx_, index->find(query, kShownResults));
     health_.showMarks();
 }
 
+void MainForm::searchOpened() {
+    searchOpen_ = true;
+    search_.prepare(ctx_);
+}
+
 void MainForm::endSearch() {
+    searchOpen_ = false;
+    unansweredQuery_.clear();
     cmbCountry_Click();
 }
 
-int MainForm::importFavorites(std::string_view list) {
-    const int added = favorites::ImportFavorites(ctx_, list);
+int MainForm::addFavorites(std::string_view channels) {
+    const int added = favorites::AddFavorites(ctx_, channels);
     // The stars of the tree shown follow.
     if (added > 0)
         cmbCountry_Click();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "directory/added_lists.h"
 #include "directory/channel_search.h"
@@ -47,16 +48,23 @@ class MainForm {
     void mnuAboutUs_Click();
 
     /// Shows the channels of the whole directory that a query finds, in place of the tree; an
-    /// empty query brings the view that was there back.
+    /// empty query brings the view that was there back. Before the directory has been folded
+    /// for searching, the latest query is answered once it has.
     void search(const std::string& query);
+    /// The search field opened: the directory is folded for it, ahead of the first keystroke.
+    void searchOpened();
     void endSearch();
+    /// How the search's folds run (on a worker thread in the window); at once when not given.
+    void runSearchFoldsWith(directory::ChannelSearch::Worker worker) {
+        search_.setWorker(std::move(worker));
+    }
     /// How many found channels the tree shows at most; one more line counts the rest.
     static constexpr std::size_t kShownResults = 1000;
 
-    /// Adds the channels of a playlist (or of directory lines) to the favourites, each once, as
-    /// the favourite button would. Returns how many were added; nothing changes and the
-    /// favourites message is shown when the file cannot be written.
-    int importFavorites(std::string_view list);
+    /// Adds channels (directory lines, as favorites::ChannelsToImport reads them from a list) to
+    /// the favourites, each once, as the favourite button would. Returns how many were added;
+    /// nothing changes and the favourites message is shown when the file cannot be written.
+    int addFavorites(std::string_view channels);
     /// The favourites as an M3U8 playlist.
     std::string exportFavorites() const;
 
@@ -78,12 +86,17 @@ class MainForm {
     void loadConfig();
     void checkPlayer();
     void addedChannelsChanged();
+    void directoryChanged();
+    void showSearch();
 
     state::MainControls& controls_;
     state::Site site_;
     state::MainState state_;
     state::ChannelList channels_{controls_.trView};
     directory::ChannelSearch search_;
+    // The query typed last and not yet answered, for want of a folded directory.
+    std::string unansweredQuery_;
+    bool searchOpen_ = false;
     state::MainContext ctx_{state_, controls_, channels_};
     playback::ChannelHealth health_{ctx_, controls_.streamChecker};
     playback::Listening listening_{ctx_,

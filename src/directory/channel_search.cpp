@@ -9,33 +9,41 @@
 #include "state/favourite_lines.h"
 
 namespace qova::directory {
+namespace {
 
-void ChannelSearch::load(const state::MainContext& ctx) {
-    records_.clear();
-    folded_.clear();
-    loaded_ = true;
-    DirectoryLines reader(ctx);
+// The language, where a line gives one: the field after the address.
+constexpr std::size_t kLanguage = 4;
+
+}  // namespace
+
+SearchIndex::Source SearchIndex::sourceOf(const state::MainContext& ctx) {
+    return {ctx.controls.files.read(state::kChannelFile), ctx.state.strAddedChannels};
+}
+
+SearchIndex::SearchIndex(Source source) : source_(std::move(source)) {
+    DirectoryLines reader(source_.stored, source_.added);
     std::string_view line;
     while (reader.next(line)) {
-        const std::vector<std::string_view> fields = platform::splitFields(line);
-        if (fields.size() < kFieldsOfAChannel)
+        if (!platform::hasFields(line, kFieldsOfAChannel))
             continue;
-        std::string haystack(fields[kChannelName]);
-        haystack += '\n';
-        haystack += fields[kCountry];
-        if (fields.size() > 4) {
-            haystack += '\n';
-            haystack += fields[4];
+        std::string_view name;
+        std::string_view country;
+        std::string_view language;
+        platform::fieldAt(line, kChannelName, name);
+        platform::fieldAt(line, kCountry, country);
+        folded_ += platform::foldedForSearch(name);
+        folded_ += '\n';
+        folded_ += platform::foldedForSearch(country);
+        if (platform::fieldAt(line, kLanguage, language)) {
+            folded_ += '\n';
+            folded_ += platform::foldedForSearch(language);
         }
-        records_.emplace_back(line);
-        folded_.push_back(platform::foldedForSearch(haystack));
+        records_.push_back(line);
+        ends_.push_back(folded_.size());
     }
 }
 
-ChannelSearch::Result ChannelSearch::find(const state::MainContext& ctx, std::string_view query,
-                                          std::size_t limit) {
-    if (!loaded_)
-        load(ctx);
+SearchIndex::Result SearchIndex::find(std::string_view query, std::size_t limit) const {
     std::vector<std::string> words;
     const std::string folded = platform::foldedForSearch(query);
     for (std::string_view rest = folded; !rest.empty();) {
@@ -50,20 +58,50 @@ ChannelSearch::Result ChannelSearch::find(const state::MainContext& ctx, std::st
     Result result;
     if (words.empty())
         return result;
-    for (std::size_t i = 0; i < folded_.size(); ++i) {
-        const std::string& haystack = folded_[i];
+    const std::string_view all = folded_;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < records_.size(); start = ends_[i], ++i) {
+        const std::string_view haystack = all.substr(start, ends_[i] - start);
         if (!std::all_of(words.begin(), words.end(), [&](const std::string& word) {
-                return haystack.find(word) != std::string::npos;
+                return haystack.find(word) != std::string_view::npos;
             }))
             continue;
         if (result.records.size() < limit)
-            result.records.push_back(records_[i]);
+            result.records.emplace_back(records_[i]);
         ++result.total;
     }
     return result;
 }
 
-void ShowSearchResults(state::MainContext& ctx, const ChannelSearch::Result& result) {
+ChannelSearch::ChannelSearch()
+    : worker_([](const std::function<Index()>& fold, const std::function<void(Index)>& done) {
+          done(fold());
+      }) {}
+
+void ChannelSearch::invalidate() {
+    ++generation_;
+    index_.reset();
+    folding_ = false;
+}
+
+void ChannelSearch::prepare(const state::MainContext& ctx) {
+    if (index_ || folding_)
+        return;
+    folding_ = true;
+    // Shared, not copied, as the worker's function is passed around.
+    auto source = std::make_shared<SearchIndex::Source>(SearchIndex::sourceOf(ctx));
+    worker_([source] { return std::make_shared<const SearchIndex>(std::move(*source)); },
+            [this, alive = std::weak_ptr<int>(alive_), generation = generation_](Index index) {
+                if (alive.expired() || generation != generation_)
+                    return;
+                folding_ = false;
+                index_ = std::move(index);
+                if (onFolded)
+                    onFolded();
+            });
+}
+
+void ShowSearchResults(state::MainContext& ctx, const SearchIndex::Result& result) {
     platform::TreeView& tree = ctx.controls.trView;
     BeginTreeRebuild(ctx);
     ctx.channels.clear();

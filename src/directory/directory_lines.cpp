@@ -1,11 +1,16 @@
 #include "directory/directory_lines.h"
 
+#include <utility>
+
 namespace qova::directory {
 
 DirectoryLines::DirectoryLines(const state::MainContext& ctx)
-    : stored_(ctx.controls.files.read(state::kChannelFile)),
+    : DirectoryLines(ctx.controls.files.read(state::kChannelFile), ctx.state.strAddedChannels) {}
+
+DirectoryLines::DirectoryLines(std::optional<platform::FileText> stored, std::string_view added)
+    : stored_(std::move(stored)),
       reader_(stored_ ? platform::withoutByteOrderMark(stored_->view()) : std::string_view()),
-      added_(ctx.state.strAddedChannels) {}
+      added_(added) {}
 
 bool DirectoryLines::next(std::string_view& line) {
     if (reader_.next(line))

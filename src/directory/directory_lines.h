@@ -13,6 +13,8 @@ namespace qova::directory {
 class DirectoryLines {
   public:
     explicit DirectoryLines(const state::MainContext& ctx);
+    /// The lines of Channel.txt as read, then the added ones.
+    DirectoryLines(std::optional<platform::FileText> stored, std::string_view added);
     /// Gives the next line without its terminator; false at the end of the last list.
     bool next(std::string_view& line);
 

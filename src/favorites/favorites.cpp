@@ -1,7 +1,6 @@
 #include "favorites/favorites.h"
 
 #include <unordered_set>
-#include <vector>
 
 #include "directory/channel_record.h"
 #include "directory/channel_tree.h"
@@ -54,21 +53,34 @@ bool removeFromFile(state::MainContext& ctx, std::string_view record) {
 
 }  // namespace
 
-int ImportFavorites(state::MainContext& ctx, std::string_view list) {
+std::string ChannelsToImport(std::string_view list) {
     list = platform::withoutByteOrderMark(list);
     const directory::ListFormat format = directory::RecogniseListFormat(list);
     const std::string lines = format == directory::ListFormat::Native
                                   ? std::string(list)
                                   : directory::ToNativeLines(list, format);
-    int added = 0;
-    std::unordered_set<std::string> known;
-    for (const std::string& favourite : platform::splitLines(ctx.state.strFavorites))
-        known.insert(favourite);
-    std::string joined;
+    std::string channels;
+    std::unordered_set<std::string_view> seen;
     platform::LineReader reader(lines, platform::LineEnds::AnyBreak);
     std::string_view line;
     while (reader.next(line)) {
-        if (!platform::hasFields(line, directory::kFieldsOfAChannel) || !known.emplace(line).second)
+        if (!platform::hasFields(line, directory::kFieldsOfAChannel) || !seen.insert(line).second)
+            continue;
+        channels.append(line).append("\r\n");
+    }
+    return channels;
+}
+
+int AddFavorites(state::MainContext& ctx, std::string_view channels) {
+    int added = 0;
+    std::unordered_set<std::string_view> known;
+    std::string_view line;
+    for (platform::LineReader favourites(ctx.state.strFavorites); favourites.next(line);)
+        known.insert(line);
+    std::string joined;
+    platform::LineReader reader(channels, platform::LineEnds::AnyBreak);
+    while (reader.next(line)) {
+        if (!platform::hasFields(line, directory::kFieldsOfAChannel) || !known.insert(line).second)
             continue;
         if (added > 0)
             joined.append("\r\n");

@@ -21,10 +21,15 @@ void OpenFavoritesView(state::MainContext& ctx);
 /// that cannot be written leaves file, favourites text, star and tree as they were, and says so.
 void ToggleFavorite(state::MainContext& ctx);
 
-/// Adds the channels of a list (a playlist, a station list or directory lines) to the favourites
-/// that are not among them yet, each once, in one append as safe as the favourite button's.
-/// Returns how many were added; when they cannot be written none is, and the user is told.
-int ImportFavorites(state::MainContext& ctx, std::string_view list);
+/// The channels of a list (a playlist, a station list or directory lines) as directory lines,
+/// each once, in the list's order: the reading of "Import favourites", which needs nothing of the
+/// window and so runs on a worker thread.
+std::string ChannelsToImport(std::string_view list);
+
+/// Adds those of the channels (directory lines) that are not among the favourites yet, each once,
+/// in one append as safe as the favourite button's. Returns how many were added; when they
+/// cannot be written none is, and the user is told.
+int AddFavorites(state::MainContext& ctx, std::string_view channels);
 
 /// Takes the first whole line equal to a record out of a text of CR LF-ended lines; false
 /// when no line equals it.

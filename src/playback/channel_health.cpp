@@ -53,9 +53,11 @@ void ChannelHealth::save() {
     // Never a file for nothing: a program that never checked writes nothing new.
     if (text.empty() && !ctx_.controls.files.exists(kHealthFile))
         return;
-    // A mark is a hint: one that cannot be kept is checked again another time.
-    if (ctx_.controls.files.replace(kHealthFile, text))
-        file_ = std::move(file);
+    // Written in the background: the end of a check and a channel that plays wait for no disk. A
+    // mark is a hint: one that cannot be kept is checked again another time, and the file that
+    // was there stays.
+    ctx_.controls.files.replaceInBackground(kHealthFile, text);
+    file_ = std::move(file);
 }
 
 void ChannelHealth::checkShown() {

@@ -18,8 +18,12 @@
 #include <QSaveFile>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <filesystem>
+#include <string>
 
+#include "favorites/favorites.h"
 #include "qt/qt_tree_view.h"
+#include "ui/background_work.h"
 #include "ui/frm_channel_lists.h"
 #include "ui/frm_main.h"
 #include "web/page_loading.h"
@@ -63,6 +67,28 @@ class SearchEscape : public QObject {
   private:
     QWidget* window_;
 };
+
+/// A list chosen for "Import favourites", read and converted on a worker thread.
+struct ImportRead {
+    bool readable = false;
+    std::string channels;
+};
+
+// A plain file only, and no more of it than a list may hold: a pipe or a device would hold the
+// worker for ever or fill the memory.
+ImportRead readForImport(const QString& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(QFile::encodeName(path).toStdString(), error))
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.read(web::kMaxPageBytes + 1);
+    if (bytes.size() > web::kMaxPageBytes || file.error() != QFileDevice::NoError)
+        return {};
+    return {true, favorites::ChannelsToImport(
+                      std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))};
+}
 
 }  // namespace
 
@@ -116,7 +142,14 @@ void FrmMain::buildChannelsMenu() {
     find->setObjectName(QStringLiteral("mnuFind"));
     find->setShortcut(QKeySequence::Find);
     addAction(find);
-    connect(find, &QAction::triggered, this, [field, escape] {
+    // The directory is folded for the search on a worker thread, from when the field opens; a
+    // keystroke before that is done is answered when it is.
+    logic_->runSearchFoldsWith([this](std::function<directory::ChannelSearch::Index()> fold,
+                                      std::function<void(directory::ChannelSearch::Index)> done) {
+        runInBackground(this, std::move(fold), std::move(done));
+    });
+    connect(find, &QAction::triggered, this, [this, field, escape] {
+        logic_->searchOpened();
         escape->watch(true);
         field->show();
         field->raise();
@@ -177,21 +210,26 @@ void FrmMain::buildChannelsMenu() {
     QAction* importFavourites = mnuChannels_->addAction(QStringLiteral("&Import favourites..."));
     importFavourites->setObjectName(QStringLiteral("mnuImportFavourites"));
     importFavourites->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
-    connect(importFavourites, &QAction::triggered, this, [this] {
+    connect(importFavourites, &QAction::triggered, this, [this, importFavourites] {
         const QString path = chooseFile(FileUse::ImportFavourites, QDir::homePath());
         if (path.isEmpty())
             return;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || file.size() > web::kMaxDownloadBytes) {
-            tell(QStringLiteral("%1 cannot be read as a channel list.").arg(path), true);
-            return;
-        }
-        const QByteArray bytes = file.readAll();
-        const int added = logic_->importFavorites(
-            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-        tell(added == 1 ? QStringLiteral("1 channel added to the favourites.")
-                        : QStringLiteral("%1 channels added to the favourites.").arg(added),
-             false);
+        // Read and converted away from the Qt thread, the window answering meanwhile, then added
+        // here. One import at a time: the command is greyed until the one under way is done.
+        importFavourites->setEnabled(false);
+        runInBackground(
+            this, [path] { return readForImport(path); },
+            [this, importFavourites, path](const ImportRead& read) {
+                importFavourites->setEnabled(true);
+                if (!read.readable) {
+                    tell(QStringLiteral("%1 cannot be read as a channel list.").arg(path), true);
+                    return;
+                }
+                const int added = logic_->addFavorites(read.channels);
+                tell(added == 1 ? QStringLiteral("1 channel added to the favourites.")
+                                : QStringLiteral("%1 channels added to the favourites.").arg(added),
+                     false);
+            });
     });
 }
 

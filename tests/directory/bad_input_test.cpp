@@ -3,6 +3,7 @@
 #include "directory/channel_record.h"
 #include "directory/channel_tree.h"
 #include "directory/directory_fixture.h"
+#include "favorites/favorites.h"
 
 namespace qova::directory {
 namespace {
@@ -108,7 +109,8 @@ TEST(ByteOrderMarks, BeforeAnyFileOfTheProgramTheyAreNoPartOfItsFirstLine) {
     main.form.cmdFavorite_Click();
     EXPECT_EQ(f.files.files.at("favorites.txt"), "");
 
-    EXPECT_EQ(main.form.importFavorites(bom + "H|Video|Imported|u4|EN\r\n"), 1);
+    EXPECT_EQ(
+        main.form.addFavorites(favorites::ChannelsToImport(bom + "H|Video|Imported|u4|EN\r\n")), 1);
     EXPECT_EQ(f.files.files.at("favorites.txt"), "H|Video|Imported|u4|EN\r\n");
 
     // A page that comes with one is stored as it came, and read without it.

@@ -40,20 +40,85 @@ TEST_F(DirectoryTest, SearchShowsTheFirstResultsAndCountsTheRestAddedListsInclud
     std::string directory;
     for (int i = 0; i < 25; ++i)
         directory += "C|Video|News " + std::to_string(i) + "|u|EN\r\n";
-    f.files.files["Channel.txt"] = directory;
+    f.files.files["Channel.txt"] = "\xEF\xBB\xBF" + directory;
     state().strAddedChannels = "D|Radio|Added News|u|EN\r\n";
-    const state::MainContext ctx = context();
-    ChannelSearch search;
-    const ChannelSearch::Result found = search.find(ctx, "news", 10);
+    const SearchIndex index(SearchIndex::sourceOf(context()));
+    // What it was made of may change: it keeps its own.
+    state().strAddedChannels = "D|Radio|Other|u|EN\r\n";
+    f.files.files["Channel.txt"] = "C|Video|News 99|u|EN\r\n";
+    const SearchIndex::Result found = index.find("news", 10);
     EXPECT_EQ(found.records.size(), 10u);
     EXPECT_EQ(found.total, 26u);
     EXPECT_EQ(found.records.front(), "C|Video|News 0|u|EN");
-    EXPECT_EQ(search.find(ctx, "added", 10).records, (Strings{"D|Radio|Added News|u|EN"}));
-    // Kept until told the directory changed.
-    f.files.files["Channel.txt"] = "C|Video|News 99|u|EN\r\n";
-    EXPECT_EQ(search.find(ctx, "news", 10).total, 26u);
-    search.invalidate();
-    EXPECT_EQ(search.find(ctx, "news", 10).total, 2u);
+    EXPECT_EQ(index.find("added", 10).records, (Strings{"D|Radio|Added News|u|EN"}));
+    EXPECT_EQ(index.find("c en", 10).total, 25u);  // country and language are looked up too
+    EXPECT_EQ(index.find("video", 10).total, 0u);  // the category is not
+}
+
+// The directory is folded for the search away from the Qt thread: typing goes on meanwhile, and
+// the latest query is answered when the fold ends; a fold of a directory that changed meanwhile
+// is never shown.
+TEST_F(DirectoryTest, KeystrokesBeforeTheFoldEndsAreAnsweredWhenItEndsWithTheDirectoryAsItIs) {
+    struct Fold {
+        std::function<ChannelSearch::Index()> fold;
+        std::function<void(ChannelSearch::Index)> done;
+    };
+    std::vector<Fold> held;
+    form.runSearchFoldsWith([&](auto fold, auto done) { held.push_back({fold, done}); });
+    const auto end = [&](std::size_t fold) { held.at(fold).done(held.at(fold).fold()); };
+    download(kDirectory);
+    f.cmbCountry.choose("Austria");
+    EXPECT_TRUE(held.empty());  // nothing folded for a search never opened
+    form.searchOpened();
+    form.search("klassik");
+    form.search("klassik de");
+    ASSERT_EQ(held.size(), 1u);
+    EXPECT_EQ(f.trView.texts(), (Strings{"ORF Eins"}));
+    end(0);
+    EXPECT_EQ(f.trView.texts(),
+              (Strings{"Ö1 Klassik \u2014 Österreich", "Klassik Radio \u2014 Deutschland"}));
+    form.search("orf");  // folded: answered at once
+    EXPECT_EQ(f.trView.texts(), (Strings{"ORF Eins \u2014 Austria"}));
+
+    // A new directory while the search is open is folded at once; the fold of the one before,
+    // ending later, is dropped.
+    download("Austria|Video|ORF Zwei|u5|DE\r\n");
+    ASSERT_EQ(held.size(), 2u);
+    form.search("orf");
+    download("Austria|Video|ORF Drei|u6|DE\r\n");
+    ASSERT_EQ(held.size(), 3u);
+    const Strings shown = f.trView.texts();
+    end(1);
+    EXPECT_EQ(f.trView.texts(), shown);
+    end(2);
+    EXPECT_EQ(f.trView.texts(), (Strings{"ORF Drei \u2014 Austria"}));
+
+    // Esc before the fold ends: its result shows nothing, and nothing is folded after the search.
+    download(kDirectory);
+    form.search("klassik");
+    form.endSearch();
+    const Strings view = f.trView.texts();
+    ASSERT_EQ(held.size(), 4u);
+    end(3);
+    EXPECT_EQ(f.trView.texts(), view);
+    download("Austria|Video|ORF Zwei|u5|DE\r\n");
+    EXPECT_EQ(held.size(), 4u);
+}
+
+TEST(ChannelSearch, AFoldThatEndsAfterItsSearchIsGoneIsNotHeard) {
+    LoadedMain main;
+    main.f.wbDownload.complete(kDirectory);
+    std::function<void()> late;
+    int heard = 0;
+    {
+        ChannelSearch search;
+        search.setWorker([&](auto fold, auto done) { late = [=] { done(fold()); }; });
+        search.onFolded = [&] { ++heard; };
+        search.prepare({main.form.state(), main.f.controls, main.form.channels()});
+    }
+    ASSERT_TRUE(late);
+    late();
+    EXPECT_EQ(heard, 0);
 }
 
 // Beyond the results shown, one line counts the rest: no channel, whatever reaches it.

@@ -25,10 +25,8 @@ class FakeTextFiles : public platform::TextFiles {
         return platform::FileText(it->second);
     }
     bool replace(std::string_view name, std::string_view content) override {
-        if (unwritable.count(platform::lowerCase(name)))
-            return false;
-        files[key(name)] = std::string(content);
-        return true;
+        waitedFor.insert(platform::lowerCase(name));
+        return store(name, content);
     }
     bool replaceWithLine(std::string_view name, std::string_view line,
                          platform::Durability) override {
@@ -36,10 +34,11 @@ class FakeTextFiles : public platform::TextFiles {
     }
     /// Lands at once; a file that cannot be written keeps its bytes while reads give the new ones.
     void replaceInBackground(std::string_view name, std::string content) override {
-        if (!replace(name, content))
+        if (!store(name, content))
             inMemory[platform::lowerCase(name)] = std::move(content);
     }
     bool appendLine(std::string_view name, std::string_view line) override {
+        waitedFor.insert(platform::lowerCase(name));
         if (unwritable.count(platform::lowerCase(name)))
             return false;
         files[key(name)] += std::string(line) + "\r\n";
@@ -59,8 +58,16 @@ class FakeTextFiles : public platform::TextFiles {
     std::map<std::string, std::string> inMemory;  // lower-cased names
     std::set<std::string> unreadable;             // lower-cased names
     std::set<std::string> unwritable;             // lower-cased names
+    /// The files a write waited for the disk for, unlike a write in the background (lower-cased).
+    std::set<std::string> waitedFor;
 
   private:
+    bool store(std::string_view name, std::string_view content) {
+        if (unwritable.count(platform::lowerCase(name)))
+            return false;
+        files[key(name)] = std::string(content);
+        return true;
+    }
     std::map<std::string, std::string>::const_iterator find(std::string_view name) const {
         for (auto it = files.begin(); it != files.end(); ++it) {
             if (platform::equalsIgnoreCase(it->first, name))

@@ -105,7 +105,7 @@ TEST_F(FavoritesTest, AFailedWriteChangesNothingAndSaysSo) {
     EXPECT_EQ(f.trView.nodeCount(), 1);
     EXPECT_EQ(f.messages.shown.size(), 3u);
     // An import too: none is added.
-    EXPECT_EQ(form.importFavorites("F|Video|New|u9|EN\nF|Video|Newer|u10|EN"), 0);
+    EXPECT_EQ(form.addFavorites(ChannelsToImport("F|Video|New|u9|EN\nF|Video|Newer|u10|EN")), 0);
     EXPECT_EQ(f.messages.shown.size(), 4u);
     // Nothing written could have been taken back, so file and text are as they were throughout.
     EXPECT_EQ(file(), before);
@@ -118,7 +118,7 @@ TEST_F(FavoritesTest, ExportedFavouritesImportBackTheSameAndNothingTwice) {
     const std::string before = file();
     const std::string playlist = form.exportFavorites();
     // Into these favourites again: each comes back as the same record, so nothing twice.
-    EXPECT_EQ(form.importFavorites(playlist + "#EXTINF:-1,Two\nhttp://x/u2\n"), 1);
+    EXPECT_EQ(form.addFavorites(ChannelsToImport(playlist + "#EXTINF:-1,Two\nhttp://x/u2\n")), 1);
     EXPECT_EQ(file(), before + "International|Video|Two|http://x/u2|\r\n");
 }
 

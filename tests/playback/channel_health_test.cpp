@@ -53,6 +53,8 @@ TEST_F(ChannelHealthTest, ChannelsThatDoNotAnswerAreGreyedAndKeptFourAtATime) {
     EXPECT_EQ(f.trView.nodeToolTip(2), "No answer at 2026-12-06 11:00: Not there.");
     EXPECT_EQ(f.files.files.at("ChannelHealth.txt"),
               "http://127.0.0.1:1/gone.m3u8\t2026-12-06 11:00\tNot there.\r\n");
+    // Written in the background: the Qt thread waits for no disk.
+    EXPECT_EQ(f.files.waitedFor.count("channelhealth.txt"), 0u);
     EXPECT_EQ(channelFile(), channels);
     EXPECT_EQ(f.files.files.count("favorites.txt"), 0u);
 
@@ -65,6 +67,16 @@ TEST_F(ChannelHealthTest, ChannelsThatDoNotAnswerAreGreyedAndKeptFourAtATime) {
     EXPECT_NE(again.f.trView.nodes[1].fore, kMarkedForeColour);
     EXPECT_EQ(again.f.trView.nodeToolTip(3), "");
     EXPECT_EQ(again.f.files.files.at("ChannelHealth.txt"), "");
+    EXPECT_EQ(again.f.files.waitedFor.count("channelhealth.txt"), 0u);
+
+    // A file that cannot be written stays as it was; the marks of the run go on as they are.
+    directory::LoadedMain locked("URLTXT=http://127.0.0.1:1/channels.txt\r\n", f.files.files);
+    locked.f.files.unwritable.insert("channelhealth.txt");
+    locked.f.wbDownload.complete(kDirectory);
+    locked.f.cmbCountry.choose("France");
+    locked.form.health().played("France|Video|Gone|http://127.0.0.1:1/gone.m3u8|FR");
+    EXPECT_TRUE(locked.form.health().marks().empty());
+    EXPECT_EQ(locked.f.files.files.at("ChannelHealth.txt"), f.files.files.at("ChannelHealth.txt"));
 }
 
 TEST_F(ChannelHealthTest, ALaterAnswerClearsAMarkAndCancelStartsNoMoreChecks) {

@@ -2,12 +2,14 @@
 // what lands in Channel.txt, what the user is told, and what the country list and tree show.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTest>
+#include <QThreadPool>
 #include <QTreeWidget>
 #include <algorithm>
 #include <optional>
@@ -142,7 +144,10 @@ TEST_F(DirectoryIntegrationTest, ADirectoryIsStoredShownAndSearchedAndItsFavouri
     auto* field = window->findChild<QLineEdit*>(QStringLiteral("txtSearch"));
     ASSERT_TRUE(field != nullptr && field->isVisible() && field->hasFocus());
     QTest::keyClicks(field, "uno ital");  // a radio channel of another country
-    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    // Answered once the directory has been folded, away from the Qt thread: typing waits for no
+    // fold, and what was there shows until then.
+    EXPECT_EQ(tree->topLevelItemCount(), 3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tree->topLevelItemCount() == 1; }, 10000));
     EXPECT_EQ(tree->topLevelItem(0)->text(0), "Radio Uno \u2014 Italy");
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_FALSE(field->isVisible());
@@ -152,7 +157,11 @@ TEST_F(DirectoryIntegrationTest, ADirectoryIsStoredShownAndSearchedAndItsFavouri
     // The favourites go out as a playlist.
     QString answer = QString::fromStdString(folder.file("out.m3u8"));
     std::vector<std::pair<std::string, bool>> told;
-    window->chooseFile = [&](FrmMain::FileUse, const QString&) { return answer; };
+    int asked = 0;
+    window->chooseFile = [&](FrmMain::FileUse, const QString&) {
+        ++asked;
+        return answer;
+    };
     window->tell = [&](const QString& text, bool failed) {
         told.emplace_back(text.toStdString(), failed);
     };
@@ -165,10 +174,24 @@ TEST_F(DirectoryIntegrationTest, ADirectoryIsStoredShownAndSearchedAndItsFavouri
     EXPECT_NE(exported.find("TV Deux"), std::string::npos) << exported;
 
     // Brought back into an empty list, then once more: the channel is there once, with its star.
+    // The list is read away from the Qt thread; until it has been added the command is greyed
+    // and asks for no other list.
     folder.write("favorites.txt", "");
     window->logic().state().strFavorites.clear();
-    trigger("mnuImportFavourites");
-    trigger("mnuImportFavourites");
+    auto* import = window->findChild<QAction*>(QStringLiteral("mnuImportFavourites"));
+    const auto imported = [&](std::size_t count) {
+        return QTest::qWaitFor([&] { return told.size() == count; }, 10000);
+    };
+    asked = 0;
+    import->trigger();
+    EXPECT_TRUE(told.empty());
+    EXPECT_FALSE(import->isEnabled());
+    import->trigger();
+    EXPECT_EQ(asked, 1);
+    ASSERT_TRUE(imported(1));
+    EXPECT_TRUE(import->isEnabled());
+    import->trigger();
+    ASSERT_TRUE(imported(2));
     EXPECT_EQ(told, (std::vector<std::pair<std::string, bool>>{
                         {"1 channel added to the favourites.", false},
                         {"0 channels added to the favourites.", false}}));
@@ -179,13 +202,22 @@ TEST_F(DirectoryIntegrationTest, ADirectoryIsStoredShownAndSearchedAndItsFavouri
     // A file that is not there, and a place that cannot be written: said, and nothing lost.
     told.clear();
     answer = QString::fromStdString(folder.path() + "/none.m3u8");
-    trigger("mnuImportFavourites");
+    import->trigger();
+    ASSERT_TRUE(imported(1));
     answer = QString::fromStdString(folder.path() + "/no/such/folder/out.m3u8");
     trigger("mnuExportFavourites");
     ASSERT_EQ(told.size(), 2u);
     EXPECT_TRUE(told[0].second && told[1].second);
     EXPECT_EQ(folder.read("favorites.txt"), kFavourite + "\r\n");
     EXPECT_EQ(folder.read("out.m3u8"), exported);
+
+    // A window closed while its import is read hears nothing of it afterwards.
+    answer = QString::fromStdString(folder.file("out.m3u8"));
+    import->trigger();
+    window.reset();
+    QThreadPool::globalInstance()->waitForDone();
+    EXPECT_TRUE(testing::deliverPosted());
+    EXPECT_EQ(told.size(), 2u);
 }
 
 TEST_F(DirectoryIntegrationTest, TheStoredDirectoryIsKeptThroughEveryFailure) {
