@@ -83,8 +83,8 @@ ImportRead readForImport(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray bytes = file.read(web::kMaxPageBytes + 1);
-    if (bytes.size() > web::kMaxPageBytes || file.error() != QFileDevice::NoError)
+    const QByteArray bytes = file.read(web::kMaxDownloadBytes + 1);
+    if (bytes.size() > web::kMaxDownloadBytes || file.error() != QFileDevice::NoError)
         return {};
     return {true, favorites::ChannelsToImport(
                       std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))};
