@@ -28,7 +28,12 @@ namespace qova::player {
 /// large it is.
 class VideoWindow : public QWindow {
   public:
-    VideoWindow() { setSurfaceType(QWindow::OpenGLSurface); }
+    VideoWindow() {
+        setSurfaceType(QWindow::OpenGLSurface);
+        // Only a picture: the X server hands the mouse over it to the player area's window
+        // beneath, and a click never takes the keyboard from the player area.
+        setFlags(flags() | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+    }
 
     std::function<void()> onChange;
     /// Called on the Qt thread just before the native window goes, and once one is made again.
