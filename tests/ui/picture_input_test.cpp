@@ -81,8 +81,10 @@ class PictureInput : public ::testing::Test {
     bool fullScreen(bool is) {
         return QTest::qWaitFor(
             [&] {
+                // A person types on once the window in front has the keyboard.
                 return window->isPlayerFullScreen() == is && area().isWindow() == is &&
-                       (!is || area().isFullScreen());
+                       (!is || area().isFullScreen()) &&
+                       QGuiApplication::focusWindow() == area().window()->windowHandle();
             },
             kWaitLimitMs);
     }
@@ -123,6 +125,11 @@ TEST_F(PictureInput, WheelClicksAndKeysOverThePictureReachThePlayerAreaAlsoFilli
         << engine().volume();
     x.click(picture());
     x.key("Escape");
+    EXPECT_TRUE(fullScreen(false));
+    // Back in the window, its keys act again.
+    x.key("F11");
+    EXPECT_TRUE(fullScreen(true));
+    x.key("F11");
     EXPECT_TRUE(fullScreen(false));
     x.doubleClick(picture());
     EXPECT_TRUE(fullScreen(true));
