@@ -80,13 +80,9 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     pointerIdle_.setInterval(2000);
     connect(&pointerIdle_, &QTimer::timeout, this, [this] { setCursor(Qt::BlankCursor); });
 
-    status_ = new QLabel(this);
-    // Its own style sheet, so that one the main window sets for its controls does not reach it.
-    status_->setStyleSheet(QStringLiteral("QLabel { color: white; background: black; }"));
+    // Why a stream stopped, with words of its server: plain text, as every line over the picture.
+    status_ = lineOverPicture(this, "playerStatus", 255);
     status_->setAlignment(Qt::AlignCenter);
-    status_->setWordWrap(true);
-    status_->setContentsMargins(8, 4, 8, 4);
-    status_->hide();
 
     // A failure comes with its reason as playbackFailed; the end of a stream is said here.
     connect(player_.get(), &MpvPlayer::endFile, this, [this](int reason, int error) {
@@ -229,7 +225,18 @@ void PlayerView::setStatus(const QString& text) {
     placeChildren();
 }
 
+void PlayerView::describeToScreenReaders() {
+    // What the picture shows in lines, faded or not: an image says nothing to a screen reader.
+    // A change is announced to it (a new title, a new channel, a failure).
+    QString text = overlay_->whatPlays();
+    if (const QString status = statusText(); !status.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + status;
+    if (text != accessibleDescription())
+        setAccessibleDescription(text);
+}
+
 void PlayerView::linesChanged() {
+    describeToScreenReaders();
     // A channel's start changes the lines several times in one go; they are drawn once, when
     // the changes are done, rather than at each (every drawing costs the picture a frame).
     if (video_ == nullptr || linesPending_)
@@ -278,9 +285,10 @@ void PlayerView::drawLinesOverPicture() {
         painter.setPen(Qt::NoPen);
         painter.setBrush(line == status_ ? QColor(Qt::black) : QColor(0, 0, 0, 160));
         painter.drawRoundedRect(line->geometry(), 4, 4);
+        // Where and as the label lays its text out, inside the box it was given the height of.
         painter.setPen(Qt::white);
         painter.setFont(line->font());
-        painter.drawText(line->geometry().marginsRemoved(QMargins(9, 6, 9, 6)),
+        painter.drawText(line->contentsRect().translated(line->pos()),
                          static_cast<int>(line->alignment()) | Qt::TextWordWrap, line->text());
     }
     painter.end();

@@ -100,6 +100,7 @@ class PlayerView : public QWidget, public platform::WebBrowser {
     void setStatus(const QString& text);
     void createVideoSurface();
     void linesChanged();
+    void describeToScreenReaders();
     void drawLinesOverPicture();
     void placeChildren();
 

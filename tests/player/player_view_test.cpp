@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <mpv/client.h>
 
+#include <QAccessible>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
@@ -14,6 +15,7 @@
 #include "player/mpv_player.h"
 #include "support/browser_recorder.h"
 #include "testkit/loopback_http_server.h"
+#include "testkit/status_line_server.h"
 #include "testkit/temp_folder.h"
 #include "testkit/test_media.h"
 
@@ -34,6 +36,15 @@ std::string playerPage(const std::string& address) {
            "<object width=550px height=338px classid=CLSID:CFCDAA03-8BE4-11CF-B84B-0020AFBBCCFA>"
            "<param name=\"src\" value=\"" +
            escaped + "\" /><param name=\"center\" value=\"false\" /></object></body> </body>";
+}
+
+/// What a screen reader reads of the line over the picture: the text as it is shown.
+QString spokenStatus(const PlayerView& view) {
+    const auto* line = view.findChild<QWidget*>(QStringLiteral("playerStatus"));
+    if (line == nullptr || line->isHidden())
+        return {};
+    return QAccessible::queryAccessibleInterface(const_cast<QWidget*>(line))
+        ->text(QAccessible::Name);
 }
 
 class PlayerViewTest : public ::testing::Test {
@@ -135,11 +146,14 @@ TEST_F(PlayerViewTest, StreamsThatCannotBePlayedSayWhyAndTheViewStaysUsable) {
     server.serve("/noise.mp3", std::string(20000, '\x01'), "audio/mpeg");
     server.serve("/inside.mp3", TestMedia::get().toneBytes(), "audio/mpeg");
     const std::string inside = server.url("/inside.mp3");
+    // A server's words in its status line, which the engine passes on.
+    const testkit::StatusLineServer busy("HTTP/1.1 503 <b>Busy</b> &amp; <i>now</i>");
     player_.setLocalFilesAllowed(false);
     const std::tuple<std::string, QString, bool> cases[] = {
         {closedPortUrl() + "live", "the server refused the connection", true},
         {server.url("/missing.mp3"), "the server has no stream at this address (404)", true},
         {server.url("/noise.mp3"), "its format is not recognised", true},
+        {busy.url(), "the server answered 503 <b>Busy</b> &amp; <i>now</i>", true},
         // The engine never gets addresses that are no streams: a recipe that would fetch from the
         // server, a camera, a generated picture; nor a file on this computer, which plays only
         // where the channel directory is there too.
@@ -156,6 +170,8 @@ TEST_F(PlayerViewTest, StreamsThatCannotBePlayedSayWhyAndTheViewStaysUsable) {
         open(playerPage(address));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !view_.statusText().isEmpty(); }, kWaitLimitMs));
         EXPECT_EQ(view_.statusText(), "The stream cannot be played: " + reason + ".");
+        // Shown as it came: plain text, never markup.
+        EXPECT_EQ(spokenStatus(view_).toStdString(), view_.statusText().toStdString());
         // The engine tells how each file it had ended.
         ASSERT_EQ(ends.count(), tried ? 1 : 0);
         for (const QList<QVariant>& end : ends) {

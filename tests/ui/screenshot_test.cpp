@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -16,6 +17,7 @@
 #include "player/player_view.h"
 #include "qt/qt_tree_view.h"
 #include "testkit/loopback_http_server.h"
+#include "testkit/status_line_server.h"
 #include "testkit/temp_folder.h"
 #include "testkit/test_media.h"
 #include "ui/frm_main.h"
@@ -43,6 +45,33 @@ QImage onScreen(const QWidget& widget) {
     return widget.screen()
         ->grabWindow(0, corner.x(), corner.y(), widget.width(), widget.height())
         .toImage();
+}
+
+// Where the text of a light-on-dark picture lies, and how much of it there is.
+struct Ink {
+    QRect bounds;
+    int points = 0;
+
+    friend bool operator==(const Ink&, const Ink&) = default;
+};
+
+Ink inkOf(const QImage& shot) {
+    Ink ink;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            if (QColor(shot.pixel(x, y)).value() > 128) {
+                ink.bounds |= QRect(x, y, 1, 1);
+                ++ink.points;
+            }
+        }
+    }
+    return ink;
+}
+
+std::string describe(const Ink& ink) {
+    return "ink at " + std::to_string(ink.bounds.x()) + "," + std::to_string(ink.bounds.y()) +
+           " size " + std::to_string(ink.bounds.width()) + "x" +
+           std::to_string(ink.bounds.height()) + ", " + std::to_string(ink.points) + " points";
 }
 
 class OnDisplay : public ::testing::Test {
@@ -162,6 +191,41 @@ TEST(VideoOnDisplay, WindowsClosedWhileTheirPictureIsDrawnGoCleanly) {
         view->overlay().showVolume(40 + round, false);
         window.reset();
     }
+}
+
+// The line saying why a stream stopped, drawn into the picture, holds its whole text exactly as
+// its label lays it out: a long one wrapped inside the picture's width, the tops of its capitals'
+// accents and the tails of its letters uncut, a server's words as they came.
+TEST(VideoOnDisplay, AMessageOverThePictureShowsItsWholeTextWrappedInsideIt) {
+    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+        GTEST_SKIP() << "needs a display; the test command runs this under Xvfb";
+    const testkit::StatusLineServer server(
+        "HTTP/1.1 503 \xC3\x85\xC3\x89 <b>gjpqy</b> \xC3\x85\xC3\x89 gjpqy");
+    player::PlayerView view(nullptr, {"null"});
+    view.resize(300, 240);
+    view.show();
+    view.navigate(playback::RealPlayerAddress(server.url()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.statusText().isEmpty(); }, 15000));
+    ASSERT_TRUE(view.drawsVideo());
+    EXPECT_TRUE(view.statusText().contains(QStringLiteral("<b>gjpqy</b>")));
+    auto* line = view.findChild<QLabel*>(QStringLiteral("playerStatus"));
+    ASSERT_NE(line, nullptr);
+    ASSERT_LE(line->width(), view.width());
+    // Two lines or more at this width.
+    ASSERT_GT(line->height(), 2 * line->fontMetrics().lineSpacing());
+    const Ink own = inkOf(line->grab().toImage());
+    ASSERT_GT(own.points, 100);
+    Ink drawn;
+    const bool same = QTest::qWaitFor(
+        [&] {
+            const QPoint corner = view.mapToGlobal(line->pos());
+            drawn = inkOf(view.screen()
+                              ->grabWindow(0, corner.x(), corner.y(), line->width(), line->height())
+                              .toImage());
+            return drawn == own;
+        },
+        10000);
+    EXPECT_TRUE(same) << "label: " << describe(own) << "; over the picture: " << describe(drawn);
 }
 
 }  // namespace
