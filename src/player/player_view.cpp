@@ -71,6 +71,7 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
         MpvPlayerOptions{drawVideo, std::move(options.audioOutput),
                          std::move(options.reconnectWaitsMs), options.stallLimitMs});
     drawVideo_ = drawVideo;
+    videoOnQtThread_ = options.videoOnQtThread;
     surface_ = new QWidget(this);
     paintBlack(*surface_);
     // The mouse belongs to the player area as a whole: wheel, double-click, movement.
@@ -183,7 +184,7 @@ void PlayerView::present(const std::string& markup, const std::string& baseFolde
 }
 
 void PlayerView::createVideoSurface() {
-    video_ = new MpvVideoWidget(*player_, this);
+    video_ = new MpvVideoWidget(*player_, this, videoOnQtThread_);
     connect(video_, &MpvVideoWidget::surfaceReady, this, [this] {
         linesChanged();
         if (!pendingAddress_.empty())

@@ -29,6 +29,9 @@ struct PlayerViewOptions {
     /// shorten them. Empty and 0 for the player's own.
     std::vector<int> reconnectWaitsMs{};
     int stallLimitMs = 0;
+    /// Draws the picture on the Qt thread even where OpenGL allows a thread of its own, as it is
+    /// drawn where OpenGL does not.
+    bool videoOnQtThread = false;
 };
 
 /// The player area of the main window, as a browser control: the program shows a channel by
@@ -106,6 +109,7 @@ class PlayerView : public QWidget, public platform::WebBrowser {
 
     std::unique_ptr<MpvPlayer> player_;
     bool drawVideo_ = false;
+    bool videoOnQtThread_ = false;
     // The picture: a plain black widget until the first page with a player, then an
     // MpvVideoWidget when video is drawn. An OpenGL widget makes Qt set up OpenGL for the whole
     // window as soon as it is shown, which with a software driver costs tens of megabytes that an

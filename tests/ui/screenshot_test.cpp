@@ -193,6 +193,50 @@ TEST(VideoOnDisplay, WindowsClosedWhileTheirPictureIsDrawnGoCleanly) {
     }
 }
 
+// Whether a thread of the process has this name.
+bool threadNamed(const QString& name) {
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name.toUtf8())
+            return true;
+    }
+    return false;
+}
+
+// Where OpenGL may not be used from another thread, the picture is drawn on the Qt thread, as the
+// player area does when asked to: the same picture with its lines, no thread of its own.
+TEST(VideoOnDisplay, ThePictureIsDrawnOnTheQtThreadWhereOpenGlKeepsToIt) {
+    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+        GTEST_SKIP() << "needs a display; the test command runs this under Xvfb";
+    ASSERT_EQ(testkit::TestMedia::get().error(), "");
+    for (const bool onQtThread : {true, false}) {
+        SCOPED_TRACE(onQtThread ? "on the Qt thread" : "on a thread of its own");
+        player::PlayerViewOptions options{"null"};
+        options.videoOnQtThread = onQtThread;
+        player::PlayerView view(nullptr, options);
+        view.resize(640, 360);
+        view.player().setLocalFilesAllowed(true);
+        view.show();
+        view.navigate(playback::RealPlayerAddress("file://" + testkit::TestMedia::get().clip()));
+        ASSERT_TRUE(view.drawsVideo());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return view.player().state() == platform::MediaPlayer::State::Playing; }, 15000))
+            << view.statusText().toStdString();
+        view.overlay().showVolume(40, false);
+        const QRect note = view.findChild<QWidget*>(QStringLiteral("volumeNote"))->geometry();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                const QImage shot = onScreen(view);
+                return colouredPoints(shot, view.rect()) > 100 &&
+                       inkOf(shot.copy(note)).points > 20;
+            },
+            10000))
+            << "no picture, or no lines over it";
+        EXPECT_EQ(threadNamed(QStringLiteral("video")), !onQtThread);
+    }
+}
+
 // The line saying why a stream stopped, drawn into the picture, holds its whole text exactly as
 // its label lays it out: a long one wrapped inside the picture's width, the tops of its capitals'
 // accents and the tails of its letters uncut, a server's words as they came.
