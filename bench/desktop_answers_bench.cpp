@@ -51,7 +51,9 @@ std::optional<Answers> askWhileVideoPlays(benchmark::State& state, LoadedWindow&
     Answers answers;
     for (auto _ : state) {
         w.click(node);
-        if (!runUntil([&] { return w.player().timePos() > 0.5; }, kWaitLimit)) {
+        if (!runUntil(
+                [&] { return w.player().state() == qova::platform::MediaPlayer::State::Playing; },
+                kWaitLimit)) {
             state.SkipWithError("the HLS stream never played");
             w.stop();
             return std::nullopt;

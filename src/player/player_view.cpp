@@ -67,9 +67,9 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     paintBlack(*this);
 
     const bool drawVideo = !options.nullVideo && platformDrawsOpenGl();
-    player_ = std::make_unique<MpvPlayer>(
-        MpvPlayerOptions{drawVideo, std::move(options.audioOutput),
-                         std::move(options.reconnectWaitsMs), options.stallLimitMs});
+    player_ = std::make_unique<MpvPlayer>(MpvPlayerOptions{
+        drawVideo, std::move(options.audioOutput), std::move(options.reconnectWaitsMs),
+        options.stallLimitMs, options.bufferingShownAfterMs});
     drawVideo_ = drawVideo;
     videoOnQtThread_ = options.videoOnQtThread;
     surface_ = new QWidget(this);

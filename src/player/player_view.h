@@ -25,10 +25,11 @@ struct PlayerViewOptions {
     /// Decode video without drawing it. Always so on Qt platforms without OpenGL widgets
     /// (offscreen, minimal), where a black surface stands in for the picture.
     bool nullVideo = false;
-    /// The waits before each try to reconnect a broken stream and the stall limit; tests
-    /// shorten them. Empty and 0 for the player's own.
+    /// The waits before each try to reconnect a broken stream, the stall limit and how long a
+    /// wait for data goes untold; tests shorten them. Empty and 0 for the player's own.
     std::vector<int> reconnectWaitsMs{};
     int stallLimitMs = 0;
+    int bufferingShownAfterMs = 0;
     /// Draws the picture on the Qt thread even where OpenGL allows a thread of its own, as it is
     /// drawn where OpenGL does not.
     bool videoOnQtThread = false;

@@ -106,7 +106,9 @@ class OnDisplay : public ::testing::Test {
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualItemRect(tree->topLevelItem(0)).center());
         ASSERT_TRUE(player().drawsVideo());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return player().player().timePos() > 1.0; }, 15000))
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return player().player().state() == platform::MediaPlayer::State::Playing; },
+            15000))
             << player().statusText().toStdString();
     }
     player::PlayerView& player() { return window->playerArea(); }
@@ -148,8 +150,6 @@ TEST_F(OnDisplay, TheFullScreenPictureComesBackToTheWindowExactlyAsItWas) {
     EXPECT_TRUE(player().isWindow());
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return player().size() == player().screen()->geometry().size(); }, 5000));
-    const double before = player().player().timePos();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return player().player().timePos() > before + 0.5; }, 10000));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return colouredPoints(onScreen(player()), player().rect()) > 100; }, 10000))
         << "no picture full screen";
@@ -160,8 +160,6 @@ TEST_F(OnDisplay, TheFullScreenPictureComesBackToTheWindowExactlyAsItWas) {
     EXPECT_EQ(player().geometry(), playerPlace);
     EXPECT_EQ(window->geometry(), windowPlace);
     EXPECT_FALSE(window->isPlayerFullScreen());
-    const double back = player().player().timePos();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return player().player().timePos() > back + 0.5; }, 10000));
     const QRect area(player().mapTo(window.get(), QPoint(0, 0)), player().size());
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return colouredPoints(onScreen(*window), area) > 100; }, 10000))
@@ -185,8 +183,8 @@ TEST(VideoOnDisplay, WindowsClosedWhileTheirPictureIsDrawnGoCleanly) {
         window->show();
         view->navigate(playback::RealPlayerAddress("file://" + testkit::TestMedia::get().clip()));
         ASSERT_TRUE(view->drawsVideo());
-        const double start = view->player().timePos();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return view->player().timePos() > start + 0.3; }, 15000))
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return view->player().state() == platform::MediaPlayer::State::Playing; }, 15000))
             << view->statusText().toStdString();
         view->overlay().showVolume(40 + round, false);
         window.reset();
