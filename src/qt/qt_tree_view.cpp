@@ -145,7 +145,8 @@ void QtTreeView::setNodeToolTip(int index, const std::string& text) {
     // It may quote a server or the network (why a channel does not answer): shown as plain text,
     // which a tool tip is only when given as markup. Screen readers read it as the node's
     // description, since it says why the node is greyed.
-    node->setToolTip(0, tip.isEmpty() ? QString() : Qt::convertFromPlainText(tip));
+    node->setToolTip(
+        0, tip.isEmpty() ? QString() : Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal));
     node->setData(0, Qt::AccessibleDescriptionRole, tip);
 }
 
