@@ -35,9 +35,6 @@ class MpvVideoWidget : public QWidget {
     MpvVideoWidget(const MpvVideoWidget&) = delete;
     MpvVideoWidget& operator=(const MpvVideoWidget&) = delete;
 
-    /// Whether the picture is drawn by a thread of its own rather than on the Qt thread.
-    bool drawsOnItsOwnThread() const { return thread_.isRunning(); }
-
     /// Whether the widget has tried to set up drawing; true even when that failed, since waiting
     /// longer would not help and sound can still play.
     bool isSurfaceReady() const { return surfaceReady_; }

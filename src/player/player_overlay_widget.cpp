@@ -68,15 +68,15 @@ PlayerOverlayWidget::PlayerOverlayWidget(QWidget* playerArea)
 }
 
 void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool renew) {
-    QString text = fromUtf8(what.channel);
+    headline_ = fromUtf8(what.channel);
     if (!what.country.empty())
-        text += QStringLiteral(" \u2014 ") + fromUtf8(what.country);
-    for (const std::string* line : {&what.title, &what.facts}) {
-        if (!line->empty())
-            text += u'\n' + fromUtf8(*line);
-    }
-    lines_->setText(text);
-    whatPlays_ = text;
+        headline_ += QStringLiteral(" \u2014 ") + fromUtf8(what.country);
+    if (!what.title.empty())
+        headline_ += u'\n' + fromUtf8(what.title);
+    whatPlays_ = headline_;
+    if (!what.facts.empty())
+        whatPlays_ += u'\n' + fromUtf8(what.facts);
+    lines_->setText(whatPlays_);
     const bool stayed = stays_;
     stays_ = !what.hasPicture;
     const bool inView = lines_->isVisible() && fade_->state() != QAbstractAnimation::Running;
@@ -98,6 +98,7 @@ void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool 
 
 void PlayerOverlayWidget::hideNowPlaying() {
     whatPlays_.clear();
+    headline_.clear();
     fadeDelay_.stop();
     fade_->stop();
     lines_->hide();

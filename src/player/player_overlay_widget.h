@@ -34,8 +34,10 @@ class PlayerOverlayWidget : public QWidget, public platform::PlayerOverlay {
 
     /// The lines of what plays as they are in view, empty while none is.
     QString nowPlayingText() const;
-    /// What plays, in view or faded: the text screen readers read; empty once nothing plays.
+    /// What plays, in view or faded, as its lines say it; empty once nothing plays.
     const QString& whatPlays() const { return whatPlays_; }
+    /// The same without its line of facts, which changes with a stream's bit rate.
+    const QString& whatPlaysHeadline() const { return headline_; }
     /// The volume note in view, empty while none is.
     QString volumeText() const;
 
@@ -57,6 +59,7 @@ class PlayerOverlayWidget : public QWidget, public platform::PlayerOverlay {
     QTimer volumeDelay_;
     bool stays_ = false;
     QString whatPlays_;
+    QString headline_;
 };
 
 }  // namespace qova::player

@@ -2,6 +2,8 @@
 
 #include <mpv/client.h>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -58,9 +60,34 @@ std::string resolvedAgainst(const std::string& address, const std::string& baseF
         .toStdString();
 }
 
+QString joinedLines(const QString& first, const QString& second) {
+    if (first.isEmpty() || second.isEmpty())
+        return first + second;
+    return first + u'\n' + second;
+}
+
+/// The player area as screen readers meet it: its description is what the picture shows in
+/// lines, faded or not, and why a stream stopped; an image says nothing to them.
+class PlayerAreaAccessible : public QAccessibleWidget {
+  public:
+    explicit PlayerAreaAccessible(PlayerView* view) : QAccessibleWidget(view) {}
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Description)
+            return static_cast<const PlayerView*>(widget())->whatScreenReadersRead();
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface* playerAreaAccessible(const QString&, QObject* object) {
+    auto* view = qobject_cast<PlayerView*>(object);
+    return view != nullptr ? new PlayerAreaAccessible(view) : nullptr;
+}
+
 }  // namespace
 
 PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(parent) {
+    [[maybe_unused]] static const bool describedToScreenReaders =
+        (QAccessible::installFactory(&playerAreaAccessible), true);
     setAccessibleName(QStringLiteral("Player"));
     // It takes the keyboard, as the browser control it stands for does.
     setFocusPolicy(Qt::StrongFocus);
@@ -226,14 +253,19 @@ void PlayerView::setStatus(const QString& text) {
     placeChildren();
 }
 
+QString PlayerView::whatScreenReadersRead() const {
+    return joinedLines(overlay_->whatPlays(), statusText());
+}
+
 void PlayerView::describeToScreenReaders() {
-    // What the picture shows in lines, faded or not: an image says nothing to a screen reader.
-    // A change is announced to it (a new title, a new channel, a failure).
-    QString text = overlay_->whatPlays();
-    if (const QString status = statusText(); !status.isEmpty())
-        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + status;
-    if (text != accessibleDescription())
-        setAccessibleDescription(text);
+    // A new channel, a new title or a failure is announced; a new bit rate is only there to be
+    // read.
+    const QString told = joinedLines(overlay_->whatPlaysHeadline(), statusText());
+    if (told == toldScreenReaders_)
+        return;
+    toldScreenReaders_ = told;
+    QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 void PlayerView::linesChanged() {

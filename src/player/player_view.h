@@ -75,6 +75,10 @@ class PlayerView : public QWidget, public platform::WebBrowser {
     /// Whether video is drawn through OpenGL rather than decoded unseen.
     bool drawsVideo() const { return drawVideo_; }
 
+    /// What screen readers read as the player area's description: what plays, as the lines over
+    /// the picture say it (in view or faded), and why a stream stopped.
+    QString whatScreenReadersRead() const;
+
     /// What plays and the volume, shown over the picture.
     PlayerOverlayWidget& overlay() { return *overlay_; }
 
@@ -120,6 +124,8 @@ class PlayerView : public QWidget, public platform::WebBrowser {
     QLabel* status_ = nullptr;
     PlayerOverlayWidget* overlay_ = nullptr;
     bool linesPending_ = false;
+    // What screen readers were last told of: what plays but its facts, and the status.
+    QString toldScreenReaders_;
     int wheelAngle_ = 0;
     QTimer pointerIdle_;
     bool hidesIdlePointer_ = false;
