@@ -44,7 +44,6 @@ class ScreenReader : public QObject {
 
     /// Empty when connected; otherwise why it cannot read.
     const QString& why() const { return why_; }
-    QDBusConnection& bus() { return *bus_; }
 
     std::vector<AccessibleObject> children(const AccessibleObject& object);
     /// An accessible property ("Name", "Description"); null when it cannot be read.
