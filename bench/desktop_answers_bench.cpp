@@ -5,11 +5,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusVariant>
 #include <algorithm>
 #include <atomic>
 #include <functional>
@@ -20,6 +17,7 @@
 #include "playback_support.h"
 #include "playback_window.h"
 #include "stall_meter.h"
+#include "testkit/screen_reader.h"
 
 namespace {
 
@@ -53,7 +51,9 @@ std::optional<Answers> askWhileVideoPlays(benchmark::State& state, LoadedWindow&
     Answers answers;
     for (auto _ : state) {
         w.click(node);
-        if (!runUntil([&] { return w.player().timePos() > 0.5; }, kWaitLimit)) {
+        if (!runUntil(
+                [&] { return w.player().state() == qova::platform::MediaPlayer::State::Playing; },
+                kWaitLimit)) {
             state.SkipWithError("the HLS stream never played");
             w.stop();
             return std::nullopt;
@@ -125,101 +125,13 @@ BENCHMARK(MprisAnswerWhileVideoPlays)->Iterations(1)->Unit(benchmark::kMilliseco
 // ---------------------------------------------------------------------------------------------
 // What a screen reader asks.
 
-constexpr const char* kA11yService = "org.a11y.atspi.Registry";
-constexpr const char* kA11yRoot = "/org/a11y/atspi/accessible/root";
-constexpr const char* kAccessible = "org.a11y.atspi.Accessible";
-
-struct A11yObject {
-    QString service;
-    QString path;
-};
-
-/// Where the desktop says whether accessibility is on and where its bus is.
-const A11yObject kA11yLauncher{QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus")};
-
-QDBusMessage a11yCall(QDBusConnection& bus, const A11yObject& object, const char* interface,
-                      const char* method, const QVariantList& arguments = {}) {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        object.service, object.path, QString::fromLatin1(interface), QString::fromLatin1(method));
-    call.setArguments(arguments);
-    return bus.call(call, QDBus::Block, 10000);
-}
-
-std::vector<A11yObject> a11yChildren(QDBusConnection& bus, const A11yObject& object) {
-    const QDBusMessage reply = a11yCall(bus, object, kAccessible, "GetChildren");
-    std::vector<A11yObject> children;
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return children;
-    const auto list = reply.arguments().front().value<QDBusArgument>();
-    list.beginArray();
-    while (!list.atEnd()) {
-        A11yObject child;
-        QDBusObjectPath path;
-        list.beginStructure();
-        list >> child.service >> path;
-        list.endStructure();
-        child.path = path.path();
-        children.push_back(child);
-    }
-    list.endArray();
-    return children;
-}
-
-QString a11yName(QDBusConnection& bus, const A11yObject& object) {
-    const QDBusMessage reply = a11yCall(bus, object, "org.freedesktop.DBus.Properties", "Get",
-                                        {QString::fromLatin1(kAccessible), QStringLiteral("Name")});
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return {};
-    return reply.arguments().front().value<QDBusVariant>().variant().toString();
-}
-
-QDBusMessage setAccessibility(bool on) {
-    QDBusConnection session = QDBusConnection::sessionBus();
-    return a11yCall(session, kA11yLauncher, "org.freedesktop.DBus.Properties", "Set",
-                    {QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
-                     QVariant::fromValue(QDBusVariant(on))});
-}
-
-/// The desktop's accessibility, turned on as a screen reader does, and a connection to its bus;
-/// both undone when it goes, so that the benchmarks after it run as before.
-class ScreenReader {
-  public:
-    ScreenReader() {
-        const QDBusMessage enabled = setAccessibility(true);
-        QDBusConnection session = QDBusConnection::sessionBus();
-        const QDBusMessage address = a11yCall(session, kA11yLauncher, "org.a11y.Bus", "GetAddress");
-        if (enabled.type() != QDBusMessage::ReplyMessage ||
-            address.type() != QDBusMessage::ReplyMessage || address.arguments().isEmpty()) {
-            why_ = "no accessibility bus (at-spi2-core): " + enabled.errorMessage() +
-                   address.errorMessage();
-            return;
-        }
-        bus_ = QDBusConnection::connectToBus(address.arguments().front().toString(), kName);
-        if (!bus_->isConnected())
-            why_ = QStringLiteral("cannot connect to the accessibility bus");
-    }
-    ~ScreenReader() {
-        bus_.reset();
-        QDBusConnection::disconnectFromBus(kName);
-        setAccessibility(false);
-    }
-    ScreenReader(const ScreenReader&) = delete;
-    ScreenReader& operator=(const ScreenReader&) = delete;
-
-    /// Empty when connected.
-    const QString& why() const { return why_; }
-    QDBusConnection& bus() { return *bus_; }
-
-  private:
-    static inline const QString kName = QStringLiteral("bench-screen-reader");
-    std::optional<QDBusConnection> bus_;
-    QString why_;
-};
+using qova::testkit::AccessibleObject;
+using qova::testkit::ScreenReader;
 
 /// The first forty objects of the program's tree, breadth first (its windows, the menus, the
 /// controls): their children and names, each call timed alone, as a screen reader waits for
 /// each.
-Round walk(QDBusConnection& bus, const A11yObject& program, int& calls) {
+Round walk(ScreenReader& reader, const AccessibleObject& program, int& calls) {
     Round round;
     const auto timed = [&](auto call) {
         ++calls;
@@ -228,13 +140,13 @@ Round walk(QDBusConnection& bus, const A11yObject& program, int& calls) {
         round.longestMs = std::max(round.longestMs, msBetween(start, Clock::now()));
         return result;
     };
-    std::vector<A11yObject> next{program};
+    std::vector<AccessibleObject> next{program};
     for (std::size_t i = 0; i < next.size() && i < 40; ++i) {
         if (i > 0) {
-            const bool named = !timed([&] { return a11yName(bus, next[i]); }).isNull();
+            const bool named = !timed([&] { return reader.name(next[i]); }).isNull();
             round.answered = round.answered && named;
         }
-        for (const A11yObject& child : timed([&] { return a11yChildren(bus, next[i]); }))
+        for (const AccessibleObject& child : timed([&] { return reader.children(next[i]); }))
             next.push_back(child);
     }
     round.answered = round.answered && next.size() > 1;
@@ -246,29 +158,21 @@ void AccessibilityAnswerWhileVideoPlays(benchmark::State& state) {
     LoadedWindow* w = windowOnSessionBus(state);
     if (w == nullptr)
         return;
-    ScreenReader reader;
+    ScreenReader reader(QStringLiteral("bench-screen-reader"));
     if (!reader.why().isEmpty()) {
         state.SkipWithError(reader.why().toStdString().c_str());
         return;
     }
-    // The program joins the accessibility bus when it learns that accessibility is on; the
-    // registry then lists it by its name. A first walk, untimed, makes the accessible objects.
-    std::optional<A11yObject> program;
+    // A first walk, untimed, makes the accessible objects.
+    std::optional<AccessibleObject> program;
     std::atomic<bool> found{false};
     std::thread look([&] {
-        const auto deadline = Clock::now() + kWaitLimit;
-        while (!program && Clock::now() < deadline) {
-            for (const A11yObject& candidate : a11yChildren(
-                     reader.bus(),
-                     {QString::fromLatin1(kA11yService), QString::fromLatin1(kA11yRoot)})) {
-                if (a11yName(reader.bus(), candidate) == QCoreApplication::applicationName())
-                    program = candidate;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
+        program =
+            reader.application(QCoreApplication::applicationName(),
+                               static_cast<int>(std::chrono::milliseconds(kWaitLimit).count()));
         int untimed = 0;
         if (program)
-            walk(reader.bus(), *program, untimed);
+            walk(reader, *program, untimed);
         found = true;
     });
     while (!runUntil([&] { return found.load(); }, 60s)) {
@@ -280,7 +184,7 @@ void AccessibilityAnswerWhileVideoPlays(benchmark::State& state) {
     }
     int calls = 0;
     const auto answers =
-        askWhileVideoPlays(state, *w, [&] { return walk(reader.bus(), *program, calls); });
+        askWhileVideoPlays(state, *w, [&] { return walk(reader, *program, calls); });
     if (answers) {
         reportAnswers(state, *answers);
         state.counters["calls"] = calls;

@@ -41,6 +41,9 @@ struct MpvPlayerOptions {
     /// wait for data; tests shorten them. Empty and 0 for the player's own.
     std::vector<int> reconnectWaitsMs{};
     int stallLimitMs = 0;
+    /// How long the engine waits for data of a stream that played before the user is told; 0
+    /// for the player's own.
+    int bufferingShownAfterMs = 0;
 };
 
 /// An option given to libmpv before it starts.

@@ -63,8 +63,6 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
 
     /// Whether nothing is loaded (before the first play, after stop(), after a stream ended).
     bool idle() const { return idle_; }
-    /// Seconds into the current file; 0 when nothing plays.
-    double timePos() const { return timePos_; }
     /// The address of what plays, as it was loaded; empty when nothing plays.
     const std::string& path() const { return path_; }
 
@@ -85,14 +83,11 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     int createRenderContext(mpv_render_context** context, mpv_render_param* params);
 
   signals:
-    void fileLoaded();
     /// Playback (re)started after loading or seeking: the first frame or sound is on its way.
     void playbackRestarted();
     /// The loaded file stopped playing; reason is an mpv_end_file_reason, error an mpv_error.
     void endFile(int reason, int error);
     void idleChanged(bool idle);
-    /// At most about ten times a second while playing, and at once when the position is lost.
-    void timePosChanged(double seconds);
     /// The file cannot be played; the message is what the user should read.
     void playbackFailed(const QString& message);
     /// A stream that broke is being tried again: the attempt, from 1, of how many.
@@ -124,8 +119,6 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// Sets how long the engine may take to close the stream from this address.
     void closingFor(const std::string& address);
     void useHeaders(const std::vector<std::pair<std::string, std::string>>& headers);
-    void setTimePos(double seconds, bool urgent);
-    void emitTimePos();
     template <typename Value>
     void setFact(Value platform::StreamFacts::*fact, Value value);
 
@@ -146,10 +139,6 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
 
     State state_ = State::Stopped;
     bool idle_ = true;
-    double timePos_ = 0.0;
-    double emittedTimePos_ = -1.0;
-    std::chrono::steady_clock::time_point lastTimePosSignal_;
-    QTimer timePosTimer_;
     // Shortly after a stream ended, what it held is given back (see returnFreedMemory).
     QTimer returnMemoryTimer_;
     int volume_ = 100;

@@ -1,5 +1,5 @@
-// The engine's reports of its properties: position, title, volume, stream facts, and what
-// tells a live stream from a file.
+// The engine's reports of its properties: title, volume, stream facts, and what tells a live
+// stream from a file.
 #include <QPointer>
 
 #include "player/mpv_player.h"
@@ -13,7 +13,6 @@ using platform::StreamFacts;
 
 constexpr const char* kIcyTitleKey = "icy-title";
 constexpr const char* kTitleKey = "title";
-constexpr std::chrono::milliseconds kTimePosInterval{100};
 
 }  // namespace
 
@@ -28,15 +27,6 @@ void MpvPlayer::setFact(Value StreamFacts::*fact, Value value) {
 
 void MpvPlayer::handlePropertyChange(std::uint64_t id, const mpv_event_property& property) {
     switch (id) {
-        case kObservedTimePos:
-            if (available(property)) {
-                const double seconds = *static_cast<const double*>(property.data);
-                // Going back (a loop, a seek) is shown at once, not a tenth of a second late.
-                setTimePos(seconds, seconds < timePos_);
-            } else {
-                setTimePos(0.0, true);
-            }
-            break;
         case kObservedIdle: {
             const bool idle = available(property) && *static_cast<const int*>(property.data) != 0;
             if (idle != idle_) {
@@ -122,27 +112,6 @@ void MpvPlayer::handlePropertyChange(std::uint64_t id, const mpv_event_property&
         default:
             break;
     }
-}
-
-void MpvPlayer::setTimePos(double seconds, bool urgent) {
-    timePos_ = seconds;
-    const auto sinceLast = std::chrono::steady_clock::now() - lastTimePosSignal_;
-    if (urgent || sinceLast >= kTimePosInterval) {
-        timePosTimer_.stop();
-        emitTimePos();
-    } else if (!timePosTimer_.isActive()) {
-        // The last position before a pause or the end still gets out.
-        timePosTimer_.start(
-            std::chrono::ceil<std::chrono::milliseconds>(kTimePosInterval - sinceLast));
-    }
-}
-
-void MpvPlayer::emitTimePos() {
-    lastTimePosSignal_ = std::chrono::steady_clock::now();
-    if (timePos_ == emittedTimePos_)
-        return;
-    emittedTimePos_ = timePos_;
-    emit timePosChanged(timePos_);
 }
 
 }  // namespace qova::player

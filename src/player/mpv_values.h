@@ -21,8 +21,7 @@ inline constexpr const char* kMuteProperty = "mute";
 // Reply IDs of observed properties; command replies carry request numbers instead, which never
 // meet these because they come with another event type.
 enum ObservedId : std::uint64_t {
-    kObservedTimePos = 1,
-    kObservedIdle,
+    kObservedIdle = 1,
     kObservedMetadata,
     kObservedPath,
     kObservedVolume,
@@ -46,8 +45,7 @@ struct ObservedProperty {
     mpv_format format;
 };
 
-constexpr std::array<ObservedProperty, 17> kObservedProperties = {{
-    {kObservedTimePos, "time-pos", MPV_FORMAT_DOUBLE},
+constexpr std::array<ObservedProperty, 16> kObservedProperties = {{
     {kObservedIdle, "idle-active", MPV_FORMAT_FLAG},
     {kObservedMetadata, "metadata", MPV_FORMAT_NODE},
     {kObservedPath, "path", MPV_FORMAT_STRING},

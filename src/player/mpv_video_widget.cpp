@@ -4,6 +4,7 @@
 #include <mpv/render.h>
 #include <mpv/render_gl.h>
 
+#include <QCoreApplication>
 #include <QExposeEvent>
 #include <QMutex>
 #include <QOffscreenSurface>
@@ -12,6 +13,7 @@
 #include <QOpenGLTexture>
 #include <QOpenGLTextureBlitter>
 #include <QPlatformSurfaceEvent>
+#include <QSurfaceFormat>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <QtGlobal>
@@ -28,7 +30,18 @@ namespace qova::player {
 /// large it is.
 class VideoWindow : public QWindow {
   public:
-    VideoWindow() { setSurfaceType(QWindow::OpenGLSurface); }
+    explicit VideoWindow(bool onQtThread) {
+        setSurfaceType(QWindow::OpenGLSurface);
+        if (onQtThread) {
+            // A swap that waited for the screen's refresh would hold the windows up with it.
+            QSurfaceFormat format = requestedFormat();
+            format.setSwapInterval(0);
+            setFormat(format);
+        }
+        // Only a picture: the X server hands the mouse over it to the player area's window
+        // beneath, and a click never takes the keyboard from the player area.
+        setFlags(flags() | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+    }
 
     std::function<void()> onChange;
     /// Called on the Qt thread just before the native window goes, and once one is made again.
@@ -182,6 +195,9 @@ class VideoRenderer : public QObject {
         drawLines();
         context_->swapBuffers(&window_);
         mpv_render_context_report_swap(render_);
+        // On the Qt thread the context is not left current for other drawing there.
+        if (thread() == QCoreApplication::instance()->thread())
+            context_->doneCurrent();
     }
 
     // The lines over the picture, blended on top of what was drawn.
@@ -250,10 +266,18 @@ class VideoRenderer : public QObject {
     QOpenGLTextureBlitter blitter_;
 };
 
-MpvVideoWidget::MpvVideoWidget(MpvPlayer& player, QWidget* parent)
+namespace {
+
+bool drawsOnQtThread(bool asked) {
+    return asked || !QOpenGLContext::supportsThreadedOpenGL();
+}
+
+}  // namespace
+
+MpvVideoWidget::MpvVideoWidget(MpvPlayer& player, QWidget* parent, bool onQtThread)
     : QWidget(parent),
       player_(player),
-      window_(new VideoWindow),
+      window_(new VideoWindow(drawsOnQtThread(onQtThread))),
       // Owns the window from here on.
       container_(QWidget::createWindowContainer(window_, this)),
       renderer_(new VideoRenderer(player_, *window_)) {
@@ -261,9 +285,11 @@ MpvVideoWidget::MpvVideoWidget(MpvPlayer& player, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(container_);
     container_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    thread_.setObjectName(QStringLiteral("video"));
-    renderer_->moveToThread(&thread_);
-    thread_.start();
+    if (!drawsOnQtThread(onQtThread)) {
+        thread_.setObjectName(QStringLiteral("video"));
+        renderer_->moveToThread(&thread_);
+        thread_.start();
+    }
     window_->onChange = [this] {
         const qreal ratio = window_->devicePixelRatio();
         renderer_->setTarget(window_->size() * ratio, window_->isExposed());
@@ -272,9 +298,11 @@ MpvVideoWidget::MpvVideoWidget(MpvPlayer& player, QWidget* parent)
     };
     window_->onSurface = [this](bool created) {
         // Waits for a frame being drawn to finish before the window may go.
-        QMetaObject::invokeMethod(
-            renderer_, [this, created] { renderer_->setHasWindow(created); },
-            created ? Qt::QueuedConnection : Qt::BlockingQueuedConnection);
+        if (created)
+            QMetaObject::invokeMethod(
+                renderer_, [this] { renderer_->setHasWindow(true); }, Qt::QueuedConnection);
+        else
+            onRendererThread([this] { renderer_->setHasWindow(false); });
     };
     connect(&player_, &MpvPlayer::idleChanged, this,
             [this](bool idle) { renderer_->setIdle(idle); });
@@ -284,11 +312,17 @@ MpvVideoWidget::~MpvVideoWidget() {
     window_->onChange = nullptr;
     window_->onSurface = nullptr;
     // The render thread lets go of the window and the engine before either goes.
-    QMetaObject::invokeMethod(
-        renderer_, [this] { renderer_->tearDown(); }, Qt::BlockingQueuedConnection);
+    onRendererThread([this] { renderer_->tearDown(); });
     thread_.quit();
     thread_.wait();
     delete renderer_;
+}
+
+void MpvVideoWidget::onRendererThread(const std::function<void()>& work) {
+    if (renderer_->thread() == QThread::currentThread())
+        work();
+    else
+        QMetaObject::invokeMethod(renderer_, work, Qt::BlockingQueuedConnection);
 }
 
 void MpvVideoWidget::setLinesOver(const QImage& image, QPoint at) {
@@ -309,12 +343,15 @@ void MpvVideoWidget::windowShown() {
     fallback_ = std::make_unique<QOffscreenSurface>();
     fallback_->setFormat(context->format());
     fallback_->create();
-    context->moveToThread(&thread_);
-    QMetaObject::invokeMethod(renderer_, [this, context, fallback = fallback_.get()] {
-        const bool works = renderer_->setUp(context, fallback);
-        QMetaObject::invokeMethod(
-            this, [this, works] { renderingSetUp(works); }, Qt::QueuedConnection);
-    });
+    context->moveToThread(renderer_->thread());
+    QMetaObject::invokeMethod(
+        renderer_,
+        [this, context, fallback = fallback_.get()] {
+            const bool works = renderer_->setUp(context, fallback);
+            QMetaObject::invokeMethod(
+                this, [this, works] { renderingSetUp(works); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
 }
 
 void MpvVideoWidget::renderingSetUp(bool) {

@@ -4,6 +4,7 @@
 #include <QOffscreenSurface>
 #include <QThread>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 namespace qova::player {
@@ -15,8 +16,10 @@ class VideoWindow;
 /// Draws the video of an MpvPlayer (started with renderVideo) through libmpv's OpenGL render
 /// API, in a native window of its own that a thread of its own renders to: frames never pass
 /// through the Qt thread, which stays free for the windows, screen readers and the desktop's
-/// calls however fast the picture changes. The player must outlive the widget. Black while
-/// nothing plays. Widgets meant to show over the picture must be native windows themselves.
+/// calls however fast the picture changes. Where the platform's OpenGL may not be used from
+/// another thread (Qt says so of some drivers), or when asked to, the same drawing runs on the
+/// Qt thread instead. The player must outlive the widget. Black while nothing plays. Text over
+/// the picture is handed over as an image (setLinesOver).
 ///
 /// The render context can only be made once the window is on screen; until then video cannot
 /// be drawn, and libmpv gives up on the video of a file loaded before that. isSurfaceReady() and
@@ -25,7 +28,8 @@ class MpvVideoWidget : public QWidget {
     Q_OBJECT
 
   public:
-    explicit MpvVideoWidget(MpvPlayer& player, QWidget* parent = nullptr);
+    /// With `onQtThread`, the picture is drawn on the Qt thread wherever OpenGL allows more.
+    explicit MpvVideoWidget(MpvPlayer& player, QWidget* parent = nullptr, bool onQtThread = false);
     ~MpvVideoWidget() override;
 
     MpvVideoWidget(const MpvVideoWidget&) = delete;
@@ -46,6 +50,8 @@ class MpvVideoWidget : public QWidget {
   private:
     void windowShown();
     void renderingSetUp(bool works);
+    /// Runs `work` where the renderer lives, and waits for it there.
+    void onRendererThread(const std::function<void()>& work);
 
     MpvPlayer& player_;
     VideoWindow* window_;

@@ -16,34 +16,39 @@ QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QLabel* overlayLabel(QWidget* parent) {
-    auto* label = new QLabel(parent);
-    // Text from a stream is never read as markup.
+// Room around a line's text, inside its box.
+constexpr QMargins kLinePadding{9, 6, 9, 6};
+
+}  // namespace
+
+QLabel* lineOverPicture(QWidget* playerArea, const char* objectName, int backgroundAlpha) {
+    auto* label = new QLabel(playerArea);
+    label->setObjectName(QString::fromLatin1(objectName));
+    // Text from a stream or a server is never read as markup.
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
+    label->setIndent(0);
+    label->setContentsMargins(kLinePadding);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Its own style sheet, so that one the main window sets for its controls does not reach it.
     label->setStyleSheet(
-        QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 160); padding: 6px 9px; "
-                       "border-radius: 4px; }"));
+        QStringLiteral(
+            "QLabel { color: white; background: rgba(0, 0, 0, %1); border-radius: 4px; }")
+            .arg(backgroundAlpha));
     label->hide();
     return label;
 }
 
-}  // namespace
-
 PlayerOverlayWidget::PlayerOverlayWidget(QWidget* playerArea)
     : QWidget(playerArea),
-      lines_(overlayLabel(playerArea)),
-      volume_(overlayLabel(playerArea)),
+      lines_(lineOverPicture(playerArea, "nowPlaying", 160)),
+      volume_(lineOverPicture(playerArea, "volumeNote", 160)),
       opacity_(new QGraphicsOpacityEffect(lines_)),
       fade_(new QPropertyAnimation(opacity_, "opacity", lines_)) {
     // Only a holder of the two lines' timing; the lines are the player area's own children, so
     // that nothing of this widget covers the picture.
     hide();
     setObjectName(QStringLiteral("playerOverlay"));
-    lines_->setObjectName(QStringLiteral("nowPlaying"));
-    volume_->setObjectName(QStringLiteral("volumeNote"));
-    lines_->setAccessibleName(QStringLiteral("Now playing"));
     lines_->setGraphicsEffect(opacity_);
     fade_->setDuration(kFadeMs);
     fade_->setStartValue(1.0);
@@ -63,14 +68,15 @@ PlayerOverlayWidget::PlayerOverlayWidget(QWidget* playerArea)
 }
 
 void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool renew) {
-    QString text = fromUtf8(what.channel);
+    headline_ = fromUtf8(what.channel);
     if (!what.country.empty())
-        text += QStringLiteral(" \u2014 ") + fromUtf8(what.country);
-    for (const std::string* line : {&what.title, &what.facts}) {
-        if (!line->empty())
-            text += u'\n' + fromUtf8(*line);
-    }
-    lines_->setText(text);
+        headline_ += QStringLiteral(" \u2014 ") + fromUtf8(what.country);
+    if (!what.title.empty())
+        headline_ += u'\n' + fromUtf8(what.title);
+    whatPlays_ = headline_;
+    if (!what.facts.empty())
+        whatPlays_ += u'\n' + fromUtf8(what.facts);
+    lines_->setText(whatPlays_);
     const bool stayed = stays_;
     stays_ = !what.hasPicture;
     const bool inView = lines_->isVisible() && fade_->state() != QAbstractAnimation::Running;
@@ -91,6 +97,8 @@ void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool 
 }
 
 void PlayerOverlayWidget::hideNowPlaying() {
+    whatPlays_.clear();
+    headline_.clear();
     fadeDelay_.stop();
     fade_->stop();
     lines_->hide();

@@ -2,6 +2,8 @@
 
 #include <mpv/client.h>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -59,19 +61,45 @@ std::string resolvedAgainst(const std::string& address, const std::string& baseF
         .toStdString();
 }
 
+QString joinedLines(const QString& first, const QString& second) {
+    if (first.isEmpty() || second.isEmpty())
+        return first + second;
+    return first + u'\n' + second;
+}
+
+/// The player area as screen readers meet it: its description is what the picture shows in
+/// lines, faded or not, and why a stream stopped; an image says nothing to them.
+class PlayerAreaAccessible : public QAccessibleWidget {
+  public:
+    explicit PlayerAreaAccessible(PlayerView* view) : QAccessibleWidget(view) {}
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Description)
+            return static_cast<const PlayerView*>(widget())->whatScreenReadersRead();
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface* playerAreaAccessible(const QString&, QObject* object) {
+    auto* view = qobject_cast<PlayerView*>(object);
+    return view != nullptr ? new PlayerAreaAccessible(view) : nullptr;
+}
+
 }  // namespace
 
 PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(parent) {
+    [[maybe_unused]] static const bool describedToScreenReaders =
+        (QAccessible::installFactory(&playerAreaAccessible), true);
     setAccessibleName(QStringLiteral("Player"));
     // It takes the keyboard, as the browser control it stands for does.
     setFocusPolicy(Qt::StrongFocus);
     paintBlack(*this);
 
     const bool drawVideo = !options.nullVideo && platformDrawsOpenGl();
-    player_ = std::make_unique<MpvPlayer>(
-        MpvPlayerOptions{drawVideo, std::move(options.audioOutput),
-                         std::move(options.reconnectWaitsMs), options.stallLimitMs});
+    player_ = std::make_unique<MpvPlayer>(MpvPlayerOptions{
+        drawVideo, std::move(options.audioOutput), std::move(options.reconnectWaitsMs),
+        options.stallLimitMs, options.bufferingShownAfterMs});
     drawVideo_ = drawVideo;
+    videoOnQtThread_ = options.videoOnQtThread;
     surface_ = new QWidget(this);
     paintBlack(*surface_);
     // The mouse belongs to the player area as a whole: wheel, double-click, movement.
@@ -81,13 +109,9 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     pointerIdle_.setInterval(2000);
     connect(&pointerIdle_, &QTimer::timeout, this, [this] { setCursor(Qt::BlankCursor); });
 
-    status_ = new QLabel(this);
-    // Its own style sheet, so that one the main window sets for its controls does not reach it.
-    status_->setStyleSheet(QStringLiteral("QLabel { color: white; background: black; }"));
+    // Why a stream stopped, with words of its server: plain text, as every line over the picture.
+    status_ = lineOverPicture(this, "playerStatus", 255);
     status_->setAlignment(Qt::AlignCenter);
-    status_->setWordWrap(true);
-    status_->setContentsMargins(8, 4, 8, 4);
-    status_->hide();
 
     // A failure comes with its reason as playbackFailed; the end of a stream is said here.
     connect(player_.get(), &MpvPlayer::endFile, this, [this](int reason, int error) {
@@ -188,7 +212,7 @@ void PlayerView::present(const std::string& markup, const std::string& baseFolde
 }
 
 void PlayerView::createVideoSurface() {
-    video_ = new MpvVideoWidget(*player_, this);
+    video_ = new MpvVideoWidget(*player_, this, videoOnQtThread_);
     connect(video_, &MpvVideoWidget::surfaceReady, this, [this] {
         linesChanged();
         if (!pendingAddress_.empty())
@@ -230,7 +254,23 @@ void PlayerView::setStatus(const QString& text) {
     placeChildren();
 }
 
+QString PlayerView::whatScreenReadersRead() const {
+    return joinedLines(overlay_->whatPlays(), statusText());
+}
+
+void PlayerView::describeToScreenReaders() {
+    // A new channel, a new title or a failure is announced; a new bit rate is only there to be
+    // read.
+    const QString told = joinedLines(overlay_->whatPlaysHeadline(), statusText());
+    if (told == toldScreenReaders_)
+        return;
+    toldScreenReaders_ = told;
+    QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
+}
+
 void PlayerView::linesChanged() {
+    describeToScreenReaders();
     // A channel's start changes the lines several times in one go; they are drawn once, when
     // the changes are done, rather than at each (every drawing costs the picture a frame).
     if (video_ == nullptr || linesPending_)
@@ -279,9 +319,10 @@ void PlayerView::drawLinesOverPicture() {
         painter.setPen(Qt::NoPen);
         painter.setBrush(line == status_ ? QColor(Qt::black) : QColor(0, 0, 0, 160));
         painter.drawRoundedRect(line->geometry(), 4, 4);
+        // Where and as the label lays its text out, inside the box it was given the height of.
         painter.setPen(Qt::white);
         painter.setFont(line->font());
-        painter.drawText(line->geometry().marginsRemoved(QMargins(9, 6, 9, 6)),
+        painter.drawText(line->contentsRect().translated(line->pos()),
                          static_cast<int>(line->alignment()) | Qt::TextWordWrap, line->text());
     }
     painter.end();

@@ -25,10 +25,14 @@ struct PlayerViewOptions {
     /// Decode video without drawing it. Always so on Qt platforms without OpenGL widgets
     /// (offscreen, minimal), where a black surface stands in for the picture.
     bool nullVideo = false;
-    /// The waits before each try to reconnect a broken stream and the stall limit; tests
-    /// shorten them. Empty and 0 for the player's own.
+    /// The waits before each try to reconnect a broken stream, the stall limit and how long a
+    /// wait for data goes untold; tests shorten them. Empty and 0 for the player's own.
     std::vector<int> reconnectWaitsMs{};
     int stallLimitMs = 0;
+    int bufferingShownAfterMs = 0;
+    /// Draws the picture on the Qt thread even where OpenGL allows a thread of its own, as it is
+    /// drawn where OpenGL does not.
+    bool videoOnQtThread = false;
 };
 
 /// The player area of the main window, as a browser control: the program shows a channel by
@@ -71,6 +75,10 @@ class PlayerView : public QWidget, public platform::WebBrowser {
     /// Whether video is drawn through OpenGL rather than decoded unseen.
     bool drawsVideo() const { return drawVideo_; }
 
+    /// What screen readers read as the player area's description: what plays, as the lines over
+    /// the picture say it (in view or faded), and why a stream stopped.
+    QString whatScreenReadersRead() const;
+
     /// What plays and the volume, shown over the picture.
     PlayerOverlayWidget& overlay() { return *overlay_; }
 
@@ -100,11 +108,13 @@ class PlayerView : public QWidget, public platform::WebBrowser {
     void setStatus(const QString& text);
     void createVideoSurface();
     void linesChanged();
+    void describeToScreenReaders();
     void drawLinesOverPicture();
     void placeChildren();
 
     std::unique_ptr<MpvPlayer> player_;
     bool drawVideo_ = false;
+    bool videoOnQtThread_ = false;
     // The picture: a plain black widget until the first page with a player, then an
     // MpvVideoWidget when video is drawn. An OpenGL widget makes Qt set up OpenGL for the whole
     // window as soon as it is shown, which with a software driver costs tens of megabytes that an
@@ -114,6 +124,8 @@ class PlayerView : public QWidget, public platform::WebBrowser {
     QLabel* status_ = nullptr;
     PlayerOverlayWidget* overlay_ = nullptr;
     bool linesPending_ = false;
+    // What screen readers were last told of: what plays but its facts, and the status.
+    QString toldScreenReaders_;
     int wheelAngle_ = 0;
     QTimer pointerIdle_;
     bool hidesIdlePointer_ = false;

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QTextDocument>
 
 #include "qt/qt_colour.h"
 
@@ -12,6 +13,7 @@ constexpr int kBytesRole = Qt::UserRole;
 constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kBackRole = Qt::UserRole + 2;
 constexpr int kForeRole = Qt::UserRole + 3;
+constexpr int kToolTipRole = Qt::UserRole + 4;
 
 }  // namespace
 
@@ -137,11 +139,19 @@ void QtTreeView::setNodeBackColour(int index, platform::Colour colour) {
 }
 
 void QtTreeView::setNodeToolTip(int index, const std::string& text) {
-    item(index)->setToolTip(0, QString::fromStdString(text));
+    QTreeWidgetItem* node = item(index);
+    const QString tip = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    node->setData(0, kToolTipRole, tip);
+    // It may quote a server or the network (why a channel does not answer): shown as plain text,
+    // which a tool tip is only when given as markup. Screen readers read it as the node's
+    // description, since it says why the node is greyed.
+    node->setToolTip(
+        0, tip.isEmpty() ? QString() : Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal));
+    node->setData(0, Qt::AccessibleDescriptionRole, tip);
 }
 
 std::string QtTreeView::nodeToolTip(int index) const {
-    return item(index)->toolTip(0).toStdString();
+    return item(index)->data(0, kToolTipRole).toString().toStdString();
 }
 
 void QtTreeView::setNodeForeColour(int index, platform::Colour colour) {

@@ -1,12 +1,16 @@
 #include "ui/frm_main.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QThread>
+#include <QTimer>
 
 #include "desktop/mpris.h"
 #include "desktop/screen_saver.h"
@@ -40,6 +44,8 @@ namespace {
 
 // Beside the program, in Qt's settings format: volume and mute, written when they change.
 constexpr const char* kSettingsFile = "settings.ini";
+// How soon a close that waits for modal windows looks again whether their loops have returned.
+constexpr std::chrono::milliseconds kCloseRetry{10};
 
 std::shared_ptr<qt::QtPicture> picture(Artwork artwork) {
     return std::make_shared<qt::QtPicture>(artworkIcon(artwork), artworkSize(artwork));
@@ -155,6 +161,9 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
 }
 
 FrmMain::~FrmMain() {
+    // The picture filling the screen is a window of its own, which would outlive this one.
+    if (playerFullScreen_)
+        wbMain_->setParent(frmUpper_);
     // Closing the main window unloads it: playback, the directory browser and the panel go with
     // it. A browser window still open lives on until its own close box, and the program ends
     // with the last of them.
@@ -162,6 +171,53 @@ FrmMain::~FrmMain() {
         frmBrowser_->setAttribute(Qt::WA_DeleteOnClose);
         frmBrowser_.release();
     }
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+    if (closeAfterModalWindows()) {
+        event->ignore();
+        return;
+    }
+    // Whatever window is in front: the picture filling the screen comes back, and goes with this
+    // window.
+    if (playerFullScreen_)
+        toggleFullScreen();
+    QMainWindow::closeEvent(event);
+}
+
+bool FrmMain::closeAfterModalWindows() {
+    // A close that comes while a modal window waits for the user (the desktop's Quit) would
+    // unload the window under that window's own event loop, with the handler that opened it
+    // still to return into it. The modal windows close first, and this one once their loops
+    // have returned: each modal window of the program runs a loop of its own.
+    const auto dismiss = [](QWidget* modal) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    };
+    const int level = QThread::currentThread()->loopLevel();
+    if (closeAtLoopLevel_ < 0) {
+        if (QApplication::activeModalWidget() == nullptr)
+            return false;
+        closeAtLoopLevel_ = level;
+        while (QWidget* modal = QApplication::activeModalWidget()) {
+            dismiss(modal);
+            --closeAtLoopLevel_;
+            if (QApplication::activeModalWidget() == modal)
+                break;
+        }
+    } else {
+        // One that opened meanwhile goes too.
+        if (QWidget* modal = QApplication::activeModalWidget())
+            dismiss(modal);
+        if (level <= closeAtLoopLevel_ && QApplication::activeModalWidget() == nullptr) {
+            closeAtLoopLevel_ = -1;
+            return false;
+        }
+    }
+    QTimer::singleShot(kCloseRetry, this, &QWidget::close);
+    return true;
 }
 
 void FrmMain::load() {

@@ -119,6 +119,7 @@ class FrmMain : public QMainWindow {
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void buildControls();
@@ -130,6 +131,7 @@ class FrmMain : public QMainWindow {
     void setTabOrder();
     void wireEvents();
     void copyTitle();
+    bool closeAfterModalWindows();
 
     FrmMainOptions options_;
 
@@ -159,6 +161,8 @@ class FrmMain : public QMainWindow {
     QWidget* searchField_ = nullptr;
     bool playerFullScreen_ = false;
     QRect playerPlace_;
+    // A close waiting for modal windows to end: the event loop level to come back to; -1 for none.
+    int closeAtLoopLevel_ = -1;
 
     std::unique_ptr<qt::QtFormWindow> window_;
     std::unique_ptr<web::NetworkBrowser> wbDownload_;

@@ -24,7 +24,8 @@ QKeySequence keypad(Qt::Key key) {
 void FrmMain::buildPlaybackMenu() {
     playback::Listening& listening = logic_->listening();
     // Each command in the menu, with its keys; those that would take keys other controls need
-    // (Space presses a button, Page Down scrolls the tree) act only where the picture has focus.
+    // (Space presses a button, Page Down scrolls the tree, a letter or sign is typing in a list)
+    // act only where the picture has focus.
     const auto add = [this](const char* name, const char* text, QList<QKeySequence> keys,
                             Qt::ShortcutContext context, const QString& tip, auto handler) {
         QAction* action = mnuPlayback_->addAction(QString::fromUtf8(text));
@@ -55,11 +56,12 @@ void FrmMain::buildPlaybackMenu() {
         [&listening] { listening.previous(); });
     mnuPlayback_->addSeparator();
     add("mnuVolumeUp", "Volume &Up", {Qt::Key_Plus, keypad(Qt::Key_Plus), Qt::Key_Equal},
-        Qt::WindowShortcut, tr("+, or the mouse wheel over the picture"),
+        Qt::WidgetShortcut, tr("+, in the picture, or the mouse wheel over the picture"),
         [&listening] { listening.changeVolume(1); });
-    add("mnuVolumeDown", "Volume &Down", {Qt::Key_Minus, keypad(Qt::Key_Minus)}, Qt::WindowShortcut,
-        tr("-, or the mouse wheel over the picture"), [&listening] { listening.changeVolume(-1); });
-    add("mnuMute", "&Mute", {Qt::Key_M}, Qt::WindowShortcut, tr("M"),
+    add("mnuVolumeDown", "Volume &Down", {Qt::Key_Minus, keypad(Qt::Key_Minus)}, Qt::WidgetShortcut,
+        tr("-, in the picture, or the mouse wheel over the picture"),
+        [&listening] { listening.changeVolume(-1); });
+    add("mnuMute", "&Mute", {Qt::Key_M}, Qt::WidgetShortcut, tr("M, in the picture"),
         [&listening] { listening.toggleMute(); });
     mnuPlayback_->addSeparator();
     add("mnuFullScreen", "&Full Screen", {Qt::Key_F11}, Qt::WindowShortcut,

@@ -4,13 +4,19 @@
 // through the bus daemon; the window answers from the same event loop, so calls never block.
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 #include "player/mpv_player.h"
 #include "player/player_view.h"
@@ -18,6 +24,7 @@
 #include "testkit/loopback_http_server.h"
 #include "testkit/temp_folder.h"
 #include "ui/frm_main.h"
+#include "ui/secondary_windows.h"
 
 namespace qova::ui {
 namespace {
@@ -163,6 +170,31 @@ TEST_F(DesktopTest, MediaKeysDriveTheWindowEveryChangeIsAnnouncedAndOnlyAPicture
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return screenSaver.released == std::vector<uint>{7}; }, 10000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return engine().idle(); }, 5000));
+}
+
+// Quit from the desktop while a modal window waits for the user: the modal window closes first,
+// and the main window goes once the modal window's loop has returned, ending the run as main()
+// runs it.
+TEST_F(DesktopTest, QuitWhileAModalWindowWaitsClosesItFirstAndThenEndsTheRun) {
+    const QPointer<FrmMain> main = window.release();
+    main->setAttribute(Qt::WA_DeleteOnClose);
+    bool returnedToTheWindow = false;
+    main->secondaryWindows().onShown = [&](QDialog& shown) {
+        desktop->asyncCall(QDBusMessage::createMethodCall(
+            kService, kPath, QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Quit")));
+        // A person would close it at last; here it bounds a run that fails.
+        QTimer::singleShot(20000, &shown, &QDialog::reject);
+    };
+    QTimer::singleShot(0, main, [&] {
+        main->findChild<QAction*>(QStringLiteral("mnuAboutUs"))->trigger();
+        returnedToTheWindow = !main.isNull() && main->isVisible();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_LT(clock.elapsed(), 15000) << "the modal window waited for a person";
+    EXPECT_TRUE(returnedToTheWindow);
+    EXPECT_TRUE(main.isNull());
 }
 
 }  // namespace

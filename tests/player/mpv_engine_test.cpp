@@ -187,10 +187,10 @@ TEST(RealEngine, VolumeAndMuteAreTakenAtOnceAndToldFromTheEventLoop) {
     // before the events of the first file.
     ASSERT_EQ(testkit::TestMedia::get().error(), "");
     player.setLocalFilesAllowed(true);
-    bool loaded = false;
-    QObject::connect(&player, &MpvPlayer::fileLoaded, [&] { loaded = true; });
+    bool started = false;
+    QObject::connect(&player, &MpvPlayer::playbackRestarted, [&] { started = true; });
     player.play(testkit::TestMedia::get().tone());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000)) << player.startError();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 10000)) << player.startError();
     EXPECT_EQ(player.volume(), 35);
     EXPECT_TRUE(player.muted());
     EXPECT_EQ(changes, 2);

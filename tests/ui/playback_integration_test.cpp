@@ -68,9 +68,14 @@ class PlaybackIntegrationTest : public testing::StreamServersSuite<> {
     }
     player::PlayerView& area() { return window->playerArea(); }
     player::MpvPlayer& player() { return area().player(); }
-    /// Waits until the stream has played for a while.
+    /// Waits until the stream plays.
     bool plays() {
-        return QTest::qWaitFor([&] { return !player().idle() && player().timePos() > 0.5; }, 20000);
+        return QTest::qWaitFor(
+            [&] {
+                return !player().idle() &&
+                       player().state() == platform::MediaPlayer::State::Playing;
+            },
+            20000);
     }
     /// Waits until the player page has been given the stream's address.
     bool reaches(const std::string& url) {
