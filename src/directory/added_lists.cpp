@@ -163,12 +163,16 @@ void AddedLists::fetched(const std::string& address, platform::ListFetcher::Outc
             list->error.clear();
             list->fetched = outcome.when;
             list->channels = channels;
+            // Most lists are as they were at the last start: their channels are joined already,
+            // and joining them again would have every country rescanned for nothing.
+            const auto kept = ctx_.controls.files.read(copyName(address));
+            joined = !kept || channelLines(*kept) != outcome.lines;
             std::string copy;
             copy.reserve(kCopyHeader.size() + outcome.when.size() + 2 + outcome.lines.size());
             copy.append(kCopyHeader).append(outcome.when).append("\r\n").append(outcome.lines);
             ctx_.controls.files.replaceInBackground(copyName(address), std::move(copy));
-            joinChannels();
-            joined = true;
+            if (joined)
+                joinChannels();
         }
     }
     if (joined && onChannelsChanged)

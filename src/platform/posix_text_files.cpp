@@ -317,11 +317,11 @@ void PosixTextFiles::writeInBackground() {
             return;
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
-        writing_ = true;
+        writing_ = job.key;
         lock.unlock();
         const bool landed = replaceWith(job.name, *job.content, {}, Durability::Durable);
         lock.lock();
-        writing_ = false;
+        writing_.clear();
         allLanded_ = allLanded_ && landed;
         // Once on disk, the file is read from there again; a later write of it keeps its own.
         const auto found = pending_.find(job.key);
@@ -337,8 +337,9 @@ bool PosixTextFiles::remove(std::string_view name) {
         const std::string key = lowerCase(name);
         pending_.erase(key);
         std::erase_if(jobs_, [&](const Job& job) { return job.key == key; });
-        // A write under way may be of this file: it lands before the file goes.
-        changed_.wait(lock, [this] { return !writing_; });
+        // A write under way of this file lands before the file goes; one of another file (a
+        // directory of many megabytes, say) is none of this removal's business.
+        changed_.wait(lock, [&] { return writing_ != key; });
     }
     const std::string target = path(name);
     return ::unlink(target.c_str()) == 0 || errno == ENOENT;
@@ -346,7 +347,7 @@ bool PosixTextFiles::remove(std::string_view name) {
 
 bool PosixTextFiles::waitForBackgroundWrites() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return jobs_.empty() && !writing_; });
+    changed_.wait(lock, [this] { return jobs_.empty() && writing_.empty(); });
     return std::exchange(allLanded_, true);
 }
 

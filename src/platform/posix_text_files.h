@@ -68,7 +68,8 @@ class PosixTextFiles : public TextFiles {
     // What reads of a file give until its write has landed, by lower-cased name.
     std::map<std::string, std::shared_ptr<const std::string>> pending_;
     std::deque<Job> jobs_;
-    bool writing_ = false;
+    // The lower-cased name of the file the writer is writing, "" while it writes none.
+    std::string writing_;
     bool allLanded_ = true;
     bool stopping_ = false;
     std::thread writer_;

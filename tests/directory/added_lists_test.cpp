@@ -139,6 +139,17 @@ TEST_F(AddedListsTest, AFewListsAreFetchedAtOnceAndOneThatNeverAnswersHoldsNoneB
     lists().refreshAll();
     EXPECT_EQ(f.lists.underWay(), (Strings{addresses[0], addresses[1], addresses[2]}));
     EXPECT_EQ(f.lists.fetches, 7);
+    // Lists that come back as they were change nothing shown: no country list refilled.
+    const int fills = f.cmbCountry.fills;
+    f.lists.answer(addresses[1]);
+    f.lists.answer(addresses[2]);
+    EXPECT_EQ(f.cmbCountry.fills, fills);
+    // One that changed is joined.
+    f.lists.pages[addresses[3]] += "#EXTINF:-1 tvg-country=\"AT\",AT One\nhttp://127.0.0.1:1/AT\n";
+    f.lists.answer(addresses[3]);
+    EXPECT_EQ(f.cmbCountry.fills, fills + 1);
+    EXPECT_EQ(f.cmbCountry.items, (Strings{"Select Country", "France", "Spain", "United Kingdom",
+                                           "Italy", "Austria", "Netherlands"}));
 }
 
 TEST(AddedListsFile, AHandEditedFileIsReadAsMeantAndWithinBounds) {
