@@ -7,6 +7,7 @@
 #include <QDBusObjectPath>
 
 #include "desktop/mpris_adaptors.h"
+#include "platform/qt_strings.h"
 
 namespace qova::desktop {
 namespace {
@@ -15,10 +16,6 @@ const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kServiceName = QStringLiteral("org.mpris.MediaPlayer2.qova");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
-
-QString fromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A callback of the program, if it set one.
 template <typename Callback, typename... Args>
@@ -74,11 +71,11 @@ void Mpris::setTrack(const std::string& id, const std::string& title, const std:
     metadata.insert(
         QStringLiteral("mpris:trackid"),
         QVariant::fromValue(QDBusObjectPath(
-            id.empty() ? kNoTrack : QStringLiteral("/org/qova/track/") + fromUtf8(id))));
+            id.empty() ? kNoTrack : QStringLiteral("/org/qova/track/") + platform::toQString(id))));
     if (!title.empty())
-        metadata.insert(QStringLiteral("xesam:title"), fromUtf8(title));
+        metadata.insert(QStringLiteral("xesam:title"), platform::toQString(title));
     if (!channel.empty())
-        metadata.insert(QStringLiteral("xesam:artist"), QStringList{fromUtf8(channel)});
+        metadata.insert(QStringLiteral("xesam:artist"), QStringList{platform::toQString(channel)});
     if (metadata == metadata_)
         return;
     metadata_ = metadata;

@@ -111,7 +111,10 @@ void ShowSearchResults(state::MainContext& ctx, const SearchIndex::Result& resul
         std::string_view country;
         platform::fieldAt(record, kChannelName, name);
         platform::fieldAt(record, kCountry, country);
-        ctx.channels.add(record, std::string(name) + " \u2014 " + std::string(country),
+        // Each part cut to what is shown before they are joined: a name may run to megabytes.
+        ctx.channels.add(record,
+                         std::string(platform::shownText(name)) + " \u2014 " +
+                             std::string(platform::shownText(country)),
                          favourites.contains(record) ? kFavouriteImage : 0,
                          ctx.controls.cmbCountry.backColour(),
                          ctx.controls.cmbCountry.foreColour());

@@ -164,7 +164,6 @@ void ToggleFavorite(state::MainContext& ctx) {
     const int selected = tree.selectedIndex();
     if (tree.nodeCount() == 0 || selected == 0)
         return;
-    mainState.strFavoritesPath = ctx.controls.files.path(state::kFavoritesFile);
     const std::string* found = ctx.channels.record(selected);
     if (found == nullptr)
         return;

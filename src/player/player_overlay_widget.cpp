@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QPropertyAnimation>
 
+#include "platform/qt_strings.h"
+
 namespace qova::player {
 namespace {
 
@@ -11,10 +13,6 @@ constexpr int kMargin = 10;
 constexpr std::chrono::milliseconds kShownOverPicture{4000};
 constexpr std::chrono::milliseconds kVolumeShown{1500};
 constexpr int kFadeMs = 700;
-
-QString fromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Room around a line's text, inside its box.
 constexpr QMargins kLinePadding{9, 6, 9, 6};
@@ -68,14 +66,14 @@ PlayerOverlayWidget::PlayerOverlayWidget(QWidget* playerArea)
 }
 
 void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool renew) {
-    headline_ = fromUtf8(what.channel);
+    headline_ = platform::toQString(what.channel);
     if (!what.country.empty())
-        headline_ += QStringLiteral(" \u2014 ") + fromUtf8(what.country);
+        headline_ += QStringLiteral(" \u2014 ") + platform::toQString(what.country);
     if (!what.title.empty())
-        headline_ += u'\n' + fromUtf8(what.title);
+        headline_ += u'\n' + platform::toQString(what.title);
     whatPlays_ = headline_;
     if (!what.facts.empty())
-        whatPlays_ += u'\n' + fromUtf8(what.facts);
+        whatPlays_ += u'\n' + platform::toQString(what.facts);
     lines_->setText(whatPlays_);
     const bool stayed = stays_;
     stays_ = !what.hasPicture;

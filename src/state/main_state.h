@@ -24,7 +24,6 @@ struct MainState {
     int intFormHeight = 0;
     /// The record of the channel started last.
     std::string strCurrentRecord;
-    std::string strFavoritesPath;
     /// The directory lines of the channel lists the user added, in the order of the lists, each
     /// line followed by CR LF; "" when none was added.
     std::string strAddedChannels;
