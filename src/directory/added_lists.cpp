@@ -239,4 +239,12 @@ AddedLists::List* AddedLists::find(std::string_view address) {
     return found == lists_.end() ? nullptr : &*found;
 }
 
+std::string StateText(const AddedLists::List& list) {
+    if (list.fetching)
+        return "Fetching\u2026";
+    if (!list.error.empty())
+        return list.error + (list.fetched.empty() ? "" : " The copy kept is used.");
+    return list.fetched.empty() ? "Not fetched yet" : "Up to date";
+}
+
 }  // namespace qova::directory

@@ -86,4 +86,8 @@ class AddedLists {
     std::vector<std::string> underWay_;
 };
 
+/// How a list fares, as the lists windows say it: "Fetching…", "Up to date", "Not fetched yet",
+/// or what went wrong, and that the copy kept is used where there is one.
+std::string StateText(const AddedLists::List& list);
+
 }  // namespace qova::directory

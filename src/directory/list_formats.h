@@ -31,6 +31,9 @@ struct ConvertOptions {
 inline constexpr std::string_view kStationIdLine = "#qova-station=";
 /// The longest station id kept; the database's are UUIDs.
 inline constexpr std::size_t kMaxStationIdBytes = 64;
+/// Whether a station's id is one the database gives: hexadecimal digits and hyphens, within
+/// kMaxStationIdBytes, nothing that could end a line or change an address it is put in.
+bool IsStationId(std::string_view id);
 
 /// A playlist or a station list as native directory lines, each ended by CR LF, in the order of
 /// the list. Country: the first ISO 3166 code given (UK is the United Kingdom) as its English

@@ -159,13 +159,6 @@ bool readStation(simdjson::ondemand::document& document, Station& station) {
     return true;
 }
 
-// An id as the database gives them: hexadecimal digits and hyphens, nothing a line could break
-// on.
-bool isStationId(std::string_view id) {
-    return !id.empty() && id.size() <= kMaxStationIdBytes &&
-           id.find_first_not_of("0123456789abcdefABCDEF-") == std::string_view::npos;
-}
-
 }  // namespace
 
 std::string stationListToNative(std::string_view page, bool stationIds) {
@@ -201,7 +194,7 @@ std::string stationListToNative(std::string_view page, bool stationIds) {
             country = fieldText(station.country);
         const std::string_view name =
             platform::trimmed(station.name).empty() ? address : station.name;
-        if (stationIds && isStationId(station.id))
+        if (stationIds && IsStationId(station.id))
             out.append(kStationIdLine).append(station.id).append("\r\n");
         appendLine(out, country, true, name, lineAddress(address, {}),
                    LanguageCode(firstOf(station.language, ",;")));
@@ -211,3 +204,12 @@ std::string stationListToNative(std::string_view page, bool stationIds) {
 }
 
 }  // namespace qova::directory::list_lines
+
+namespace qova::directory {
+
+bool IsStationId(std::string_view id) {
+    return !id.empty() && id.size() <= kMaxStationIdBytes &&
+           id.find_first_not_of("0123456789abcdefABCDEF-") == std::string_view::npos;
+}
+
+}  // namespace qova::directory

@@ -153,17 +153,7 @@ void FrmChannelLists::showLists() {
     table_->setRowCount(static_cast<int>(lists.size()));
     for (int row = 0; row < static_cast<int>(lists.size()); ++row) {
         const directory::AddedLists::List& list = lists[static_cast<std::size_t>(row)];
-        QString state;
-        if (list.fetching) {
-            state = QStringLiteral("Fetching\u2026");
-        } else if (!list.error.empty()) {
-            state = platform::toQString(list.error) +
-                    (list.fetched.empty() ? QString() : QStringLiteral(" The copy kept is used."));
-        } else if (!list.fetched.empty()) {
-            state = QStringLiteral("Up to date");
-        } else {
-            state = QStringLiteral("Not fetched yet");
-        }
+        const QString state = platform::toQString(directory::StateText(list));
         const QString cells[] = {
             platform::toQString(list.address), QString::number(list.channels),
             list.fetched.empty() ? QStringLiteral("never") : platform::toQString(list.fetched),
