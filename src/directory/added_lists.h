@@ -42,6 +42,10 @@ class AddedLists {
         /// Why the last fetch failed; "" when it did not.
         std::string error;
         bool fetching = false;
+        /// Where its lines stand in state.strAddedChannels: [begin, end), empty when it has none
+        /// there.
+        std::size_t begin = 0;
+        std::size_t end = 0;
     };
     enum class AddResult { Added, AlreadyThere, NoAddress, TooMany, CannotWrite };
 

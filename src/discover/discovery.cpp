@@ -47,6 +47,7 @@ void Discovery::loadCountries() {
                 countriesKnown_ = true;
                 radioNote_.clear();
                 countries_ = ChooserCountries(database, systemCountry_);
+                ++countriesVersion_;
             }
             changed();
         });

@@ -35,6 +35,8 @@ class Discovery {
     /// Asks the database for its countries, once a run while it has not answered.
     void loadCountries();
     const std::vector<Country>& countries() const { return countries_; }
+    /// Counts the changes of countries(), so that a window refills its chooser only then.
+    int countriesVersion() const { return countriesVersion_; }
     /// What the last try to reach the radio station database found wrong; "" when nothing.
     const std::string& radioNote() const { return radioNote_; }
 
@@ -70,6 +72,7 @@ class Discovery {
     std::string systemCountry_;
     std::vector<Country> countries_;
     bool countriesKnown_ = false;
+    int countriesVersion_ = 0;
     std::uint64_t countriesRequest_ = 0;
     std::string radioNote_;
     std::string note_;
