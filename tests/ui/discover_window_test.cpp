@@ -13,10 +13,11 @@
 #include <QTest>
 
 #include "discover/sources.h"
-#include "support/message_box_watcher.h"
 #include "qt/qt_tree_view.h"
+#include "support/message_box_watcher.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/temp_folder.h"
+#include "ui/frm_channel_lists.h"
 #include "ui/frm_discover.h"
 #include "ui/frm_main.h"
 
@@ -243,6 +244,30 @@ TEST_F(DiscoverWindowTest, AStartedStationIsCountedOnceAndNothingElseEver) {
     EXPECT_TRUE(messages.seen().empty());
 }
 
+TEST_F(DiscoverWindowTest, TheChannelsListsWindowNamesTheListsAndCountsWhatTheCheckFoundDead) {
+    serveSources();
+    auto window = start();
+    FrmDiscover& discover = openDiscover(*window);
+    press(discover, "cmdAddRadio");
+    press(discover, "cmdAddTv");
+    settledLists(discover, 2);
+    window->findChild<QAction*>(QStringLiteral("mnuChannelLists"))->trigger();
+    QTableWidget* table = window->channelListsWindow()->table();
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(table->item(0, 0)->text().toStdString(), "Radio stations of Germany");
+    EXPECT_EQ(table->item(0, 0)->toolTip().toStdString(), discover::RadioListAddress("DE"));
+    EXPECT_EQ(table->item(0, 1)->text().toStdString(), "2");
+    // The stations' servers refuse: a check of the country finds both dead, which the lists
+    // window counts while it is open.
+    channels(*window, true, "Deutschland");
+    window->findChild<QAction*>(QStringLiteral("mnuCheckChannels"))->trigger();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return table->item(0, 1)->text() == QStringLiteral("2 (2 not answering)"); },
+        kWaitMs))
+        << table->item(0, 1)->text().toStdString();
+    EXPECT_EQ(table->item(1, 1)->text().toStdString(), "2");
+}
+
 TEST_F(DiscoverWindowTest, SourcesDownSlowOrAnsweringGarbageLeaveTheProgramUsableAndAreSaid) {
     testkit::LoopbackHttpServer slow;
     slow.hang("/json/countries");
@@ -294,7 +319,6 @@ TEST_F(DiscoverWindowTest, ASecondStartWithBothSourcesGoneStillListsTheChannels)
     EXPECT_EQ(lists[1],
               "TV channels of Germany|2|The server cannot be reached. The copy kept is "
               "used.");
-    // A station of the copy kept is still counted, once the database is back.
     EXPECT_TRUE(messages.seen().empty());
 }
 
