@@ -12,9 +12,6 @@
 namespace qova::discover {
 namespace {
 
-// What a list may take; the directory's own page is bounded alike.
-constexpr std::size_t kMaxListBytes = std::size_t{64} * 1024 * 1024;
-
 std::size_t channelCount(std::string_view lines) {
     std::size_t count = 0;
     platform::LineReader reader(lines);
@@ -36,11 +33,13 @@ std::string playlistError(const HttpAnswer& answer) {
 }  // namespace
 
 DiscoveredListFetcher::DiscoveredListFetcher(platform::ListFetcher& others, RadioDatabase& radio,
-                                             HttpGetter& http, std::string tvBase, Worker worker)
+                                             HttpGetter& http, std::string tvBase,
+                                             std::size_t maxListBytes, Worker worker)
     : others_(others),
       radio_(radio),
       http_(http),
       tvBase_(std::move(tvBase)),
+      maxListBytes_(maxListBytes),
       worker_(std::move(worker)) {
     if (!worker_) {
         worker_ = [](std::function<Converted()> work, std::function<void(Converted)> done) {
@@ -100,7 +99,7 @@ void DiscoveredListFetcher::fetch(const std::string& address, Convert convert,
     fetch.done = std::move(done);
     std::weak_ptr<int> alive = alive_;
     if (fetch.radio) {
-        fetch.request = radio_.request(RadioDatabasePath(address), kMaxListBytes,
+        fetch.request = radio_.request(RadioDatabasePath(address), maxListBytes_,
                                        [this, alive, address, id](RadioDatabase::Answer answer) {
                                            if (!alive.expired())
                                                arrived(address, id, std::move(answer.body),
@@ -108,7 +107,7 @@ void DiscoveredListFetcher::fetch(const std::string& address, Convert convert,
                                        });
         return;
     }
-    fetch.request = http_.get(TvFetchAddress(address, tvBase_), kMaxListBytes,
+    fetch.request = http_.get(TvFetchAddress(address, tvBase_), maxListBytes_,
                               [this, alive, address, id](HttpAnswer answer) {
                                   if (alive.expired())
                                       return;

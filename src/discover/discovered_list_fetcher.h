@@ -23,8 +23,9 @@ class DiscoveredListFetcher : public platform::ListFetcher {
     using Worker =
         std::function<void(std::function<Converted()> work, std::function<void(Converted)> done)>;
 
+    /// A list of more than maxListBytes is a fetch that failed, as any added list's is.
     DiscoveredListFetcher(platform::ListFetcher& others, RadioDatabase& radio, HttpGetter& http,
-                          std::string tvBase, Worker worker);
+                          std::string tvBase, std::size_t maxListBytes, Worker worker);
     ~DiscoveredListFetcher() override;
 
     void fetch(const std::string& address, Convert convert,
@@ -49,6 +50,7 @@ class DiscoveredListFetcher : public platform::ListFetcher {
     RadioDatabase& radio_;
     HttpGetter& http_;
     std::string tvBase_;
+    std::size_t maxListBytes_;
     Worker worker_;
     std::map<std::string, Fetch> fetches_;
     std::uint64_t lastId_ = 0;

@@ -9,6 +9,7 @@
 #include "discover/countries.h"
 #include "platform/qt_strings.h"
 #include "ui/background_work.h"
+#include "web/page_loading.h"
 
 namespace qova::ui {
 namespace {
@@ -34,6 +35,7 @@ DiscoverServices::DiscoverServices(platform::ListFetcher& others, int noAnswerTi
                }),
       radio_(http_, servers_),
       fetcher_(others, radio_, http_, sources_.tvBase,
+               static_cast<std::size_t>(web::kMaxDownloadBytes),
                [this](std::function<platform::ListFetcher::Converted()> work,
                       std::function<void(platform::ListFetcher::Converted)> done) {
                    // Converted on a worker thread; heard here, never once this is gone.

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -135,10 +136,14 @@ FrmDiscover::FrmDiscover(QWidget* owner, discover::Discovery& discovery, Play pl
             records.push_back(station.record);
         play_(records, static_cast<std::size_t>(row));
     };
-    connect(found_, &QListWidget::itemClicked, this,
-            [this, playRow](QListWidgetItem* item) { playRow(found_->row(item)); });
     connect(found_, &QListWidget::itemActivated, this,
             [this, playRow](QListWidgetItem* item) { playRow(found_->row(item)); });
+    // Where the desktop activates an item at a single click already, once is enough.
+    if (!found_->style()->styleHint(QStyle::SH_ItemView_ActivateItemOnSingleClick, nullptr,
+                                    found_)) {
+        connect(found_, &QListWidget::itemClicked, this,
+                [this, playRow](QListWidgetItem* item) { playRow(found_->row(item)); });
+    }
     connect(found_, &QListWidget::currentRowChanged, this, [this](int row) {
         kept_.clear();
         keepButton_->setEnabled(row >= 0);

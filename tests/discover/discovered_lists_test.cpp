@@ -69,7 +69,7 @@ class FetcherTest : public ::testing::Test {
     fakes::FakeHttpGetter http;
     RadioServers servers{dns, {"http://127.0.0.1:8001"}, [](std::size_t) { return 0; }};
     RadioDatabase radio{http, servers};
-    DiscoveredListFetcher fetcher{others, radio, http, "http://127.0.0.1:8002/", nullptr};
+    DiscoveredListFetcher fetcher{others, radio, http, "http://127.0.0.1:8002/", 1 << 20, nullptr};
     std::map<std::string, platform::ListFetcher::Outcome> outcomes;
 
     void fetch(const std::string& address) {
@@ -115,6 +115,12 @@ TEST_F(FetcherTest, ASourceThatFailsOrSendsWhatIsNoListBringsNoChannel) {
     EXPECT_EQ(outcomes.at(kRadioAt).channels, 0u);
     EXPECT_EQ(outcomes.at(kRadioAt).lines, "");
     EXPECT_EQ(outcomes.at(kTvDe).error, "The playlist server has no list for this country.");
+
+    // A list beyond the bound of any list is no list.
+    http.answers["http://127.0.0.1:8002/countries/de.m3u"] = {200, std::string(2 << 20, '#'), {}};
+    fetch(kTvDe);
+    http.answerAll();
+    EXPECT_EQ(outcomes.at(kTvDe).error, "Too large.");
 
     // Down altogether: said, and a fetch removed on the way is never heard of.
     outcomes.clear();
