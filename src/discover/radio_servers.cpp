@@ -36,6 +36,7 @@ void RadioServers::server(std::function<void(std::string base)> done) {
 void RadioServers::failed(const std::string& base) {
     if (base.empty() || base != base_)
         return;
+    failedBases_.insert(base_);
     base_.clear();
     moveOn();
     if (!exhausted_ && !waiting_.empty() && !finding_)
@@ -51,6 +52,7 @@ void RadioServers::moveOn() {
 void RadioServers::find() {
     if (candidates_.empty()) {
         next_ = 0;
+        failedBases_.clear();
         if (!fixed_.empty()) {
             candidates_ = fixed_;
         } else {
@@ -104,8 +106,9 @@ void RadioServers::nameCandidate() {
             return;
         finding_ = false;
         const std::string base = ServerBase(name);
-        if (base.empty()) {
-            // An address without a name cannot be asked over https: the next one.
+        // An address without a name cannot be asked over https, and a server's other address
+        // (its IPv6 beside its IPv4) is the server that failed already: the next one.
+        if (base.empty() || failedBases_.count(base) != 0) {
             moveOn();
             if (exhausted_) {
                 settle({});

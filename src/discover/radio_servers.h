@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,8 @@ class RadioServers {
     std::vector<std::string> candidates_;
     std::size_t next_ = 0;
     std::string base_;
+    // The servers of this round that failed.
+    std::set<std::string> failedBases_;
     bool finding_ = false;
     bool exhausted_ = false;
     std::vector<std::function<void(std::string)>> waiting_;

@@ -88,7 +88,7 @@ FrmDiscover::FrmDiscover(QWidget* owner, discover::Discovery& discovery, Play pl
     layout->addWidget(lists_);
 
     auto* searchLabel =
-        new QLabel(QStringLiteral("&Find radio stations of every country by name:"), this);
+        new QLabel(QStringLiteral("F&ind radio stations of every country by name:"), this);
     search_ = new QLineEdit(this);
     search_->setObjectName(QStringLiteral("txtDiscoverSearch"));
     search_->setAccessibleName(QStringLiteral("Find radio stations by name"));

@@ -75,15 +75,18 @@ TEST_F(RadioServersTest, AServerThatFailsGivesWayToTheNextAndNoneLeftIsSaidOnce)
     dns.names.erase("10.0.0.3");
     dns.addresses.push_back("10.0.0.4");
     dns.names["10.0.0.4"] = "fr1.api.radio-browser.info";
+    // fr1's other address is fr1 again.
+    dns.addresses.push_back("::5");
+    dns.names["::5"] = "fr1.api.radio-browser.info";
     http.answers["https://de1.api.radio-browser.info/x"] = {200, "<html>Welcome</html>", {}};
     http.answers["https://fr1.api.radio-browser.info/x"] = {503, "[]", {}};
-    pick = 3;  // fr1, de1, nl1, then the nameless address
+    pick = 3;  // fr1, fr1 again, de1, nl1, then the nameless address
     RadioDatabase::Answer answer = ask("/x");
     EXPECT_EQ(answer.error, "No server of the radio station database answers.");
     EXPECT_EQ(http.asked, (Strings{"https://fr1.api.radio-browser.info/x",
                                    "https://de1.api.radio-browser.info/x",
                                    "https://nl1.api.radio-browser.info/x"}));
-    EXPECT_EQ(dns.namesAsked, (Strings{"10.0.0.4", "10.0.0.1", "10.0.0.2", "10.0.0.3"}));
+    EXPECT_EQ(dns.namesAsked, (Strings{"10.0.0.4", "::5", "10.0.0.1", "10.0.0.2", "10.0.0.3"}));
 
     // The next call begins a new round, with a new lookup.
     http.asked.clear();
