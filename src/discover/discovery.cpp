@@ -42,7 +42,8 @@ void Discovery::loadCountries() {
                 radioNote_ = (answer.error.empty()
                                   ? std::string("The radio station database sent no countries.")
                                   : answer.error) +
-                             " Radio stations cannot be added now; TV channels can.";
+                             " Radio stations added now are fetched at the next start; TV "
+                             "channels come from elsewhere.";
             } else {
                 countriesKnown_ = true;
                 radioNote_.clear();

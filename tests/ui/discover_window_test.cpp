@@ -281,8 +281,8 @@ TEST_F(DiscoverWindowTest, SourcesDownSlowOrAnsweringGarbageLeaveTheProgramUsabl
     FrmDiscover& discover = openDiscover(*window);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !note(discover).empty(); }, kWaitMs));
     EXPECT_EQ(note(discover),
-              "No server of the radio station database answers. Radio stations cannot be added "
-              "now; TV channels can.");
+              "No server of the radio station database answers. Radio stations added now are "
+              "fetched at the next start; TV channels come from elsewhere.");
     // Countries are offered all the same, for the TV channels.
     EXPECT_EQ(discover.countries()->itemText(0).toStdString(), "Germany");
     press(discover, "cmdAddRadio");
