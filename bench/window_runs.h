@@ -94,6 +94,11 @@ inline void downloadedAndShown(benchmark::State& state, const std::string& addre
 inline int runOffscreen(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The public channel sources are never asked by a benchmark.
+    for (const char* source : {"QOVA_RADIO_API", "QOVA_TV_API"}) {
+        if (!qEnvironmentVariableIsSet(source))
+            qputenv(source, "http://127.0.0.1:9");
+    }
     QApplication app(argc, argv);
     qova::player::prepareProcess();  // as the program's main() does
     benchmark::Initialize(&argc, argv);

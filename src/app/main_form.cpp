@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "directory/channel_record.h"
@@ -178,6 +179,19 @@ std::string MainForm::exportFavorites() const {
     return directory::ToM3u(state_.strFavorites);
 }
 
+void MainForm::playFound(const std::vector<std::string>& records, std::size_t index) {
+    directory::SearchIndex::Result found;
+    found.records.assign(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                                records.size(), kShownResults)));
+    found.total = found.records.size();
+    directory::ShowSearchResults(ctx_, found);
+    health_.showMarks();
+    if (index >= found.records.size())
+        return;
+    controls_.trView.selectNode(static_cast<int>(index) + 1);
+    trView_Click();
+}
+
 void MainForm::wbDownload_NavigateError(std::int32_t statusCode) {
     directory::DirectoryNavigateError(ctx_, statusCode);
 }
@@ -188,8 +202,11 @@ namespace qova::app {
 
 void MainForm::trView_Click() {
     listening_.channelChosen(controls_.trView.selectedIndex());
-    if (playback::TreeClick(ctx_, site_))
+    if (playback::TreeClick(ctx_, site_)) {
         listening_.channelStarted();
+        if (onChannelStarted)
+            onChannelStarted();
+    }
 }
 
 void MainForm::imgFavorits_Click() {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "directory/added_lists.h"
 #include "directory/channel_search.h"
@@ -68,6 +70,16 @@ class MainForm {
     /// The favourites as an M3U8 playlist.
     std::string exportFavorites() const;
 
+    /// Shows channels found outside the directory (directory lines, at most kShownResults) in
+    /// the tree as the search shows what it found, and starts the one at index as a click on it
+    /// would.
+    void playFound(const std::vector<std::string>& records, std::size_t index);
+
+    /// Heard after a channel was started, its record being state().strCurrentRecord; and when
+    /// the channel started last plays.
+    std::function<void()> onChannelStarted;
+    std::function<void()> onChannelPlays;
+
     /// The channel lists the user added beside the directory.
     directory::AddedLists& addedLists() { return lists_; }
     /// The check of the channels shown, and the marks of those that did not answer.
@@ -101,7 +113,11 @@ class MainForm {
     playback::ChannelHealth health_{ctx_, controls_.streamChecker};
     playback::Listening listening_{ctx_,
                                    {[this] { trView_Click(); }, [this] { cmdStopButton_Click(); },
-                                    [this] { health_.played(state_.strCurrentRecord); }}};
+                                    [this] {
+                                        health_.played(state_.strCurrentRecord);
+                                        if (onChannelPlays)
+                                            onChannelPlays();
+                                    }}};
     directory::AddedLists lists_{ctx_, controls_.listFetcher};
     // The added lists are fetched once a run, after the directory.
     bool listsFetched_ = false;

@@ -70,7 +70,7 @@ void AddedLists::load() {
     file_ = AddedListsFile::read(text ? platform::withoutByteOrderMark(text->view())
                                       : std::string_view());
     for (std::string& address : file_.addresses())
-        lists_.push_back(List{std::move(address), 0, {}, {}, false});
+        lists_.push_back(List{std::move(address), 0, {}, {}, false, 0, 0});
     for (List& list : lists_) {
         const auto copy = ctx_.controls.files.read(copyName(list.address));
         if (!copy)
@@ -95,8 +95,10 @@ std::string_view AddedLists::channelLines(const platform::FileText& copy) {
 
 void AddedLists::joinChannels() {
     std::vector<platform::FileText> copies;
+    std::vector<List*> joinedLists;
     std::size_t size = 0;
     for (List& list : lists_) {
+        list.begin = list.end = 0;
         auto copy = ctx_.controls.files.read(copyName(list.address));
         if (!copy)
             continue;
@@ -108,13 +110,16 @@ void AddedLists::joinChannels() {
         }
         size += channelLines(*copy).size() + 2;
         copies.push_back(std::move(*copy));
+        joinedLists.push_back(&list);
     }
     std::string joined;
     joined.reserve(size);
-    for (const platform::FileText& copy : copies) {
-        joined.append(channelLines(copy));
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        joinedLists[i]->begin = joined.size();
+        joined.append(channelLines(copies[i]));
         if (!joined.empty() && joined.back() != '\n')
             joined.append("\r\n");
+        joinedLists[i]->end = joined.size();
     }
     ctx_.state.strAddedChannels = std::move(joined);
 }
@@ -190,7 +195,7 @@ AddedLists::AddResult AddedLists::add(std::string_view address) {
         return AddResult::AlreadyThere;
     if (lists_.size() >= kMaxAddedLists)
         return AddResult::TooMany;
-    lists_.push_back(List{std::string(address), 0, {}, {}, false});
+    lists_.push_back(List{std::string(address), 0, {}, {}, false, 0, 0});
     if (!save()) {
         lists_.pop_back();
         return AddResult::CannotWrite;
@@ -241,6 +246,14 @@ AddedLists::List* AddedLists::find(std::string_view address) {
     const auto found = std::find_if(lists_.begin(), lists_.end(),
                                     [&](const List& list) { return list.address == address; });
     return found == lists_.end() ? nullptr : &*found;
+}
+
+std::string StateText(const AddedLists::List& list) {
+    if (list.fetching)
+        return "Fetching\u2026";
+    if (!list.error.empty())
+        return list.error + (list.fetched.empty() ? "" : " The copy kept is used.");
+    return list.fetched.empty() ? "Not fetched yet" : "Up to date";
 }
 
 }  // namespace qova::directory

@@ -42,6 +42,10 @@ class AddedLists {
         /// Why the last fetch failed; "" when it did not.
         std::string error;
         bool fetching = false;
+        /// Where its lines stand in state.strAddedChannels: [begin, end), empty when it has none
+        /// there.
+        std::size_t begin = 0;
+        std::size_t end = 0;
     };
     enum class AddResult { Added, AlreadyThere, NoAddress, TooMany, CannotWrite };
 
@@ -85,5 +89,9 @@ class AddedLists {
     std::deque<std::string> queue_;
     std::vector<std::string> underWay_;
 };
+
+/// How a list fares, as the lists windows say it: "Fetching…", "Up to date", "Not fetched yet",
+/// or what went wrong, and that the copy kept is used where there is one.
+std::string StateText(const AddedLists::List& list);
 
 }  // namespace qova::directory

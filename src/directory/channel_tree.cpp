@@ -32,6 +32,10 @@ void FillTreeFromDirectory(state::MainContext& ctx) {
     DirectoryLines reader(ctx);
     const std::string country = ctx.controls.cmbCountry.text();
     const state::FavouriteLines favourites(ctx.state.strFavorites);
+    const state::KeyedCollection& countries =
+        platform::equalsIgnoreCase(ctx.state.strCategory, kCategoryVideo)
+            ? ctx.state.colVideoCountries
+            : ctx.state.colRadioCountries;
     std::string_view line;
     while (reader.next(line)) {
         std::string_view category;
@@ -44,7 +48,13 @@ void FillTreeFromDirectory(state::MainContext& ctx) {
             continue;
         platform::fieldAt(line, kCountry, lineCountry);
         // The country list shows countries cut to their first characters.
-        if (!platform::equalsIgnoreCase(platform::shownText(lineCountry), country))
+        std::string_view shown = platform::shownText(lineCountry);
+        // An added list's country may be listed under the entry of another of its names.
+        if (reader.inAddedLists()) {
+            if (const std::string* entry = countries.find(shown))
+                shown = *entry;
+        }
+        if (!platform::equalsIgnoreCase(shown, country))
             continue;
         AddChannelNode(ctx, line, name, favourites.contains(line));
     }

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "directory/added_countries.h"
 #include "directory/channel_record.h"
 #include "directory/directory_lines.h"
 #include "platform/text.h"
@@ -10,6 +11,7 @@ namespace qova::directory {
 
 void LoadCountryLists(state::MainContext& ctx) {
     DirectoryLines reader(ctx);
+    AddedCountries added(ctx.state.colVideoCountries, ctx.state.colRadioCountries);
     std::string_view line;
     while (reader.next(line)) {
         if (!platform::hasFields(line, kFieldsOfAChannel))
@@ -18,10 +20,14 @@ void LoadCountryLists(state::MainContext& ctx) {
         std::string_view category;
         platform::fieldAt(line, kCountry, country);
         platform::fieldAt(line, kCategory, category);
-        auto& list = platform::equalsIgnoreCase(category, "video") ? ctx.state.colVideoCountries
-                                                                   : ctx.state.colRadioCountries;
+        const bool video = platform::equalsIgnoreCase(category, "video");
         // Listed as shown: a country of megabytes would freeze the list.
         const std::string_view shown = platform::shownText(country);
+        if (reader.inAddedLists()) {
+            added.place(video, shown);
+            continue;
+        }
+        auto& list = video ? ctx.state.colVideoCountries : ctx.state.colRadioCountries;
         list.add(shown, shown);
     }
 }

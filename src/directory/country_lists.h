@@ -8,7 +8,9 @@
 namespace qova::directory {
 
 /// Adds the countries of Channel.txt and of the added lists to the Video and Radio country
-/// lists. Countries already listed are not added again; a missing file adds nothing.
+/// lists. Countries already listed are not added again; a missing file adds nothing. A country
+/// of the added lists joins the entry of the same country under another of its names
+/// (AddedCountries).
 void LoadCountryLists(state::MainContext& ctx);
 
 /// Refills the country list from the country list of a category ("Video" or "Radio", exactly),

@@ -17,6 +17,8 @@ class DirectoryLines {
     DirectoryLines(std::optional<platform::FileText> stored, std::string_view added);
     /// Gives the next line without its terminator; false at the end of the last list.
     bool next(std::string_view& line);
+    /// Whether the line given last is one of the added lists'.
+    bool inAddedLists() const { return inAdded_; }
 
   private:
     std::optional<platform::FileText> stored_;

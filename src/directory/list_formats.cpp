@@ -1,15 +1,12 @@
 #include "directory/list_formats.h"
 
-#include <QLocale>
-#include <QString>
 #include <optional>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "directory/channel_record.h"
+#include "directory/country_names.h"
 #include "directory/list_lines.h"
-#include "platform/qt_strings.h"
 #include "platform/stream_address.h"
 #include "platform/text.h"
 
@@ -17,8 +14,6 @@ namespace qova::directory {
 
 using platform::equalsIgnoringAsciiCase;
 using platform::startsWithIgnoringAsciiCase;
-using platform::toQString;
-using platform::toStdString;
 using platform::trimmed;
 
 namespace {
@@ -26,74 +21,6 @@ namespace {
 constexpr const char* kInternational = "International";
 // Carries a channel's own directory line through an exported playlist; other players ignore it.
 constexpr const char* kOwnLine = "qova-line";
-
-// What Qt's locale data knows of countries and languages. Names are looked up lower-cased as
-// platform::lowerCase has them, the same function on both sides.
-struct LocaleNames {
-    std::unordered_map<std::string, std::string> countries;  // English name -> English name
-    // English name, or a country's name in one of its own languages -> ISO 3166 code. A name
-    // that two countries' languages give to different countries names neither.
-    std::unordered_map<std::string, std::string> countryCodes;
-    std::unordered_map<std::string, std::string> languages;  // name -> ISO 639-1, upper case
-    std::unordered_set<std::string> languageCodes;           // ISO 639-1, upper case
-
-    static const LocaleNames& get() {
-        static const LocaleNames names;
-        return names;
-    }
-
-  private:
-    static std::string key(const QString& name) { return platform::lowerCase(toStdString(name)); }
-
-    LocaleNames() {
-        for (int t = 1; t <= static_cast<int>(QLocale::LastTerritory); ++t) {
-            const auto territory = static_cast<QLocale::Territory>(t);
-            const QString name = QLocale::territoryToString(territory);
-            const QString code = QLocale::territoryToCode(territory);
-            if (name.isEmpty())
-                continue;
-            countries.emplace(key(name), toStdString(name));
-            // Regions such as the world or Europe have numeric codes no list gives a country.
-            if (code.size() == 2)
-                countryCodes.emplace(key(name), toStdString(code));
-        }
-        std::unordered_set<std::string> ambiguous;
-        for (const QLocale& locale : QLocale::matchingLocales(
-                 QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
-            const QString code = QLocale::territoryToCode(locale.territory());
-            const std::string native = key(locale.nativeTerritoryName());
-            if (code.size() != 2 || native.empty() || ambiguous.count(native) != 0)
-                continue;
-            const auto [known, added] = countryCodes.emplace(native, toStdString(code));
-            if (!added && known->second != toStdString(code) && !countries.count(native)) {
-                countryCodes.erase(known);
-                ambiguous.insert(native);
-            }
-        }
-        for (int l = 2; l <= static_cast<int>(QLocale::LastLanguage); ++l) {
-            const auto language = static_cast<QLocale::Language>(l);
-            const QString code = QLocale::languageToCode(language, QLocale::ISO639Part1);
-            if (code.isEmpty())
-                continue;
-            languages.emplace(key(QLocale::languageToString(language)),
-                              toStdString(code.toUpper()));
-            languageCodes.insert(toStdString(code.toUpper()));
-        }
-    }
-};
-
-// The ISO code of a country named in English or in one of its own languages; "" when unknown.
-std::string countryCode(std::string_view name) {
-    const auto& codes = LocaleNames::get().countryCodes;
-    const auto found = codes.find(platform::lowerCase(trimmed(name)));
-    return found == codes.end() ? std::string() : found->second;
-}
-
-std::string countryNamed(std::string_view name) {
-    const auto& countries = LocaleNames::get().countries;
-    const auto found = countries.find(platform::lowerCase(trimmed(name)));
-    return found == countries.end() ? std::string() : found->second;
-}
 
 }  // namespace
 
@@ -108,37 +35,6 @@ std::string fieldText(std::string_view text) {
         out += (c == '|' || byte < 0x20 || byte == 0x7F) ? ' ' : c;
     }
     return out;
-}
-
-std::string countryOfCode(std::string_view code) {
-    code = trimmed(code);
-    if (code.size() != 2 && code.size() != 3)
-        return {};
-    std::string upper = platform::upperCase(code);
-    if (upper == "UK")
-        upper = "GB";
-    const QLocale::Territory territory = QLocale::codeToTerritory(toQString(upper));
-    return territory == QLocale::AnyTerritory ? std::string()
-                                              : toStdString(QLocale::territoryToString(territory));
-}
-
-std::string languageCode(std::string_view name) {
-    name = trimmed(name);
-    const LocaleNames& names = LocaleNames::get();
-    if (name.size() == 2 && platform::isAsciiLetter(name[0]) && platform::isAsciiLetter(name[1])) {
-        // Only a code that names a language; two letters of anything else are no language.
-        std::string code = platform::upperCase(name);
-        return names.languageCodes.count(code) != 0 ? code : std::string();
-    }
-    if (name.size() == 3) {
-        const QLocale::Language language =
-            QLocale::codeToLanguage(toQString(platform::lowerCase(name)));
-        const QString code = QLocale::languageToCode(language, QLocale::ISO639Part1);
-        if (language != QLocale::AnyLanguage && !code.isEmpty())
-            return toStdString(code.toUpper());
-    }
-    const auto found = names.languages.find(platform::lowerCase(name));
-    return found == names.languages.end() ? std::string() : found->second;
 }
 
 std::string_view firstOf(std::string_view list, std::string_view separators) {
@@ -248,7 +144,7 @@ ExtInf parseExtInf(std::string_view rest) {
     return info;
 }
 
-std::string m3uToNative(std::string_view page) {
+std::string m3uToNative(std::string_view page, std::string_view listCountry) {
     std::string out;
     out.reserve(page.size());
     std::optional<ExtInf> entry;
@@ -286,14 +182,16 @@ std::string m3uToNative(std::string_view page) {
                 entry.reset();
                 continue;
             }
-            std::string country = countryOfCode(firstOf(attribute("tvg-country"), ";,"));
+            std::string country(listCountry);
+            if (country.empty())
+                country = CountryOfCode(firstOf(attribute("tvg-country"), ";,"));
             if (country.empty()) {
                 std::string_view groups = attribute("group-title");
                 if (groups.empty())
                     groups = group;
                 while (country.empty() && !groups.empty()) {
                     const std::size_t semicolon = groups.find(';');
-                    country = countryNamed(groups.substr(0, semicolon));
+                    country = EnglishCountryName(groups.substr(0, semicolon));
                     groups = semicolon == std::string_view::npos ? std::string_view()
                                                                  : groups.substr(semicolon + 1);
                 }
@@ -305,7 +203,7 @@ std::string m3uToNative(std::string_view page) {
                 name = line;
             appendLine(out, country, equalsIgnoringAsciiCase(attribute("radio"), "true"), name,
                        lineAddress(line, headers),
-                       languageCode(firstOf(attribute("tvg-language"), ";,")));
+                       LanguageCode(firstOf(attribute("tvg-language"), ";,")));
             entry.reset();
             group.clear();
             headers.clear();
@@ -328,13 +226,13 @@ ListFormat RecogniseListFormat(std::string_view page) {
     return ListFormat::Native;
 }
 
-std::string ToNativeLines(std::string_view page, ListFormat format) {
+std::string ToNativeLines(std::string_view page, ListFormat format, const ConvertOptions& options) {
     page = platform::withoutByteOrderMark(page);
     switch (format) {
         case ListFormat::M3u:
-            return m3uToNative(page);
+            return m3uToNative(page, options.country);
         case ListFormat::StationJson:
-            return list_lines::stationListToNative(page);
+            return list_lines::stationListToNative(page, options.stationIds);
         case ListFormat::Native:
             break;
     }
@@ -351,7 +249,7 @@ std::string ToM3u(std::string_view nativeLines) {
             continue;
         // Other players group by the code; the name a user knows the country by goes into the
         // group. A country no code is known for has a group alone.
-        const std::string code = countryCode(fields[kCountry]);
+        const std::string code = CountryCodeOfName(fields[kCountry]);
         const bool radio = equalsIgnoringAsciiCase(fields[kCategory], "radio");
         const std::string_view language = fields.size() > 4 ? fields[4] : std::string_view();
         const platform::StreamAddress address = platform::splitHeaders(fields[kStreamUrl]);

@@ -18,6 +18,23 @@ enum class ListFormat {
 
 ListFormat RecogniseListFormat(std::string_view page);
 
+/// What a conversion writes beyond what a list's entries say of themselves.
+struct ConvertOptions {
+    /// The country every entry of a playlist is listed under, whatever the entry names: the list
+    /// is that country's. "" for each entry's own.
+    std::string country;
+    /// Each station of a station list with an id (its "stationuuid") comes after a line of
+    /// kStationIdLine and the id, which names no channel.
+    bool stationIds = false;
+};
+/// The line before a station's own that gives its id in the station database.
+inline constexpr std::string_view kStationIdLine = "#qova-station=";
+/// The longest station id kept; the database's are UUIDs.
+inline constexpr std::size_t kMaxStationIdBytes = 64;
+/// Whether a station's id is one the database gives: hexadecimal digits and hyphens, within
+/// kMaxStationIdBytes, nothing that could end a line or change an address it is put in.
+bool IsStationId(std::string_view id);
+
 /// A playlist or a station list as native directory lines, each ended by CR LF, in the order of
 /// the list. Country: the first ISO 3166 code given (UK is the United Kingdom) as its English
 /// name, else a group that names a country, else "International". Category: Radio for radio
@@ -27,7 +44,8 @@ ListFormat RecogniseListFormat(std::string_view page);
 /// Stations a station list marks as failing its last check are left out. A malformed list gives
 /// what can be read of it. A station list is read one station at a time, so that memory follows
 /// the largest station rather than the list; a station larger than kMaxStationBytes is left out.
-std::string ToNativeLines(std::string_view page, ListFormat format);
+std::string ToNativeLines(std::string_view page, ListFormat format,
+                          const ConvertOptions& options = {});
 
 /// The most the lines of one converted list take, as a list of tiny entries grows to twice its
 /// size in lines; the lines beyond it are left out, whole.

@@ -12,11 +12,6 @@ namespace qova::directory::list_lines {
 
 /// Text a field may hold: no separator, no control character, no blanks at either end.
 std::string fieldText(std::string_view text);
-/// The English name of the country of an ISO 3166 code (UK is the United Kingdom); "" for none.
-std::string countryOfCode(std::string_view code);
-/// A language, named or as an ISO 639 code, as its two-letter code in upper case; "" when it is
-/// not known.
-std::string languageCode(std::string_view name);
 /// The first of a list of values, without blanks.
 std::string_view firstOf(std::string_view list, std::string_view separators);
 /// An address as a directory line can hold it, with the headers asked for.
@@ -27,7 +22,7 @@ void appendLine(std::string& out, std::string_view country, bool radio, std::str
 /// Cuts converted lines back to whole lines within kMaxListLinesBytes.
 void keepWithinBound(std::string& lines);
 
-/// A JSON array of stations as directory lines.
-std::string stationListToNative(std::string_view page);
+/// A JSON array of stations as directory lines, each station's id before it when asked.
+std::string stationListToNative(std::string_view page, bool stationIds);
 
 }  // namespace qova::directory::list_lines

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "directory/country_names.h"
 #include "directory/list_formats.h"
 #include "directory/list_lines.h"
 #include "platform/text.h"
@@ -109,7 +110,7 @@ class ArrayElements {
 
 // What a station tells of itself; the first of each key counts, as a lookup by key finds it.
 struct Station {
-    std::string_view name, url, urlResolved, country, countryCode, language;
+    std::string_view name, url, urlResolved, country, countryCode, language, id;
     std::int64_t lastCheckOk = 1;
 };
 
@@ -128,7 +129,8 @@ bool readStation(simdjson::ondemand::document& document, Station& station) {
                     {"url_resolved", &station.urlResolved},
                     {"country", &station.country},
                     {"countrycode", &station.countryCode},
-                    {"language", &station.language}};
+                    {"language", &station.language},
+                    {"stationuuid", &station.id}};
     bool checkSeen = false;
     for (auto field : object) {
         std::string_view key;
@@ -159,7 +161,7 @@ bool readStation(simdjson::ondemand::document& document, Station& station) {
 
 }  // namespace
 
-std::string stationListToNative(std::string_view page) {
+std::string stationListToNative(std::string_view page, bool stationIds) {
     std::string out;
     // Room for the most the lines may take (a list of tiny stations makes twice its size in
     // lines) and the last line beyond it, so that they never move: a move holds both copies.
@@ -187,16 +189,27 @@ std::string stationListToNative(std::string_view page) {
             address = station.url;
         if (platform::trimmed(address).empty())
             continue;
-        std::string country = countryOfCode(station.countryCode);
+        std::string country = CountryOfCode(station.countryCode);
         if (country.empty())
             country = fieldText(station.country);
         const std::string_view name =
             platform::trimmed(station.name).empty() ? address : station.name;
+        if (stationIds && IsStationId(station.id))
+            out.append(kStationIdLine).append(station.id).append("\r\n");
         appendLine(out, country, true, name, lineAddress(address, {}),
-                   languageCode(firstOf(station.language, ",;")));
+                   LanguageCode(firstOf(station.language, ",;")));
     }
     keepWithinBound(out);
     return out;
 }
 
 }  // namespace qova::directory::list_lines
+
+namespace qova::directory {
+
+bool IsStationId(std::string_view id) {
+    return !id.empty() && id.size() <= kMaxStationIdBytes &&
+           id.find_first_not_of("0123456789abcdefABCDEF-") == std::string_view::npos;
+}
+
+}  // namespace qova::directory

@@ -155,6 +155,20 @@ void ChannelHealth::showMarks() {
     }
 }
 
+std::size_t ChannelHealth::markedIn(std::string_view lines) const {
+    std::size_t marked = 0;
+    if (marks_.empty())
+        return marked;
+    platform::LineReader reader(lines);
+    std::string_view line;
+    while (reader.next(line)) {
+        std::string_view address;
+        if (platform::fieldAt(line, kAddressField, address) && marks_.find(address) != marks_.end())
+            ++marked;
+    }
+    return marked;
+}
+
 void ChannelHealth::showMark(const std::string& address) {
     const auto found = marks_.find(address);
     const auto& records = ctx_.channels.colChannels();

@@ -55,6 +55,8 @@ class ChannelHealth {
     void played(std::string_view record);
 
     const HealthMarks& marks() const { return marks_; }
+    /// How many channels of these directory lines are marked as not answering.
+    std::size_t markedIn(std::string_view lines) const;
     /// What a marked channel says in its tool tip.
     static std::string markText(const Mark& mark);
 

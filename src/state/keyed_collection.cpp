@@ -21,4 +21,16 @@ bool KeyedCollection::add(std::string_view item, std::string_view key) {
     return true;
 }
 
+bool KeyedCollection::alias(std::string_view key, int n) {
+    if (n < 1 || n > count() || index_.find(key) != index_.end())
+        return false;
+    index_.emplace(std::string(key), n);
+    return true;
+}
+
+const std::string* KeyedCollection::find(std::string_view key) const {
+    const auto found = index_.find(key);
+    return found == index_.end() ? nullptr : &item(found->second);
+}
+
 }  // namespace qova::state

@@ -24,6 +24,11 @@ class KeyedCollection {
   public:
     /// False, and nothing changed, when the key is already present.
     bool add(std::string_view item, std::string_view key);
+    /// Files item n under one more key, so that find gives it for that key too. False, and
+    /// nothing changed, when the key is already present or there is no item n.
+    bool alias(std::string_view key, int n);
+    /// The item filed under a key, its own or an alias; nullptr when there is none.
+    const std::string* find(std::string_view key) const;
     /// Item n, counted from 1.
     const std::string& item(int n) const { return items_[static_cast<std::size_t>(n - 1)]; }
     int count() const { return static_cast<int>(items_.size()); }

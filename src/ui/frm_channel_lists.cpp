@@ -8,6 +8,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "discover/sources.h"
 #include "platform/qt_strings.h"
 
 namespace qova::ui {
@@ -23,8 +24,11 @@ QPushButton* button(QWidget* parent, const char* objectName, const QString& text
 }  // namespace
 
 FrmChannelLists::FrmChannelLists(QWidget* owner, directory::AddedLists& lists,
-                                 ChooseFile chooseFile)
-    : QDialog(owner), lists_(lists), chooseFile_(std::move(chooseFile)) {
+                                 ChooseFile chooseFile, NotAnswering notAnswering)
+    : QDialog(owner),
+      lists_(lists),
+      chooseFile_(std::move(chooseFile)),
+      notAnswering_(std::move(notAnswering)) {
     setObjectName(QStringLiteral("frmChannelLists"));
     setWindowTitle(QStringLiteral("Channel Lists"));
     resize(720, 360);
@@ -97,12 +101,7 @@ FrmChannelLists::FrmChannelLists(QWidget* owner, directory::AddedLists& lists,
     connect(table_, &QTableWidget::itemSelectionChanged, this,
             [this] { remove_->setEnabled(!table_->selectedItems().isEmpty()); });
 
-    lists_.onStateChanged = [this] { showLists(); };
     showLists();
-}
-
-FrmChannelLists::~FrmChannelLists() {
-    lists_.onStateChanged = nullptr;
 }
 
 void FrmChannelLists::showToAdd() {
@@ -153,24 +152,19 @@ void FrmChannelLists::showLists() {
     table_->setRowCount(static_cast<int>(lists.size()));
     for (int row = 0; row < static_cast<int>(lists.size()); ++row) {
         const directory::AddedLists::List& list = lists[static_cast<std::size_t>(row)];
-        QString state;
-        if (list.fetching) {
-            state = QStringLiteral("Fetching\u2026");
-        } else if (!list.error.empty()) {
-            state = platform::toQString(list.error) +
-                    (list.fetched.empty() ? QString() : QStringLiteral(" The copy kept is used."));
-        } else if (!list.fetched.empty()) {
-            state = QStringLiteral("Up to date");
-        } else {
-            state = QStringLiteral("Not fetched yet");
-        }
+        const QString state = platform::toQString(directory::StateText(list));
+        // The lists the discover window added say whose channels they are.
+        const std::string title = discover::ListTitle(list.address);
+        const std::size_t dead = notAnswering_ ? notAnswering_(list.begin, list.end) : 0;
         const QString cells[] = {
-            platform::toQString(list.address), QString::number(list.channels),
+            platform::toQString(title.empty() ? list.address : title),
+            dead == 0 ? QString::number(list.channels)
+                      : QStringLiteral("%1 (%2 not answering)").arg(list.channels).arg(dead),
             list.fetched.empty() ? QStringLiteral("never") : platform::toQString(list.fetched),
             state};
         for (int column = 0; column < 4; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
-            item->setToolTip(cells[column]);
+            item->setToolTip(column == 0 ? platform::toQString(list.address) : cells[column]);
             table_->setItem(row, column, item);
         }
     }

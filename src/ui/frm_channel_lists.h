@@ -19,22 +19,26 @@ class FrmChannelLists : public QDialog {
     Q_OBJECT
   public:
     using ChooseFile = std::function<QString()>;
-    FrmChannelLists(QWidget* owner, directory::AddedLists& lists, ChooseFile chooseFile);
-    ~FrmChannelLists() override;
+    /// How many channels of the added lines from begin to end did not answer their last check.
+    using NotAnswering = std::function<std::size_t(std::size_t begin, std::size_t end)>;
+    FrmChannelLists(QWidget* owner, directory::AddedLists& lists, ChooseFile chooseFile,
+                    NotAnswering notAnswering);
 
     /// Shows the window with the address field ready for typing.
     void showToAdd();
     /// The lists as shown, for the tests and the screen reader alike.
     QTableWidget* table() const { return table_; }
+    /// Shows the lists as they are now.
+    void showLists();
 
   private:
     void addTyped();
     void removeSelected();
-    void showLists();
     void say(const QString& text);
 
     directory::AddedLists& lists_;
     ChooseFile chooseFile_;
+    NotAnswering notAnswering_;
     QTableWidget* table_;
     QLineEdit* address_;
     QLabel* message_;

@@ -29,8 +29,10 @@
 #include "qt/qt_tree_view.h"
 #include "state/messages.h"
 #include "ui/artwork.h"
+#include "ui/discover_services.h"
 #include "ui/frm_browser.h"
 #include "ui/frm_channel_lists.h"
+#include "ui/frm_discover.h"
 #include "ui/layout.h"
 #include "ui/secondary_windows.h"
 #include "ui/window_style.h"
@@ -130,6 +132,8 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
         options_.screenSaver = std::make_unique<desktop::ScreenSaver>();
     listFetcher_ = std::make_unique<web::NetworkListFetcher>(nullptr, options_.noAnswerTimeoutMs,
                                                              options_.listTransferLimitMs);
+    discover_ = std::make_unique<DiscoverServices>(*listFetcher_, options_.noAnswerTimeoutMs,
+                                                   options_.listTransferLimitMs);
     streamChecker_ = std::make_unique<web::NetworkStreamChecker>(
         nullptr, wbMain_->player().defaultUserAgent(), options_.channelCheckLimitMs);
     controls_ = std::make_unique<state::MainControls>(state::MainControls{*window_,
@@ -152,9 +156,10 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
                                                                           *settings_,
                                                                           *options_.desktop,
                                                                           *options_.screenSaver,
-                                                                          *listFetcher_,
+                                                                          discover_->listFetcher(),
                                                                           *streamChecker_});
     logic_ = std::make_unique<app::MainForm>(*controls_, options_.site);
+    discover_->attach(*logic_);
     buildPlaybackMenu();
     buildChannelsMenu();
     wireEvents();
@@ -320,7 +325,9 @@ void FrmMain::buildControls() {
         QStringLiteral("<html><head><title>%1</title></head><body>"
                        "<p><b>%1</b></p><p>The service's information page cannot be reached "
                        "now. Channels play all the same.</p><p>The channel directory is set in "
-                       "%2.</p></body></html>")
+                       "%2.</p><p>New here? <b>Channels &gt; Discover channels...</b> (Ctrl+D) "
+                       "adds the radio stations and TV channels of your country.</p>"
+                       "</body></html>")
             .arg(QString::fromUtf8(state::kProductName).toHtmlEscaped(),
                  QString::fromStdString(options_.programFolder + "/" + state::kConfigFile)
                      .toHtmlEscaped()));

@@ -44,8 +44,10 @@ class PlayerView;
 
 namespace qova::ui {
 
+class DiscoverServices;
 class FrmBrowser;
 class FrmChannelLists;
+class FrmDiscover;
 class LinkLabel;
 class QtSecondaryWindows;
 
@@ -112,6 +114,8 @@ class FrmMain : public QMainWindow {
     std::function<QString(FileUse use, const QString& suggested)> chooseFile;
     /// The channel lists window, once it has been opened.
     FrmChannelLists* channelListsWindow() const { return frmChannelLists_.get(); }
+    /// The discover window, once it has been opened.
+    FrmDiscover* discoverWindow() const { return frmDiscover_.get(); }
     /// Tells the user how a command on files went; a message box unless a test listens instead.
     std::function<void(const QString& text, bool failed)> tell;
 
@@ -127,6 +131,7 @@ class FrmMain : public QMainWindow {
     void buildPlaybackMenu();
     void buildChannelsMenu();
     void openChannelLists(bool toAdd);
+    void openDiscover();
     void buildCheckBar();
     void setTabOrder();
     void wireEvents();
@@ -176,6 +181,8 @@ class FrmMain : public QMainWindow {
     std::unique_ptr<platform::PosixTextFiles> files_;
     std::unique_ptr<platform::Settings> settings_;
     std::unique_ptr<web::NetworkListFetcher> listFetcher_;
+    // Fetches the discovered lists and lets the others through to listFetcher_.
+    std::unique_ptr<DiscoverServices> discover_;
     std::unique_ptr<web::NetworkStreamChecker> streamChecker_;
     state::SharedStrings shared_;
     std::unique_ptr<QtSecondaryWindows> windows_;
@@ -183,6 +190,7 @@ class FrmMain : public QMainWindow {
     std::unique_ptr<app::MainForm> logic_;
     std::unique_ptr<FrmBrowser> frmBrowser_;
     std::unique_ptr<FrmChannelLists> frmChannelLists_;
+    std::unique_ptr<FrmDiscover> frmDiscover_;
 };
 
 /// Makes Tahoma, or a font with its metrics, the application's font.

@@ -24,7 +24,9 @@
 #include "favorites/favorites.h"
 #include "qt/qt_tree_view.h"
 #include "ui/background_work.h"
+#include "ui/discover_services.h"
 #include "ui/frm_channel_lists.h"
+#include "ui/frm_discover.h"
 #include "ui/frm_main.h"
 #include "web/page_loading.h"
 
@@ -125,6 +127,19 @@ void FrmMain::buildChannelsMenu() {
             tree_->selectNode(1);
         logic_->trView_Click();
     });
+
+    // Where a new user finds real channels: first, ahead of the lists one adds by address.
+    QAction* discover = mnuChannels_->addAction(QStringLiteral("&Discover channels..."));
+    discover->setObjectName(QStringLiteral("mnuDiscover"));
+    discover->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    addAction(discover);
+    connect(discover, &QAction::triggered, this, &FrmMain::openDiscover);
+    // Both windows show how the lists fare.
+    logic_->addedLists().onStateChanged = [this] {
+        if (frmChannelLists_)
+            frmChannelLists_->showLists();
+        discover_->discovery().listsChanged();
+    };
 
     QAction* addList = mnuChannels_->addAction(QStringLiteral("&Add channel list..."));
     addList->setObjectName(QStringLiteral("mnuAddList"));
@@ -235,9 +250,14 @@ void FrmMain::buildChannelsMenu() {
 
 void FrmMain::openChannelLists(bool toAdd) {
     if (!frmChannelLists_) {
-        frmChannelLists_ = std::make_unique<FrmChannelLists>(this, logic_->addedLists(), [this] {
-            return chooseFile(FileUse::AddList, QDir::homePath());
-        });
+        frmChannelLists_ = std::make_unique<FrmChannelLists>(
+            this, logic_->addedLists(),
+            [this] { return chooseFile(FileUse::AddList, QDir::homePath()); },
+            [this](std::size_t begin, std::size_t end) {
+                const std::string_view added = logic_->state().strAddedChannels;
+                return logic_->health().markedIn(
+                    added.substr(std::min(begin, added.size()), end > begin ? end - begin : 0));
+            });
     }
     if (toAdd) {
         frmChannelLists_->showToAdd();
@@ -246,6 +266,18 @@ void FrmMain::openChannelLists(bool toAdd) {
         frmChannelLists_->raise();
         frmChannelLists_->activateWindow();
     }
+}
+
+void FrmMain::openDiscover() {
+    if (!frmDiscover_) {
+        frmDiscover_ = std::make_unique<FrmDiscover>(
+            this, discover_->discovery(),
+            [this](const std::vector<std::string>& records, std::size_t index) {
+                logic_->playFound(records, index);
+            },
+            [this](const std::string& record) { return logic_->addFavorites(record + "\r\n"); });
+    }
+    frmDiscover_->showWindow();
 }
 
 void FrmMain::buildCheckBar() {
@@ -280,10 +312,14 @@ void FrmMain::buildCheckBar() {
         cancel->setVisible(health.running());
         bar->show();
         bar->raise();
-        if (health.running())
+        if (health.running()) {
             hideLater->stop();
-        else
+        } else {
             hideLater->start();
+            // The lists window counts the channels of each list that did not answer.
+            if (frmChannelLists_)
+                frmChannelLists_->showLists();
+        }
     };
 }
 

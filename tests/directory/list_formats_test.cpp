@@ -78,6 +78,39 @@ TEST(ListFormats, AStationListKeepsWorkingStationsWithWhatTheyTell) {
     EXPECT_EQ(ToNativeLines("[{\"name\": \"cut off", ListFormat::StationJson), "");
 }
 
+// The lists of the public sources: a station database's stations with the ids it counts plays
+// by, a country's playlist whose groups are kinds of programme, each under the list's country.
+TEST(ListFormats, ADiscoveredListKeepsItsStationIdsAndItsCountry) {
+    const char* const stations = R"([
+      {"stationuuid": "9617a958-0601-11e8-ae97-52543be04c81", "name": "Ö1",
+       "url_resolved": "http://127.0.0.1/oe1.mp3", "countrycode": "AT", "lastcheckok": 1},
+      {"stationuuid": "bad\r\nid", "name": "Odd", "url": "http://127.0.0.1/odd.mp3"},
+      {"stationuuid": "0000", "name": "Gone", "url": "http://127.0.0.1/gone", "lastcheckok": 0},
+      {"name": "No Id", "url": "http://127.0.0.1/noid.mp3", "countrycode": "AT"}
+    ])";
+    EXPECT_EQ(ToNativeLines(stations, ListFormat::StationJson, {{}, true}),
+              "#qova-station=9617a958-0601-11e8-ae97-52543be04c81\r\n"
+              "Austria|Radio|Ö1|http://127.0.0.1/oe1.mp3|\r\n"
+              "International|Radio|Odd|http://127.0.0.1/odd.mp3|\r\n"
+              "Austria|Radio|No Id|http://127.0.0.1/noid.mp3|\r\n");
+    const char* const playlist =
+        "#EXTM3U x-tvg-url=\"https://127.0.0.1/guide.xml\"\n"
+        "#EXTINF:-1 tvg-id=\"DasErste.de@SD\" tvg-logo=\"https://127.0.0.1/a,b.png\" "
+        "group-title=\"General;News\",Das Erste (720p)\n"
+        "#EXTVLCOPT:http-referrer=https://127.0.0.1/\n"
+        "https://127.0.0.1/ard.m3u8\n"
+        "#EXTINF:-1 tvg-id=\"ORF1.at@SD\" tvg-country=\"AT\" group-title=\"Austria\",ORF 1\n"
+        "https://127.0.0.1/orf.m3u8\n";
+    const std::string lines = ToNativeLines(playlist, ListFormat::M3u, {"Germany", false});
+    EXPECT_EQ(lines.substr(0, lines.find('\n') + 1),
+              "Germany|Video|Das Erste (720p)|" +
+                  platform::addressWithHeaders("https://127.0.0.1/ard.m3u8",
+                                               {{"Referer", "https://127.0.0.1/"}}) +
+                  "|\r\n");
+    EXPECT_EQ(lines.substr(lines.find('\n') + 1),
+              "Germany|Video|ORF 1|https://127.0.0.1/orf.m3u8|\r\n");
+}
+
 // Each station is parsed alone: one that is malformed or too large costs only itself, and a
 // list cut off keeps the stations before the cut.
 TEST(ListFormats, AStationListIsReadOneStationAtATime) {

@@ -20,6 +20,13 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !onDisplay) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    // Nothing is asked of the public channel sources while testing: a test that does not point
+    // them at its own stand-ins (a window opened by a test of every menu command, say) finds
+    // nothing listening on 127.0.0.1 instead.
+    for (const char* source : {"QOVA_RADIO_API", "QOVA_TV_API"}) {
+        if (!qEnvironmentVariableIsSet(source))
+            qputenv(source, "http://127.0.0.1:9");
+    }
     QApplication app(argc, argv);
     // As the program's main() does: libmpv needs it for as long as an engine runs.
     std::setlocale(LC_NUMERIC, "C");

@@ -134,7 +134,7 @@ TEST_F(PanelsTest, TheBrowserWindowFollowsTitlesAndKeepsItsErrorAcrossShowings) 
     browser.close();
 }
 
-TEST_F(PanelsTest, WithoutTheServiceThePanelSaysWhatItIsAndWhereTheDirectoryIsSet) {
+TEST_F(PanelsTest, WithoutTheServiceThePanelSaysWhatItIsWhereTheDirectoryIsSetAndWhereToFindMore) {
     web::WebView& panel = window->informationArea();
     testing::BrowserRecorder recorder(panel);
     const std::string unreachable = testkit::closedPortUrl();
@@ -143,6 +143,11 @@ TEST_F(PanelsTest, WithoutTheServiceThePanelSaysWhatItIsAndWhereTheDirectoryIsSe
                                             platform::WebBrowser::kStatusResourceNotFound);
     EXPECT_TRUE(panel.bodyText().starts_with("QOVA - TV and Radio Player\r\n")) << panel.bodyText();
     EXPECT_NE(panel.bodyText().find(folder.file("Config.txt")), std::string::npos);
+    // A new user meets where real channels come from.
+    EXPECT_NE(panel.bodyText().find("New here? Channels > Discover channels... (Ctrl+D) adds the "
+                                    "radio stations and TV channels of your country."),
+              std::string::npos)
+        << panel.bodyText();
 }
 
 TEST_F(PanelsTest, WebButtonsAndMenusOpenExactlyTheirAddresses) {
