@@ -186,7 +186,7 @@ TEST(RealEngine, VolumeAndMuteAreTakenAtOnceAndToldFromTheEventLoop) {
     // The engine starts with them: the first values it reports change nothing. Those come
     // before the events of the first file.
     ASSERT_EQ(testkit::TestMedia::get().error(), "");
-    player.setLocalFilesAllowed(true);
+    player.allowLocalFile(testkit::TestMedia::get().tone());
     bool started = false;
     QObject::connect(&player, &MpvPlayer::playbackRestarted, [&] { started = true; });
     player.play(testkit::TestMedia::get().tone());

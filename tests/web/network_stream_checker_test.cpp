@@ -48,12 +48,16 @@ class QtWarnings {
     static inline std::vector<std::string> messages_;
 };
 
-/// Checks each address at once and waits for all verdicts.
+/// Checks each address at once, as a channel of a list on this computer, and waits for all
+/// verdicts.
 std::map<std::string, Result> checkAll(NetworkStreamChecker& checker,
-                                       const std::vector<std::string>& addresses) {
+                                       const std::vector<std::string>& addresses,
+                                       bool localFilesAllowed = true) {
     std::map<std::string, Result> results;
-    for (const std::string& address : addresses)
-        checker.check(address, [&results, address](Result result) { results[address] = result; });
+    for (const std::string& address : addresses) {
+        checker.check(address, localFilesAllowed,
+                      [&results, address](Result result) { results[address] = result; });
+    }
     // Nothing is told from within check.
     EXPECT_TRUE(results.empty());
     EXPECT_TRUE(QTest::qWaitFor([&] { return results.size() == addresses.size(); }, 10000));
@@ -181,7 +185,7 @@ TEST(NetworkStreamChecker, CancelledChecksAreNeverHeardOfAndLeaveNothingOpen) {
     NetworkStreamChecker checker(nullptr, "QOVA test", 5000);
     int heard = 0;
     for (int i = 0; i < 3; ++i)
-        checker.check(server.url("/hang.mp3"), [&](Result) { ++heard; });
+        checker.check(server.url("/hang.mp3"), false, [&](Result) { ++heard; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount("/hang.mp3") == 3; }, 5000));
     checker.cancelAll();
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, 5000));
