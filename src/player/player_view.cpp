@@ -13,7 +13,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
-#include <QUrl>
 #include <QWheelEvent>
 #include <algorithm>
 #include <string_view>
@@ -144,13 +143,8 @@ void PlayerView::navigate(const std::string& address) {
         completeLater(address, std::string(markup), {});
         return;
     }
-    if (!address.empty() && address.front() == '/') {
-        openLocalPage(address, address);
-        return;
-    }
-    const QUrl url(QString::fromStdString(address));
-    if (url.isValid() && url.isLocalFile() && !url.toLocalFile().isEmpty()) {
-        openLocalPage(url.toLocalFile().toStdString(), address);
+    if (const std::string path = platform::localFilePath(address); !path.empty()) {
+        openLocalPage(path, address);
         return;
     }
     // Pages from servers are not shown here; the program only sends this control its own.
