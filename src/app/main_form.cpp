@@ -9,6 +9,7 @@
 #include "directory/directory_download.h"
 #include "directory/list_formats.h"
 #include "favorites/favorites.h"
+#include "platform/address_policy.h"
 #include "platform/text.h"
 #include "playback/playback.h"
 #include "playback/player_pages.h"
@@ -77,17 +78,16 @@ void MainForm::loadConfig() {
                                 "\" cannot be read, so no channel directory is loaded.");
         return;
     }
-    std::string directory;
+    // A relative path counts from the folder of the Config.txt that names it, as a link in a
+    // page counts from the page's: the program folder, or the user's data folder for a
+    // Config.txt of their own there.
+    const std::string configPath = controls_.files.path(state::kConfigFile);
+    const std::string configFolder = configPath.substr(0, configPath.rfind('/') + 1);
     for (const state::ConfigLine& line : state::parseConfig(text->view())) {
         state_.strConfigKey = line.key;
-        controls_.wbDownload.navigate(line.value);
-        directory = line.value;
+        state_.strDirectoryAddress = platform::resolvedAgainst(line.value, configFolder);
+        controls_.wbDownload.navigate(state_.strDirectoryAddress);
     }
-    // Stream addresses are local files in a directory that is itself on this computer, as the
-    // demo's are; from anywhere else a local path is not a channel.
-    controls_.player.setLocalFilesAllowed(
-        !directory.empty() &&
-        (directory.front() == '/' || platform::startsWithIgnoringAsciiCase(directory, "file:")));
 }
 
 void MainForm::checkPlayer() {

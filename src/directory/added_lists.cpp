@@ -6,6 +6,7 @@
 
 #include "directory/channel_record.h"
 #include "directory/list_formats.h"
+#include "platform/address_policy.h"
 #include "platform/text.h"
 
 namespace qova::directory {
@@ -96,10 +97,12 @@ std::string_view AddedLists::channelLines(const platform::FileText& copy) {
 void AddedLists::joinChannels() {
     std::vector<platform::FileText> copies;
     std::vector<List*> joinedLists;
+    std::vector<std::string> localCopies;
     std::size_t size = 0;
     for (List& list : lists_) {
         list.begin = list.end = 0;
-        auto copy = ctx_.controls.files.read(copyName(list.address));
+        const std::string name = copyName(list.address);
+        auto copy = ctx_.controls.files.read(name);
         if (!copy)
             continue;
         // The copies may have been edited or grown by hand: memory stays bounded all the same.
@@ -111,7 +114,11 @@ void AddedLists::joinChannels() {
         size += channelLines(*copy).size() + 2;
         copies.push_back(std::move(*copy));
         joinedLists.push_back(&list);
+        // A list that is itself a file here may name files here (see state::LocalSources).
+        if (platform::isLocalAddress(list.address))
+            localCopies.push_back(name);
     }
+    ctx_.state.localListCopies = std::move(localCopies);
     std::string joined;
     joined.reserve(size);
     for (std::size_t i = 0; i < copies.size(); ++i) {

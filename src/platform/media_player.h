@@ -41,9 +41,11 @@ class MediaPlayer {
     /// the player may start it from a short look at its first data; "" when it may carry a
     /// picture. Holds for that address until another is given.
     virtual void expectSoundOnly(const std::string& address) = 0;
-    /// Whether local files and relative paths may be played; by default they may not. Addresses
-    /// the player refuses are not opened: it says why in the player area instead.
-    virtual void setLocalFilesAllowed(bool allowed) = 0;
+    /// The channel about to play from this address came from a channel list that is itself a
+    /// file here, which may name files here: the player opens it though it is a local file or a
+    /// relative path. Holds for that address until another is given; "" for none, the default.
+    /// Addresses the player refuses are not opened: it says why in the player area instead.
+    virtual void allowLocalFile(const std::string& address) = 0;
 
     virtual State state() const = 0;
     /// 0 to 100.

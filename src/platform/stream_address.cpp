@@ -16,6 +16,26 @@ int hexValue(char c) {
 
 }  // namespace
 
+std::optional<std::string_view> allowedHeaderName(std::string_view name) {
+    static constexpr std::string_view kAllowed[] = {"User-Agent", "Referer", "Origin", "Cookie"};
+    if (equalsIgnoringAsciiCase(name, "Referrer"))
+        return "Referer";
+    for (const std::string_view allowed : kAllowed) {
+        if (equalsIgnoringAsciiCase(name, allowed))
+            return allowed;
+    }
+    return std::nullopt;
+}
+
+bool isSafeHeaderValue(std::string_view value) {
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\t') || byte == 0x7F)
+            return false;
+    }
+    return true;
+}
+
 std::string percentEncoded(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
@@ -53,14 +73,17 @@ std::string percentDecoded(std::string_view text) {
 }
 
 std::string addressWithHeaders(std::string_view address, const std::vector<HttpHeader>& headers) {
-    if (headers.empty())
-        return std::string(address);
     std::string encoded;
     for (const auto& [name, value] : headers) {
+        const std::optional<std::string_view> allowed = allowedHeaderName(name);
+        if (!allowed || !isSafeHeaderValue(value))
+            continue;
         if (!encoded.empty())
             encoded += "&";
-        encoded += percentEncoded(name) + "=" + percentEncoded(value);
+        encoded += percentEncoded(*allowed) + "=" + percentEncoded(value);
     }
+    if (encoded.empty())
+        return std::string(address);
     // The last three characters again, whole UTF-8 characters, as the address ends with them.
     const std::vector<std::size_t> starts = characterStarts(address);
     const std::size_t tail = starts.size() >= 3 ? starts[starts.size() - 3] : 0;
@@ -80,8 +103,11 @@ StreamAddress splitHeaders(std::string_view address) {
         const std::string_view pair = rest.substr(0, amp);
         const std::size_t eq = pair.find('=');
         if (eq != std::string_view::npos) {
-            split.headers.emplace_back(percentDecoded(pair.substr(0, eq)),
-                                       percentDecoded(pair.substr(eq + 1)));
+            const std::optional<std::string_view> name =
+                allowedHeaderName(percentDecoded(pair.substr(0, eq)));
+            std::string value = percentDecoded(pair.substr(eq + 1));
+            if (name && isSafeHeaderValue(value))
+                split.headers.emplace_back(std::string(*name), std::move(value));
         }
         if (amp == std::string_view::npos)
             break;

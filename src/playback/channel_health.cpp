@@ -1,8 +1,9 @@
 #include "playback/channel_health.h"
 
-#include <set>
+#include <map>
 
 #include "platform/text.h"
+#include "state/local_sources.h"
 
 namespace qova::playback {
 namespace {
@@ -62,11 +63,19 @@ void ChannelHealth::save() {
 
 void ChannelHealth::checkShown() {
     cancel();
-    std::set<std::string, std::less<>> seen;
+    // Each address once; a file here is looked at where one of its channels may name it, as
+    // the player would play it.
+    state::LocalSources sources(ctx_);
+    std::map<std::string, std::size_t, std::less<>> queued;
     for (const std::string& record : ctx_.channels.colChannels()) {
         std::string address = addressOf(record);
-        if (!address.empty() && seen.insert(address).second)
-            queue_.push_back(std::move(address));
+        if (address.empty())
+            continue;
+        const auto [at, added] = queued.try_emplace(address, queue_.size());
+        if (added)
+            queue_.push_back({std::move(address), false});
+        Queued& check = queue_[at->second];
+        check.localFileAllowed = check.localFileAllowed || sources.allowLocalFile(record);
     }
     ++check_;
     done_ = 0;
@@ -93,13 +102,14 @@ void ChannelHealth::cancel() {
 
 void ChannelHealth::startNext() {
     while (underWay_ < kAtOnce && !queue_.empty()) {
-        std::string address = std::move(queue_.front());
+        Queued next = std::move(queue_.front());
         queue_.pop_front();
         ++underWay_;
-        checker_.check(address, [this, address, check = check_](auto result) {
-            if (check == check_)
-                checked(address, std::move(result));
-        });
+        checker_.check(next.address, next.localFileAllowed,
+                       [this, address = next.address, check = check_](auto result) {
+                           if (check == check_)
+                               checked(address, std::move(result));
+                       });
     }
 }
 

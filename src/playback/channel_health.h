@@ -74,7 +74,11 @@ class ChannelHealth {
     HealthMarks marks_;
     // The file as read and last written, with the lines a user wrote around the marks.
     HealthFile file_;
-    std::deque<std::string> queue_;
+    struct Queued {
+        std::string address;
+        bool localFileAllowed = false;
+    };
+    std::deque<Queued> queue_;
     int underWay_ = 0;
     int done_ = 0;
     int total_ = 0;

@@ -6,6 +6,7 @@
 #include "directory/channel_record.h"
 #include "platform/text.h"
 #include "playback/player_pages.h"
+#include "state/local_sources.h"
 #include "state/messages.h"
 
 namespace qova::playback {
@@ -66,6 +67,10 @@ void PlayChannel(state::MainContext& ctx, const state::Site& site) {
         return;
     ctx.state.strCurrentRecord = *record;
     const std::string line = *record;
+    // Decided for this start from where the line came: a file here plays only from a list that
+    // is itself a file here.
+    ctx.controls.player.allowLocalFile(
+        state::LocalSources(ctx).allowLocalFile(line) ? streamUrl(line).value_or("") : "");
     switch (ChoosePlayer(GetStreamKind(line))) {
         case PlayerKind::RealPlayer:
             ShowRealPlayerPage(ctx, site, line);

@@ -14,6 +14,7 @@
 #include <limits>
 #include <utility>
 
+#include "platform/address_policy.h"
 #include "platform/stream_address.h"
 #include "platform/text.h"
 #include "player/mpv_library.h"
@@ -172,7 +173,7 @@ void MpvPlayer::play(const std::string& playerAddress) {
     // A channel may carry the HTTP headers its server asks for; the server sees the bare address.
     const platform::StreamAddress split = platform::splitHeaders(playerAddress);
     const std::string& address = split.address;
-    if (const auto refused = refusedStreamAddress(address, localFilesAllowed_)) {
+    if (const auto refused = platform::refusedStreamAddress(address, allowsLocalFile(address))) {
         stop();
         failLater(lastRequest_,
                   QString::fromStdString("The stream cannot be played: " + *refused + "."));
@@ -180,8 +181,17 @@ void MpvPlayer::play(const std::string& playerAddress) {
     }
     keeper_.reset();
     address_ = playerAddress;
-    local_ = isLocalMediaAddress(address);
+    local_ = platform::isLocalAddress(address);
     load(++lastRequest_);
+}
+
+void MpvPlayer::allowLocalFile(const std::string& address) {
+    allowedLocalFile_ = platform::splitHeaders(address).address;
+}
+
+bool MpvPlayer::allowsLocalFile(const std::string& address) const {
+    return !allowedLocalFile_.empty() &&
+           platform::splitHeaders(address).address == allowedLocalFile_;
 }
 
 void MpvPlayer::expectSoundOnly(const std::string& address) {
@@ -222,7 +232,7 @@ void MpvPlayer::load(std::uint64_t request) {
         isShortAnalysisStream(address, soundOnly) ? kShortAnalysis : kFullAnalysis;
     if (const int rc = mpv_set_property_string(handle_.get(), kAnalysisProperty, analysis); rc < 0)
         qWarning("Cannot set %s: %s", kAnalysisProperty, mpv_error_string(rc));
-    useHeaders(split.headers);
+    useHeaders(split.headers, address);
     closingFor(loaded_);
     loaded_ = address;
     const char* args[] = {kLoadFileCommand, address.c_str(), kReplaceFlag, nullptr};
@@ -243,16 +253,20 @@ void MpvPlayer::closingFor(const std::string& address) {
         qWarning("Cannot set %s: %s", kTerminationProperty, mpv_error_string(rc));
 }
 
-void MpvPlayer::useHeaders(const std::vector<platform::HttpHeader>& headers) {
+void MpvPlayer::useHeaders(const std::vector<platform::HttpHeader>& headers,
+                           const std::string& address) {
     std::string userAgent = kEngineUserAgent;
     std::string referrer;
+    std::string cookies;
     std::vector<std::string> others;
+    // The names and values are those a line may give (see platform::splitHeaders).
     for (const auto& [name, value] : headers) {
-        if (platform::equalsIgnoringAsciiCase(name, "User-Agent"))
+        if (name == "User-Agent")
             userAgent = value;
-        else if (platform::equalsIgnoringAsciiCase(name, "Referer") ||
-                 platform::equalsIgnoringAsciiCase(name, "Referrer"))
+        else if (name == "Referer")
             referrer = value;
+        else if (name == "Cookie")
+            cookies = hostBoundCookies(value, address);
         else
             others.push_back(name + ": " + value);
     }
@@ -272,6 +286,20 @@ void MpvPlayer::useHeaders(const std::vector<platform::HttpHeader>& headers) {
             mpv_set_property(handle_.get(), "http-header-fields", MPV_FORMAT_NODE, &node);
         rc < 0)
         qWarning("Cannot give the stream its headers: %s", mpv_error_string(rc));
+    // A Cookie header would go wherever the engine is sent, a redirect's other host included;
+    // its cookies option sends each cookie only to the host it names.
+    mpv_node cookieValue;
+    cookieValue.format = MPV_FORMAT_STRING;
+    cookieValue.u.string = cookies.data();
+    char cookieKey[] = "cookies";
+    char* keys[] = {cookieKey};
+    mpv_node_list options{cookies.empty() ? 0 : 1, &cookieValue, keys};
+    mpv_node map;
+    map.format = MPV_FORMAT_NODE_MAP;
+    map.u.list = &options;
+    if (const int rc = mpv_set_property(handle_.get(), "stream-lavf-o", MPV_FORMAT_NODE, &map);
+        rc < 0)
+        qWarning("Cannot give the stream its cookies: %s", mpv_error_string(rc));
 }
 
 void MpvPlayer::stop() {

@@ -51,7 +51,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     void play(const std::string& address) override;
     void stop() override;
     void expectSoundOnly(const std::string& address) override;
-    void setLocalFilesAllowed(bool allowed) override { localFilesAllowed_ = allowed; }
+    void allowLocalFile(const std::string& address) override;
+    /// Whether the address given last to allowLocalFile is this one (its headers aside).
+    bool allowsLocalFile(const std::string& address) const;
 
     State state() const override { return state_; }
     int volume() const override { return volume_; }
@@ -118,7 +120,8 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     void volumeChangedLater();
     /// Sets how long the engine may take to close the stream from this address.
     void closingFor(const std::string& address);
-    void useHeaders(const std::vector<std::pair<std::string, std::string>>& headers);
+    void useHeaders(const std::vector<std::pair<std::string, std::string>>& headers,
+                    const std::string& address);
     template <typename Value>
     void setFact(Value platform::StreamFacts::*fact, Value value);
 
@@ -146,7 +149,8 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     std::string streamTitle_;
     platform::StreamFacts facts_;
     std::string path_;
-    bool localFilesAllowed_ = false;
+    // The local file the channel about to play may name (see allowLocalFile), without headers.
+    std::string allowedLocalFile_;
     // What the engine warned of since the file was asked for: the reason when it fails.
     std::vector<std::string> log_;
     // The error of a failure still to be told, once the log that explains it has come.

@@ -1,26 +1,12 @@
 #include "player/player_page.h"
 
+#include "platform/address_policy.h"
 #include "platform/text.h"
 
 namespace qova::player {
 
-using platform::asciiLowerCase;
 using platform::equalsIgnoringAsciiCase;
-using platform::isAsciiLetter;
 using platform::startsWithIgnoringAsciiCase;
-
-bool isLocalMediaAddress(std::string_view address) {
-    std::size_t i = 0;
-    const auto isSchemeChar = [](char c) {
-        return isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
-    };
-    while (i < address.size() && isSchemeChar(address[i]))
-        ++i;
-    // A one-letter "scheme" is a drive letter.
-    if (i < 2 || i >= address.size() || address[i] != ':' || !isAsciiLetter(address[0]))
-        return true;
-    return equalsIgnoringAsciiCase(address.substr(0, i), "file");
-}
 
 bool isShortAnalysisStream(std::string_view address, bool soundOnly) {
     if (startsWithIgnoringAsciiCase(address, "rtsp://") ||
@@ -55,20 +41,25 @@ bool closesWithGoodbye(std::string_view address) {
     return false;
 }
 
-std::optional<std::string> refusedStreamAddress(std::string_view address, bool localFilesAllowed) {
-    if (isLocalMediaAddress(address)) {
-        if (localFilesAllowed)
-            return std::nullopt;
-        return std::string("files on this computer play only from a channel directory there");
+std::string hostBoundCookies(std::string_view cookieHeader, std::string_view address) {
+    const std::string host = platform::authority(address);
+    std::string cookies;
+    if (host.empty())
+        return cookies;
+    while (!cookieHeader.empty()) {
+        const std::size_t semicolon = cookieHeader.find(';');
+        const std::string_view cookie = platform::trimmed(cookieHeader.substr(0, semicolon));
+        const std::size_t eq = cookie.find('=');
+        if (eq != std::string_view::npos && eq > 0) {
+            if (!cookies.empty())
+                cookies += '\n';
+            cookies.append(cookie).append("; domain=").append(host).append("; path=/");
+        }
+        if (semicolon == std::string_view::npos)
+            break;
+        cookieHeader.remove_prefix(semicolon + 1);
     }
-    static constexpr std::string_view kStreamSchemes[] = {"http",  "https", "rtsp", "rtsps", "rtmp",
-                                                          "rtmps", "mms",   "mmsh", "mmst"};
-    const std::string_view scheme = address.substr(0, address.find(':'));
-    for (std::string_view known : kStreamSchemes) {
-        if (equalsIgnoringAsciiCase(scheme, known))
-            return std::nullopt;
-    }
-    return "\"" + asciiLowerCase(scheme) + ":\" is no address of a stream";
+    return cookies;
 }
 
 }  // namespace qova::player

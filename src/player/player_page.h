@@ -1,16 +1,12 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
 namespace qova::player {
 
-/// The rules the player keeps for stream addresses: which it opens, and how it tunes the engine
-/// for each. (Reading the pages that embed a player is platform/markup_reader's.)
-
-/// Whether an address names a local file (a plain path or a file: URL) rather than a stream.
-bool isLocalMediaAddress(std::string_view address);
+/// How the player tunes the engine for a stream's address. (Which addresses it opens is
+/// platform/address_policy's; reading the pages that embed a player is platform/markup_reader's.)
 
 /// Whether a tenth of a second of a stream shows the engine all it needs: an HTTP(S) stream of a
 /// sound format (.mp3, .aac, .ogg, .opus, ...) or a mount without an extension when the channel
@@ -23,11 +19,10 @@ bool isShortAnalysisStream(std::string_view address, bool soundOnly);
 /// RTMP or MMS close), which the engine must be given the time to send.
 bool closesWithGoodbye(std::string_view address);
 
-/// Why the player must not open an address, in a few words for the user; nothing when it may.
-/// Streams are read over http, https, rtsp, rtsps, rtmp, rtmps, mms, mmsh and mmst only: the
-/// engine also knows addresses that switch on a camera, build media from a recipe or read any
-/// file, which a channel directory from elsewhere must not reach. Local files and relative paths
-/// play only where allowed (a channel directory that is itself a local file, as the demo is).
-std::optional<std::string> refusedStreamAddress(std::string_view address, bool localFilesAllowed);
+/// The cookies of a channel's Cookie header ("a=1; b=2") as the engine's cookies option takes
+/// them: one a line, each bound to the host and port of the stream's address as written, so
+/// that the engine sends them to that host alone and never on to another that a redirect or a
+/// playlist leads to. Empty when no cookie is left, or the address names no host.
+std::string hostBoundCookies(std::string_view cookieHeader, std::string_view address);
 
 }  // namespace qova::player

@@ -5,7 +5,6 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsOpacityEffect>
@@ -14,19 +13,18 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
-#include <QUrl>
 #include <QWheelEvent>
 #include <algorithm>
 #include <string_view>
 #include <utility>
 
+#include "platform/address_policy.h"
 #include "platform/markup_reader.h"
 #include "platform/text.h"
 #include "playback/reconnect_plan.h"
 #include "player/mpv_player.h"
 #include "player/mpv_video_widget.h"
 #include "player/player_overlay_widget.h"
-#include "player/player_page.h"
 
 namespace qova::player {
 namespace {
@@ -49,16 +47,6 @@ void paintBlack(QWidget& widget) {
     palette.setColor(QPalette::WindowText, Qt::white);
     widget.setPalette(palette);
     widget.setAutoFillBackground(true);
-}
-
-// A page beside its media names them relative to its own folder.
-std::string resolvedAgainst(const std::string& address, const std::string& baseFolder) {
-    if (baseFolder.empty() || !isLocalMediaAddress(address) || address.front() == '/' ||
-        platform::startsWithIgnoreCase(address, "file:"))
-        return address;
-    return QDir(QString::fromStdString(baseFolder))
-        .absoluteFilePath(QString::fromStdString(address))
-        .toStdString();
 }
 
 QString joinedLines(const QString& first, const QString& second) {
@@ -155,13 +143,8 @@ void PlayerView::navigate(const std::string& address) {
         completeLater(address, std::string(markup), {});
         return;
     }
-    if (!address.empty() && address.front() == '/') {
-        openLocalPage(address, address);
-        return;
-    }
-    const QUrl url(QString::fromStdString(address));
-    if (url.isValid() && url.isLocalFile() && !url.toLocalFile().isEmpty()) {
-        openLocalPage(url.toLocalFile().toStdString(), address);
+    if (const std::string path = platform::localFilePath(address); !path.empty()) {
+        openLocalPage(path, address);
         return;
     }
     // Pages from servers are not shown here; the program only sends this control its own.
@@ -176,7 +159,9 @@ void PlayerView::navigate2(const std::string& filePath) {
 void PlayerView::openLocalPage(const std::string& path, const std::string& reportedUrl) {
     const QFileInfo info(QString::fromStdString(path));
     QFile file(info.absoluteFilePath());
-    if (path.empty() || info.isDir() || !file.open(QIODevice::ReadOnly)) {
+    // Opened here, on the Qt thread: only a regular file, which cannot keep it waiting.
+    if (path.empty() || !platform::isRegularFile(info.absoluteFilePath().toStdString()) ||
+        !file.open(QIODevice::ReadOnly)) {
         failLater(reportedUrl, 404);
         return;
     }
@@ -202,7 +187,12 @@ void PlayerView::present(const std::string& markup, const std::string& baseFolde
 
     const std::optional<std::string> address = platform::embeddedPlayerAddress(markup);
     if (address) {
-        play(resolvedAgainst(*address, baseFolder));
+        // A page beside its media names them relative to its own folder; a channel allowed to
+        // name a file here is allowed the file its page means.
+        const std::string resolved = platform::resolvedAgainst(*address, baseFolder);
+        if (resolved != *address && player_->allowsLocalFile(*address))
+            player_->allowLocalFile(resolved);
+        play(resolved);
         return;
     }
     playerAddress_.clear();

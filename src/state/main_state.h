@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "state/keyed_collection.h"
 
@@ -27,6 +28,11 @@ struct MainState {
     /// The directory lines of the channel lists the user added, in the order of the lists, each
     /// line followed by CR LF; "" when none was added.
     std::string strAddedChannels;
+    /// The address the directory is fetched from: the last line of Config.txt as navigated.
+    std::string strDirectoryAddress;
+    /// The names of the kept copies of the added lists whose address is on this computer, among
+    /// those whose lines are in strAddedChannels: the lists that may name files here.
+    std::vector<std::string> localListCopies;
 };
 
 }  // namespace qova::state

@@ -8,7 +8,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
+#include <cctype>
 
+#include "platform/address_policy.h"
 #include "platform/qt_strings.h"
 #include "platform/stream_address.h"
 #include "platform/text.h"
@@ -48,9 +50,18 @@ std::string networkFailure(QNetworkReply& reply) {
     return reply.errorString().toStdString();
 }
 
-bool isWebAddress(const QUrl& url) {
-    const QString scheme = url.scheme().toLower();
-    return (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
+// Redirects followed at most, as many as the player's engine follows.
+constexpr int kMaxRedirects = 8;
+
+std::string addressOf(const QUrl& url) {
+    return url.toString(QUrl::FullyEncoded).toStdString();
+}
+
+// The player's refusal as the reason of a check: a sentence of its own.
+std::string sentence(std::string words) {
+    if (!words.empty())
+        words.front() = static_cast<char>(std::toupper(static_cast<unsigned char>(words.front())));
+    return words + ".";
 }
 
 std::string_view view(const QByteArray& bytes) {
@@ -78,21 +89,26 @@ class NetworkStreamChecker::Probe : public QObject {
         limit_.start(owner_.timeLimitMs_);
     }
 
-    void start(const std::string& playerAddress) {
+    void start(const std::string& playerAddress, bool localFileAllowed) {
         const platform::StreamAddress split = platform::splitHeaders(playerAddress);
         headers_ = split.headers;
         const std::string& address = split.address;
-        if (!address.empty() && address.front() == '/') {
-            local(QString::fromStdString(address));
+        // What the player would not open is not opened here either: a list from elsewhere
+        // learns nothing of the files of this computer, nor reaches another scheme.
+        if (const auto refused = platform::refusedStreamAddress(address, localFileAllowed)) {
+            later(Verdict::Fails, sentence(*refused));
+            return;
+        }
+        if (platform::isLocalAddress(address)) {
+            local(platform::localFilePath(address));
             return;
         }
         const QUrl url(QString::fromStdString(address));
-        const QString scheme = url.scheme().toLower();
-        if (scheme == u"file") {
-            local(url.toLocalFile());
-        } else if (isWebAddress(url)) {
+        // The headers of the channel's line are for its own host alone.
+        headersFor_ = addressOf(url);
+        if (platform::isWebAddress(address) && url.isValid() && !url.host().isEmpty()) {
             get(url);
-        } else if (scheme == u"rtsp" && !url.host().isEmpty()) {
+        } else if (url.scheme().toLower() == u"rtsp" && !url.host().isEmpty()) {
             describe(url);
         } else {
             later(Verdict::Unknown, {});
@@ -122,10 +138,20 @@ class NetworkStreamChecker::Probe : public QObject {
         }
     }
 
-    void local(const QString& path) {
-        const QFileInfo file(path);
-        later(file.isFile() && file.isReadable() ? Verdict::Answers : Verdict::Fails,
-              "The file is not there.");
+    // Looked at, never opened: a FIFO or a device would hold the Qt thread.
+    void local(const std::string& path) {
+        const QFileInfo file(QString::fromStdString(path));
+        if (path.empty()) {
+            // A relative path counts from the player's page, which plays it; "-" is no file.
+            later(Verdict::Unknown, {});
+        } else if (platform::isRegularFile(path)) {
+            later(file.isReadable() ? Verdict::Answers : Verdict::Fails,
+                  "The file cannot be read.");
+        } else if (file.exists() && !file.isDir()) {
+            later(Verdict::Unknown, {});
+        } else {
+            later(Verdict::Fails, "The file is not there.");
+        }
     }
 
     void later(Verdict verdict, std::string reason) {
@@ -135,8 +161,9 @@ class NetworkStreamChecker::Probe : public QObject {
 
     void get(const QUrl& url) {
         QNetworkRequest request(url);
+        // Followed by hand, so that the channel's headers never go on to another host.
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                             QNetworkRequest::NoLessSafeRedirectPolicy);
+                             QNetworkRequest::ManualRedirectPolicy);
         request.setRawHeader("User-Agent", QByteArray::fromStdString(owner_.userAgent_));
         request.setRawHeader("Icy-MetaData", "0");
         // A server's connections would otherwise wait, idle, in the manager's cache for two
@@ -145,12 +172,10 @@ class NetworkStreamChecker::Probe : public QObject {
         // would leave some open for every server; kept for no time, they close as soon as the
         // last check of their server ends.
         request.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute, 0);
-        for (const auto& [name, value] : headers_) {
-            request.setRawHeader(
-                QByteArray::fromStdString(platform::equalsIgnoringAsciiCase(name, "Referrer")
-                                              ? std::string("Referer")
-                                              : name),
-                QByteArray::fromStdString(value));
+        if (platform::sameHost(headersFor_, addressOf(url))) {
+            for (const auto& [name, value] : headers_)
+                request.setRawHeader(QByteArray::fromStdString(name),
+                                     QByteArray::fromStdString(value));
         }
         bytes_.clear();
         reply_ = owner_.network_->get(request);
@@ -165,11 +190,17 @@ class NetworkStreamChecker::Probe : public QObject {
         return reply_ ? reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
     }
 
+    bool redirected() const {
+        const int status = httpStatus();
+        return status >= 300 && status < 400 &&
+               reply_->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid();
+    }
+
     void read() {
         // An error answer is heard out to its end (or the time limit): Qt reports its status
         // as an error of its own once the body is in, and a reply given up while that report is
-        // on its way would hear it after its cancellation.
-        if (httpStatus() >= 400)
+        // on its way would hear it after its cancellation. A redirect's body says nothing.
+        if (httpStatus() >= 400 || redirected())
             return;
         bytes_ += reply_->read(kMaxPlaylistBytes - bytes_.size());
         if (bytes_.isEmpty())
@@ -197,6 +228,10 @@ class NetworkStreamChecker::Probe : public QObject {
             finish(Verdict::Fails, networkFailure(*reply_));
             return;
         }
+        if (redirected()) {
+            follow();
+            return;
+        }
         read();
         if (!reply_)
             return;
@@ -210,11 +245,30 @@ class NetworkStreamChecker::Probe : public QObject {
         const QUrl next = entry ? reply_->url().resolved(QUrl(QString::fromUtf8(
                                       entry->address.data(), std::ssize(entry->address))))
                                 : QUrl();
-        if (!next.isValid() || !isWebAddress(next) || ++steps_ > 3) {
+        if (!next.isValid() ||
+            !platform::mayFollow(addressOf(reply_->url()), addressOf(next), false) ||
+            ++steps_ > 3) {
             finish(Verdict::Fails, "The playlist names no stream.");
             return;
         }
         step_ = entry->variant ? Step::Playlist : Step::Segment;
+        reply_->deleteLater();
+        reply_ = nullptr;
+        get(next);
+    }
+
+    void follow() {
+        const QUrl next = reply_->url().resolved(
+            reply_->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
+        if (++redirects_ > kMaxRedirects) {
+            finish(Verdict::Fails, "The server redirects too many times.");
+            return;
+        }
+        if (!next.isValid() ||
+            !platform::mayFollow(addressOf(reply_->url()), addressOf(next), true)) {
+            finish(Verdict::Fails, "The server redirects to an address that is not followed.");
+            return;
+        }
         reply_->deleteLater();
         reply_ = nullptr;
         get(next);
@@ -263,12 +317,15 @@ class NetworkStreamChecker::Probe : public QObject {
     NetworkStreamChecker& owner_;
     std::function<void(Result)> done_;
     std::vector<platform::HttpHeader> headers_;
+    // The address whose host the headers are for.
+    std::string headersFor_;
     QTimer limit_;
     QPointer<QNetworkReply> reply_;
     QPointer<QTcpSocket> socket_;
     QByteArray bytes_;
     Step step_ = Step::Stream;
     int steps_ = 0;
+    int redirects_ = 0;
 };
 
 NetworkStreamChecker::NetworkStreamChecker(QObject* parent, std::string userAgent, int timeLimitMs)
@@ -283,9 +340,10 @@ NetworkStreamChecker::~NetworkStreamChecker() {
         delete *probes_.begin();
 }
 
-void NetworkStreamChecker::check(const std::string& address, std::function<void(Result)> done) {
+void NetworkStreamChecker::check(const std::string& address, bool localFileAllowed,
+                                 std::function<void(Result)> done) {
     auto* probe = new Probe(*this, std::move(done));
-    probe->start(address);
+    probe->start(address, localFileAllowed);
 }
 
 void NetworkStreamChecker::cancelAll() {

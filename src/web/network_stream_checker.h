@@ -12,7 +12,8 @@ namespace qova::web {
 
 /// Checks channels over Qt's network stack, as the player would open them but reading only
 /// their first bytes: HTTP(S) streams, HLS playlists with one segment, RTSP by a DESCRIBE, and
-/// local files. Every check ends by itself within its time limit.
+/// local files, looked at but never opened. Redirects are followed by hand, on the web alone; a
+/// channel's headers go to its own host only. Every check ends by itself within its time limit.
 class NetworkStreamChecker : public QObject, public platform::StreamChecker {
     Q_OBJECT
   public:
@@ -20,7 +21,8 @@ class NetworkStreamChecker : public QObject, public platform::StreamChecker {
     NetworkStreamChecker(QObject* parent, std::string userAgent, int timeLimitMs = 5000);
     ~NetworkStreamChecker() override;
 
-    void check(const std::string& address, std::function<void(Result)> done) override;
+    void check(const std::string& address, bool localFileAllowed,
+               std::function<void(Result)> done) override;
     void cancelAll() override;
 
   private:

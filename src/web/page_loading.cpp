@@ -14,6 +14,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/address_policy.h"
 #include "platform/text.h"
 #include "platform/web_browser.h"
 
@@ -261,19 +262,17 @@ void PageFetcher::open(const std::string& address) {
         arrived_(std::move(page));
         return;
     }
-    if (!address.empty() && address.front() == '/') {
-        openFile(address);
+    if (platform::isWebAddress(address)) {
+        const QUrl url(QString::fromStdString(address));
+        if (url.isValid() && !url.host().isEmpty()) {
+            fetch(url, address);
+            return;
+        }
+    } else if (const std::string path = platform::localFilePath(address); !path.empty()) {
+        openLocal(path, address);
         return;
     }
-    const QUrl url(QString::fromStdString(address));
-    const QString scheme = url.scheme();
-    if (url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty()) {
-        fetch(url, address);
-    } else if (url.isValid() && url.isLocalFile() && !url.toLocalFile().isEmpty()) {
-        fetch(url, address);
-    } else {
-        fail(address, platform::WebBrowser::kStatusResourceNotFound);
-    }
+    fail(address, platform::WebBrowser::kStatusResourceNotFound);
 }
 
 void PageFetcher::openFile(const std::string& path) {
@@ -282,7 +281,17 @@ void PageFetcher::openFile(const std::string& path) {
         fail(path, 404);
         return;
     }
-    fetch(QUrl::fromLocalFile(QFileInfo(QString::fromStdString(path)).absoluteFilePath()), path);
+    openLocal(QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString(), path);
+}
+
+void PageFetcher::openLocal(const std::string& path, const std::string& reportedUrl) {
+    // Qt opens a file: address on the thread that asks, and a FIFO or a device named as a list
+    // would hold that thread until someone writes to it: only a regular file is read.
+    if (!platform::isRegularFile(path)) {
+        fail(reportedUrl, 404);
+        return;
+    }
+    fetch(QUrl::fromLocalFile(QString::fromStdString(path)), reportedUrl);
 }
 
 void PageFetcher::fetch(const QUrl& url, const std::string& reportedUrl) {

@@ -110,7 +110,8 @@ struct FetchLimits {
 };
 
 /// Fetches the pages a browser control navigates to, one at a time, over a network manager of
-/// its own: http, https and file addresses, plain local paths, and "about:" markup. Every
+/// its own: web and local addresses as platform/address_policy tells them, regular files alone
+/// among the local ones, and "about:" markup. Every
 /// navigation ends in arrived, with the page or the reason it failed; markup and addresses that
 /// lead nowhere end there before open returns. An answer that is plainly a stream is given up
 /// at once, and one that outlasts the limits when they strike.
@@ -138,6 +139,7 @@ class PageFetcher {
     QNetworkReply* get(const QUrl& url);
 
   private:
+    void openLocal(const std::string& path, const std::string& reportedUrl);
     void fetch(const QUrl& url, const std::string& reportedUrl);
     void finished(QNetworkReply* reply, const std::string& reportedUrl);
     void giveUp(const std::string& reportedUrl, FetchedPage::GivenUp why);

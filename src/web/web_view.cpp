@@ -14,6 +14,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/address_policy.h"
 #include "platform/text.h"
 #include "web/page_loading.h"
 
@@ -33,15 +34,16 @@ QUrl aboutBlank() {
     return QUrl(QStringLiteral("about:blank"));
 }
 
-bool isWebScheme(const QUrl& url) {
-    const QString scheme = url.scheme().toLower();
-    return scheme == u"http" || scheme == u"https";
+bool isWebAddress(const QUrl& url) {
+    return platform::isWebAddress(url.toString(QUrl::FullyEncoded).toStdString());
 }
 
 // Only a page that is itself local may use local files: a page from a server must not make the
-// program read whatever file it names.
+// program read whatever file it names. They are read on the Qt thread: regular files alone,
+// never a FIFO or a device that would hold it.
 bool mayFetch(const QUrl& url, bool pageIsLocal) {
-    return isWebScheme(url) || (pageIsLocal && url.isLocalFile());
+    return isWebAddress(url) || (pageIsLocal && url.isLocalFile() &&
+                                 platform::isRegularFile(url.toLocalFile().toStdString()));
 }
 
 // Drawn where an image is still on its way or never came. Being an image, it also stops the
@@ -236,7 +238,7 @@ QNetworkReply* WebView::fetchPart(const QUrl& url) {
 
 void WebView::requestImage(const QUrl& url) {
     // Local images of a local page are read by the document as the layout needs them.
-    if (!url.isValid() || !isWebScheme(url) || requestedImages_.contains(url))
+    if (!url.isValid() || !isWebAddress(url) || requestedImages_.contains(url))
         return;
     // Asked for once: an image that failed stays a placeholder instead of being fetched again
     // at every layout.
@@ -278,10 +280,12 @@ QVariant WebView::loadResource(int type, const QUrl& name) {
         // The document decodes these itself once we give nothing.
         if (name.scheme().compare(u"data", Qt::CaseInsensitive) == 0)
             return QVariant();
-        if (name.isLocalFile() && pageIsLocal_) {
-            const QVariant local = QTextBrowser::loadResource(type, name);
-            if (local.isValid())
-                return local;
+        if (name.isLocalFile()) {
+            if (mayFetch(name, pageIsLocal_)) {
+                const QVariant local = QTextBrowser::loadResource(type, name);
+                if (local.isValid())
+                    return local;
+            }
         } else if (mayFetch(name, pageIsLocal_)) {
             requestImage(name);
         }

@@ -42,16 +42,23 @@ TEST(FormLoad, AConfigFileThatCannotBeReadIsNamedAndTheWindowStillLoads) {
     }
 }
 
-TEST(FormLoad, LocalStreamsPlayOnlyFromADirectoryOnThisComputer) {
-    for (const auto& [config, allowed] : {std::pair{"URLTXT=file:///opt/qova/demo.txt", true},
-                                          {"URLTXT=/opt/qova/demo.txt", true},
-                                          {"URLTXT=FILE:relative.txt", true},
-                                          {"URLTXT=http://h/list.txt\nU=file:///x", true},
-                                          {"URLTXT=file:///x\nURLTXT=https://h/list", false}}) {
+// A relative URLTXT counts from the folder of the Config.txt that names it; an address written
+// whole goes to the directory browser exactly as written.
+TEST(FormLoad, ARelativeDirectoryCountsFromTheFolderOfConfigTxt) {
+    for (const auto& [config, navigated] :
+         {std::pair{"URLTXT=demo/directory.txt", "/program/demo/directory.txt"},
+          {"URLTXT=-", "/program/-"},
+          {"URLTXT=file:///opt/qova/demo.txt", "file:///opt/qova/demo.txt"},
+          {"URLTXT=/opt/qova/demo.txt", "/opt/qova/demo.txt"},
+          {"URLTXT=FILE:relative.txt", "FILE:relative.txt"},
+          {"URLTXT=http://h/list.txt?a", "http://h/list.txt?a"},
+          {"URLTXT=", ""}}) {
         fakes::FakeMain main;
         main.files.files["Config.txt"] = config;
-        MainForm(main.controls, state::Site{}).Form_Load();
-        EXPECT_EQ(main.player.localFilesAllowed, allowed) << config;
+        MainForm form(main.controls, state::Site{});
+        form.Form_Load();
+        EXPECT_EQ(main.wbDownload.navigations, Strings{navigated}) << config;
+        EXPECT_EQ(form.state().strDirectoryAddress, navigated) << config;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/stream_address.h"
+#include "platform/text.h"
 #include "playback/player_pages.h"
 
 namespace qova::directory {
@@ -151,6 +152,33 @@ TEST(ListFormats, ExportedChannelsComeBackTheSame) {
     EXPECT_NE(playlist.find("radio=\"true\""), std::string::npos);
     EXPECT_NE(playlist.find("#EXTVLCOPT:http-user-agent=A, B"), std::string::npos);
     EXPECT_EQ(ToNativeLines(playlist, ListFormat::M3u), channels);
+}
+
+// Any line may carry headers, written by hand: only those a line may give leave the program,
+// in a playlist as in a request, and none of them ends its line to start another.
+TEST(ListFormats, HeadersALineMayNotGiveAreNeitherReadNorExported) {
+    const std::string address = "http://127.0.0.1/tv.m3u8";
+    const std::string smuggled =
+        address + "#qova-http=User-Agent=Agent%0D%0Ahttp%3A%2F%2Fevil%2Fx.m3u8" +
+        "&X-Injected=yes&Referrer=http%3A%2F%2Fref%2F%0A&Referer=http%3A%2F%2Fref%2F;3u8";
+    // The program's own copy of the line rides percent-encoded in an attribute; what other
+    // players read is the referrer and the address, each a line of its own.
+    const std::vector<std::string> lines = platform::splitLines(
+        ToM3u("Test|Video|Smuggled|" + smuggled + "|EN\r\n"), platform::LineEnds::AnyBreak);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(lines[1].starts_with("#EXTINF:-1 ")) << lines[1];
+    EXPECT_TRUE(lines[1].ends_with("\",Smuggled")) << lines[1];
+    EXPECT_EQ(lines[2], "#EXTVLCOPT:http-referrer=http://ref/");
+    EXPECT_EQ(lines[3], address);
+    EXPECT_EQ(platform::splitHeaders(smuggled).headers,
+              (std::vector<platform::HttpHeader>{{"Referer", "http://ref/"}}));
+
+    // A playlist's own suffix keeps what a line may give, in its spelling.
+    EXPECT_EQ(ToNativeLines("#EXTM3U\n#EXTINF:-1,Suffix\n" + address +
+                                "|X-Forwarded-For=1.2.3.4&user-agent=A%0D%0AB&referrer=http://r/\n",
+                            ListFormat::M3u),
+              "International|Video|Suffix|" +
+                  platform::addressWithHeaders(address, {{"Referer", "http://r/"}}) + "|\r\n");
 }
 
 TEST(ListFormats, ExportedCountriesAreCodesWhereKnownWithTheirNamesInTheGroup) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -219,7 +220,7 @@ class FakeMediaPlayer : public platform::MediaPlayer {
     void play(const std::string& address) override { played.push_back(address); }
     void stop() override { ++stops; }
     void expectSoundOnly(const std::string& address) override { soundOnly = address; }
-    void setLocalFilesAllowed(bool allowed) override { localFilesAllowed = allowed; }
+    void allowLocalFile(const std::string& address) override { allowedLocalFile = address; }
     State state() const override { return state_; }
     int volume() const override { return volume_; }
     void setVolume(int percent) override { change(volume_, percent); }
@@ -247,7 +248,7 @@ class FakeMediaPlayer : public platform::MediaPlayer {
     std::string soundOnly;
     std::vector<std::string> played;
     int stops = 0;
-    bool localFilesAllowed = false;
+    std::string allowedLocalFile;
 
   private:
     template <typename T>
@@ -324,7 +325,10 @@ class FakeScreenSaver : public platform::ScreenSaver {
 /// Checks answered when the test says so, with the verdict it gives for the address.
 class FakeStreamChecker : public platform::StreamChecker {
   public:
-    void check(const std::string& address, std::function<void(Result)> done) override {
+    void check(const std::string& address, bool localFileAllowed,
+               std::function<void(Result)> done) override {
+        if (localFileAllowed)
+            localFilesAllowed.insert(address);
         underWay.emplace_back(address, std::move(done));
         mostAtOnce = std::max(mostAtOnce, static_cast<int>(underWay.size()));
     }
@@ -344,6 +348,8 @@ class FakeStreamChecker : public platform::StreamChecker {
     }
 
     std::map<std::string, Result> verdicts;
+    /// The addresses checked as local files a channel may name.
+    std::set<std::string> localFilesAllowed;
     std::string when = "2026-12-06 11:00";
     std::vector<std::pair<std::string, std::function<void(Result)>>> underWay;
     int mostAtOnce = 0;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/stream_address.h"
 #include "player/mpv_library.h"
 #include "player/mpv_player.h"
 #include "player/mpv_probe.h"
@@ -172,6 +173,39 @@ TEST(RealEngine, AStreamThatAsksForNoAgentGetsLibmpvs) {
     EXPECT_NE(head.find("User-Agent: libmpv\r\n"), std::string::npos) << head;
 }
 
+// What a line asks its server to be sent reaches it as the headers a line may give and no line
+// of their own; its cookie goes to its own host alone, never on to another after a redirect.
+TEST(RealEngine, AChannelsHeadersReachItsServerAsTheyMayAndItsCookieNoOtherHost) {
+    ASSERT_EQ(testkit::TestMedia::get().error(), "");
+    testkit::LoopbackHttpServer server;
+    for (const char* path : {"/direct.mp3", "/next.mp3"})
+        server.serve(path, testkit::TestMedia::get().toneBytes(), "audio/mpeg");
+    server.redirect("/away.mp3", "http://localhost:" + std::to_string(server.port()) + "/next.mp3");
+    MpvPlayer player(MpvPlayerOptions{false, "null"});
+
+    // Written by hand, as any line may carry it: names and values that would end their line.
+    const std::string direct = server.url("/direct.mp3");
+    player.play(direct + "#qova-http=User-Agent=Agent%0D%0AX-Injected%3A%20yes&X-Injected=yes" +
+                "&Referer%0D%0AX-Name=v&Referrer=http%3A%2F%2Fref%2F&Origin=http%3A%2F%2Forigin" +
+                "&Cookie=session%3Dabc%3B%20theme%3Ddark;" + direct.substr(direct.size() - 3));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount("/direct.mp3") > 0; }, 10000))
+        << player.startError();
+    const std::string head = server.lastRequestHead("/direct.mp3");
+    EXPECT_EQ(head.find("X-"), std::string::npos) << head;
+    for (const char* line :
+         {"\r\nUser-Agent: libmpv\r\n", "\r\nReferer: http://ref/\r\n",
+          "\r\nOrigin: http://origin\r\n", "\r\nCookie: session=abc; theme=dark\r\n"})
+        EXPECT_NE(head.find(line), std::string::npos) << line << head;
+
+    player.play(platform::addressWithHeaders(server.url("/away.mp3"), {{"Cookie", "session=abc"}}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount("/next.mp3") > 0; }, 10000));
+    EXPECT_NE(server.lastRequestHead("/away.mp3").find("\r\nCookie: session=abc\r\n"),
+              std::string::npos);
+    const std::string otherHost = server.lastRequestHead("/next.mp3");
+    EXPECT_NE(otherHost.find("\r\nHost: localhost:"), std::string::npos) << otherHost;
+    EXPECT_EQ(otherHost.find("Cookie"), std::string::npos) << otherHost;
+}
+
 TEST(RealEngine, VolumeAndMuteAreTakenAtOnceAndToldFromTheEventLoop) {
     MpvPlayer player(MpvPlayerOptions{false, "null"});
     int changes = 0;
@@ -186,7 +220,7 @@ TEST(RealEngine, VolumeAndMuteAreTakenAtOnceAndToldFromTheEventLoop) {
     // The engine starts with them: the first values it reports change nothing. Those come
     // before the events of the first file.
     ASSERT_EQ(testkit::TestMedia::get().error(), "");
-    player.setLocalFilesAllowed(true);
+    player.allowLocalFile(testkit::TestMedia::get().tone());
     bool started = false;
     QObject::connect(&player, &MpvPlayer::playbackRestarted, [&] { started = true; });
     player.play(testkit::TestMedia::get().tone());

@@ -1,32 +1,10 @@
-// The player's address rules: which addresses it opens, and how it tunes the engine for each.
+// How the player tunes the engine for each stream.
 #include "player/player_page.h"
 
 #include <gtest/gtest.h>
 
 namespace qova::player {
 namespace {
-
-TEST(RefusedStreamAddress, OnlyStreamSchemesAndAllowedFilesPass) {
-    for (const char* stream : {"http://h/a", "HTTPS://h/", "rtsp://h", "rtsps://h", "rtmp://h",
-                               "rtmps://h", "mms://h", "mmsh://h", "MMST://h"})
-        EXPECT_FALSE(refusedStreamAddress(stream, false)) << stream;
-    for (const char* other : {"av://v4l2:/dev/video0", "edl://x", "lavfi://testsrc", "fd://0",
-                              "ytdl://x", "httpx://h", "memory://x"})
-        EXPECT_TRUE(refusedStreamAddress(other, true)) << other;
-    for (const char* local : {"/media/a.mp4", "file:///media/a.mp4", "relative.mp3"}) {
-        EXPECT_TRUE(refusedStreamAddress(local, false)) << local;
-        EXPECT_FALSE(refusedStreamAddress(local, true)) << local;
-    }
-}
-
-TEST(LocalMediaAddress, FilesLoopStreamsDoNot) {
-    for (const char* local : {"/media/a.mp4", "FILE:///x", "relative.mp3", "C:\\media\\a.mp4",
-                              "folder/name:with-colon.mp4"}) {
-        EXPECT_TRUE(isLocalMediaAddress(local)) << local;
-    }
-    for (const char* stream : {"http://h/a.mp4", "HTTPS://h/", "rtsp://h/s", "rtmp+tls:x"})
-        EXPECT_FALSE(isLocalMediaAddress(stream)) << stream;
-}
 
 // The short look suits streams whose tracks are known at once: a playlist, a picture or another
 // protocol read that way could start without one of its tracks, or with too little sound in hand.
@@ -45,6 +23,17 @@ TEST(ShortAnalysis, SoundFilesAndRtspAlwaysBareMountsOnlyForSoundChannels) {
          {"http://h/list.pls", "http://h/tv.m3u8", "http://h/a.mp4?x=.mp3", "http://h/s.ts",
           "rtmp://h/stream", "file:///tmp/a.mp3", "/tmp/a.mp3", "httpx://h/s", "http:/h/s"})
         EXPECT_FALSE(isShortAnalysisStream(other, true)) << other;
+}
+
+// The engine sends its cookies by their domain: bound to the stream's host and port as written,
+// they never go on to another host.
+TEST(HostBoundCookies, EachCookieOfTheHeaderIsBoundToTheStreamsHost) {
+    EXPECT_EQ(hostBoundCookies(" a=1; b = x=y ;;flag; =v", "http://u:p@Radio.example:8000/s?q"),
+              "a=1; domain=Radio.example:8000; path=/\n"
+              "b = x=y; domain=Radio.example:8000; path=/");
+    EXPECT_EQ(hostBoundCookies("a=1", "https://[::1]/s"), "a=1; domain=[::1]; path=/");
+    EXPECT_EQ(hostBoundCookies("a=1", "/local/file.mp3"), "");
+    EXPECT_EQ(hostBoundCookies("", "http://h/"), "");
 }
 
 }  // namespace

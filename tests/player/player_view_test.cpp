@@ -49,7 +49,6 @@ QString spokenStatus(const PlayerView& view) {
 class PlayerViewTest : public ::testing::Test {
   protected:
     PlayerViewTest() : view_(nullptr, PlayerViewOptions{"null", false}) {
-        player_.setLocalFilesAllowed(true);
         view_.resize(552, 342);
         view_.show();
     }
@@ -93,6 +92,7 @@ TEST_F(PlayerViewTest, AStreamPlaysOnceToItsEndALocalFileOnInALoopAndReplacedOne
     EXPECT_EQ(player_.state(), platform::MediaPlayer::State::Stopped);
 
     QSignalSpy restarts(&player_, &MpvPlayer::playbackRestarted);
+    player_.allowLocalFile(TestMedia::get().clip());
     open(playerPage(TestMedia::get().clip()));
     EXPECT_EQ(view_.playerAddress(), TestMedia::get().clip());
     ASSERT_TRUE(waitPlaying());
@@ -114,6 +114,7 @@ TEST_F(PlayerViewTest, AStreamPlaysOnceToItsEndALocalFileOnInALoopAndReplacedOne
     // The file that played is replaced, and so is the next, a stream that fails while the one
     // after it is being loaded: whichever comes first, its end is not the new file's.
     player_.play(closedPortUrl() + "old");
+    player_.allowLocalFile(TestMedia::get().tone());
     player_.play(TestMedia::get().tone());
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return player_.path() == TestMedia::get().tone(); }, kWaitLimitMs));
@@ -144,7 +145,7 @@ TEST_F(PlayerViewTest, StreamsThatCannotBePlayedSayWhyAndTheViewStaysUsable) {
     const std::string inside = server.url("/inside.mp3");
     // A server's words in its status line, which the engine passes on.
     const testkit::StatusLineServer busy("HTTP/1.1 503 <b>Busy</b> &amp; <i>now</i>");
-    player_.setLocalFilesAllowed(false);
+    player_.allowLocalFile("");
     const std::tuple<std::string, QString, bool> cases[] = {
         {closedPortUrl() + "live", "the server refused the connection", true},
         {server.url("/missing.mp3"), "the server has no stream at this address (404)", true},
@@ -152,13 +153,13 @@ TEST_F(PlayerViewTest, StreamsThatCannotBePlayedSayWhyAndTheViewStaysUsable) {
         {busy.url(), "the server answered 503 <b>Busy</b> &amp; <i>now</i>", true},
         // The engine never gets addresses that are no streams: a recipe that would fetch from the
         // server, a camera, a generated picture; nor a file on this computer, which plays only
-        // where the channel directory is there too.
+        // where the channel's list is there too, and only the file it was allowed.
         {"edl://%" + std::to_string(inside.size()) + "%" + inside,
          "\"edl:\" is no address of a stream", false},
         {"av://v4l2:/dev/video0", "\"av:\" is no address of a stream", false},
         {"lavfi://testsrc", "\"lavfi:\" is no address of a stream", false},
-        {TestMedia::get().clip(), "files on this computer play only from a channel directory there",
-         false},
+        {TestMedia::get().clip(),
+         "files on this computer play only from a channel list that is there", false},
     };
     for (const auto& [address, reason, tried] : cases) {
         SCOPED_TRACE(address);
@@ -179,7 +180,7 @@ TEST_F(PlayerViewTest, StreamsThatCannotBePlayedSayWhyAndTheViewStaysUsable) {
     EXPECT_EQ(server.requestCount("/inside.mp3"), 0);
 
     // The next channel plays, from a page on disk, and the message goes.
-    player_.setLocalFilesAllowed(true);
+    player_.allowLocalFile(TestMedia::get().clip());
     testkit::TempFolder folder;
     folder.write("Player.html", "<html><body><object><param name=\"src\" value=\"" +
                                     TestMedia::get().clip() +

@@ -12,9 +12,12 @@
 #include <QThreadPool>
 #include <QTreeWidget>
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <regex>
 
+#include "player/mpv_player.h"
+#include "player/player_view.h"
 #include "qt/qt_tree_view.h"
 #include "support/browser_recorder.h"
 #include "support/message_box_watcher.h"
@@ -283,6 +286,28 @@ TEST_F(DirectoryIntegrationTest, APlaylistIsADirectoryAndItsChannelsPlayWithThei
     EXPECT_NE(head.find("User-Agent: QOVA Test/1.0\r\n"), std::string::npos) << head;
     EXPECT_NE(head.find("Referer: http://127.0.0.1/\r\n"), std::string::npos) << head;
     EXPECT_EQ(head.find("qova-http"), std::string::npos) << "the fragment went to the server";
+}
+
+// A relative URLTXT counts from the program folder, where Config.txt is; a directory there is a
+// list on this computer, whose channels play the files it names.
+TEST_F(DirectoryIntegrationTest, ARelativeDirectoryCountsFromTheProgramFolderAndPlaysItsFiles) {
+    ASSERT_EQ(testkit::TestMedia::get().error(), "");
+    std::filesystem::create_directory(folder.file("demo"));
+    folder.write("demo/list.txt",
+                 "Demo|Radio|Tone|file://" + testkit::TestMedia::get().tone() + "|EN\n");
+    folder.write("Player.html", "\r\n");
+    auto window = start("demo/list.txt");
+    EXPECT_TRUE(messages.seen().empty());
+    window->logic().imgRadio_Click();
+    choose(*window, "Demo");
+    QTreeWidget* tree = window->channelTree();
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualItemRect(tree->topLevelItem(0)).center());
+    player::PlayerView& area = window->playerArea();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return area.player().state() == platform::MediaPlayer::State::Playing; }, 10000))
+        << area.statusText().toStdString();
 }
 
 TEST_F(DirectoryIntegrationTest, ARadioStreamGivenAsTheDirectoryHoldsTheStoredOneBackNoLonger) {

@@ -180,7 +180,7 @@ TEST(VideoOnDisplay, WindowsClosedWhileTheirPictureIsDrawnGoCleanly) {
         auto window = std::make_unique<QWidget>();
         auto* view = new player::PlayerView(window.get(), {"null"});
         view->resize(1280, 960);
-        view->player().setLocalFilesAllowed(true);
+        view->player().allowLocalFile("file://" + testkit::TestMedia::get().clip());
         window->resize(1280, 960);
         window->show();
         view->navigate(playback::RealPlayerAddress("file://" + testkit::TestMedia::get().clip()));
@@ -216,7 +216,7 @@ TEST(VideoOnDisplay, ThePictureIsDrawnOnTheQtThreadWhereOpenGlKeepsToIt) {
         options.videoOnQtThread = onQtThread;
         player::PlayerView view(nullptr, options);
         view.resize(640, 360);
-        view.player().setLocalFilesAllowed(true);
+        view.player().allowLocalFile("file://" + testkit::TestMedia::get().clip());
         view.show();
         view.navigate(playback::RealPlayerAddress("file://" + testkit::TestMedia::get().clip()));
         ASSERT_TRUE(view.drawsVideo());

@@ -15,6 +15,7 @@
 
 #include "platform/text.h"
 #include "support/browser_recorder.h"
+#include "testkit/fifo_watch.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/temp_folder.h"
 #include "web/web_view.h"
@@ -44,6 +45,7 @@ TYPED_TEST(BrowserControlTest, FailuresRaiseTheStatusThenTheErrorPage) {
     // Started, then silent for longer than the browser waits.
     server.stall("/stalled.txt", std::string(100000, 'y'));
     TempFolder folder;
+    const testkit::FifoWatch fifo(folder.file("fifo.txt"));
     TypeParam browser(nullptr, 1000);
     Recorder recorder(browser);
 
@@ -65,6 +67,10 @@ TYPED_TEST(BrowserControlTest, FailuresRaiseTheStatusThenTheErrorPage) {
         {"", WebBrowser::kStatusResourceNotFound},
         {folder.file("missing.txt"), 404},
         {"file://" + folder.file("missing.txt"), 404},
+        // Named by a URLTXT or an added list: opened on the window's thread, a FIFO would hold
+        // it until someone writes; a file that is no regular one is never opened.
+        {fifo.path(), 404},
+        {"file://" + fifo.path(), 404},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.address);
@@ -76,6 +82,9 @@ TYPED_TEST(BrowserControlTest, FailuresRaiseTheStatusThenTheErrorPage) {
         testing::expectErrorThenErrorPage(browser, recorder.events, each.address, each.status);
     }
     EXPECT_EQ(server.requestCount("/silent"), 1);
+    ASSERT_TRUE(recorder.settle([&] { browser.navigate2(fifo.path()); }));
+    testing::expectErrorThenErrorPage(browser, recorder.events, fifo.path(), 404);
+    EXPECT_EQ(fifo.opened(), 0);
 }
 
 TYPED_TEST(BrowserControlTest, LaterNavigationReplacesOneUnderWay) {

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "testkit/fifo_watch.h"
 #include "testkit/loopback_http_server.h"
+#include "testkit/temp_folder.h"
 
 namespace qova::web {
 namespace {
@@ -73,6 +75,28 @@ TEST(NetworkListFetcher, ADestroyedFetcherIsHeardOfNoMoreAndLeavesNothingOpen) {
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
     EXPECT_EQ(heard, 0);
+}
+
+// A list added as a file here is read on the window's thread: one that is no regular file (a
+// FIFO, a device) is never opened, where it would hold the window until someone writes to it.
+TEST(NetworkListFetcher, AListHereThatIsNoRegularFileFailsUnopened) {
+    testkit::TempFolder folder;
+    folder.write("list.txt", "A|Video|One|u1|EN\n");
+    const testkit::FifoWatch fifo(folder.file("fifo.m3u"));
+    NetworkListFetcher fetcher(nullptr, 1000);
+    std::map<std::string, Outcome> outcomes;
+    const std::vector<std::string> addresses = {fifo.path(), "file://" + fifo.path(),
+                                                "file://" + folder.file("list.txt"), "/dev/zero"};
+    for (const std::string& address : addresses) {
+        fetcher.fetch(address, &asItCame,
+                      [&, address](Outcome outcome) { outcomes[address] = std::move(outcome); });
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return outcomes.size() == addresses.size(); }, kWaitLimitMs));
+    EXPECT_EQ(outcomes[fifo.path()].error, "Not found.");
+    EXPECT_EQ(outcomes["file://" + fifo.path()].error, "Not found.");
+    EXPECT_EQ(outcomes["/dev/zero"].error, "Not found.");
+    EXPECT_EQ(outcomes["file://" + folder.file("list.txt")].lines, "A|Video|One|u1|EN\n");
+    EXPECT_EQ(fifo.opened(), 0);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/stream_address.h"
+#include "testkit/fifo_watch.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/temp_folder.h"
 #include "web/stream_answers.h"
@@ -48,12 +49,16 @@ class QtWarnings {
     static inline std::vector<std::string> messages_;
 };
 
-/// Checks each address at once and waits for all verdicts.
+/// Checks each address at once, as a channel of a list on this computer, and waits for all
+/// verdicts.
 std::map<std::string, Result> checkAll(NetworkStreamChecker& checker,
-                                       const std::vector<std::string>& addresses) {
+                                       const std::vector<std::string>& addresses,
+                                       bool localFilesAllowed = true) {
     std::map<std::string, Result> results;
-    for (const std::string& address : addresses)
-        checker.check(address, [&results, address](Result result) { results[address] = result; });
+    for (const std::string& address : addresses) {
+        checker.check(address, localFilesAllowed,
+                      [&results, address](Result result) { results[address] = result; });
+    }
     // Nothing is told from within check.
     EXPECT_TRUE(results.empty());
     EXPECT_TRUE(QTest::qWaitFor([&] { return results.size() == addresses.size(); }, 10000));
@@ -127,6 +132,89 @@ TEST(NetworkStreamChecker, TellsStreamsThatAnswerFromThoseThatDoNotAndWhy) {
     EXPECT_EQ(warnings.seen(), std::vector<std::string>{});
 }
 
+// What the player would refuse is not looked at: a list from elsewhere learns nothing of this
+// computer's files, whether they are there or not, and reaches no other scheme.
+TEST(NetworkStreamChecker, ChecksNothingThePlayerWouldRefuse) {
+    testkit::LoopbackHttpServer server;
+    testkit::TempFolder folder;
+    folder.write("clip.mp4", "not really a clip");
+    const testkit::FifoWatch fifo(folder.file("fifo.mp4"));
+    server.redirect("/to-file.mp3", "file://" + folder.file("clip.mp4"));
+    NetworkStreamChecker checker(nullptr, "QOVA test", 2000);
+    const std::string here = folder.file("clip.mp4");
+    const std::string gone = "file://" + folder.file("gone.mp4");
+
+    const std::string refusal =
+        "Files on this computer play only from a channel list that is there.";
+    auto results = checkAll(checker, {here, gone, "qrc:/x", "av://v4l2:/dev/video0"}, false);
+    EXPECT_EQ(results.at(here).reason, refusal);
+    EXPECT_EQ(results.at(gone).reason, refusal);
+    EXPECT_EQ(results.at("qrc:/x").reason, "\"qrc:\" is no address of a stream.");
+    EXPECT_EQ(results.at("av://v4l2:/dev/video0").reason, "\"av:\" is no address of a stream.");
+
+    // From a list here: looked at, never opened; what only playing would tell is not told.
+    results = checkAll(checker, {here, gone, fifo.path(), "/dev/null", "clip.mp4", "-",
+                                 server.url("/to-file.mp3")});
+    EXPECT_EQ(results.at(here).verdict, Verdict::Answers);
+    EXPECT_EQ(results.at(gone).reason, "The file is not there.");
+    for (const std::string& unknown :
+         {fifo.path(), std::string("/dev/null"), std::string("clip.mp4"), std::string("-")})
+        EXPECT_EQ(results.at(unknown).verdict, Verdict::Unknown) << unknown;
+    // A server sends the check to the web alone, whatever list the channel came from.
+    EXPECT_EQ(results.at(server.url("/to-file.mp3")).reason,
+              "The server redirects to an address that is not followed.");
+    EXPECT_EQ(fifo.opened(), 0);
+}
+
+// The headers a line asks for go to its own host only, and none of them ends its line early.
+TEST(NetworkStreamChecker, AChannelsHeadersGoToItsOwnHostAloneAndNoneBringsALineOfItsOwn) {
+    testkit::LoopbackHttpServer server;
+    for (const char* path : {"/direct.mp3", "/next.mp3", "/same-next.mp3"})
+        server.endless(path, "\xFF\xFB\x90\x64", "audio/mpeg");
+    const std::string elsewhere = "http://localhost:" + std::to_string(server.port());
+    server.redirect("/away.mp3", elsewhere + "/next.mp3");
+    server.redirect("/same.mp3", server.url("/same-next.mp3"), 307);
+    NetworkStreamChecker checker(nullptr, "QOVA test", 3000);
+
+    // As any line may carry it, written by hand: names and values that would end their line.
+    const std::string direct = server.url("/direct.mp3");
+    const std::string smuggled =
+        direct + "#qova-http=User-Agent=Agent%0D%0AX-Injected%3A%20yes&X-Injected=yes" +
+        "&Referer%0D%0AX-Name=v&Icy-MetaData=1&Referrer=http%3A%2F%2Fref%2F" +
+        "&Origin=http%3A%2F%2Forigin&Cookie=session%3Dabc%00;" + direct.substr(direct.size() - 3);
+    const std::vector<platform::HttpHeader> headers = {{"User-Agent", "Agent"},
+                                                       {"Referer", "http://ref/"},
+                                                       {"Origin", "http://origin"},
+                                                       {"Cookie", "session=abc"}};
+    const std::string away = platform::addressWithHeaders(server.url("/away.mp3"), headers);
+    const std::string same = platform::addressWithHeaders(server.url("/same.mp3"), headers);
+    const auto results = checkAll(checker, {smuggled, away, same});
+    for (const auto& [address, result] : results)
+        EXPECT_EQ(result.verdict, Verdict::Answers) << address << ": " << result.reason;
+
+    const std::string smuggledHead = server.lastRequestHead("/direct.mp3");
+    EXPECT_EQ(smuggledHead.find("X-"), std::string::npos) << smuggledHead;
+    EXPECT_EQ(smuggledHead.find("User-Agent: Agent"), std::string::npos) << smuggledHead;
+    EXPECT_EQ(smuggledHead.find("session"), std::string::npos) << smuggledHead;
+    for (const char* line : {"\r\nReferer: http://ref/\r\n", "\r\nOrigin: http://origin\r\n",
+                             "\r\nUser-Agent: QOVA test\r\n", "\r\nIcy-MetaData: 0\r\n"})
+        EXPECT_NE(smuggledHead.find(line), std::string::npos) << line << smuggledHead;
+
+    for (const char* path : {"/away.mp3", "/same.mp3", "/same-next.mp3"}) {
+        const std::string head = server.lastRequestHead(path);
+        for (const char* line : {"\r\nUser-Agent: Agent\r\n", "\r\nReferer: http://ref/\r\n",
+                                 "\r\nOrigin: http://origin\r\n", "\r\nCookie: session=abc\r\n"})
+            EXPECT_NE(head.find(line), std::string::npos) << path << ": " << line << head;
+    }
+    // Redirected to another host: the line's headers stay behind.
+    const std::string otherHost = server.lastRequestHead("/next.mp3");
+    EXPECT_NE(otherHost.find("\r\nHost: localhost:"), std::string::npos) << otherHost;
+    EXPECT_NE(otherHost.find("\r\nUser-Agent: QOVA test\r\n"), std::string::npos) << otherHost;
+    for (const char* header : {"Referer", "Origin", "Cookie", "User-Agent: Agent"})
+        EXPECT_EQ(otherHost.find(header), std::string::npos) << header << otherHost;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, 5000));
+}
+
 TEST(NetworkStreamChecker, NoConnectionOutlivesItsCheck) {
     // A server that keeps its connections for the next request, as most do.
     testkit::LoopbackHttpServer server;
@@ -181,7 +269,7 @@ TEST(NetworkStreamChecker, CancelledChecksAreNeverHeardOfAndLeaveNothingOpen) {
     NetworkStreamChecker checker(nullptr, "QOVA test", 5000);
     int heard = 0;
     for (int i = 0; i < 3; ++i)
-        checker.check(server.url("/hang.mp3"), [&](Result) { ++heard; });
+        checker.check(server.url("/hang.mp3"), false, [&](Result) { ++heard; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount("/hang.mp3") == 3; }, 5000));
     checker.cancelAll();
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, 5000));

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/browser_recorder.h"
+#include "testkit/fifo_watch.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/temp_folder.h"
 #include "web/page_loading.h"
@@ -172,9 +173,13 @@ TEST(WebViewTest, LocalPagesUseLocalFilesAndServedPagesDoNot) {
     TempFolder folder;
     folder.write("pic.png", png(QSize(4, 3), Qt::red));
     folder.write("look.css", ".x { color: #0000ff }");
+    // Read on the window's thread: a FIFO or a device among them is never opened.
+    const testkit::FifoWatch fifoSheet(folder.file("fifo.css"));
+    const testkit::FifoWatch fifoPicture(folder.file("fifo.png"));
     folder.write("page.html",
                  "<link rel=\"stylesheet\" href=\"look.css\"><p class=\"x\">Local</p>"
-                 "<img src=\"pic.png\">");
+                 "<img src=\"pic.png\"><link rel=\"stylesheet\" href=\"fifo.css\">"
+                 "<img src=\"fifo.png\"><img src=\"/dev/zero\">");
     const std::string picture = QUrl::fromLocalFile(QString::fromStdString(folder.file("pic.png")))
                                     .toString()
                                     .toStdString();
@@ -189,6 +194,7 @@ TEST(WebViewTest, LocalPagesUseLocalFilesAndServedPagesDoNot) {
     EXPECT_EQ(colourOf(view, "Local"), QColor(Qt::blue));
     view.document()->size();
     EXPECT_EQ(imageAt(view, picture).size(), QSize(4, 3));
+    EXPECT_EQ(fifoSheet.opened() + fifoPicture.opened(), 0);
 
     ASSERT_TRUE(recorder.load(server.url("/remote.html")));
     view.document()->size();
