@@ -154,7 +154,6 @@ TEST_F(DiscoverWindowTest, TheLocalesCountryComesFirstAndBothButtonsBringItsChan
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return chooser->itemText(0) == QStringLiteral("Germany (3 stations)"); }, kWaitMs));
     EXPECT_EQ(chooser->itemText(1).toStdString(), "Afghanistan (7 stations)");
-    EXPECT_GT(chooser->count(), 200);
 
     EXPECT_EQ(addBoth(discover), (Strings{"Radio stations of Germany|2|Up to date",
                                           "TV channels of Germany|2|Up to date"}));
