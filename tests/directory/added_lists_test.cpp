@@ -1,7 +1,5 @@
 #include "directory/added_lists.h"
 
-#include <cstdio>
-
 #include "directory/directory_fixture.h"
 
 namespace qova::directory {
@@ -60,7 +58,7 @@ TEST_F(AddedListsTest, AListJoinsAfterTheDirectoryAndWorksFromItsCopyAfterAResta
 
     // The next run works from the copy before the list is fetched, and a list that cannot be
     // fetched then keeps it, said only in the lists window.
-    LoadedMain again("URLTXT=http://127.0.0.1:1/channels.txt\r\n", f.files.files);
+    LoadedMain again(kConfig, f.files.files);
     again.f.wbDownload.complete(kDirectory);
     again.f.cmbCountry.choose("Austria");
     EXPECT_EQ(again.f.trView.texts(), (Strings{"ORF Test"}));
@@ -158,7 +156,7 @@ TEST(AddedListsFile, AHandEditedFileIsReadAsMeantAndWithinBounds) {
         std::string(kMaxListAddressBytes + 1, 'x') + "\r\n";
     for (int i = 0; i < 200; ++i)
         file += "/lists/" + std::to_string(i) + ".m3u\r\n";
-    LoadedMain main("URLTXT=http://127.0.0.1:1/channels.txt\r\n", {{"ChannelLists.txt", file}});
+    LoadedMain main(kConfig, {{"ChannelLists.txt", file}});
     const auto& lists = main.form.addedLists().lists();
     ASSERT_EQ(lists.size(), kMaxAddedLists);
     EXPECT_EQ(lists[0].address, "http://127.0.0.1:1/a.m3u");
@@ -190,30 +188,14 @@ TEST(AddedListsFile, HandEditsStayInPlaceAndARemovalStaysOne) {
     std::string many;
     for (std::size_t i = 0; i < kMaxAddedLists; ++i)
         many += "/lists/" + std::to_string(i) + ".m3u\r\n";
-    LoadedMain full("URLTXT=http://127.0.0.1:1/channels.txt\r\n",
+    LoadedMain full(kConfig,
                     {{"ChannelLists.txt", many + "/lists/0.m3u\r\n/lists/beyond.m3u\r\n"}});
     ASSERT_TRUE(full.form.addedLists().remove(0));
     EXPECT_EQ(full.f.files.files.at("ChannelLists.txt"),
               many.substr(many.find('\n') + 1) + "/lists/beyond.m3u\r\n");
-    LoadedMain again("URLTXT=http://127.0.0.1:1/channels.txt\r\n", full.f.files.files);
+    LoadedMain again(kConfig, full.f.files.files);
     ASSERT_EQ(again.form.addedLists().lists().size(), kMaxAddedLists);
     EXPECT_EQ(again.form.addedLists().lists().back().address, "/lists/beyond.m3u");
-}
-
-// A kept copy an editor saved with a byte-order mark is read as the program wrote it.
-TEST(AddedListsFile, AKeptCopyIsReadWithoutAByteOrderMark) {
-    const std::string list = "http://127.0.0.1:1/a.m3u";
-    char copy[48];
-    std::snprintf(copy, sizeof copy, "ChannelList-%016llx.txt",
-                  static_cast<unsigned long long>(platform::fnv1a(list)));
-    LoadedMain main(
-        "URLTXT=http://127.0.0.1:1/channels.txt\r\n",
-        {{"ChannelLists.txt", list + "\r\n"},
-         {copy, "\xEF\xBB\xBF#qova-list fetched=2026-01-01 10:00\r\nF|Video|X|u|EN\r\n"}});
-    const AddedLists::List& read = main.form.addedLists().lists().at(0);
-    EXPECT_EQ(read.fetched, "2026-01-01 10:00");
-    EXPECT_EQ(read.channels, 1u);
-    EXPECT_EQ(main.form.state().strAddedChannels, "F|Video|X|u|EN\r\n");
 }
 
 TEST(ListChannelLines, ADirectoryKeepsItsChannelLinesWithWhateverLineEnds) {

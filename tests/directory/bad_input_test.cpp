@@ -1,5 +1,8 @@
 // Directory pages a server should never send, and what the program makes of them: it never
 // crashes, and it never loses the stored directory or the favourites.
+#include <cstdio>
+
+#include "directory/added_lists.h"
 #include "directory/channel_record.h"
 #include "directory/channel_tree.h"
 #include "directory/directory_fixture.h"
@@ -94,10 +97,19 @@ TEST_F(DirectoryTest, TheCountryListIsFilledInOneCall) {
 // An editor may save any file with a byte-order mark before its first line; it is no part of it.
 TEST(ByteOrderMarks, BeforeAnyFileOfTheProgramTheyAreNoPartOfItsFirstLine) {
     const std::string bom = "\xEF\xBB\xBF";
+    const std::string list = "http://127.0.0.1:1/a.m3u";
+    char copy[48];
+    std::snprintf(copy, sizeof copy, "ChannelList-%016llx.txt",
+                  static_cast<unsigned long long>(platform::fnv1a(list)));
     LoadedMain main(bom + "URLTXT=http://127.0.0.1:1/channels.txt\r\n",
                     {{"favorites.txt", bom + "F|Video|Star|u1|EN\r\n"},
-                     {"Channel.txt", bom + "F|Video|Star|u1|EN\r\nF|Video|Other|u2|EN\r\n"}});
+                     {"Channel.txt", bom + "F|Video|Star|u1|EN\r\nF|Video|Other|u2|EN\r\n"},
+                     {"ChannelLists.txt", list + "\r\n"},
+                     {copy, bom + "#qova-list fetched=2026-01-01 10:00\r\nL|Radio|X|u|EN\r\n"}});
     fakes::FakeMain& f = main.f;
+    // The kept copy of an added list is read as the program wrote it.
+    EXPECT_EQ(main.form.addedLists().lists().at(0).fetched, "2026-01-01 10:00");
+    EXPECT_EQ(main.form.state().strAddedChannels, "L|Radio|X|u|EN\r\n");
     EXPECT_EQ(f.wbDownload.lastAddress(), "http://127.0.0.1:1/channels.txt");
     EXPECT_EQ(main.form.state().strConfigKey, "URLTXT");
     f.wbDownload.fail(500);  // the stored directory is shown

@@ -13,10 +13,13 @@ namespace qova::directory {
 
 using Strings = std::vector<std::string>;
 
+/// A Config.txt naming a directory on a server.
+inline const std::string kConfig = "URLTXT=http://127.0.0.1:1/channels.txt\r\n";
+
 /// The main window's logic on fakes, loaded with a Config.txt, the player there, and files
 /// that a test puts in before the load.
 struct LoadedMain {
-    explicit LoadedMain(const std::string& config = "URLTXT=http://127.0.0.1:1/channels.txt\r\n",
+    explicit LoadedMain(const std::string& config = kConfig,
                         const std::map<std::string, std::string>& files = {}) {
         f.files.files = files;
         f.files.files["Config.txt"] = config;

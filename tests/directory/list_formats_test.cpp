@@ -184,15 +184,14 @@ TEST(ListFormats, HeadersALineMayNotGiveAreNeitherReadNorExported) {
 TEST(ListFormats, ExportedCountriesAreCodesWhereKnownWithTheirNamesInTheGroup) {
     const std::string channels =
         "Deutschland|Video|Das Erste|http://127.0.0.1/ard.m3u8|DE\r\n"
-        "\xC3\x96sterreich|Radio|\xC3\x96"
-        "1|http://127.0.0.1/oe1.mp3|DE\r\n"
+        "Österreich|Radio|Ö1|http://127.0.0.1/oe1.mp3|DE\r\n"
         "FRANCE|Video|France 24|http://127.0.0.1/f24.m3u8|FR\r\n"
         "United Kingdom|Video|BBC|http://127.0.0.1/bbc.m3u8|EN\r\n"
         "Atlantis|Video|Deep|http://127.0.0.1/deep.m3u8|\r\n";
     const std::string playlist = ToM3u(channels);
     for (const char* entry :
          {"#EXTINF:-1 tvg-country=\"DE\" tvg-language=\"DE\" group-title=\"Deutschland\" ",
-          "#EXTINF:-1 tvg-country=\"AT\" tvg-language=\"DE\" group-title=\"\xC3\x96sterreich\" "
+          "#EXTINF:-1 tvg-country=\"AT\" tvg-language=\"DE\" group-title=\"Österreich\" "
           "radio=\"true\" ",
           "#EXTINF:-1 tvg-country=\"FR\" tvg-language=\"FR\" group-title=\"FRANCE\" ",
           "#EXTINF:-1 tvg-country=\"GB\" tvg-language=\"EN\" group-title=\"United Kingdom\" ",

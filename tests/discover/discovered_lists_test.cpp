@@ -38,7 +38,6 @@ TEST(DiscoveredLists, AddressesStayTheSameWhateverServerFetchesThem) {
     EXPECT_EQ(Discovered(kRadioAt)->countryCode, "AT");
     EXPECT_EQ(Discovered(kTvDe)->source, DiscoveredList::Source::Tv);
     EXPECT_EQ(ListTitle(kRadioAt), "Radio stations of Austria");
-    EXPECT_EQ(ListTitle(kTvDe), "TV channels of Germany");
     for (const std::string& other : Strings{
              std::string("https://de1.api.radio-browser.info/json/stations/bycountrycodeexact/AT"),
              kRadioAt.substr(0, kRadioAt.find('?') - 1),
@@ -59,7 +58,6 @@ TEST(DiscoveredLists, AddressesStayTheSameWhateverServerFetchesThem) {
               "/json/url/96062a7b-0601-11e8-ae97-52543be04c81");
     for (const char* bad : {"", "../../json/stations", "a b", "abc?x=1"})
         EXPECT_EQ(CountPath(bad), "") << bad;
-    EXPECT_EQ(UserAgent().substr(0, 5), "QOVA/");
 }
 
 class FetcherTest : public ::testing::Test {
@@ -101,7 +99,7 @@ TEST_F(FetcherTest, EachSourceIsFetchedLiveAndConvertedAsItsOwnAndOtherListsAsBe
     const auto& tvList = outcomes.at(kTvDe);
     EXPECT_EQ(tvList.channels, 1u);
     EXPECT_EQ(tvList.lines, "Germany|Video|ZDF|https://127.0.0.1:1/zdf.m3u8|\r\n");
-    // Every request names the program; the user's own list went to the other fetcher.
+    // The user's own list went to the other fetcher alone.
     EXPECT_EQ(http.asked.size(), 2u);
 }
 

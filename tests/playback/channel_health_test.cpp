@@ -59,7 +59,7 @@ TEST_F(ChannelHealthTest, ChannelsThatDoNotAnswerAreGreyedAndKeptFourAtATime) {
     EXPECT_EQ(f.files.files.count("favorites.txt"), 0u);
 
     // The next run shows the marks from the file; a channel that plays loses its mark.
-    directory::LoadedMain again("URLTXT=http://127.0.0.1:1/channels.txt\r\n", f.files.files);
+    directory::LoadedMain again(directory::kConfig, f.files.files);
     again.f.wbDownload.complete(kDirectory);
     again.f.cmbCountry.choose("France");
     EXPECT_EQ(again.f.trView.nodes[1].fore, kMarkedForeColour);
@@ -70,7 +70,7 @@ TEST_F(ChannelHealthTest, ChannelsThatDoNotAnswerAreGreyedAndKeptFourAtATime) {
     EXPECT_EQ(again.f.files.waitedFor.count("channelhealth.txt"), 0u);
 
     // A file that cannot be written stays as it was; the marks of the run go on as they are.
-    directory::LoadedMain locked("URLTXT=http://127.0.0.1:1/channels.txt\r\n", f.files.files);
+    directory::LoadedMain locked(directory::kConfig, f.files.files);
     locked.f.files.unwritable.insert("channelhealth.txt");
     locked.f.wbDownload.complete(kDirectory);
     locked.f.cmbCountry.choose("France");
@@ -109,8 +109,7 @@ TEST_F(ChannelHealthTest, NothingIsWrittenWhileNoChannelFailsToAnswer) {
 TEST(ChannelHealthFile, AHandEditedFileIsReadWithinBounds) {
     std::string file = "no tab here\r\n\tno address\r\n" + std::string(kMaxMarkLineBytes + 1, 'x') +
                        "\tt\tr\r\nhttp://a/\t2026-01-01 10:00\r\nhttp://b/\twhen\twhy\tmore\n";
-    directory::LoadedMain main("URLTXT=http://127.0.0.1:1/channels.txt\r\n",
-                               {{"ChannelHealth.txt", file}});
+    directory::LoadedMain main(directory::kConfig, {{"ChannelHealth.txt", file}});
     const auto& marks = main.form.health().marks();
     ASSERT_EQ(marks.size(), 2u);
     EXPECT_EQ(marks.at("http://a/").when, "2026-01-01 10:00");
@@ -129,8 +128,7 @@ TEST(ChannelHealthFile, HandEditsStayInPlaceWhenTheMarksAreWritten) {
     const std::string file = "\xEF\xBB\xBF# checked by hand\r\n\r\n" + gone +
                              "\t2026-01-01 10:00\told\r\nno tab here\n" + other + "\n" + overlong +
                              "\r\n" + live + "\tthen\twhy\r\n";
-    directory::LoadedMain main("URLTXT=http://127.0.0.1:1/channels.txt\r\n",
-                               {{"ChannelHealth.txt", file}});
+    directory::LoadedMain main(directory::kConfig, {{"ChannelHealth.txt", file}});
     ASSERT_EQ(main.form.health().marks().size(), 3u);
     EXPECT_EQ(main.form.health().marks().count(gone), 1u);  // no mark behind a byte-order mark
     main.f.wbDownload.complete(kDirectory);
@@ -165,7 +163,7 @@ TEST(ChannelHealthFile, EveryMarkWrittenIsReadBack) {
     while (main.f.checker.answerOne()) {
     }
     EXPECT_EQ(main.form.health().marks().size(), 2u);  // both greyed for this run
-    directory::LoadedMain again("URLTXT=http://127.0.0.1:1/channels.txt\r\n", main.f.files.files);
+    directory::LoadedMain again(directory::kConfig, main.f.files.files);
     const auto& marks = again.form.health().marks();
     ASSERT_EQ(marks.size(), 1u);
     const std::string& kept = marks.at(address).reason;
@@ -180,15 +178,14 @@ TEST(ChannelHealthFile, LinesBeyondWhatIsReadAreKeptAndAMarkTakenAwayStaysAway) 
     for (std::size_t i = 0; i < kMaxMarks; ++i)
         file += "http://127.0.0.1:1/" + std::to_string(i) + "\tw\tr\r\n";
     file += "http://127.0.0.1:1/0\tlater\tr\r\nhttp://127.0.0.1:1/beyond\tw\tr\r\n";
-    directory::LoadedMain main("URLTXT=http://127.0.0.1:1/channels.txt\r\n",
-                               {{"ChannelHealth.txt", file}});
+    directory::LoadedMain main(directory::kConfig, {{"ChannelHealth.txt", file}});
     ASSERT_EQ(main.form.health().marks().size(), kMaxMarks);
     main.form.health().played("F|Video|Zero|http://127.0.0.1:1/0|FR");
     const std::string& written = main.f.files.files.at("ChannelHealth.txt");
     EXPECT_EQ(written.find("http://127.0.0.1:1/0\t"), std::string::npos);
     const std::string end = "\r\nhttp://127.0.0.1:1/beyond\tw\tr\r\n";
     EXPECT_TRUE(written.ends_with(end)) << written.substr(written.size() - end.size());
-    directory::LoadedMain again("URLTXT=http://127.0.0.1:1/channels.txt\r\n", main.f.files.files);
+    directory::LoadedMain again(directory::kConfig, main.f.files.files);
     EXPECT_EQ(again.form.health().marks().size(), kMaxMarks);
     EXPECT_EQ(again.form.health().marks().count("http://127.0.0.1:1/beyond"), 1u);
     EXPECT_EQ(again.form.health().marks().count("http://127.0.0.1:1/0"), 0u);

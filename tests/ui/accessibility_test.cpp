@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QGuiApplication>
@@ -15,12 +14,10 @@
 
 #include "player/mpv_player.h"
 #include "player/player_view.h"
-#include "qt/qt_tree_view.h"
+#include "support/main_window.h"
 #include "support/stream_servers_suite.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/screen_reader.h"
-#include "testkit/temp_folder.h"
-#include "ui/frm_main.h"
 
 namespace qova::ui {
 namespace {
@@ -47,19 +44,11 @@ class AccessibilityTest : public testing::StreamServersSuite<true, false, false>
                                              testkit::closedPortUrl() + "gone.mp3|EN\n");
         folder.write("Config.txt", "URLTXT=" + directory.url("/channels.txt") + "\r\n");
         folder.write("Player.html", "\r\n");
-        FrmMainOptions options;
-        options.programFolder = folder.path();
-        options.site.address = "http://127.0.0.1:9";
-        options.audioOutput = "null";
+        FrmMainOptions options = testing::windowOptions(folder);
         options.channelCheckLimitMs = 1000;
-        window = std::make_unique<FrmMain>(std::move(options));
-        window->load();
-        window->show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window->countryList()->count() > 0; }, 10000));
+        window = testing::startWindow(std::move(options));
         window->logic().imgRadio_Click();
-        QComboBox* list = window->countryList();
-        list->setCurrentIndex(list->findText(QStringLiteral("Test")));
-        emit list->activated(list->currentIndex());
+        ASSERT_TRUE(testing::chooseCountry(*window, QStringLiteral("Test")));
         ASSERT_EQ(window->channelTree()->topLevelItemCount(), 2);
         ASSERT_TRUE(whileLoopTurns(
             [&] { program = reader->application(QCoreApplication::applicationName(), 15000); },

@@ -18,13 +18,11 @@
 
 #include "player/mpv_player.h"
 #include "player/player_view.h"
-#include "qt/qt_tree_view.h"
 #include "support/browser_recorder.h"
+#include "support/main_window.h"
 #include "support/message_box_watcher.h"
 #include "testkit/loopback_http_server.h"
-#include "testkit/temp_folder.h"
 #include "testkit/test_media.h"
-#include "ui/frm_main.h"
 #include "web/page_loading.h"
 
 namespace qova::ui {
@@ -66,41 +64,27 @@ bool drawn(const QIcon& icon) {
 
 class DirectoryIntegrationTest : public ::testing::Test {
   protected:
-    /// The window on the program folder with Config.txt naming this address, loaded and shown.
-    std::unique_ptr<FrmMain> make(const std::string& address) {
+    /// The window's options on the program folder, with Config.txt naming this address.
+    FrmMainOptions options(const std::string& address) {
         folder.write("Config.txt", "URLTXT=" + address + "\r\n");
-        FrmMainOptions options;
-        options.programFolder = folder.path();
+        FrmMainOptions options = testing::windowOptions(folder);
         options.site.address = server.url("").substr(0, server.url("").size() - 1);
         options.noAnswerTimeoutMs = 1000;
         options.directoryTransferLimitMs = directoryTransferLimitMs;
-        options.audioOutput = "null";
-        auto window = std::make_unique<FrmMain>(std::move(options));
-        window->load();
-        window->show();
-        return window;
+        return options;
     }
     /// Makes the window and waits until the directory has been processed.
     std::unique_ptr<FrmMain> start(const std::string& address) {
-        auto window = make(address);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return window->countryList()->count() > 0; }, 10000))
-            << "the directory was never processed";
+        auto window = testing::startWindow(options(address));
         // Whatever the browser would raise afterwards has been raised by now.
         EXPECT_TRUE(testing::deliverPosted());
         return window;
     }
-    std::vector<std::string> countries(FrmMain& window) const {
-        std::vector<std::string> out;
-        for (int i = 0; i < window.countryList()->count(); ++i)
-            out.push_back(window.countryList()->itemText(i).toStdString());
-        return out;
+    static std::vector<std::string> countries(FrmMain& window) {
+        return testing::listedCountries(window);
     }
-    void choose(FrmMain& window, const QString& country) const {
-        QComboBox* list = window.countryList();
-        const int index = list->findText(country);
-        ASSERT_GE(index, 0) << country.toStdString();
-        list->setCurrentIndex(index);
-        emit list->activated(index);
+    static void choose(FrmMain& window, const QString& country) {
+        ASSERT_TRUE(testing::chooseCountry(window, country)) << country.toStdString();
     }
     /// The failed load was recorded, and the stored directory kept and shown.
     void expectKept(FrmMain& window, const std::string& error) {
@@ -248,8 +232,10 @@ TEST_F(DirectoryIntegrationTest, TheStoredDirectoryIsKeptThroughEveryFailure) {
 
     // A window closed while its request hangs says nothing more: the request went with the
     // window, so its time-out can never come.
-    const QPointer<FrmMain> window = make(server.url("/hang.txt")).release();
+    const QPointer<FrmMain> window = new FrmMain(options(server.url("/hang.txt")));
     window->setAttribute(Qt::WA_DeleteOnClose);
+    window->load();
+    window->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount("/hang.txt") == 2; }, 5000));
     window->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 5000));
@@ -279,8 +265,7 @@ TEST_F(DirectoryIntegrationTest, APlaylistIsADirectoryAndItsChannelsPlayWithThei
     QTreeWidget* tree = window->channelTree();
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     EXPECT_EQ(tree->topLevelItem(0)->text(0), "Radio Eins");
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                      tree->visualItemRect(tree->topLevelItem(0)).center());
+    testing::clickNode(*window, 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount("/eins.mp3") > 0; }, 10000));
     const std::string head = server.lastRequestHead("/eins.mp3");
     EXPECT_NE(head.find("User-Agent: QOVA Test/1.0\r\n"), std::string::npos) << head;
@@ -302,8 +287,7 @@ TEST_F(DirectoryIntegrationTest, ARelativeDirectoryCountsFromTheProgramFolderAnd
     choose(*window, "Demo");
     QTreeWidget* tree = window->channelTree();
     ASSERT_EQ(tree->topLevelItemCount(), 1);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                      tree->visualItemRect(tree->topLevelItem(0)).center());
+    testing::clickNode(*window, 0);
     player::PlayerView& area = window->playerArea();
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return area.player().state() == platform::MediaPlayer::State::Playing; }, 10000))

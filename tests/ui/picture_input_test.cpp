@@ -10,14 +10,11 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QTest>
-#include <QTreeWidget>
 
 #include "player/mpv_player.h"
 #include "player/player_view.h"
-#include "qt/qt_tree_view.h"
-#include "testkit/temp_folder.h"
+#include "support/main_window.h"
 #include "testkit/x_input.h"
-#include "ui/frm_main.h"
 
 namespace qova::ui {
 namespace {
@@ -43,26 +40,16 @@ class PictureInput : public ::testing::Test {
                          demoMedia("grid.mp4") + "|EN\r\n");
         folder.write("Config.txt", "URLTXT=file://" + folder.file("directory.txt") + "\r\n");
         folder.write("Player.html", "\r\n");
-        FrmMainOptions options;
-        options.programFolder = folder.path();
-        options.site.address = "http://127.0.0.1:9";
-        options.audioOutput = "null";
-        window = new FrmMain(std::move(options));
+        window = testing::startWindow(testing::windowOptions(folder)).release();
         // As the program runs it: unloaded when closed.
         window->setAttribute(Qt::WA_DeleteOnClose);
-        window->load();
-        window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window->countryList()->count() > 1; }, 10000));
         window->logic().imgTV_Click();
-        QComboBox* countries = window->countryList();
-        countries->setCurrentIndex(countries->findText(QStringLiteral("Austria")));
-        emit countries->activated(countries->currentIndex());
-        QTreeWidget* tree = window->channelTree();
-        ASSERT_EQ(tree->topLevelItemCount(), 2);
+        ASSERT_TRUE(testing::chooseCountry(*window, QStringLiteral("Austria")));
+        ASSERT_EQ(window->channelTree()->topLevelItemCount(), 2);
         x.click(
-            tree->viewport()->mapToGlobal(tree->visualItemRect(tree->topLevelItem(0)).center()));
+            window->channelTree()->viewport()->mapToGlobal(testing::nodeRect(*window, 0).center()));
         ASSERT_TRUE(playing(demoMedia("bars.mp4")));
     }
     void TearDown() override { delete window.data(); }
@@ -71,22 +58,22 @@ class PictureInput : public ::testing::Test {
     player::MpvPlayer& engine() { return area().player(); }
     QPoint picture() { return area().mapToGlobal(area().rect().center()); }
     bool playing(const std::string& address) {
-        return QTest::qWaitFor(
-            [&] {
-                return area().playerAddress() == address &&
-                       engine().state() == platform::MediaPlayer::State::Playing;
-            },
-            kWaitLimitMs);
+        return waitFor([&] {
+            return area().playerAddress() == address &&
+                   engine().state() == platform::MediaPlayer::State::Playing;
+        });
+    }
+    bool waitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, kWaitLimitMs); }
+    bool volumeIs(int volume) {
+        return waitFor([&] { return engine().volume() == volume; });
     }
     bool fullScreen(bool is) {
-        return QTest::qWaitFor(
-            [&] {
-                // A person types on once the window in front has the keyboard.
-                return window->isPlayerFullScreen() == is && area().isWindow() == is &&
-                       (!is || area().isFullScreen()) &&
-                       QGuiApplication::focusWindow() == area().window()->windowHandle();
-            },
-            kWaitLimitMs);
+        return waitFor([&] {
+            // A person types on once the window in front has the keyboard.
+            return window->isPlayerFullScreen() == is && area().isWindow() == is &&
+                   (!is || area().isFullScreen()) &&
+                   QGuiApplication::focusWindow() == area().window()->windowHandle();
+        });
     }
 
     testkit::XInput x;
@@ -96,15 +83,13 @@ class PictureInput : public ::testing::Test {
 
 TEST_F(PictureInput, WheelClicksAndKeysOverThePictureReachThePlayerAreaAlsoFillingTheScreen) {
     x.wheel(picture(), -2);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return engine().volume() == 90; }, kWaitLimitMs))
-        << engine().volume();
+    EXPECT_TRUE(volumeIs(90)) << engine().volume();
     x.wheel(picture(), 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return engine().volume() == 95; }, kWaitLimitMs))
-        << engine().volume();
+    EXPECT_TRUE(volumeIs(95)) << engine().volume();
 
     // A click gives the picture the keyboard: its own keys act.
     x.click(picture());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return area().hasFocus(); }, kWaitLimitMs))
+    ASSERT_TRUE(waitFor([&] { return area().hasFocus(); }))
         << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className()
                                         : "nothing has the focus");
     x.key("Next");
@@ -112,17 +97,15 @@ TEST_F(PictureInput, WheelClicksAndKeysOverThePictureReachThePlayerAreaAlsoFilli
     x.key("Prior");
     EXPECT_TRUE(playing(demoMedia("bars.mp4"))) << area().playerAddress();
     x.key("space");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return engine().idle(); }, kWaitLimitMs));
+    EXPECT_TRUE(waitFor([&] { return engine().idle(); }));
     x.key("space");
     EXPECT_TRUE(playing(demoMedia("bars.mp4"))) << area().playerAddress();
 
     x.doubleClick(picture());
     ASSERT_TRUE(fullScreen(true));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return area().size() == area().screen()->geometry().size(); },
-                                kWaitLimitMs));
+    ASSERT_TRUE(waitFor([&] { return area().size() == area().screen()->geometry().size(); }));
     x.wheel(picture(), -1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return engine().volume() == 90; }, kWaitLimitMs))
-        << engine().volume();
+    EXPECT_TRUE(volumeIs(90)) << engine().volume();
     x.click(picture());
     x.key("Escape");
     EXPECT_TRUE(fullScreen(false));
@@ -145,7 +128,7 @@ TEST_F(PictureInput, ClosingTheMainWindowWhileThePictureFillsTheScreenEndsBoth) 
     x.click(picture());
     const QPointer<player::PlayerView> view = &area();
     x.closeWindow(window->winId());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull() && view.isNull(); }, kWaitLimitMs));
+    EXPECT_TRUE(waitFor([&] { return window.isNull() && view.isNull(); }));
     for (const QWidget* shown : QApplication::topLevelWidgets())
         EXPECT_FALSE(shown->isVisible()) << shown->metaObject()->className();
 }
@@ -154,10 +137,9 @@ TEST_F(PictureInput, ClosingTheMainWindowWhileThePictureFillsTheScreenEndsBoth) 
 TEST_F(PictureInput, SingleKeysTypeInTheListsAndActOnlyInThePicture) {
     QComboBox* countries = window->countryList();
     countries->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return countries->hasFocus(); }, kWaitLimitMs));
+    ASSERT_TRUE(waitFor([&] { return countries->hasFocus(); }));
     x.key("m");
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return countries->currentText() == "Mexico"; }, kWaitLimitMs));
+    EXPECT_TRUE(waitFor([&] { return countries->currentText() == "Mexico"; }));
     for (const char* key : {"plus", "minus", "equal", "KP_Subtract"})
         x.key(key);
     // The keys typed before it have been handled once a later key's shortcut has acted.
@@ -168,14 +150,14 @@ TEST_F(PictureInput, SingleKeysTypeInTheListsAndActOnlyInThePicture) {
 
     x.click(picture());
     x.key("m");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return engine().muted(); }, kWaitLimitMs));
+    EXPECT_TRUE(waitFor([&] { return engine().muted(); }));
     x.key("minus");
     x.key("KP_Subtract");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return engine().volume() == 90; }, kWaitLimitMs));
+    EXPECT_TRUE(volumeIs(90)) << engine().volume();
     x.key("plus");
     x.key("equal");
     x.key("KP_Add");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return engine().volume() == 100; }, kWaitLimitMs));
+    EXPECT_TRUE(volumeIs(100)) << engine().volume();
     x.key("Escape");
     EXPECT_TRUE(fullScreen(false));
 }

@@ -2,25 +2,21 @@
 // drawn through OpenGL, saved for people to look at.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
-#include <QTreeWidget>
 
 #include "playback/player_pages.h"
 #include "player/mpv_player.h"
 #include "player/player_overlay_widget.h"
 #include "player/player_view.h"
-#include "qt/qt_tree_view.h"
+#include "support/main_window.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/status_line_server.h"
-#include "testkit/temp_folder.h"
 #include "testkit/test_media.h"
-#include "ui/frm_main.h"
 #include "web/web_view.h"
 
 namespace qova::ui {
@@ -89,22 +85,14 @@ class OnDisplay : public ::testing::Test {
                    "every country, in one window. Pick TV or Radio, a country and a "
                    "channel.</p></body></html>",
                    "text/html");
-        FrmMainOptions options;
-        options.programFolder = folder.path();
+        FrmMainOptions options = testing::windowOptions(folder);
         options.site.address = site.url("");
         options.site.address.pop_back();
-        options.audioOutput = "null";
-        window = std::make_unique<FrmMain>(std::move(options));
-        window->load();
-        window->show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window->countryList()->count() > 1; }, 10000));
-        QComboBox* list = window->countryList();
-        list->setCurrentIndex(1);
-        emit list->activated(1);
-        QTreeWidget* tree = window->channelTree();
-        ASSERT_GT(tree->topLevelItemCount(), 0);
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                          tree->visualItemRect(tree->topLevelItem(0)).center());
+        window = testing::startWindow(std::move(options));
+        window->countryList()->setCurrentIndex(1);
+        emit window->countryList()->activated(1);
+        ASSERT_GT(window->channelTree()->topLevelItemCount(), 0);
+        testing::clickNode(*window, 0);
         ASSERT_TRUE(player().drawsVideo());
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return player().player().state() == platform::MediaPlayer::State::Playing; },
@@ -168,26 +156,41 @@ TEST_F(OnDisplay, TheFullScreenPictureComesBackToTheWindowExactlyAsItWas) {
         << "the picture did not come back with the player area";
 }
 
+// A player area on its own, on the display.
+class VideoOnDisplay : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+            GTEST_SKIP() << "needs a display; the test command runs this under Xvfb";
+        ASSERT_EQ(testkit::TestMedia::get().error(), "");
+    }
+    /// Plays the test clip in a shown player area, drawing its picture through OpenGL.
+    static ::testing::AssertionResult playsTheClip(player::PlayerView& view) {
+        const std::string clip = "file://" + testkit::TestMedia::get().clip();
+        view.player().allowLocalFile(clip);
+        view.navigate(playback::RealPlayerAddress(clip));
+        if (!view.drawsVideo())
+            return ::testing::AssertionFailure() << "the picture is not drawn through OpenGL";
+        if (!QTest::qWaitFor(
+                [&] { return view.player().state() == platform::MediaPlayer::State::Playing; },
+                15000))
+            return ::testing::AssertionFailure() << view.statusText().toStdString();
+        return ::testing::AssertionSuccess();
+    }
+};
+
 // Closing a window destroys the native windows inside it before its widgets go, while the render
 // thread may be drawing a frame into one of them: here one asked for by the volume shown just
 // before, on a screen-sized picture that takes long to draw. A few rounds, since each catches the
 // frame in flight only now and then.
-TEST(VideoOnDisplay, WindowsClosedWhileTheirPictureIsDrawnGoCleanly) {
-    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
-        GTEST_SKIP() << "needs a display; the test command runs this under Xvfb";
-    ASSERT_EQ(testkit::TestMedia::get().error(), "");
+TEST_F(VideoOnDisplay, WindowsClosedWhileTheirPictureIsDrawnGoCleanly) {
     for (int round = 0; round < 8; ++round) {
         auto window = std::make_unique<QWidget>();
         auto* view = new player::PlayerView(window.get(), {"null"});
         view->resize(1280, 960);
-        view->player().allowLocalFile("file://" + testkit::TestMedia::get().clip());
         window->resize(1280, 960);
         window->show();
-        view->navigate(playback::RealPlayerAddress("file://" + testkit::TestMedia::get().clip()));
-        ASSERT_TRUE(view->drawsVideo());
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return view->player().state() == platform::MediaPlayer::State::Playing; }, 15000))
-            << view->statusText().toStdString();
+        ASSERT_TRUE(playsTheClip(*view));
         view->overlay().showVolume(40 + round, false);
         window.reset();
     }
@@ -206,23 +209,15 @@ bool threadNamed(const QString& name) {
 
 // Where OpenGL may not be used from another thread, the picture is drawn on the Qt thread, as the
 // player area does when asked to: the same picture with its lines, no thread of its own.
-TEST(VideoOnDisplay, ThePictureIsDrawnOnTheQtThreadWhereOpenGlKeepsToIt) {
-    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
-        GTEST_SKIP() << "needs a display; the test command runs this under Xvfb";
-    ASSERT_EQ(testkit::TestMedia::get().error(), "");
+TEST_F(VideoOnDisplay, ThePictureIsDrawnOnTheQtThreadWhereOpenGlKeepsToIt) {
     for (const bool onQtThread : {true, false}) {
         SCOPED_TRACE(onQtThread ? "on the Qt thread" : "on a thread of its own");
         player::PlayerViewOptions options{"null"};
         options.videoOnQtThread = onQtThread;
         player::PlayerView view(nullptr, options);
         view.resize(640, 360);
-        view.player().allowLocalFile("file://" + testkit::TestMedia::get().clip());
         view.show();
-        view.navigate(playback::RealPlayerAddress("file://" + testkit::TestMedia::get().clip()));
-        ASSERT_TRUE(view.drawsVideo());
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return view.player().state() == platform::MediaPlayer::State::Playing; }, 15000))
-            << view.statusText().toStdString();
+        ASSERT_TRUE(playsTheClip(view));
         view.overlay().showVolume(40, false);
         const QRect note = view.findChild<QWidget*>(QStringLiteral("volumeNote"))->geometry();
         EXPECT_TRUE(QTest::qWaitFor(
@@ -240,9 +235,7 @@ TEST(VideoOnDisplay, ThePictureIsDrawnOnTheQtThreadWhereOpenGlKeepsToIt) {
 // The line saying why a stream stopped, drawn into the picture, holds its whole text exactly as
 // its label lays it out: a long one wrapped inside the picture's width, the tops of its capitals'
 // accents and the tails of its letters uncut, a server's words as they came.
-TEST(VideoOnDisplay, AMessageOverThePictureShowsItsWholeTextWrappedInsideIt) {
-    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
-        GTEST_SKIP() << "needs a display; the test command runs this under Xvfb";
+TEST_F(VideoOnDisplay, AMessageOverThePictureShowsItsWholeTextWrappedInsideIt) {
     const testkit::StatusLineServer server(
         "HTTP/1.1 503 \xC3\x85\xC3\x89 <b>gjpqy</b> \xC3\x85\xC3\x89 gjpqy");
     player::PlayerView view(nullptr, {"null"});
@@ -262,10 +255,7 @@ TEST(VideoOnDisplay, AMessageOverThePictureShowsItsWholeTextWrappedInsideIt) {
     Ink drawn;
     const bool same = QTest::qWaitFor(
         [&] {
-            const QPoint corner = view.mapToGlobal(line->pos());
-            drawn = inkOf(view.screen()
-                              ->grabWindow(0, corner.x(), corner.y(), line->width(), line->height())
-                              .toImage());
+            drawn = inkOf(onScreen(*line));
             return drawn == own;
         },
         10000);

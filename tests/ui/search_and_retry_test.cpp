@@ -3,7 +3,6 @@
 // tries a failed channel again.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
@@ -13,11 +12,9 @@
 
 #include "player/mpv_player.h"
 #include "player/player_view.h"
-#include "qt/qt_tree_view.h"
+#include "support/main_window.h"
 #include "testkit/loopback_http_server.h"
-#include "testkit/temp_folder.h"
 #include "ui/frm_channel_lists.h"
-#include "ui/frm_main.h"
 
 namespace qova::ui {
 namespace {
@@ -31,34 +28,20 @@ class ByHand : public ::testing::Test {
             << "scripts/install-deps.sh installs xdotool";
         // Streams the server does not have. Without Player.html a click plays nothing, and the
         // engine does not start.
-        std::string directory;
-        for (const char* line :
-             {"France|Video|TV Un|/un.mp4|FR", "France|Video|TV Deux|/deux.mp4|FR",
-              "Italy|Video|TV Italia|/it.mp4|IT", "Italy|Radio|Radio Uno|/uno.mp3|IT"}) {
-            const std::string fields = line;
-            const std::size_t path = fields.rfind("|/") + 1;
-            const std::size_t end = fields.find('|', path);
-            directory += fields.substr(0, path) + site.url(fields.substr(path, end - path)) +
-                         fields.substr(end) + "\r\n";
-        }
-        folder.write("Channel.txt", directory);
+        folder.write("Channel.txt", "France|Video|TV Un|" + site.url("/un.mp4") +
+                                        "|FR\r\nFrance|Video|TV Deux|" + site.url("/deux.mp4") +
+                                        "|FR\r\nItaly|Video|TV Italia|" + site.url("/it.mp4") +
+                                        "|IT\r\nItaly|Radio|Radio Uno|" + site.url("/uno.mp3") +
+                                        "|IT\r\n");
         folder.write("Config.txt", "URLTXT=file://" + folder.file("Channel.txt") + "\r\n");
         site.serve("/info3.html", "<html><body>QOVA</body></html>", "text/html");
-        FrmMainOptions options;
-        options.programFolder = folder.path();
+        FrmMainOptions options = testing::windowOptions(folder);
         options.site.address = site.url("");
         options.site.address.pop_back();
-        options.audioOutput = "null";
-        window = std::make_unique<FrmMain>(std::move(options));
-        window->load();
+        window = testing::startWindow(std::move(options));
         window->move(0, 0);
-        window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window->countryList()->count() > 1; }, 10000));
-        QComboBox* list = window->countryList();
-        const int france = list->findText(QStringLiteral("France"));
-        list->setCurrentIndex(france);
-        emit list->activated(france);
+        ASSERT_TRUE(testing::chooseCountry(*window, QStringLiteral("France")));
         ASSERT_EQ(names(), (QStringList{"TV Un", "TV Deux"}));
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -167,8 +150,7 @@ TEST_F(ByHand, EscEndsTheSearchFromWhereverTheFocusIsInTheWindowAndNowhereElse) 
 
 TEST_F(ByHand, AClickOnAChannelThatFailedTriesItAgain) {
     folder.write("Player.html", "\r\n");
-    QTreeWidgetItem* first = tree()->topLevelItem(0);
-    const QRect row = tree()->visualItemRect(first);
+    const QRect row = testing::nodeRect(*window, 0);
     player::PlayerView& player = window->playerArea();
     const auto failed = [&] {
         return player.statusText().startsWith(QStringLiteral("The stream cannot be played")) &&

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStringList>
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -19,6 +19,8 @@ constexpr long kMostKib = 400 * 1024;
 // Just below the largest download taken.
 constexpr std::size_t kHostileBytes = kMaxDownloadBytes - 4096;
 
+/// What the helper said of reading a file: the most memory it held and the size of the text it
+/// made; -1 for what it did not say.
 struct Peak {
     long kib = -1;
     long long bytes = -1;
@@ -37,10 +39,8 @@ Peak readHostile(const std::string& name, const std::string& head, const std::st
         while (block.size() < (1 << 20))
             block += pattern;
         std::size_t written = head.size() + tail.size();
-        while (written + block.size() <= kHostileBytes) {
+        for (; written + block.size() <= kHostileBytes; written += block.size())
             out << block;
-            written += block.size();
-        }
         out << std::string(block, 0, (kHostileBytes - written) / pattern.size() * pattern.size())
             << tail;
     }
@@ -48,16 +48,13 @@ Peak readHostile(const std::string& name, const std::string& head, const std::st
     helper.start(QStringLiteral(QOVA_MEMORY_HELPER),
                  {QString::fromLatin1(mode), QString::fromStdString(path)});
     EXPECT_TRUE(helper.waitForFinished(180000)) << name << ": still reading";
-    const QString said = QString::fromLatin1(helper.readAllStandardOutput());
+    const QByteArray said = helper.readAllStandardOutput();
     EXPECT_EQ(helper.exitStatus(), QProcess::NormalExit) << name << " ran away";
     EXPECT_EQ(helper.exitCode(), 0) << name << " was not read: " << said.toStdString();
     Peak peak;
-    const auto kib = QRegularExpression(QStringLiteral("peak_kib (\\d+)")).match(said);
-    const auto bytes = QRegularExpression(QStringLiteral("bytes (\\d+)")).match(said);
-    if (kib.hasMatch() && bytes.hasMatch()) {
-        peak.kib = kib.captured(1).toLong();
-        peak.bytes = bytes.captured(1).toLongLong();
-    }
+    std::sscanf(said.constData(), "peak_kib %ld bytes %lld", &peak.kib, &peak.bytes);
+    EXPECT_GT(peak.kib, 0) << name;
+    EXPECT_LT(peak.kib, kMostKib) << name;
     return peak;
 }
 
@@ -71,22 +68,16 @@ TEST(HostileDownloads, AnHtmlPageCostsLittleMoreThanItsSizeWhateverItHolds) {
         {"attributes.html", "<html><body><p", " a=\"b\"", ">z</p>"},
         {"references.html", "<pre>", "&eacute;&#x10FFFF;\n", "</pre>"},
     };
-    for (const auto& page : pages) {
-        const Peak peak = readHostile(page.what, page.head, page.pattern, page.tail, "directory");
-        EXPECT_GT(peak.bytes, 0) << page.what;
-        EXPECT_GT(peak.kib, 0) << page.what;
-        EXPECT_LT(peak.kib, kMostKib) << page.what;
-    }
+    // Read whole, to text: a reader that gave up early would cost nothing.
+    for (const auto& page : pages)
+        EXPECT_GT(readHostile(page.what, page.head, page.pattern, page.tail, "directory").bytes, 0)
+            << page.what;
 }
 
 // The JSON reader builds no document of the whole list either.
 TEST(HostileDownloads, AJsonListCostsLittleMoreThanItsSize) {
-    for (const char* mode : {"directory", "list"}) {
-        const Peak peak = readHostile("numbers.json", "[", "0,", "0]", mode);
-        EXPECT_GE(peak.bytes, 0) << mode;
-        EXPECT_GT(peak.kib, 0) << mode;
-        EXPECT_LT(peak.kib, kMostKib) << mode;
-    }
+    for (const char* mode : {"directory", "list"})
+        EXPECT_GE(readHostile("numbers.json", "[", "0,", "0]", mode).bytes, 0) << mode;
 }
 
 }  // namespace

@@ -23,7 +23,9 @@ platform::ListFetcher::Converted asItCame(std::string_view page) {
     return {std::string(page), 1};
 }
 
-TEST(NetworkListFetcher, ListsComeSideBySideAndNoneWaitsForOneThatTricklesOrStreams) {
+// A list here is read on the window's thread: one that is no regular file (a FIFO, a device) is
+// never opened, where it would hold the window until someone writes to it.
+TEST(NetworkListFetcher, ListsComeSideBySideAndNoneWaitsForOneThatTricklesStreamsOrIsNoFile) {
     constexpr int kRate = 16 * 1024;
     testkit::LoopbackHttpServer server;
     server.trickle("/slow.m3u", "#EXTM3U\n", "audio/x-mpegurl", kRate);
@@ -31,36 +33,48 @@ TEST(NetworkListFetcher, ListsComeSideBySideAndNoneWaitsForOneThatTricklesOrStre
     server.serve("/a.txt", "A|Video|One|u1|EN\n");
     server.serve("/b.txt", "B|Radio|Two|u2|EN\n");
     server.serve("/replaced.txt", "C|Radio|Three|u3|EN\n");
+    testkit::TempFolder folder;
+    folder.write("list.txt", "A|Video|One|u1|EN\n");
+    const testkit::FifoWatch fifo(folder.file("fifo.m3u"));
     NetworkListFetcher fetcher(nullptr, 1000, 1500);
     std::map<std::string, Outcome> outcomes;
     std::vector<std::string> order;
-    const auto fetch = [&](const std::string& path) {
-        fetcher.fetch(server.url(path), &asItCame, [&, path](Outcome outcome) {
-            outcomes[path] = std::move(outcome);
-            order.push_back(path);
+    const auto fetch = [&](const std::string& address) {
+        fetcher.fetch(address, &asItCame, [&, address](Outcome outcome) {
+            outcomes[address] = std::move(outcome);
+            order.push_back(address);
         });
     };
     for (const char* path : {"/slow.m3u", "/radio.mp3", "/a.txt", "/b.txt", "/replaced.txt"})
-        fetch(path);
+        fetch(server.url(path));
+    const std::vector<std::string> here = {fifo.path(), "file://" + fifo.path(), "/dev/zero",
+                                           "file://" + folder.file("list.txt")};
+    for (const std::string& address : here)
+        fetch(address);
     // Fetched again: only the second fetch is heard of. Cancelled: never.
-    fetch("/a.txt");
+    fetch(server.url("/a.txt"));
     fetcher.cancel(server.url("/replaced.txt"));
     EXPECT_TRUE(outcomes.empty());
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return outcomes.size() == 4; }, kWaitLimitMs));
-    EXPECT_EQ(order.back(), "/slow.m3u");
-    EXPECT_EQ(outcomes["/a.txt"].lines, "A|Video|One|u1|EN\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return outcomes.size() == 8; }, kWaitLimitMs));
+    EXPECT_EQ(order.back(), server.url("/slow.m3u"));
+    const auto of = [&](const char* path) { return outcomes[server.url(path)]; };
+    EXPECT_EQ(of("/a.txt").lines, "A|Video|One|u1|EN\n");
     // As the conversion counted them, away from this thread.
-    EXPECT_EQ(outcomes["/a.txt"].channels, 1u);
-    EXPECT_EQ(outcomes["/radio.mp3"].channels, 0u);
-    EXPECT_EQ(outcomes["/a.txt"].when.size(), 16u);  // "2026-12-06 19:05"
-    EXPECT_EQ(outcomes["/b.txt"].error, "");
-    EXPECT_EQ(outcomes["/radio.mp3"].error, "The address gives a stream, not a list.");
-    EXPECT_EQ(outcomes["/slow.m3u"].error, "The transfer took longer than 1 minute.");
+    EXPECT_EQ(of("/a.txt").channels, 1u);
+    EXPECT_EQ(of("/radio.mp3").channels, 0u);
+    EXPECT_EQ(of("/a.txt").when.size(), 16u);  // "2026-12-06 19:05"
+    EXPECT_EQ(of("/b.txt").error, "");
+    EXPECT_EQ(of("/radio.mp3").error, "The address gives a stream, not a list.");
+    EXPECT_EQ(of("/slow.m3u").error, "The transfer took longer than 1 minute.");
     EXPECT_EQ(server.requestCount("/a.txt"), 1);
     EXPECT_EQ(server.requestCount("/replaced.txt"), 0);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(outcomes[here[i]].error, "Not found.") << here[i];
+    EXPECT_EQ(outcomes[here[3]].lines, "A|Video|One|u1|EN\n");
+    EXPECT_EQ(fifo.opened(), 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
-    EXPECT_EQ(order.size(), 4u);
+    EXPECT_EQ(order.size(), 8u);
 }
 
 TEST(NetworkListFetcher, ADestroyedFetcherIsHeardOfNoMoreAndLeavesNothingOpen) {
@@ -75,28 +89,6 @@ TEST(NetworkListFetcher, ADestroyedFetcherIsHeardOfNoMoreAndLeavesNothingOpen) {
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections() == 0; }, kWaitLimitMs));
     EXPECT_EQ(heard, 0);
-}
-
-// A list added as a file here is read on the window's thread: one that is no regular file (a
-// FIFO, a device) is never opened, where it would hold the window until someone writes to it.
-TEST(NetworkListFetcher, AListHereThatIsNoRegularFileFailsUnopened) {
-    testkit::TempFolder folder;
-    folder.write("list.txt", "A|Video|One|u1|EN\n");
-    const testkit::FifoWatch fifo(folder.file("fifo.m3u"));
-    NetworkListFetcher fetcher(nullptr, 1000);
-    std::map<std::string, Outcome> outcomes;
-    const std::vector<std::string> addresses = {fifo.path(), "file://" + fifo.path(),
-                                                "file://" + folder.file("list.txt"), "/dev/zero"};
-    for (const std::string& address : addresses) {
-        fetcher.fetch(address, &asItCame,
-                      [&, address](Outcome outcome) { outcomes[address] = std::move(outcome); });
-    }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return outcomes.size() == addresses.size(); }, kWaitLimitMs));
-    EXPECT_EQ(outcomes[fifo.path()].error, "Not found.");
-    EXPECT_EQ(outcomes["file://" + fifo.path()].error, "Not found.");
-    EXPECT_EQ(outcomes["/dev/zero"].error, "Not found.");
-    EXPECT_EQ(outcomes["file://" + folder.file("list.txt")].lines, "A|Video|One|u1|EN\n");
-    EXPECT_EQ(fifo.opened(), 0);
 }
 
 }  // namespace

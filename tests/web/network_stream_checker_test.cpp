@@ -6,12 +6,12 @@
 #include <QTcpServer>
 #include <QTest>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/stream_address.h"
+#include "support/qt_warnings.h"
 #include "testkit/fifo_watch.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/temp_folder.h"
@@ -22,32 +22,6 @@ namespace {
 
 using Verdict = platform::StreamChecker::Verdict;
 using Result = platform::StreamChecker::Result;
-
-/// Qt's warnings and worse while it lives, from whatever thread: a check must draw none.
-class QtWarnings {
-  public:
-    QtWarnings() { previous_ = qInstallMessageHandler(&record); }
-    ~QtWarnings() { qInstallMessageHandler(previous_); }
-    QtWarnings(const QtWarnings&) = delete;
-    QtWarnings& operator=(const QtWarnings&) = delete;
-
-    std::vector<std::string> seen() const {
-        const std::lock_guard lock(mutex_);
-        return messages_;
-    }
-
-  private:
-    static void record(QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type == QtDebugMsg || type == QtInfoMsg)
-            return;
-        const std::lock_guard lock(mutex_);
-        messages_.push_back(text.toStdString());
-    }
-
-    QtMessageHandler previous_;
-    static inline std::mutex mutex_;
-    static inline std::vector<std::string> messages_;
-};
 
 /// Checks each address at once, as a channel of a list on this computer, and waits for all
 /// verdicts.
@@ -87,7 +61,7 @@ TEST(NetworkStreamChecker, TellsStreamsThatAnswerFromThoseThatDoNotAndWhy) {
     const quint16 closedRtsp = rtspRefused.serverPort();
     rtspRefused.close();
 
-    const QtWarnings warnings;
+    const testing::QtWarnings warnings;
     NetworkStreamChecker checker(nullptr, "QOVA test", 800);
     const std::string live =
         platform::addressWithHeaders(server.url("/live.mp3"), {{"User-Agent", "Test Agent"}});
