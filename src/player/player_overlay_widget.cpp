@@ -74,6 +74,8 @@ void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool 
     whatPlays_ = headline_;
     if (!what.facts.empty())
         whatPlays_ += u'\n' + platform::toQString(what.facts);
+    if (!what.guide.empty())
+        whatPlays_ += u'\n' + platform::toQString(what.guide);
     lines_->setText(whatPlays_);
     const bool stayed = stays_;
     stays_ = !what.hasPicture;

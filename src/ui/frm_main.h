@@ -46,6 +46,11 @@ namespace qova::ui {
 
 class DiscoverServices;
 class FrmBrowser;
+class FrmGuide;
+class FrmGuides;
+class GuideDesktop;
+class GuideOverlay;
+class GuideService;
 class FrmChannelLists;
 class FrmDiscover;
 class LinkLabel;
@@ -116,6 +121,10 @@ class FrmMain : public QMainWindow {
     FrmChannelLists* channelListsWindow() const { return frmChannelLists_.get(); }
     /// The discover window, once it has been opened.
     FrmDiscover* discoverWindow() const { return frmDiscover_.get(); }
+    /// The programme guide, and its windows once they have been opened.
+    GuideService& guide() { return *guide_; }
+    FrmGuide* guideWindow() const { return frmGuide_.get(); }
+    FrmGuides* guidesWindow() const { return frmGuides_.get(); }
     /// Tells the user how a command on files went; a message box unless a test listens instead.
     std::function<void(const QString& text, bool failed)> tell;
 
@@ -132,6 +141,10 @@ class FrmMain : public QMainWindow {
     void buildChannelsMenu();
     void openChannelLists(bool toAdd);
     void openDiscover();
+    void buildGuide();
+    void wireGuide();
+    void openGuide();
+    void openGuides();
     void buildCheckBar();
     void setTabOrder();
     void wireEvents();
@@ -186,11 +199,17 @@ class FrmMain : public QMainWindow {
     std::unique_ptr<web::NetworkStreamChecker> streamChecker_;
     state::SharedStrings shared_;
     std::unique_ptr<QtSecondaryWindows> windows_;
+    // Before the controls that name them, so that they outlive the logic.
+    std::unique_ptr<GuideService> guide_;
+    std::unique_ptr<GuideOverlay> guideOverlay_;
+    std::unique_ptr<GuideDesktop> guideDesktop_;
     std::unique_ptr<state::MainControls> controls_;
     std::unique_ptr<app::MainForm> logic_;
     std::unique_ptr<FrmBrowser> frmBrowser_;
     std::unique_ptr<FrmChannelLists> frmChannelLists_;
     std::unique_ptr<FrmDiscover> frmDiscover_;
+    std::unique_ptr<FrmGuide> frmGuide_;
+    std::unique_ptr<FrmGuides> frmGuides_;
 };
 
 /// Makes Tahoma, or a font with its metrics, the application's font.
