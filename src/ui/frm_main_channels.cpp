@@ -262,6 +262,7 @@ void FrmMain::openChannelLists(bool toAdd) {
         frmChannelLists_->guideCoverage = [this](const std::string& address) {
             return guide().coverageText(address);
         };
+        frmChannelLists_->showLists();
     }
     if (toAdd) {
         frmChannelLists_->showToAdd();
