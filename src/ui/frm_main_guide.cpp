@@ -122,6 +122,7 @@ void FrmMain::wireGuide() {
     connect(programmes, &QAction::triggered, this, &FrmMain::openGuide);
     QAction* guides = mnuChannels_->addAction(QStringLiteral("G&uides..."));
     guides->setObjectName(QStringLiteral("mnuGuides"));
+    guides->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
     addAction(guides);
     connect(guides, &QAction::triggered, this, &FrmMain::openGuides);
 }
