@@ -1,6 +1,7 @@
 #include "guide/guide_build.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "guide/guide_collection.h"
 #include "guide/guide_input.h"
@@ -41,12 +42,20 @@ BuildResult BuildGuideStore(const BuildRequest& request) {
                                : read.error;
             return result;
         }
+        // A guide channel's programmes go to the last channel that takes them, copied only
+        // for the channels before it.
+        std::unordered_map<std::string_view, std::size_t> takers;
+        for (std::size_t i = 0; i < request.channels.size(); ++i) {
+            if (!filled[i] && !matcher.matched()[i].empty())
+                ++takers[matcher.matched()[i]];
+        }
         for (std::size_t i = 0; i < request.channels.size(); ++i) {
             const std::string& guideChannel = matcher.matched()[i];
             const auto found = programmes.find(guideChannel);
             if (filled[i] || guideChannel.empty() || found == programmes.end())
                 continue;
-            std::vector<ReadProgramme> own = found->second;
+            std::vector<ReadProgramme> own =
+                --takers[guideChannel] == 0 ? std::move(found->second) : found->second;
             const UnixTime shift = UnixTime{request.channels[i].shiftHours} * 3600;
             for (ReadProgramme& p : own) {
                 p.start += shift;
