@@ -9,6 +9,10 @@
 #include <QTextDocument>
 #include <QToolTip>
 
+#include <unordered_set>
+
+#include "directory/channel_record.h"
+#include "directory/directory_lines.h"
 #include "guide/guide_text.h"
 #include "guide/playlist_hints.h"
 #include "platform/posix_text_files.h"
@@ -30,8 +34,9 @@ namespace {
 /// (why it does not answer). Nodes the guide does not know keep their tool tip as it was.
 class TreeGuideTips : public QObject {
   public:
-    TreeGuideTips(QTreeWidget* tree, const GuideService& guide)
-        : QObject(tree), tree_(tree), guide_(guide) {
+    TreeGuideTips(QTreeWidget* tree, const GuideService& guide,
+                  std::function<std::string(int node)> channelOf)
+        : QObject(tree), tree_(tree), guide_(guide), channelOf_(std::move(channelOf)) {
         tree->viewport()->installEventFilter(this);
     }
 
@@ -40,11 +45,11 @@ class TreeGuideTips : public QObject {
         if (event->type() != QEvent::ToolTip || guide_.store() == nullptr)
             return false;
         const auto* help = static_cast<QHelpEvent*>(event);
-        const QTreeWidgetItem* item = tree_->itemAt(help->pos());
+        QTreeWidgetItem* item = tree_->itemAt(help->pos());
         if (item == nullptr)
             return false;
-        const std::string text =
-            guide::NowNextText(guide_.nowNext(item->text(0).toStdString()), guide_.clock());
+        const std::string text = guide::NowNextText(
+            guide_.nowNext(channelOf_(tree_->indexOfTopLevelItem(item) + 1)), guide_.clock());
         if (text.empty())
             return false;
         const QString before = item->data(0, Qt::AccessibleDescriptionRole).toString();
@@ -60,7 +65,18 @@ class TreeGuideTips : public QObject {
   private:
     QTreeWidget* tree_;
     const GuideService& guide_;
+    std::function<std::string(int node)> channelOf_;
 };
+
+// The channel's name as its directory line gives it, whatever the node shows (a search's
+// results add the country); "" for a node without a channel.
+std::string channelOfNode(const state::ChannelList& channels, int node) {
+    const std::string* record = channels.record(node);
+    std::string_view name;
+    if (record == nullptr || !platform::fieldAt(*record, directory::kChannelName, name))
+        return {};
+    return std::string(name);
+}
 
 }  // namespace
 
@@ -106,7 +122,26 @@ void FrmMain::wireGuide() {
             channelsChanged();
         guide_->channelsChanged();
     };
-    new TreeGuideTips(trView_, *guide_);
+    new TreeGuideTips(trView_, *guide_,
+                      [this](int node) { return channelOfNode(logic_->channels(), node); });
+    // The search also finds the TV channels whose programmes of the next day match.
+    logic_->alsoFound = [this](const std::string& query) {
+        std::vector<std::string> records;
+        const std::vector<std::string> names = guide_->channelsShowing(query);
+        if (names.empty())
+            return records;
+        std::unordered_set<std::string_view> wanted(names.begin(), names.end());
+        directory::DirectoryLines lines(files_->read(state::kChannelFile),
+                                        logic_->state().strAddedChannels);
+        std::string_view line, category, name;
+        while (!wanted.empty() && lines.next(line)) {
+            if (platform::fieldAt(line, directory::kCategory, category) &&
+                platform::equalsIgnoringAsciiCase(category, directory::kCategoryVideo) &&
+                platform::fieldAt(line, directory::kChannelName, name) && wanted.erase(name) > 0)
+                records.emplace_back(line);
+        }
+        return records;
+    };
     connect(guide_.get(), &GuideService::changed, this, [this] {
         guideOverlay_->update();
         guideDesktop_->update();
@@ -134,7 +169,7 @@ void FrmMain::openGuide() {
             [this] {
                 std::vector<std::string> channels;
                 for (int node = 1; node <= tree_->nodeCount(); ++node)
-                    channels.push_back(tree_->nodeText(node));
+                    channels.push_back(channelOfNode(logic_->channels(), node));
                 return channels;
             },
             [this](int row) {

@@ -88,6 +88,14 @@ guide::GuideStore::NowNext GuideService::nowNext(const std::string& channel) con
     return store_ ? store_->nowNext(channel, clock()) : guide::GuideStore::NowNext{};
 }
 
+std::vector<std::string> GuideService::channelsShowing(const std::string& query) {
+    if (!store_)
+        return {};
+    if (!titles_)
+        titles_ = std::make_unique<guide::GuideTitleSearch>(*store_);
+    return titles_->channelsShowing(query, clock(), clock() + 86400);
+}
+
 std::string GuideService::coverageText(const std::string& list) const {
     if (!store_)
         return {};
@@ -229,8 +237,10 @@ void GuideService::built(const guide::BuildResult& result) {
     }
     if (result.written) {
         error_.clear();
-        if (auto reopened = guide::GuideStore::open(path(guide::kGuideStoreFile)))
+        if (auto reopened = guide::GuideStore::open(path(guide::kGuideStoreFile))) {
+            titles_.reset();
             store_ = std::move(reopened);
+        }
     } else {
         error_ = result.error;
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "guide/guide_search.h"
 #include "guide/guide_sources.h"
 #include "guide/guide_store.h"
 
@@ -51,6 +52,8 @@ class GuideService : public QObject {
     /// The store in use; nothing before a guide was first stored.
     const guide::GuideStore* store() const { return store_.get(); }
     guide::GuideStore::NowNext nowNext(const std::string& channel) const;
+    /// The channels with a programme of the next 24 hours whose title has every word of query.
+    std::vector<std::string> channelsShowing(const std::string& query);
     /// "guide: 812 of 950 channels, updated 2 h ago" for a list; "" without a guide.
     std::string coverageText(const std::string& list) const;
     /// Why the last refresh failed; "" when it did not.
@@ -83,6 +86,8 @@ class GuideService : public QObject {
     std::function<GuideChannels()> channels_;
     int noAnswerMs_;
     std::unique_ptr<guide::GuideStore> store_;
+    // Goes before the store it reads.
+    std::unique_ptr<guide::GuideTitleSearch> titles_;
     std::vector<Pending> pending_;
     std::vector<std::unique_ptr<web::GuideDownload>> fetching_;
     std::size_t downloads_ = 0;

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolTip>
@@ -119,6 +120,26 @@ TEST_F(GuideWindowTest, APlaylistsGuideShowsNowAndNextEverywhere) {
     EXPECT_NE(tip.find("Evening News"), std::string::npos) << tip;
     EXPECT_NE(tip.find("Next "), std::string::npos) << tip;
     EXPECT_NE(tip.find("Late Film"), std::string::npos) << tip;
+
+    // The search finds a channel by what it shows, and by its name as ever.
+    window->findChild<QAction*>(QStringLiteral("mnuFind"))->trigger();
+    auto* search = window->findChild<QLineEdit*>(QStringLiteral("txtSearch"));
+    search->setText(QStringLiteral("evening NEWS"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return testing::nodeNames(*window) ==
+                   std::vector<std::string>{"Channel One \u2014 France"};
+        },
+        testing::kWindowWaitMs));
+    search->setText(QStringLiteral("two"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return testing::nodeNames(*window) ==
+                   std::vector<std::string>{"Unknown Two \u2014 France"};
+        },
+        testing::kWindowWaitMs));
+    QTest::keyClick(search, Qt::Key_Escape);
+    ASSERT_TRUE(testing::chooseCountry(*window, QStringLiteral("France")));
 
     // The lists window counts the channels the guide knows.
     window->findChild<QAction*>(QStringLiteral("mnuChannelLists"))->trigger();
