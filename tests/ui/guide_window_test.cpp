@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QToolTip>
 
+#include "fakes/fake_controls.h"
 #include "guide/guide_build.h"
 #include "guide/guide_sources.h"
 #include "player/player_overlay_widget.h"
@@ -109,7 +110,12 @@ TEST_F(GuideWindowTest, APlaylistsGuideShowsNowAndNextEverywhere) {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     server.serve("/guide.xml.gz", gzipped(guideOf(now, "Evening News", "Late Film")),
                  "application/gzip");
-    auto window = testing::startWindow(testing::windowOptions(folder));
+    FrmMainOptions options = testing::windowOptions(folder);
+    // What the desktop's applets are told.
+    auto desktop = std::make_unique<fakes::FakeDesktopPlayer>();
+    fakes::FakeDesktopPlayer& applets = *desktop;
+    options.desktop = std::move(desktop);
+    auto window = testing::startWindow(std::move(options));
     ASSERT_TRUE(QTest::qWaitFor([&] { return nowTitle(*window) == "Evening News"; }, kGuideWaitMs));
     ASSERT_TRUE(testing::chooseCountry(*window, QStringLiteral("France")));
 
@@ -185,6 +191,9 @@ TEST_F(GuideWindowTest, APlaylistsGuideShowsNowAndNextEverywhere) {
     EXPECT_TRUE(lines.contains(QStringLiteral("Evening News"))) << lines.toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("Next "))) << lines.toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("min left"))) << lines.toStdString();
+    // The applets: the programme as the title, the channel as the artist.
+    EXPECT_EQ(applets.title, "Evening News");
+    EXPECT_EQ(applets.channel, "Channel One");
     EXPECT_TRUE(messages.seen().empty());
 }
 
