@@ -7,6 +7,7 @@
 
 #include "guide/guide_text.h"
 #include "platform/qt_strings.h"
+#include "ui/guide_grid_access.h"
 
 namespace qova::ui {
 namespace {
@@ -16,11 +17,48 @@ constexpr int kDayWidth = 24 * 60 * GuideGrid::kPixelsPerMinute;
 
 }  // namespace
 
+// Before the first grid is made: its base's construction may already ask for its interface.
+const bool kAccessibilityInstalled = [] {
+    QAccessible::installFactory(&guideGridAccessible);
+    return true;
+}();
+
 GuideGrid::GuideGrid(QWidget* parent) : QAbstractScrollArea(parent) {
     setObjectName(QStringLiteral("guideGrid"));
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("Programmes"));
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+GuideGrid::~GuideGrid() {
+    for (const QAccessible::Id id : cellIds_) {
+        if (id != 0)
+            QAccessible::deleteAccessibleInterface(id);
+    }
+}
+
+void GuideGrid::viewChanged() {
+    cellsStale_ = true;
+    for (const QAccessible::Id id : cellIds_) {
+        if (id != 0)
+            QAccessible::deleteAccessibleInterface(id);
+    }
+    cellIds_.clear();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::ObjectReorder);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+QAccessible::Id GuideGrid::cellId(int index,
+                                  const std::function<QAccessibleInterface*()>& make) const {
+    if (index < 0 || index >= static_cast<int>(accessibleCells().size()))
+        return 0;
+    cellIds_.resize(cells_.size(), 0);
+    QAccessible::Id& id = cellIds_[static_cast<std::size_t>(index)];
+    if (id == 0)
+        id = QAccessible::registerAccessibleInterface(make());
+    return id;
 }
 
 void GuideGrid::show(const guide::GuideStore* store, std::vector<std::string> channels,
@@ -33,6 +71,7 @@ void GuideGrid::show(const guide::GuideStore* store, std::vector<std::string> ch
     if (at_ < dayStart_ || at_ >= dayStart_ + kDay)
         at_ = now >= dayStart_ && now < dayStart_ + kDay ? now : dayStart_ + 20 * 3600;
     updateScrollBars();
+    viewChanged();
     viewport()->update();
     emit currentChanged();
 }
@@ -92,14 +131,18 @@ void GuideGrid::scrollToTime(guide::UnixTime at) {
 void GuideGrid::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     updateScrollBars();
+    viewChanged();
 }
 
 void GuideGrid::scrollContentsBy(int, int) {
     viewport()->update();
 }
 
-std::vector<GuideGrid::Cell> GuideGrid::visibleCells() const {
-    std::vector<Cell> cells;
+const std::vector<GuideGrid::Cell>& GuideGrid::accessibleCells() const {
+    if (!cellsStale_)
+        return cells_;
+    cellsStale_ = false;
+    cells_.clear();
     const int top = verticalScrollBar()->value();
     const int first = top / kRowHeight;
     const int last =
@@ -110,10 +153,11 @@ std::vector<GuideGrid::Cell> GuideGrid::visibleCells() const {
             const int left = std::max(kNameWidth, xOfTime(p.start));
             const int right = std::min(viewport()->width(), xOfTime(p.stop));
             if (right > left)
-                cells.push_back({cellName(row, p), QRect(left, y, right - left, kRowHeight)});
+                cells_.push_back({cellName(row, p), QRect(left, y, right - left, kRowHeight),
+                                  row == row_ && p.start <= at_ && at_ < p.stop});
         }
     }
-    return cells;
+    return cells_;
 }
 
 void GuideGrid::paintEvent(QPaintEvent*) {
@@ -169,13 +213,17 @@ void GuideGrid::select(int row, guide::UnixTime at) {
     row_ = std::clamp(row, 0, static_cast<int>(channels_.size()) - 1);
     at_ = std::clamp<guide::UnixTime>(at, dayStart_, dayStart_ + kDay - 1);
     ensureCurrentVisible();
+    viewChanged();
     viewport()->update();
     emit currentChanged();
-    if (QAccessible::isActive()) {
-        if (const auto p = currentProgramme()) {
-            setAccessibleDescription(cellName(row_, *p));
-            QAccessibleEvent event(this, QAccessible::DescriptionChanged);
-            QAccessible::updateAccessibility(&event);
+    if (QAccessible::isActive() && hasFocus()) {
+        const auto& cells = accessibleCells();
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            if (cells[i].current) {
+                QAccessibleEvent event(this, QAccessible::Focus);
+                event.setChild(static_cast<int>(i));
+                QAccessible::updateAccessibility(&event);
+            }
         }
     }
 }

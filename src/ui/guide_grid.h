@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QAccessible>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@ class GuideGrid : public QAbstractScrollArea {
     static constexpr int kPixelsPerMinute = 4;
 
     explicit GuideGrid(QWidget* parent);
+    ~GuideGrid() override;
 
     /// The rows and the day shown: [dayStart, dayStart + 24 h) from the store.
     void show(const guide::GuideStore* store, std::vector<std::string> channels,
@@ -37,12 +39,16 @@ class GuideGrid : public QAbstractScrollArea {
     QString cellName(int row, const guide::Programme& programme) const;
     /// Makes the programme at this time of the row current.
     void select(int row, guide::UnixTime at);
-    /// The cells in view, as screen readers are given them: name and place.
+    /// The cells in view, as screen readers are given them: name, place in the viewport and
+    /// whether it is the current one. Made again after each change of what is in view.
     struct Cell {
         QString name;
         QRect rect;
+        bool current = false;
     };
-    std::vector<Cell> visibleCells() const;
+    const std::vector<Cell>& accessibleCells() const;
+    /// The screen readers' id of a cell in view, made with make at its first asking.
+    QAccessible::Id cellId(int index, const std::function<QAccessibleInterface*()>& make) const;
     /// How many rows the last paint laid out.
     int rowsLaidOut() const { return rowsLaidOut_; }
 
@@ -63,6 +69,8 @@ class GuideGrid : public QAbstractScrollArea {
     guide::UnixTime timeAtX(int x) const;
     int xOfTime(guide::UnixTime at) const;
     void updateScrollBars();
+    /// What is in view changed: the cells screen readers know go.
+    void viewChanged();
     void ensureCurrentVisible();
 
     const guide::GuideStore* store_ = nullptr;
@@ -72,6 +80,9 @@ class GuideGrid : public QAbstractScrollArea {
     int row_ = 0;
     guide::UnixTime at_ = 0;
     int rowsLaidOut_ = 0;
+    mutable std::vector<Cell> cells_;
+    mutable bool cellsStale_ = true;
+    mutable std::vector<QAccessible::Id> cellIds_;
 };
 
 }  // namespace qova::ui

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <zlib.h>
+#include <QAccessible>
 #include <QAction>
 #include <QDateTime>
 #include <QHelpEvent>
@@ -173,11 +174,18 @@ TEST_F(GuideWindowTest, APlaylistsGuideShowsNowAndNextEverywhere) {
     ASSERT_TRUE(guide->grid()->currentProgramme());
     EXPECT_EQ(guide->grid()->currentProgramme()->title, "Evening News");
     EXPECT_TRUE(guide->description()->text().contains(QStringLiteral("About Evening News")));
-    bool named = false;
-    for (const GuideGrid::Cell& cell : guide->grid()->visibleCells())
-        named = named || (cell.name.startsWith(QStringLiteral("Channel One: ")) &&
-                          cell.name.endsWith(QStringLiteral(" Evening News")));
-    EXPECT_TRUE(named);
+    // As a screen reader meets it: the grid's children, the current one focused.
+    QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(guide->grid());
+    ASSERT_TRUE(grid != nullptr);
+    EXPECT_EQ(grid->role(), QAccessible::Table);
+    QAccessibleInterface* focused = grid->focusChild();
+    ASSERT_TRUE(focused != nullptr);
+    const QString name = focused->text(QAccessible::Name);
+    EXPECT_TRUE(name.startsWith(QStringLiteral("Channel One: ")) &&
+                name.endsWith(QStringLiteral(" Evening News")))
+        << name.toStdString();
+    EXPECT_EQ(focused->role(), QAccessible::Cell);
+    EXPECT_EQ(grid->indexOfChild(focused) >= 0, true);
     QTest::keyClick(guide->grid(), Qt::Key_Right);
     EXPECT_EQ(guide->grid()->currentProgramme()->title, "Late Film");
     QTest::keyClick(guide->grid(), Qt::Key_Return);
