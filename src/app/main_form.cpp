@@ -40,7 +40,12 @@ void MainForm::wireEvents() {
     controls_.wbDownload.onNavigateError = [this](const std::string&, std::int32_t code) {
         wbDownload_NavigateError(code);
     };
-    controls_.wbDownload.setTextTransform(&directory::ListPageAsDirectoryLines);
+    // The hook is shared with the browser's worker, which may outlive this object.
+    controls_.wbDownload.setTextTransform([read = directoryPageRead_](std::string& text) {
+        if (*read)
+            (*read)(text);
+        return directory::ListPageAsDirectoryLines(text);
+    });
     lists_.onChannelsChanged = [this] { addedChannelsChanged(); };
     search_.onFolded = [this] { showSearch(); };
 }

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -65,6 +67,11 @@ class MainForm {
     /// More directory lines a search finds, after the directory's own matches (channels whose
     /// programme titles match, from the programme guide); nothing where it is not set.
     std::function<std::vector<std::string>(const std::string& query)> alsoFound;
+    /// Hears the directory's page as it came, before its conversion, on the directory browser's
+    /// worker thread (what else a playlist says: its guide). Set before the load step.
+    void onDirectoryPageRead(std::function<void(std::string_view page)> read) {
+        *directoryPageRead_ = std::move(read);
+    }
 
     /// Adds channels (directory lines, as favorites::ChannelsToImport reads them from a list) to
     /// the favourites, each once, as the favourite button would. Returns how many were added;
@@ -97,6 +104,8 @@ class MainForm {
     const state::Site& site() const { return site_; }
 
   private:
+    std::shared_ptr<std::function<void(std::string_view page)>> directoryPageRead_ =
+        std::make_shared<std::function<void(std::string_view page)>>();
     void wireEvents();
     void loadConfig();
     void checkPlayer();

@@ -116,6 +116,18 @@ void FrmMain::wireGuide() {
             },
             Qt::QueuedConnection);
     };
+    // The directory itself may be a playlist that names a guide.
+    logic_->onDirectoryPageRead([this, guide](std::string_view page) {
+        if (!guide::MayHoldGuideHints(page))
+            return;
+        QMetaObject::invokeMethod(
+            qApp,
+            [this, guide, hints = guide::ReadPlaylistHints(page)] {
+                if (guide)
+                    guide->listRead(logic_->state().strDirectoryAddress, hints);
+            },
+            Qt::QueuedConnection);
+    });
     auto channelsChanged = std::move(logic_->addedLists().onChannelsChanged);
     logic_->addedLists().onChannelsChanged = [this, channelsChanged] {
         if (channelsChanged)

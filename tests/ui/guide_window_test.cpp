@@ -205,6 +205,17 @@ TEST_F(GuideWindowTest, APlaylistsGuideShowsNowAndNextEverywhere) {
     EXPECT_TRUE(messages.seen().empty());
 }
 
+TEST_F(GuideWindowTest, TheDirectoryItselfMayNameTheGuide) {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    server.serve("/guide.xml.gz", gzipped(guideOf(now, "Evening News", "Late Film")));
+    folder.write("Config.txt", "URLTXT=" + server.url("/list.m3u") + "\r\n");
+    folder.write("ChannelLists.txt", "");
+    auto window = testing::startWindow(testing::windowOptions(folder));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return nowTitle(*window) == "Evening News"; }, kGuideWaitMs));
+    EXPECT_NE(folder.read(guide::kGuideHintsFile).value_or("").find(server.url("/guide.xml.gz")),
+              std::string::npos);
+}
+
 TEST_F(GuideWindowTest, AStoreSixHoursOldIsShownAtOnceAndRefreshedBehind) {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     // What the last run stored, six hours ago, from the guide it fetched then.
