@@ -120,8 +120,21 @@ void GuideService::listRead(const std::string& list, const guide::PlaylistHints&
 }
 
 void GuideService::channelsChanged() {
-    if (sources_.any())
+    if (sources_.any()) {
         debounce_.start();
+    } else if (store_) {
+        // The last guide is gone: so is what it said.
+        titles_.reset();
+        store_.reset();
+        periodic_.stop();
+        emit changed();
+    }
+}
+
+void GuideService::keepFacts(const Pending& guide) {
+    files_.replace(guide::GuideCacheName(guide.address) + ".txt",
+                   "etag=" + guide.etag + "\r\nlast-modified=" + guide.lastModified +
+                       "\r\nfetched=" + std::to_string(clock()) + "\r\n");
 }
 
 void GuideService::refresh(bool force) {
@@ -174,12 +187,9 @@ void GuideService::fetchDue(bool force) {
                             } else if (result.kind == Kind::Failed) {
                                 error_ = got.address + ": " + result.error;
                             }
-                            if (result.kind != Kind::Failed) {
-                                files_.replace(
-                                    guide::GuideCacheName(got.address) + ".txt",
-                                    "etag=" + got.etag + "\r\nlast-modified=" + got.lastModified +
-                                        "\r\nfetched=" + std::to_string(clock()) + "\r\n");
-                            }
+                            // A new guide's facts are kept once it has been read whole.
+                            if (result.kind == Kind::NotModified)
+                                keepFacts(got);
                             downloaded(index);
                         });
         fetching_.push_back(std::move(download));
@@ -233,6 +243,8 @@ void GuideService::built(const guide::BuildResult& result) {
         // copy kept is what the store goes on from.
         if (!result.written || std::rename(p.newFile.c_str(), p.file.c_str()) != 0)
             std::remove(p.newFile.c_str());
+        else
+            keepFacts(p);
         p.newFile.clear();
     }
     if (result.written) {

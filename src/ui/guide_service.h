@@ -79,6 +79,8 @@ class GuideService : public QObject {
     void downloaded(std::size_t index);
     void build();
     void built(const guide::BuildResult& result);
+    /// What the server said of a guide whose copy is whole, and when.
+    void keepFacts(const Pending& guide);
     std::string path(const std::string& name) const;
 
     platform::TextFiles& files_;
