@@ -187,8 +187,8 @@ void GuideGrid::paintEvent(QPaintEvent*) {
             painter.setPen(current ? colours.highlightedText().color() : colours.text().color());
             painter.drawText(
                 cell.adjusted(4, 0, -2, 0), Qt::AlignVCenter | Qt::TextSingleLine,
-                painter.fontMetrics().elidedText(platform::toQString(std::string(p.title)),
-                                                 Qt::ElideRight, std::max(0, cell.width() - 6)));
+                painter.fontMetrics().elidedText(platform::toQString(p.title), Qt::ElideRight,
+                                                 std::max(0, cell.width() - 6)));
         }
         const QRect name(0, y, kNameWidth - 2, kRowHeight - 1);
         painter.fillRect(name, row == row_ ? colours.highlight() : colours.window());
