@@ -216,6 +216,40 @@ TEST_F(GuideWindowTest, TheDirectoryItselfMayNameTheGuide) {
               std::string::npos);
 }
 
+TEST_F(GuideWindowTest, AGuideIsAskedForAtMostEverySixHoursAndOnlyWhenNewer) {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const std::string address = server.url("/guide.xml.gz");
+    const std::string cache = guide::GuideCacheName(address);
+    const auto keptCopy = [&](qint64 fetched) {
+        folder.write(cache, gzipped(guideOf(now, "Cached News", "Cached Film")));
+        folder.write(cache + ".txt",
+                     "etag=\"7\"\r\nlast-modified=\r\nfetched=" + std::to_string(fetched) + "\r\n");
+    };
+    // Fetched an hour ago: read from the copy, the server not asked.
+    keptCopy(now - 3600);
+    server.serve("/guide.xml.gz", gzipped(guideOf(now, "Evening News", "Late Film")));
+    {
+        auto window = testing::startWindow(testing::windowOptions(folder));
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return nowTitle(*window) == "Cached News"; }, kGuideWaitMs));
+        EXPECT_EQ(server.requestCount("/guide.xml.gz"), 0);
+    }
+    // Seven hours ago, and the server says it has nothing newer: the copy stays, and counts as
+    // fetched now.
+    folder.write(guide::kGuideStoreFile, "");
+    keptCopy(now - 7 * 3600);
+    server.serve("/guide.xml.gz", "", "application/gzip", 304);
+    auto window = testing::startWindow(testing::windowOptions(folder));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return nowTitle(*window) == "Cached News"; }, kGuideWaitMs));
+    EXPECT_EQ(server.requestCount("/guide.xml.gz"), 1);
+    EXPECT_NE(server.lastRequestHead("/guide.xml.gz").find("If-None-Match: \"7\""),
+              std::string::npos);
+    EXPECT_EQ(folder.read(cache), gzipped(guideOf(now, "Cached News", "Cached Film")));
+    EXPECT_EQ(
+        folder.read(cache + ".txt").value_or("").find("fetched=" + std::to_string(now - 7 * 3600)),
+        std::string::npos);
+}
+
 TEST_F(GuideWindowTest, AStoreSixHoursOldIsShownAtOnceAndRefreshedBehind) {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     // What the last run stored, six hours ago, from the guide it fetched then.
