@@ -3,7 +3,6 @@
 // what runs now and next, and a start with a store six hours old shows it at once.
 #include <gtest/gtest.h>
 
-#include <zlib.h>
 #include <QAccessible>
 #include <QAction>
 #include <QDateTime>
@@ -16,6 +15,7 @@
 
 #include "fakes/fake_controls.h"
 #include "guide/guide_build.h"
+#include "guide/guide_fixture.h"
 #include "guide/guide_sources.h"
 #include "player/player_overlay_widget.h"
 #include "player/player_view.h"
@@ -31,6 +31,8 @@
 namespace qova::ui {
 namespace {
 
+using guide::test::gzipped;
+
 // The guide is read and stored on a worker after the lists settle: a few seconds at most.
 constexpr int kGuideWaitMs = 30000;
 
@@ -38,21 +40,6 @@ std::string guideTime(qint64 at) {
     return QDateTime::fromSecsSinceEpoch(at, Qt::UTC)
         .toString(QStringLiteral("yyyyMMddhhmmss +0000"))
         .toStdString();
-}
-
-std::string gzipped(const std::string& text) {
-    uLongf size = compressBound(text.size()) + 64;
-    std::string out(size, '\0');
-    z_stream z{};
-    deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
 }
 
 /// A guide for one.fr: `now` ran from half an hour ago, `next` follows it.
