@@ -21,6 +21,10 @@ struct mpv_event_property;
 struct mpv_render_context;
 struct mpv_render_param;
 
+namespace qova::stream {
+class StreamRelay;
+}
+
 namespace qova::player {
 
 /// The media engine: one libmpv instance, driven from the Qt thread. Events of the engine come
@@ -80,6 +84,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// The user agent the engine sends to a stream that asks for none.
     static std::string defaultUserAgent() { return kEngineUserAgent; }
 
+    /// The relay the stream that plays goes through, or nothing when it plays directly.
+    stream::StreamRelay* relay() const { return relayed_.empty() ? nullptr : relay_.get(); }
+
     /// Creates the render context that draws this player's video (see mpv_render_context_create).
     /// Returns libmpv's status code. The context must be freed before the player is destroyed.
     int createRenderContext(mpv_render_context** context, mpv_render_param* params);
@@ -107,6 +114,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
 
     bool start();
     void load(std::uint64_t request);
+    void loadFile(std::uint64_t request, const std::string& address);
+    bool relaying(const std::string& address,
+                  const std::vector<std::pair<std::string, std::string>>& headers) const;
     void retry();
     void keepOrTell(int reason, int error);
     static void wakeup(void* player);
@@ -171,6 +181,11 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     // The reason and error of a break still to be handled, once its log has come.
     std::optional<std::pair<int, int>> brokeWith_;
     StreamKeeper keeper_;
+    // Created with the first stream it takes; the address the engine opens for the one that
+    // plays through it, and whether the next load starts a channel rather than reconnecting.
+    std::unique_ptr<stream::StreamRelay> relay_;
+    std::string relayed_;
+    bool newChannel_ = true;
 };
 
 }  // namespace qova::player
