@@ -184,6 +184,7 @@ void MpvPlayer::play(const std::string& playerAddress) {
     address_ = playerAddress;
     local_ = platform::isLocalAddress(address);
     newChannel_ = true;
+    emit streamReplaced();
     load(++lastRequest_);
 }
 
@@ -330,6 +331,7 @@ void MpvPlayer::useHeaders(const std::vector<platform::HttpHeader>& headers,
 }
 
 void MpvPlayer::stop() {
+    emit streamReplaced();
     ++lastRequest_;
     awaitingLoad_ = false;
     failedWith_.reset();

@@ -84,8 +84,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// The user agent the engine sends to a stream that asks for none.
     static std::string defaultUserAgent() { return kEngineUserAgent; }
 
-    /// The relay the stream that plays goes through, or nothing when it plays directly.
-    stream::StreamRelay* relay() const { return relayed_.empty() ? nullptr : relay_.get(); }
+    /// The relay streams go through, once one did; whether the stream that plays does.
+    stream::StreamRelay* relay() const { return relay_.get(); }
+    bool playsThroughRelay() const { return !relayed_.empty(); }
 
     /// Creates the render context that draws this player's video (see mpv_render_context_create).
     /// Returns libmpv's status code. The context must be freed before the player is destroyed.
@@ -106,6 +107,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     void buffering(bool shown, int percent);
     /// A stream that stalled goes on by itself before it was tried again.
     void recovered();
+    /// Another stream was asked for, or the user stopped: what belonged to the one that played
+    /// ends (not when the same stream is tried again).
+    void streamReplaced();
 
   private:
     struct HandleDeleter {
