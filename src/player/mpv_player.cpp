@@ -212,6 +212,7 @@ void MpvPlayer::load(std::uint64_t request) {
     log_.clear();
     failedWith_.reset();
     brokeWith_.reset();
+    leavePause();
     seekable_ = false;
     sized_ = false;
     hls_ = false;
@@ -347,6 +348,7 @@ void MpvPlayer::stop() {
             Qt::QueuedConnection);
     }
     keeper_.reset();
+    leavePause();
     address_.clear();
     firstCurrentEntry_ = std::numeric_limits<std::int64_t>::max();
     if (!handle_)

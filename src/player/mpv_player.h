@@ -67,6 +67,19 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     std::string streamTitle() const override { return streamTitle_; }
     platform::StreamFacts facts() const override { return facts_; }
 
+    bool pause() override;
+    void resume() override;
+    bool paused() const override { return paused_; }
+    bool canSeek() const override;
+    void seekBy(double seconds) override;
+    /// Jumps to the live point of a stream played behind it.
+    void goLive();
+    /// How many seconds what plays is behind the live point (what the engine holds ahead of
+    /// it); 0 for a file or nothing.
+    double behindLive() const;
+    /// Where playback is in what the engine holds, in seconds; 0 when nothing plays.
+    double position() const;
+
     /// Whether nothing is loaded (before the first play, after stop(), after a stream ended).
     bool idle() const { return idle_; }
     /// The address of what plays, as it was loaded; empty when nothing plays.
@@ -185,6 +198,11 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     // The reason and error of a break still to be handled, once its log has come.
     std::optional<std::pair<int, int>> brokeWith_;
     StreamKeeper keeper_;
+    // Paused by the user: what comes meanwhile goes to the engine's cache on disk.
+    bool paused_ = false;
+    bool cacheOnDisk_ = false;
+    void setCacheOnDisk(bool onDisk);
+    void leavePause();
     // Created with the first stream it takes; the address the engine opens for the one that
     // plays through it, and whether the next load starts a channel rather than reconnecting.
     std::unique_ptr<stream::StreamRelay> relay_;

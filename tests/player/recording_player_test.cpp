@@ -134,5 +134,58 @@ TEST_F(RecordingPlayerTest, AKilledProgramLeavesItsRecordingReadableToWithinASec
     EXPECT_GE(frames.back() + kSecond, aired) << "more than a second was held back unwritten";
 }
 
+// The engine's cache files under the folder that this process holds open: the engine unlinks
+// each as it makes it, so it is found by its descriptor, with its size.
+std::vector<std::uintmax_t> cacheFilesHeld(const fs::path& folder) {
+    std::vector<std::uintmax_t> sizes;
+    std::error_code error;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd", error)) {
+        const std::string target = fs::read_symlink(fd.path(), error).string();
+        if (!error && target.starts_with(folder.string()))
+            sizes.push_back(fs::file_size(fd.path(), error));
+    }
+    return sizes;
+}
+
+TEST_F(RecordingPlayerTest, PausedTwentySecondsItGoesOnFromThePausedPointAndGoLiveCatchesUp) {
+    NumberedStation station({});
+    MpvPlayerOptions playerOptions;
+    playerOptions.renderVideo = false;
+    playerOptions.audioOutput = "null";
+    MpvPlayer player(playerOptions);
+    player.play(station.url());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return player.state() == platform::MediaPlayer::State::Playing; }, kWaitLimitMs));
+    QTest::qWait(1000);
+    ASSERT_TRUE(player.canSeek());
+    EXPECT_TRUE(cacheFilesHeld(folder.file("cache")).empty()) << "a cache on disk before a pause";
+
+    ASSERT_TRUE(player.pause());
+    EXPECT_TRUE(player.paused());
+    const double pausedAt = player.position();
+    // Twenty seconds of the station come meanwhile, held on disk.
+    QTest::qWait(20000);
+    EXPECT_GE(player.behindLive(), 18.0);
+    const auto held = cacheFilesHeld(folder.file("cache"));
+    ASSERT_EQ(held.size(), 1u) << "the pause's cache is not on disk";
+    // 20 s of a 128 kb/s station, with room for the engine's own records.
+    EXPECT_LE(held[0], 2u * 20 * 16000);
+
+    player.resume();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.position() > pausedAt + 0.2; }, kWaitLimitMs));
+    // From the paused point: not a second of the twenty skipped.
+    EXPECT_LT(player.position(), pausedAt + 3.0);
+    EXPECT_GE(player.behindLive(), 15.0);
+
+    player.goLive();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.behindLive() < 3.0; }, kWaitLimitMs));
+    EXPECT_GE(player.position(), pausedAt + 17.0);
+
+    // Another channel: the cache file goes with the one that paused.
+    player.stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cacheFilesHeld(folder.file("cache")).empty(); },
+                                kWaitLimitMs));
+}
+
 }  // namespace
 }  // namespace qova::player
