@@ -120,8 +120,17 @@ void NumberedStation::start() {
 }
 
 std::uint64_t NumberedStation::airedFrames() const {
+    const std::lock_guard lock(rateMutex_);
     const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
-    return static_cast<std::uint64_t>(seconds * options_.framesPerSecond);
+    return framesBefore_ + static_cast<std::uint64_t>(seconds * options_.framesPerSecond);
+}
+
+void NumberedStation::setFramesPerSecond(double framesPerSecond) {
+    const std::uint64_t aired = airedFrames();
+    const std::lock_guard lock(rateMutex_);
+    framesBefore_ = aired;
+    started_ = Clock::now();
+    options_.framesPerSecond = framesPerSecond;
 }
 
 std::vector<std::string> NumberedStation::requests() const {
@@ -171,7 +180,8 @@ void NumberedStation::feed(Listener& listener, std::uint64_t aired) {
 }
 
 void NumberedStation::serve() {
-    while (!stopping_ && Clock::now() - started_ < options_.lifetime) {
+    const Clock::time_point began = Clock::now();
+    while (!stopping_ && Clock::now() - began < options_.lifetime) {
         std::vector<pollfd> fds;
         {
             const std::lock_guard lock(mutex_);

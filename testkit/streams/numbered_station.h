@@ -49,6 +49,8 @@ class NumberedStation {
     void start();
     /// Frames aired since the station started.
     std::uint64_t airedFrames() const;
+    /// Airs the frames from now on at this rate (a benchmark's hours in minutes).
+    void setFramesPerSecond(double framesPerSecond);
     /// The request heads that came, in order.
     std::vector<std::string> requests() const;
     /// How many listeners are connected now.
@@ -78,6 +80,9 @@ class NumberedStation {
 
     Options options_;
     Clock::time_point started_;
+    // The rate holds from this point, after the frames aired before it.
+    mutable std::mutex rateMutex_;
+    std::uint64_t framesBefore_ = 0;
     std::uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
