@@ -66,6 +66,7 @@ PlayerOverlayWidget::PlayerOverlayWidget(QWidget* playerArea)
 }
 
 void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool renew) {
+    channel_ = what.channel;
     headline_ = platform::toQString(what.channel);
     if (!what.country.empty())
         headline_ += QStringLiteral(" \u2014 ") + platform::toQString(what.country);

@@ -138,6 +138,7 @@ class FrmMain : public QMainWindow {
     void buildControls();
     void buildMenus();
     void buildPlaybackMenu();
+    void buildRecordingCommands();
     void buildChannelsMenu();
     void openChannelLists(bool toAdd);
     void openDiscover();
