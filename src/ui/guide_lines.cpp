@@ -81,6 +81,10 @@ GuideDesktop::GuideDesktop(QObject* parent, platform::DesktopPlayer& desktop,
         if (onSetVolume)
             onSetVolume(volume);
     };
+    desktop_.onSeek = [this](double seconds) {
+        if (onSeek)
+            onSeek(seconds);
+    };
     desktop_.onRaise = [this] {
         if (onRaise)
             onRaise();

@@ -33,7 +33,8 @@ class GuideOverlay : public QObject, public platform::PlayerOverlay {
 };
 
 /// The desktop's player applets with the programme's title as the track's title while a TV
-/// channel with a guide plays; the channel stays the artist. Everything else passes through.
+/// channel with a guide plays; the channel stays the artist. Everything else passes through:
+/// each call and each of the desktop's commands, which a new one must join.
 class GuideDesktop : public QObject, public platform::DesktopPlayer {
   public:
     GuideDesktop(QObject* parent, platform::DesktopPlayer& desktop, const GuideService& guide);
@@ -42,6 +43,7 @@ class GuideDesktop : public QObject, public platform::DesktopPlayer {
     void setTrack(const std::string& id, const std::string& title,
                   const std::string& channel) override;
     void setVolume(double volume) override { desktop_.setVolume(volume); }
+    void setCanSeek(bool canSeek) override { desktop_.setCanSeek(canSeek); }
     void update();
 
   private:
