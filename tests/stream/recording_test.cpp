@@ -127,7 +127,10 @@ TEST(Recording, NeverReusesANameAndStopsOnAFullDiskKeepingWhatWasWritten) {
     ASSERT_TRUE(recorder.start(""));
     int told = 0;
     recorder.onFailed = [&] { ++told; };
-    const std::string kept(3000, 'a');
+    // Beginning with an MP3 frame's header, where a recording of MP3 begins.
+    std::string kept(3000, 'a');
+    kept[0] = '\xff';
+    kept[1] = '\xfb';
     recorder.audio(kept.data(), kept.size(), 0);
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
