@@ -116,7 +116,7 @@ void ChannelRecording::attach() {
 }
 
 void ChannelRecording::toggle(const std::string& channel) {
-    if (recorder_) {
+    if (recording()) {
         stop();
         return;
     }
@@ -128,7 +128,7 @@ void ChannelRecording::toggle(const std::string& channel) {
             [&answer](stream::StreamTape&, const stream::StationAnswer& now) { answer = now; },
             true);
     if (!answer.taped) {
-        say(tr("This channel cannot be recorded."));
+        recordPackets(channel);
         return;
     }
     const std::string extension = stream::extensionForContentType(answer.contentType);
@@ -168,7 +168,40 @@ void ChannelRecording::toggle(const std::string& channel) {
     tick();
 }
 
+void ChannelRecording::recordPackets(const std::string& channel) {
+    // Not through the relay (HLS, a picture): the engine writes the packets it reads, unchanged,
+    // into MPEG-TS.
+    if (!player_ || player_->idle() || player_->state() != MpvPlayer::State::Playing) {
+        say(tr("This channel cannot be recorded."));
+        return;
+    }
+    const std::string started =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm")).toStdString();
+    stream::RecordingFile file;
+    // Made here, so that its name is the recording's alone; the engine writes it from the start.
+    if (!file.create(recordingsFolder(true), stream::safeFileName(channel + " " + started), "ts")) {
+        say(tr("Cannot record: %1").arg(QString::fromStdString(file.error())));
+        return;
+    }
+    file.close();
+    player_->recordPackets(file.path().string());
+    if (player_->packetRecording().empty()) {
+        say(tr("This channel cannot be recorded."));
+        return;
+    }
+    since_.start();
+    ticker_.start();
+    tick();
+}
+
 void ChannelRecording::stop() {
+    if (player_ && !player_->packetRecording().empty()) {
+        const QString name = fileName(std::filesystem::path(player_->packetRecording()));
+        player_->recordPackets({});
+        ticker_.stop();
+        say(tr("Recorded: %1").arg(name));
+        return;
+    }
     if (!recorder_)
         return;
     ticker_.stop();
@@ -228,15 +261,19 @@ void ChannelRecording::saveSong(const std::string& channel) {
                         : tr("Cannot save the song: %1").arg(error));
 }
 
+bool ChannelRecording::recording() const {
+    return recorder_ != nullptr || (player_ && !player_->packetRecording().empty());
+}
+
 void ChannelRecording::tick() {
-    if (!recorder_)
+    if (!recording())
         return;
     mark_ = QStringLiteral("\u25CF REC ") + clock(since_.elapsed() / 1000);
     emit markChanged(mark_);
 }
 
 void ChannelRecording::say(const QString& text) {
-    if (recorder_ && text.isEmpty()) {
+    if (recording() && text.isEmpty()) {
         tick();
         return;
     }

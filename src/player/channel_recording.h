@@ -40,7 +40,7 @@ class ChannelRecording : public QObject {
     /// Starts recording the channel that plays (its name for the files), or stops recording.
     void toggle(const std::string& channel);
     void stop();
-    bool recording() const { return recorder_ != nullptr; }
+    bool recording() const;
     /// Saves the song that plays, from its beginning, on to its end.
     void saveSong(const std::string& channel);
     /// "● REC 00:42" while recording; otherwise what was last said for a few seconds (the
@@ -52,6 +52,7 @@ class ChannelRecording : public QObject {
 
   private:
     void attach();
+    void recordPackets(const std::string& channel);
     void say(const QString& text);
     void failed(const QString& why);
     void tick();

@@ -213,6 +213,14 @@ void MpvPlayer::load(std::uint64_t request) {
     failedWith_.reset();
     brokeWith_.reset();
     leavePause();
+    const bool newChannel = std::exchange(newChannel_, false);
+    // A recording of packets is of one channel.
+    if (!packetRecording_.empty()) {
+        if (newChannel)
+            recordPackets({});
+        else
+            continuePacketRecording();
+    }
     seekable_ = false;
     sized_ = false;
     hls_ = false;
@@ -243,11 +251,10 @@ void MpvPlayer::load(std::uint64_t request) {
     if (relaying(address, split.headers)) {
         if (!relay_)
             relay_ = std::make_unique<stream::StreamRelay>();
-        relay_->route(address, std::exchange(newChannel_, false),
-                      [this, request](const std::string& open) {
-                          if (request == lastRequest_ && awaitingLoad_)
-                              loadFile(request, open);
-                      });
+        relay_->route(address, newChannel, [this, request](const std::string& open) {
+            if (request == lastRequest_ && awaitingLoad_)
+                loadFile(request, open);
+        });
         return;
     }
     loadFile(request, address);

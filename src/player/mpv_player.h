@@ -77,6 +77,11 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// How many seconds what plays is behind the live point (what the engine holds ahead of
     /// it); 0 for a file or nothing.
     double behindLive() const;
+    /// Has the engine write the packets it reads into this file (MPEG-TS for a .ts name), for a
+    /// stream the relay does not take (HLS, pictures); empty stops. A reconnection goes on in a
+    /// new file beside it, as the engine starts its file anew with each load.
+    void recordPackets(const std::string& path);
+    const std::string& packetRecording() const { return packetRecording_; }
     /// Where playback is in what the engine holds, in seconds; 0 when nothing plays.
     double position() const;
 
@@ -200,9 +205,11 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     StreamKeeper keeper_;
     // Paused by the user: what comes meanwhile goes to the engine's cache on disk.
     bool paused_ = false;
+    std::string packetRecording_;
     bool cacheOnDisk_ = false;
     void setCacheOnDisk(bool onDisk);
     void leavePause();
+    void continuePacketRecording();
     // Created with the first stream it takes; the address the engine opens for the one that
     // plays through it, and whether the next load starts a channel rather than reconnecting.
     std::unique_ptr<stream::StreamRelay> relay_;

@@ -12,11 +12,13 @@
 
 #include "player/channel_recording.h"
 #include "player/mpv_player.h"
+#include "stream/recording_files.h"
 
 namespace qova::player {
 namespace {
 
 constexpr const char* kPauseProperty = "pause";
+constexpr const char* kStreamRecordProperty = "stream-record";
 constexpr const char* kCacheOnDiskProperty = "cache-on-disk";
 constexpr const char* kCacheDirProperty = "cache-dir";
 constexpr const char* kCacheSecsProperty = "cache-secs";
@@ -130,6 +132,20 @@ void MpvPlayer::seekBy(double seconds) {
     const char* args[] = {"seek", offset.c_str(), "relative", nullptr};
     if (const int rc = mpv_command_async(handle_.get(), 0, args); rc < 0)
         qWarning("Cannot seek: %s", mpv_error_string(rc));
+}
+
+void MpvPlayer::recordPackets(const std::string& path) {
+    packetRecording_ = path;
+    if (handle_ && mpv_set_property_string(handle_.get(), kStreamRecordProperty, path.c_str()) < 0)
+        packetRecording_.clear();
+}
+
+void MpvPlayer::continuePacketRecording() {
+    // The engine would write the reloaded stream over the file: it goes on in the next one.
+    const std::filesystem::path now = packetRecording_;
+    recordPackets(
+        stream::freePath(now.parent_path(), now.stem().string(), now.extension().string().substr(1))
+            .string());
 }
 
 void MpvPlayer::goLive() {

@@ -11,6 +11,19 @@ bool takesTags(const std::string& extension) {
     return extension == "mp3" || extension == "aac";
 }
 
+// Where the first frame header of MP3 (11 bits of sync) or AAC in ADTS (12 bits) begins, or
+// `size` when there is none.
+std::size_t frameStart(const char* data, std::size_t size, const std::string& extension) {
+    const unsigned mask = extension == "aac" ? 0xf6 : 0xe0;
+    const unsigned sync = extension == "aac" ? 0xf0 : 0xe0;
+    for (std::size_t at = 0; at + 1 < size; ++at) {
+        if (static_cast<unsigned char>(data[at]) == 0xff &&
+            (static_cast<unsigned char>(data[at + 1]) & mask) == sync)
+            return at;
+    }
+    return size;
+}
+
 // Writes the part of [offset, offset + size) from `from` on; returns the offset after it.
 template <typename Write>
 std::uint64_t writeFrom(std::uint64_t from, const char* data, std::size_t size,
@@ -41,7 +54,8 @@ void SongFile::close(bool complete) {
     file_.close(complete || marked_ ? std::string() : stem_ + kPartMark);
 }
 
-Recorder::Recorder(RecordingPlan plan) : plan_(std::move(plan)) {}
+Recorder::Recorder(RecordingPlan plan)
+    : plan_(std::move(plan)), framed_(!takesTags(plan_.extension)) {}
 
 Recorder::~Recorder() {
     finish();
@@ -79,6 +93,12 @@ void Recorder::fail(const RecordingFile& file) {
 void Recorder::audio(const char* data, std::size_t size, std::uint64_t) {
     if (failed_)
         return;
+    if (!framed_) {
+        const std::size_t start = frameStart(data, size, plan_.extension);
+        framed_ = start < size;
+        data += start;
+        size -= start;
+    }
     if (!whole_.write(data, size)) {
         fail(whole_);
         return;

@@ -67,6 +67,8 @@ class Recorder : public AudioSink {
     void fail(const RecordingFile& file);
 
     RecordingPlan plan_;
+    // MP3 and AAC begin at a frame's start, not inside the one under way.
+    bool framed_ = false;
     RecordingFile whole_;
     SongFile song_;
     std::string title_;

@@ -228,6 +228,23 @@ class FakeMediaPlayer : public platform::MediaPlayer {
     void setMuted(bool muted) override { change(muted_, muted); }
     std::string streamTitle() const override { return title_; }
     platform::StreamFacts facts() const override { return facts_; }
+    // Held when the test says the stream can be.
+    bool pause() override {
+        if (!holdable)
+            return false;
+        paused_ = true;
+        if (onStateChanged)
+            onStateChanged();
+        return true;
+    }
+    void resume() override {
+        paused_ = false;
+        if (onStateChanged)
+            onStateChanged();
+    }
+    bool paused() const override { return paused_; }
+    bool canSeek() const override { return holdable; }
+    void seekBy(double seconds) override { seeks.push_back(seconds); }
 
     void becomes(State state) {
         state_ = state;
@@ -248,6 +265,8 @@ class FakeMediaPlayer : public platform::MediaPlayer {
     std::string soundOnly;
     std::vector<std::string> played;
     int stops = 0;
+    bool holdable = false;
+    std::vector<double> seeks;
     std::string allowedLocalFile;
 
   private:
@@ -260,6 +279,7 @@ class FakeMediaPlayer : public platform::MediaPlayer {
             onVolumeChanged();
     }
     State state_ = State::Stopped;
+    bool paused_ = false;
     int volume_ = 100;
     bool muted_ = false;
     std::string title_;
@@ -308,8 +328,10 @@ class FakeDesktopPlayer : public platform::DesktopPlayer {
         channel = c;
     }
     void setVolume(double v) override { volume = v; }
+    void setCanSeek(bool can) override { canSeek = can; }
 
     Status status = Status::Stopped;
+    bool canSeek = false;
     std::string id, title, channel;
     double volume = -1;
 };

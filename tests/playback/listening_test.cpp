@@ -142,5 +142,38 @@ TEST_F(ListeningTest, WhatPlaysIsShownAndToldToTheDesktop) {
     EXPECT_EQ(playing(), "F|Video|One|u1|EN");
 }
 
+TEST_F(ListeningTest, PauseHoldsAStreamThatCanBeHeldAndStopsOneThatCannot) {
+    f.trView.click(1);
+    f.player.becomes(MediaPlayer::State::Playing);
+    listening().windowShown(true);
+    f.player.tells({"aac", "h264", 96000, 48000, 640, 360});
+    // Not holdable: Pause stops, as it always did.
+    EXPECT_FALSE(f.desktop.canSeek);
+    f.desktop.onPause();
+    EXPECT_EQ(f.player.stops, 0);
+    EXPECT_FALSE(f.player.paused());
+    EXPECT_EQ(playing(), "");
+
+    f.trView.click(1);
+    f.player.holdable = true;
+    f.player.becomes(MediaPlayer::State::Playing);
+    EXPECT_TRUE(f.desktop.canSeek);
+    EXPECT_TRUE(f.screenSaver.inhibited);
+    f.desktop.onPlayPause();
+    EXPECT_TRUE(f.player.paused());
+    EXPECT_EQ(f.desktop.status, platform::DesktopPlayer::Status::Paused);
+    EXPECT_FALSE(f.screenSaver.inhibited) << "a held picture keeps the screen awake";
+    EXPECT_EQ(playing(), "F|Video|One|u1|EN") << "the channel stays";
+    f.desktop.onSeek(-10.0);
+    EXPECT_EQ(f.player.seeks, std::vector<double>{-10.0});
+    f.desktop.onPlay();
+    EXPECT_FALSE(f.player.paused());
+    EXPECT_EQ(f.desktop.status, platform::DesktopPlayer::Status::Playing);
+    EXPECT_TRUE(f.screenSaver.inhibited);
+    f.desktop.onPause();
+    listening().pauseOrPlay();
+    EXPECT_FALSE(f.player.paused());
+}
+
 }  // namespace
 }  // namespace qova::playback

@@ -31,14 +31,22 @@ std::string contents(const fs::path& path) {
     return out.str();
 }
 
-// The one recording of the whole channel in the folder (song files have titles for names).
-fs::path recordingIn(const fs::path& folder) {
+// The recordings of the whole channel in the folder ("Numbered 2026-..."; the songs' files
+// are named "Numbered - Song ...").
+std::vector<fs::path> recordingsIn(const fs::path& folder) {
+    std::vector<fs::path> found;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(folder, error)) {
-        if (entry.path().filename().string().starts_with("Numbered "))
-            return entry.path();
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("Numbered ") && !name.starts_with("Numbered - "))
+            found.push_back(entry.path());
     }
-    return {};
+    return found;
+}
+
+fs::path recordingIn(const fs::path& folder) {
+    const auto found = recordingsIn(folder);
+    return found.empty() ? fs::path() : found.front();
 }
 
 bool strictlyRising(const std::vector<std::uint64_t>& frames) {
@@ -99,7 +107,8 @@ TEST_F(RecordingPlayerTest, ARecordingGoesOnInTheSameFileAcrossAServerRestartWit
 
     const auto frames = NumberedStation::framesIn(contents(file));
     EXPECT_TRUE(strictlyRising(frames)) << "a frame came twice";
-    EXPECT_EQ(recordingIn(recordings()), file) << "a second file was started";
+    EXPECT_EQ(recordingsIn(recordings()), std::vector<fs::path>{file})
+        << "a second file was started";
 }
 
 TEST_F(RecordingPlayerTest, AKilledProgramLeavesItsRecordingReadableToWithinASecondOfItsEnd) {

@@ -11,7 +11,9 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <QWheelEvent>
+#include <filesystem>
 
+#include "player/channel_recording.h"
 #include "player/mpv_player.h"
 #include "player/player_overlay_widget.h"
 #include "player/player_view.h"
@@ -161,6 +163,39 @@ TEST_F(PlaybackIntegrationTest, RadioFollowsKeysWheelAndClicksShowsItsTitleLiveA
     EXPECT_TRUE(browser->isVisible());
     browser->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return browser.isNull(); }, 5000));
+}
+
+// Record from the Playback menu: the player area says so, to the eye and to screen readers, and
+// Stop ends the recording, naming its file.
+TEST_F(PlaybackIntegrationTest, RecordMarksThePlayerAreaAndStopEndsItNamingTheFile) {
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(folder.file("config")));
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(folder.file("cache")));
+    player::chooseRecordingsFolder(folder.file("recordings"));
+    chooseCountry("imgRadio");
+    clickNode(QStringLiteral("Mp3 Tone"));
+    ASSERT_TRUE(plays()) << area().statusText().toStdString();
+    window->findChild<QAction*>(QStringLiteral("mnuRecord"))->trigger();
+    ASSERT_TRUE(area().markText().startsWith(QStringLiteral("\u25CF REC 00:0")))
+        << area().markText().toStdString();
+    EXPECT_TRUE(area().whatScreenReadersRead().contains(QStringLiteral("REC")));
+    const std::filesystem::path recordings = folder.file("recordings");
+    std::filesystem::path file;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            std::error_code error;
+            for (const auto& entry : std::filesystem::directory_iterator(recordings, error)) {
+                if (entry.path().filename().string().starts_with("Mp3 Tone 2"))
+                    file = entry.path();
+            }
+            return !file.empty() && std::filesystem::file_size(file, error) > 16000;
+        },
+        20000));
+    window->findChild<QAction*>(QStringLiteral("mnuPlayStop"))->trigger();
+    // The stop goes through the player's page, from the event loop.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return area().markText().toStdString() == "Recorded: " + file.filename().string(); },
+        10000))
+        << area().markText().toStdString();
 }
 
 TEST_F(PlaybackIntegrationTest, VideoStreamsPlayAndStopLeavesTheEngineIdle) {
