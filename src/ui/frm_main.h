@@ -113,7 +113,7 @@ class FrmMain : public QMainWindow {
     FrmBrowser* browserWindow() const { return frmBrowser_.get(); }
 
     /// What a file is asked for: the favourites to write or to read, or a channel list to add.
-    enum class FileUse { ExportFavourites, ImportFavourites, AddList };
+    enum class FileUse { ExportFavourites, ImportFavourites, AddList, RecordingsFolder };
     /// Asks for a file; "" when the user gives none. The desktop's file dialog unless a test
     /// answers instead.
     std::function<QString(FileUse use, const QString& suggested)> chooseFile;

@@ -185,6 +185,9 @@ void FrmMain::buildChannelsMenu() {
                 return QFileDialog::getSaveFileName(this, QStringLiteral("Export Favourites"),
                                                     suggested,
                                                     QStringLiteral("Playlists (*.m3u8 *.m3u)"));
+            case FileUse::RecordingsFolder:
+                return QFileDialog::getExistingDirectory(this, QStringLiteral("Recordings Folder"),
+                                                         suggested);
             case FileUse::ImportFavourites:
             case FileUse::AddList:
                 break;

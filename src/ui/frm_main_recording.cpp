@@ -2,7 +2,6 @@
 // where the files go, pausing and moving behind the live point, in the Playback menu, with the
 // mark they show in the player area.
 #include <QAction>
-#include <QFileDialog>
 #include <QMenu>
 #include <QTimer>
 #include <cmath>
@@ -81,9 +80,9 @@ void FrmMain::buildRecordingCommands() {
     add("mnuRecordingsFolder", tr("Recordings &Folder..."),
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), tr("Where recordings and saved songs go"),
         [this] {
-            const QString folder = QFileDialog::getExistingDirectory(
-                this, tr("Recordings Folder"),
-                QString::fromStdString(player::recordingsFolder(false).string()));
+            const QString folder =
+                chooseFile(FileUse::RecordingsFolder,
+                           QString::fromStdString(player::recordingsFolder(false).string()));
             if (!folder.isEmpty())
                 player::chooseRecordingsFolder(folder.toStdString());
         });
