@@ -162,7 +162,7 @@ TEST_F(PanelsTest, WebButtonsAndMenusOpenExactlyTheirAddresses) {
         shown.push_back(dialog.objectName().toStdString());
         dialog.close();
     };
-    // The file commands are asked for no file: they do nothing.
+    // The file and folder commands are given none: they do nothing.
     int asked = 0;
     window->chooseFile = [&](FrmMain::FileUse, const QString&) {
         ++asked;
@@ -176,7 +176,8 @@ TEST_F(PanelsTest, WebButtonsAndMenusOpenExactlyTheirAddresses) {
         }
     }
     EXPECT_EQ(shown, (std::vector<std::string>{"frmCommon", "frmAbout"}));
-    EXPECT_EQ(asked, 2);
+    // Import and export of favourites, and the recordings folder.
+    EXPECT_EQ(asked, 3);
     // Exit closes the main window only.
     window->imgFullScreen_Click();
     window->findChild<QAction*>(QStringLiteral("mnuExit"))->trigger();
