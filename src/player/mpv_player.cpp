@@ -235,7 +235,18 @@ void MpvPlayer::load(std::uint64_t request) {
     useHeaders(split.headers, address);
     closingFor(loaded_);
     loaded_ = address;
-    const char* args[] = {kLoadFileCommand, address.c_str(), kReplaceFlag, nullptr};
+    const std::string options = fileOptions ? fileOptions(address) : std::string();
+    const char* args[] = {
+        kLoadFileCommand,
+        address.c_str(),
+        kReplaceFlag,
+#if MPV_CLIENT_API_VERSION >= MPV_MAKE_VERSION(2, 3)
+        // Where in the playlist: later engines ask before the options.
+        options.empty() ? nullptr : "-1",
+#endif
+        options.empty() ? nullptr : options.c_str(),
+        nullptr
+    };
     if (const int rc = mpv_command_async(handle_.get(), request, args); rc < 0) {
         awaitingLoad_ = false;
         firstCurrentEntry_ = std::numeric_limits<std::int64_t>::max();
@@ -367,6 +378,27 @@ void MpvPlayer::volumeChangedLater() {
                 onVolumeChanged();
         },
         Qt::QueuedConnection);
+}
+
+void MpvPlayer::readTextMap(const char* name, std::function<void(const TextMap&)> done) {
+    if (!handle_)
+        return;
+    const std::uint64_t read = ++lastRead_;
+    if (mpv_get_property_async(handle_.get(), read, name, MPV_FORMAT_NODE) >= 0)
+        reads_.emplace(read, std::move(done));
+}
+
+void MpvPlayer::sendCommand(const std::vector<std::string>& words) {
+    if (!handle_)
+        return;
+    std::vector<const char*> args;
+    for (const std::string& word : words)
+        args.push_back(word.c_str());
+    args.push_back(nullptr);
+    // Reply number 0: no request of the player's own.
+    if (const int rc = mpv_command_async(handle_.get(), 0, args.data()); rc < 0)
+        qWarning("Cannot give the engine %s: %s", words.empty() ? "" : words.front().c_str(),
+                 mpv_error_string(rc));
 }
 
 int MpvPlayer::createRenderContext(mpv_render_context** context, mpv_render_param* params) {

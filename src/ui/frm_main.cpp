@@ -16,6 +16,7 @@
 #include "desktop/screen_saver.h"
 #include "directory/channel_tree.h"
 #include "platform/posix_text_files.h"
+#include "player/mpv_loudness.h"
 #include "player/mpv_player.h"
 #include "player/mpv_probe.h"
 #include "player/player_overlay_widget.h"
@@ -161,6 +162,7 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     logic_ = std::make_unique<app::MainForm>(*controls_, options_.site);
     discover_->attach(*logic_);
     buildPlaybackMenu();
+    buildEqualLoudness(options_.programFolder + "/" + kSettingsFile);
     buildChannelsMenu();
     wireEvents();
 }

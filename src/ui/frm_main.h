@@ -39,6 +39,7 @@ class NetworkStreamChecker;
 class WebView;
 }  // namespace qova::web
 namespace qova::player {
+class MpvLoudness;
 class PlayerView;
 }  // namespace qova::player
 
@@ -130,6 +131,7 @@ class FrmMain : public QMainWindow {
     void buildMenus();
     void buildPlaybackMenu();
     void buildChannelsMenu();
+    void buildEqualLoudness(const std::string& settingsFile);
     void openChannelLists(bool toAdd);
     void openDiscover();
     void buildCheckBar();
@@ -191,6 +193,8 @@ class FrmMain : public QMainWindow {
     std::unique_ptr<FrmBrowser> frmBrowser_;
     std::unique_ptr<FrmChannelLists> frmChannelLists_;
     std::unique_ptr<FrmDiscover> frmDiscover_;
+    // Levels what the player area plays; goes before the files it keeps its measures in.
+    std::unique_ptr<player::MpvLoudness> loudness_;
 };
 
 /// Makes Tahoma, or a font with its metrics, the application's font.
