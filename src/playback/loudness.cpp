@@ -141,7 +141,7 @@ std::string LoudnessBook::text() const {
 }
 
 LoudnessLevel::LoudnessLevel(std::optional<LoudnessRecord> known)
-    : known_(known), gain_(known ? gainFor(*known) : 0.0) {}
+    : known_(known), settled_(known.has_value()), gain_(known ? gainFor(*known) : 0.0) {}
 
 double LoudnessLevel::measured(double integratedLufs, double peakDbfs, double elapsedSeconds) {
     // Silence, or too little sound for the meter's gate, says nothing of the channel.

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct mpv_handle;
@@ -44,6 +45,9 @@ struct MpvPlayerOptions {
     /// How long the engine waits for data of a stream that played before the user is told; 0
     /// for the player's own.
     int bufferingShownAfterMs = 0;
+    /// Options given to the engine after the player's own, by name and value: tests and
+    /// benchmarks send the sound to a file this way, to measure what a listener would hear.
+    std::vector<std::pair<std::string, std::string>> moreEngineOptions{};
 };
 
 /// An option given to libmpv before it starts.
