@@ -236,9 +236,11 @@ void MpvPlayer::load(std::uint64_t request) {
     closingFor(loaded_);
     loaded_ = address;
     const std::string options = fileOptions ? fileOptions(address) : std::string();
+    const std::string opened =
+        routeAddress && split.headers.empty() ? routeAddress(address) : address;
     const char* args[] = {
         kLoadFileCommand,
-        address.c_str(),
+        opened.c_str(),
         kReplaceFlag,
 #if MPV_CLIENT_API_VERSION >= MPV_MAKE_VERSION(2, 3)
         // Where in the playlist: later engines ask before the options.

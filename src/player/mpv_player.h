@@ -89,6 +89,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// Options of each file loaded from now on, in the engine's words for a file of its own
     /// ("" for none), given its address without headers: what measures and levels its sound.
     std::function<std::string(const std::string& address)> fileOptions;
+    /// The address the engine opens for a stream address without headers of its own (a
+    /// neighbouring channel kept ready); the address itself when not given.
+    std::function<std::string(const std::string& address)> routeAddress;
     using TextMap = std::map<std::string, std::string, std::less<>>;
     /// Reads a property of the engine that is a map, in the background; `done` gets its entries
     /// that are text (empty when it cannot be read) from the event loop. Nothing when the engine

@@ -13,8 +13,10 @@
 #include <QTimer>
 
 #include "desktop/mpris.h"
+#include "desktop/power_and_network.h"
 #include "desktop/screen_saver.h"
 #include "directory/channel_tree.h"
+#include "neighbours/neighbour_keeper.h"
 #include "platform/posix_text_files.h"
 #include "player/mpv_loudness.h"
 #include "player/mpv_player.h"
@@ -162,8 +164,8 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     logic_ = std::make_unique<app::MainForm>(*controls_, options_.site);
     discover_->attach(*logic_);
     buildPlaybackMenu();
-    buildEqualLoudness(options_.programFolder + "/" + kSettingsFile);
     buildChannelsMenu();
+    buildEqualLoudness(options_.programFolder + "/" + kSettingsFile);
     wireEvents();
 }
 

@@ -16,6 +16,12 @@ class QPushButton;
 
 class QMenu;
 
+namespace qova::desktop {
+class PowerAndNetwork;
+}  // namespace qova::desktop
+namespace qova::neighbours {
+class NeighbourKeeper;
+}  // namespace qova::neighbours
 namespace qova::platform {
 class DesktopPlayer;
 class PlayerProbe;
@@ -132,6 +138,7 @@ class FrmMain : public QMainWindow {
     void buildPlaybackMenu();
     void buildChannelsMenu();
     void buildEqualLoudness(const std::string& settingsFile);
+    void buildNeighbours(bool freshSettings);
     void openChannelLists(bool toAdd);
     void openDiscover();
     void buildCheckBar();
@@ -195,6 +202,11 @@ class FrmMain : public QMainWindow {
     std::unique_ptr<FrmDiscover> frmDiscover_;
     // Levels what the player area plays; goes before the files it keeps its measures in.
     std::unique_ptr<player::MpvLoudness> loudness_;
+    // Keeps the neighbouring channels ready; the record that plays and the one before it.
+    std::unique_ptr<neighbours::NeighbourKeeper> neighbours_;
+    std::unique_ptr<desktop::PowerAndNetwork> power_;
+    std::string playingRecord_;
+    std::string playedBefore_;
 };
 
 /// Makes Tahoma, or a font with its metrics, the application's font.

@@ -1,4 +1,5 @@
-// The Playback menu's choice of equal loudness, kept in the settings beside the program.
+// The Playback menu's choices of the program's own (equal loudness, and the neighbouring channels
+// kept ready), kept in the settings beside the program.
 #include <QAction>
 #include <QFileInfo>
 #include <QMenu>
@@ -40,6 +41,7 @@ void FrmMain::buildEqualLoudness(const std::string& settingsFile) {
         loudness_->setEnabled(checked);
         settings_->setIntValue(kEqualLoudnessKey, checked ? 1 : 0);
     });
+    buildNeighbours(fresh);
 }
 
 }  // namespace qova::ui
