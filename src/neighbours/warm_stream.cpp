@@ -67,6 +67,7 @@ WarmStream::~WarmStream() {
 
 void WarmStream::readStation() {
     QByteArray bytes = station_.readAll();
+    received_ += bytes.size();
     if (served_) {
         if (engine_)
             engine_->write(bytes);
@@ -99,6 +100,7 @@ bool WarmStream::readHead() {
     const QList<QByteArray> status = lines.front().trimmed().split(' ');
     bool sound = false;
     bool chunked = false;
+    qint64 metaint = 0;
     for (const QByteArray& line : lines.mid(1)) {
         const qsizetype colon = line.indexOf(':');
         if (colon < 0)
@@ -110,13 +112,16 @@ bool WarmStream::readHead() {
         else if (name == "transfer-encoding")
             chunked = true;
         else if (name == "icy-metaint")
-            metaint_ = std::clamp<qsizetype>(value.toLongLong(), 0, kHeldBytes);
+            metaint = value.toLongLong();
     }
-    if (status.size() < 2 || status[1] != "200" || !sound || chunked) {
+    // Blocks longer than all that is held could not be dropped whole.
+    if (status.size() < 2 || status[1] != "200" || !sound || chunked || metaint < 0 ||
+        metaint > kHeldBytes) {
         this->end();
         return false;
     }
     headRead_ = true;
+    metaint_ = static_cast<qsizetype>(metaint);
     audioLeft_ = metaint_;
     return true;
 }
@@ -178,6 +183,11 @@ std::string WarmStream::handOver() {
     if (!local_.listen(QHostAddress::LocalHost, 0))
         return {};
     handedOver_ = true;
+    // An engine that never comes (it failed before it connected) leaves no station connected.
+    QTimer::singleShot(kAnswerLimitMs, this, [this] {
+        if (!served_)
+            end();
+    });
     const QByteArray path = "/ready/" + token;
     connect(&local_, &QTcpServer::newConnection, this, [this, path] {
         while (QTcpSocket* socket = local_.nextPendingConnection()) {

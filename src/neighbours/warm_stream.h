@@ -41,6 +41,9 @@ class WarmStream : public QObject {
 
     bool ready() const { return ready_ && !handedOver_; }
     bool handedOver() const { return handedOver_; }
+    /// The bytes of the station's answer come so far, and those of its sound held now.
+    qint64 received() const { return received_; }
+    qsizetype held() const { return held_ + partial_.size(); }
     /// The loopback address the engine opens instead of the station's, once; empty when the
     /// stream is not ready.
     std::string handOver();
@@ -69,6 +72,7 @@ class WarmStream : public QObject {
     // The held sound went to the engine: what comes now goes straight on.
     bool served_ = false;
     bool ended_ = false;
+    qint64 received_ = 0;
     // The held sound, in blocks of metaint bytes and their metadata (or as it came).
     qsizetype metaint_ = 0;
     std::deque<QByteArray> blocks_;

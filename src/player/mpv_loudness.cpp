@@ -169,8 +169,6 @@ void MpvLoudness::write() {
     // In the background: a channel change waits for no disk. A write that fails leaves the file
     // that was there.
     files_.replaceInBackground(playback::kLoudnessFile, book_.text());
-    if (onWritten)
-        onWritten();
 }
 
 }  // namespace qova::player

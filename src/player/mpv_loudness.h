@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -45,9 +44,6 @@ class MpvLoudness : public QObject {
     double gain() const { return applied_; }
     /// Writes what was measured and not yet written, now.
     void write();
-
-    /// The file was written (the first time of a run and each after).
-    std::function<void()> onWritten;
 
   private:
     std::string fileOptions(const std::string& address);

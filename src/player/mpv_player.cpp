@@ -383,11 +383,14 @@ void MpvPlayer::volumeChangedLater() {
 }
 
 void MpvPlayer::readTextMap(const char* name, std::function<void(const TextMap&)> done) {
-    if (!handle_)
-        return;
     const std::uint64_t read = ++lastRead_;
-    if (mpv_get_property_async(handle_.get(), read, name, MPV_FORMAT_NODE) >= 0)
+    if (handle_ && mpv_get_property_async(handle_.get(), read, name, MPV_FORMAT_NODE) >= 0) {
         reads_.emplace(read, std::move(done));
+        return;
+    }
+    // Answered all the same, with nothing, so that a reader never waits for what cannot come.
+    QMetaObject::invokeMethod(
+        this, [done = std::move(done)] { done({}); }, Qt::QueuedConnection);
 }
 
 void MpvPlayer::sendCommand(const std::vector<std::string>& words) {

@@ -94,8 +94,7 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     std::function<std::string(const std::string& address)> routeAddress;
     using TextMap = std::map<std::string, std::string, std::less<>>;
     /// Reads a property of the engine that is a map, in the background; `done` gets its entries
-    /// that are text (empty when it cannot be read) from the event loop. Nothing when the engine
-    /// does not run.
+    /// that are text (none when it cannot be read, the engine not running) from the event loop.
     void readTextMap(const char* name, std::function<void(const TextMap&)> done);
     /// Gives the engine a command in the background; its answer is not waited for.
     void sendCommand(const std::vector<std::string>& words);

@@ -83,6 +83,9 @@ struct FrmMainOptions {
     std::unique_ptr<platform::ScreenSaver> screenSaver;
     /// How long a channel check waits for an answer.
     int channelCheckLimitMs = 5000;
+    /// Where the battery's and the network's services are asked: the system bus, or for tests
+    /// standing in for them, the session bus.
+    bool powerOnSessionBus = false;
 };
 
 /// The main window: its controls at their places, translating their events into calls on the
@@ -121,6 +124,8 @@ class FrmMain : public QMainWindow {
     std::function<QString(FileUse use, const QString& suggested)> chooseFile;
     /// The channel lists window, once it has been opened.
     FrmChannelLists* channelListsWindow() const { return frmChannelLists_.get(); }
+    /// What keeps the neighbouring channels ready.
+    const neighbours::NeighbourKeeper& neighbourKeeper() const { return *neighbours_; }
     /// The discover window, once it has been opened.
     FrmDiscover* discoverWindow() const { return frmDiscover_.get(); }
     /// Tells the user how a command on files went; a message box unless a test listens instead.

@@ -20,13 +20,12 @@ constexpr const char* kEqualLoudnessKey = "equalLoudness";
 void FrmMain::buildEqualLoudness(const std::string& settingsFile) {
     loudness_ = std::make_unique<player::MpvLoudness>(wbMain_->player(), *files_);
     // On for a person new to the program; one who has settings from before it came keeps the
-    // sound as it was until they choose. Chosen once, the choice is kept, and so it is once the
-    // program first keeps what it measured.
+    // sound as it was until they choose. A settings file that comes to exist keeps the choice
+    // made for it, so that the next run does not take it for an old one.
     const bool fresh = !QFileInfo::exists(QString::fromStdString(settingsFile));
-    const bool on = settings_->intValue(kEqualLoudnessKey, fresh ? 1 : 0) != 0;
-    loudness_->onWritten = [this] {
-        settings_->setIntValue(kEqualLoudnessKey, settings_->intValue(kEqualLoudnessKey, 1));
-    };
+    if (fresh)
+        settings_->setIntValueWithNextWrite(kEqualLoudnessKey, 1);
+    const bool on = settings_->intValue(kEqualLoudnessKey, 0) != 0;
     loudness_->setEnabled(on);
 
     mnuPlayback_->addSeparator();

@@ -58,7 +58,9 @@ void FrmMain::buildNeighbours(bool freshSettings) {
         if (!on)
             return;
         if (!power_) {
-            power_ = std::make_unique<desktop::PowerAndNetwork>();
+            power_ = std::make_unique<desktop::PowerAndNetwork>(options_.powerOnSessionBus
+                                                                    ? QDBusConnection::sessionBus()
+                                                                    : QDBusConnection::systemBus());
             connect(power_.get(), &desktop::PowerAndNetwork::changed, this, update);
         }
         player.routeAddress = [this](const std::string& address) {
@@ -86,7 +88,9 @@ void FrmMain::buildNeighbours(bool freshSettings) {
                                    playedBefore_, neighbours_->conditions()));
     };
 
-    const bool on = settings_->intValue(kNeighboursKey, freshSettings ? 1 : 0) != 0;
+    if (freshSettings)
+        settings_->setIntValueWithNextWrite(kNeighboursKey, 1);
+    const bool on = settings_->intValue(kNeighboursKey, 0) != 0;
     enable(on);
     QAction* action = mnuPlayback_->addAction(QStringLiteral("Prepare &Neighbouring Channels"));
     action->setObjectName(QStringLiteral("mnuPrepareNeighbours"));
