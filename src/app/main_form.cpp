@@ -152,7 +152,18 @@ void MainForm::showSearch() {
     if (index == nullptr || unansweredQuery_.empty())
         return;
     const std::string query = std::exchange(unansweredQuery_, {});
-    directory::ShowSearchResults(ctx_, index->find(query, kShownResults));
+    directory::SearchIndex::Result found = index->find(query, kShownResults);
+    if (alsoFound) {
+        for (std::string& record : alsoFound(query)) {
+            if (found.records.size() < kShownResults &&
+                std::find(found.records.begin(), found.records.end(), record) ==
+                    found.records.end()) {
+                found.records.push_back(std::move(record));
+                ++found.total;
+            }
+        }
+    }
+    directory::ShowSearchResults(ctx_, found);
     health_.showMarks();
 }
 

@@ -62,6 +62,9 @@ class MainForm {
     }
     /// How many found channels the tree shows at most; one more line counts the rest.
     static constexpr std::size_t kShownResults = 1000;
+    /// More directory lines a search finds, after the directory's own matches (channels whose
+    /// programme titles match, from the programme guide); nothing where it is not set.
+    std::function<std::vector<std::string>(const std::string& query)> alsoFound;
 
     /// Adds channels (directory lines, as favorites::ChannelsToImport reads them from a list) to
     /// the favourites, each once, as the favourite button would. Returns how many were added;

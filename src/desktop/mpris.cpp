@@ -58,12 +58,20 @@ Mpris::~Mpris() {
 }
 
 void Mpris::setStatus(Status status) {
-    const QString text =
-        status == Status::Playing ? QStringLiteral("Playing") : QStringLiteral("Stopped");
+    const QString text = status == Status::Playing  ? QStringLiteral("Playing")
+                         : status == Status::Paused ? QStringLiteral("Paused")
+                                                    : QStringLiteral("Stopped");
     if (text == status_)
         return;
     status_ = text;
     announce(QStringLiteral("PlaybackStatus"), status_);
+}
+
+void Mpris::setCanSeek(bool canSeek) {
+    if (canSeek == canSeek_)
+        return;
+    canSeek_ = canSeek;
+    announce(QStringLiteral("CanSeek"), canSeek_);
 }
 
 void Mpris::setTrack(const std::string& id, const std::string& title, const std::string& channel) {
@@ -158,6 +166,14 @@ void MprisPlayerAdaptor::Stop() {
 
 void MprisPlayerAdaptor::Play() {
     call(mpris_.onPlay);
+}
+
+bool MprisPlayerAdaptor::canSeek() const {
+    return mpris_.canSeek_;
+}
+
+void MprisPlayerAdaptor::Seek(qlonglong microseconds) {
+    call(mpris_.onSeek, static_cast<double>(microseconds) / 1e6);
 }
 
 }  // namespace qova::desktop

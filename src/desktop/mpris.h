@@ -36,6 +36,7 @@ class Mpris : public QObject, public platform::DesktopPlayer {
     void setTrack(const std::string& id, const std::string& title,
                   const std::string& channel) override;
     void setVolume(double volume) override;
+    void setCanSeek(bool canSeek) override;
 
   private:
     friend class MprisRoot;
@@ -48,6 +49,7 @@ class Mpris : public QObject, public platform::DesktopPlayer {
     QString status_ = QStringLiteral("Stopped");
     QVariantMap metadata_;
     double volume_ = 1.0;
+    bool canSeek_ = false;
     MprisRoot* root_ = nullptr;
     MprisPlayerAdaptor* player_ = nullptr;
 };

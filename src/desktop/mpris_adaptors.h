@@ -55,7 +55,7 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanPlay READ yes)
     Q_PROPERTY(bool CanPause READ yes)
     Q_PROPERTY(bool CanControl READ yes)
-    Q_PROPERTY(bool CanSeek READ no)
+    Q_PROPERTY(bool CanSeek READ canSeek)
 
   public:
     MprisPlayerAdaptor(QObject* object, Mpris& mpris);
@@ -66,7 +66,7 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     qlonglong position() const { return 0; }
     double rate() const { return 1.0; }
     bool yes() const { return true; }
-    bool no() const { return false; }
+    bool canSeek() const;
 
   public slots:
     void Next();
@@ -75,8 +75,9 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     void PlayPause();
     void Stop();
     void Play();
-    // Live streams cannot seek, and nothing is opened from the desktop.
-    void Seek(qlonglong) {}
+    // A stream held behind its live point moves by an offset; nothing has a position to go to,
+    // and nothing is opened from the desktop.
+    void Seek(qlonglong microseconds);
     void SetPosition(const QDBusObjectPath&, qlonglong) {}
     void OpenUri(const QString&) {}
 

@@ -149,7 +149,14 @@ void AddedLists::fetchNext() {
         if (List* list = find(address))
             list->fetching = true;
         underWay_.push_back(address);
-        fetcher_.fetch(address, &ConvertedList,
+        platform::ListFetcher::Convert convert = &ConvertedList;
+        if (onPageRead) {
+            convert = [address, read = onPageRead](std::string_view page) {
+                read(address, page);
+                return ConvertedList(page);
+            };
+        }
+        fetcher_.fetch(address, std::move(convert),
                        [this, address](platform::ListFetcher::Outcome outcome) {
                            fetched(address, std::move(outcome));
                        });

@@ -69,6 +69,9 @@ class AddedLists {
 
     /// Heard after the added channels changed: a list added with channels, fetched or removed.
     std::function<void()> onChannelsChanged;
+    /// Hears each list's page as it came, before its conversion, on the fetcher's worker thread:
+    /// what else a page says (a playlist's guide) is read there, never on the window's thread.
+    std::function<void(const std::string& address, std::string_view page)> onPageRead;
     /// Heard after anything else a list shows changed: a fetch started, or failed.
     std::function<void()> onStateChanged;
 

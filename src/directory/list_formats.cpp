@@ -89,20 +89,10 @@ void keepWithinBound(std::string& lines) {
 
 }  // namespace list_lines
 
-namespace {
-
-using namespace list_lines;
-
 // ---- M3U ----
 
-struct ExtInf {
-    std::unordered_map<std::string, std::string> attributes;  // lower-cased names
-    std::string name;
-};
-
-// #EXTINF:<duration> key="value" key=value ...,<display name>; a comma inside a quoted value
-// is part of it.
-ExtInf parseExtInf(std::string_view rest) {
+// A comma inside a quoted value is part of it.
+list_lines::ExtInf list_lines::parseExtInf(std::string_view rest) {
     ExtInf info;
     std::size_t i = 0;
     const auto skipBlanks = [&] {
@@ -143,6 +133,10 @@ ExtInf parseExtInf(std::string_view rest) {
         info.name = trimmed(rest.substr(i + 1));
     return info;
 }
+
+namespace {
+
+using namespace list_lines;
 
 std::string m3uToNative(std::string_view page, std::string_view listCountry) {
     std::string out;

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/stream_address.h"
@@ -21,6 +22,14 @@ void appendLine(std::string& out, std::string_view country, bool radio, std::str
                 std::string_view address, std::string_view language);
 /// Cuts converted lines back to whole lines within kMaxListLinesBytes.
 void keepWithinBound(std::string& lines);
+
+/// An entry's #EXTINF line after "#EXTINF:": its attributes and the name after the comma.
+struct ExtInf {
+    std::unordered_map<std::string, std::string> attributes;  // lower-cased names
+    std::string name;
+};
+/// <duration> key="value" key=value ...,<display name>.
+ExtInf parseExtInf(std::string_view rest);
 
 /// A JSON array of stations as directory lines, each station's id before it when asked.
 std::string stationListToNative(std::string_view page, bool stationIds);

@@ -12,7 +12,7 @@ class DesktopPlayer {
   public:
     virtual ~DesktopPlayer() = default;
 
-    enum class Status { Playing, Stopped };
+    enum class Status { Playing, Stopped, Paused };
 
     virtual void setStatus(Status status) = 0;
     /// What plays: an identity that changes with the channel, the title to show (the stream's
@@ -21,9 +21,13 @@ class DesktopPlayer {
                           const std::string& channel) = 0;
     /// 0.0 to 1.0.
     virtual void setVolume(double volume) = 0;
+    /// Whether what plays can be moved in (a stream held behind its live point).
+    virtual void setCanSeek(bool) {}
 
     std::function<void()> onPlay, onPause, onPlayPause, onStop, onNext, onPrevious;
     std::function<void(double)> onSetVolume;
+    /// Move by this many seconds, back (negative) or on.
+    std::function<void(double)> onSeek;
     std::function<void()> onRaise, onQuit;
 };
 

@@ -58,6 +58,17 @@ class MediaPlayer {
     virtual std::string streamTitle() const = 0;
     virtual StreamFacts facts() const = 0;
 
+    /// Holds a stream that plays where it is, its connection and what comes meanwhile kept, so
+    /// that resume() goes on from there; false when this stream cannot be held (nothing
+    /// changes then). onStateChanged tells of either.
+    virtual bool pause() { return false; }
+    virtual void resume() {}
+    virtual bool paused() const { return false; }
+    /// Whether what plays can be moved in, behind the live point and back (seekBy).
+    virtual bool canSeek() const { return false; }
+    /// Moves by this many seconds, back (negative) or on, no further than the live point.
+    virtual void seekBy(double) {}
+
     std::function<void()> onStateChanged;
     std::function<void()> onVolumeChanged;
     std::function<void()> onTitleChanged;

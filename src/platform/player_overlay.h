@@ -14,6 +14,8 @@ struct NowPlaying {
     std::string facts;
     /// Whether there is a picture to keep clear; sound alone keeps the text on screen.
     bool hasPicture = false;
+    /// What the programme guide says runs now and next, in lines; empty without a guide.
+    std::string guide = {};
 
     friend bool operator==(const NowPlaying&, const NowPlaying&) = default;
 };

@@ -35,6 +35,8 @@ struct Fd {
     }
 };
 
+}  // namespace
+
 bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
@@ -48,6 +50,8 @@ bool writeAll(int fd, std::string_view data) {
     return true;
 }
 
+namespace {
+
 constexpr std::string_view kTemporaryMark = ".qova-tmp-";
 constexpr std::size_t kTemporaryLetters = 6;
 
@@ -56,6 +60,8 @@ constexpr std::size_t kTemporaryLetters = 6;
 // look at the umask, which can only be read by changing it, for the whole process and its threads.
 // The file is locked for as long as the descriptor (or a duplicate) is open: a lock that can be
 // taken tells a leftover of a killed run from a write under way in another.
+}  // namespace
+
 int createTemporaryBeside(const std::string& target, std::string& temp) {
     static constexpr char kLetters[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -75,6 +81,22 @@ int createTemporaryBeside(const std::string& target, std::string& temp) {
     }
     return -1;
 }
+
+bool replaceFileBy(const std::string& target, const std::function<bool(int fd)>& write) {
+    std::string temp;
+    Fd file(createTemporaryBeside(target, temp));
+    if (file.fd < 0)
+        return false;
+    const Fd lock(::dup(file.fd));
+    const bool written = write(file.fd) && ::fdatasync(file.fd) == 0 && file.closeChecked();
+    if (!written || ::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+namespace {
 
 bool isTemporaryName(std::string_view name) {
     const std::size_t mark = name.rfind(kTemporaryMark);

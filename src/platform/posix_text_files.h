@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -12,6 +13,16 @@
 #include "platform/text_files.h"
 
 namespace qova::platform {
+
+/// Writes all of data to a descriptor, taking up writes the system cut short. False on failure.
+bool writeAll(int fd, std::string_view data);
+/// A new file beside target, named target plus a mark and six random characters, locked while
+/// its descriptor is open, so that a later start removes it only as a killed run's leftover.
+/// The descriptor, or -1.
+int createTemporaryBeside(const std::string& target, std::string& temp);
+/// Replaces target by what write puts into a new file beside it, written to the disk first, so
+/// that a failure (write answers false, the disk is full) leaves the old file whole.
+bool replaceFileBy(const std::string& target, const std::function<bool(int fd)>& write);
 
 /// Text files in a folder of the local file system. Writes in the background go to one thread
 /// of the object's own, in the order they were asked for; the destructor waits for them.

@@ -37,11 +37,20 @@ Listening::Listening(state::MainContext& ctx, Handlers handlers)
         ctx_.controls.desktop.setVolume(ctx_.controls.player.volume() / 100.0);
     };
     platform::DesktopPlayer& desktop = ctx_.controls.desktop;
-    desktop.onPlay = [this] { play(); };
-    // A live stream cannot pause: both stop it.
-    desktop.onPause = [this] { stop(); };
+    desktop.onPlay = [this] {
+        if (ctx_.controls.player.paused())
+            ctx_.controls.player.resume();
+        else
+            play();
+    };
+    // A stream that cannot be held stops.
+    desktop.onPause = [this] {
+        if (!ctx_.controls.player.paused() && !ctx_.controls.player.pause())
+            stop();
+    };
     desktop.onStop = [this] { stop(); };
-    desktop.onPlayPause = [this] { playOrStop(); };
+    desktop.onPlayPause = [this] { pauseOrPlay(); };
+    desktop.onSeek = [this](double seconds) { ctx_.controls.player.seekBy(seconds); };
     desktop.onNext = [this] { next(); };
     desktop.onPrevious = [this] { previous(); };
     desktop.onSetVolume = [this](double volume) {
@@ -57,6 +66,7 @@ Listening::~Listening() {
     desktop.onPlay = desktop.onPause = desktop.onStop = desktop.onPlayPause = nullptr;
     desktop.onNext = desktop.onPrevious = nullptr;
     desktop.onSetVolume = nullptr;
+    desktop.onSeek = nullptr;
     ctx_.controls.screenSaver.uninhibit();
 }
 
@@ -149,6 +159,14 @@ void Listening::stop() {
     handlers_.stopClick();
 }
 
+void Listening::pauseOrPlay() {
+    MediaPlayer& player = ctx_.controls.player;
+    if (player.paused())
+        player.resume();
+    else if (player.state() == MediaPlayer::State::Stopped || !player.pause())
+        playOrStop();
+}
+
 void Listening::changeVolume(int steps) {
     setVolume(ctx_.controls.player.volume() + steps * kVolumeStep);
 }
@@ -194,8 +212,10 @@ void Listening::showNowPlaying(bool renew) {
 void Listening::updateDesktop() {
     platform::DesktopPlayer& desktop = ctx_.controls.desktop;
     const bool playing = playing_ && ctx_.controls.player.state() != MediaPlayer::State::Stopped;
-    desktop.setStatus(playing ? platform::DesktopPlayer::Status::Playing
-                              : platform::DesktopPlayer::Status::Stopped);
+    desktop.setStatus(!playing                        ? platform::DesktopPlayer::Status::Stopped
+                      : ctx_.controls.player.paused() ? platform::DesktopPlayer::Status::Paused
+                                                      : platform::DesktopPlayer::Status::Playing);
+    desktop.setCanSeek(playing && ctx_.controls.player.canSeek());
     if (playing_) {
         const std::string channel = NamesOf(lastRecord_).channel;
         const std::string title = ctx_.controls.player.streamTitle();
@@ -208,7 +228,7 @@ void Listening::updateDesktop() {
 void Listening::updateScreenSaver() {
     const bool picture = playing_ && windowShown_ &&
                          ctx_.controls.player.state() == MediaPlayer::State::Playing &&
-                         ctx_.controls.player.facts().width > 0;
+                         !ctx_.controls.player.paused() && ctx_.controls.player.facts().width > 0;
     if (picture)
         ctx_.controls.screenSaver.inhibit("Playing video");
     else

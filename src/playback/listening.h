@@ -57,6 +57,9 @@ class Listening {
     void playOrStop();
     void play();
     void stop();
+    /// Holds what plays where it is (see MediaPlayer::pause), or plays on from there; a stream
+    /// that cannot be held stops, and nothing playing starts as play() does.
+    void pauseOrPlay();
 
     void changeVolume(int steps);
     void setVolume(int percent);

@@ -45,6 +45,9 @@ struct MpvPlayerOptions {
     /// How long the engine waits for data of a stream that played before the user is told; 0
     /// for the player's own.
     int bufferingShownAfterMs = 0;
+    /// Whether plain http:// streams go through a relay of the program's own (see
+    /// stream::StreamRelay), which records them and keeps their recent audio.
+    bool relayStreams = true;
     /// Options given to the engine after the player's own, by name and value: tests and
     /// benchmarks send the sound to a file this way, to measure what a listener would hear.
     std::vector<std::pair<std::string, std::string>> moreEngineOptions{};

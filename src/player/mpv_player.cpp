@@ -20,6 +20,7 @@
 #include "player/mpv_library.h"
 #include "player/mpv_values.h"
 #include "player/player_page.h"
+#include "stream/stream_relay.h"
 
 namespace qova::player {
 namespace {
@@ -182,6 +183,8 @@ void MpvPlayer::play(const std::string& playerAddress) {
     keeper_.reset();
     address_ = playerAddress;
     local_ = platform::isLocalAddress(address);
+    newChannel_ = true;
+    emit streamReplaced();
     load(++lastRequest_);
 }
 
@@ -209,6 +212,7 @@ void MpvPlayer::load(std::uint64_t request) {
     log_.clear();
     failedWith_.reset();
     brokeWith_.reset();
+    leavePause();
     seekable_ = false;
     sized_ = false;
     hls_ = false;
@@ -235,12 +239,40 @@ void MpvPlayer::load(std::uint64_t request) {
     useHeaders(split.headers, address);
     closingFor(loaded_);
     loaded_ = address;
-    const std::string options = fileOptions ? fileOptions(address) : std::string();
-    const std::string opened =
+    relayed_.clear();
+    loadOptions_ = fileOptions ? fileOptions(address) : std::string();
+    // A neighbouring channel kept ready is opened where it is kept, through the relay as the
+    // station itself would be.
+    const std::string target =
         routeAddress && split.headers.empty() ? routeAddress(address) : address;
+    if (relaying(target, split.headers)) {
+        if (!relay_)
+            relay_ = std::make_unique<stream::StreamRelay>();
+        relay_->route(target, std::exchange(newChannel_, false),
+                      [this, request](const std::string& open) {
+                          if (request == lastRequest_ && awaitingLoad_)
+                              loadFile(request, open);
+                      });
+        return;
+    }
+    loadFile(request, target);
+}
+
+bool MpvPlayer::relaying(const std::string& address,
+                         const std::vector<platform::HttpHeader>& headers) const {
+    // Cookies go only to the host they name, which the relay's address is not.
+    const bool cookies = std::any_of(headers.begin(), headers.end(),
+                                     [](const auto& header) { return header.first == "Cookie"; });
+    return options_.relayStreams && !local_ && !cookies && stream::StreamRelay::relays(address);
+}
+
+void MpvPlayer::loadFile(std::uint64_t request, const std::string& address) {
+    if (address != loaded_)
+        relayed_ = address;
+    const std::string& options = loadOptions_;
     const char* args[] = {
         kLoadFileCommand,
-        opened.c_str(),
+        address.c_str(),
         kReplaceFlag,
 #if MPV_CLIENT_API_VERSION >= MPV_MAKE_VERSION(2, 3)
         // Where in the playlist: later engines ask before the options.
@@ -316,6 +348,7 @@ void MpvPlayer::useHeaders(const std::vector<platform::HttpHeader>& headers,
 }
 
 void MpvPlayer::stop() {
+    emit streamReplaced();
     ++lastRequest_;
     awaitingLoad_ = false;
     failedWith_.reset();
@@ -331,6 +364,7 @@ void MpvPlayer::stop() {
             Qt::QueuedConnection);
     }
     keeper_.reset();
+    leavePause();
     address_.clear();
     firstCurrentEntry_ = std::numeric_limits<std::int64_t>::max();
     if (!handle_)

@@ -23,6 +23,10 @@ struct mpv_event_property;
 struct mpv_render_context;
 struct mpv_render_param;
 
+namespace qova::stream {
+class StreamRelay;
+}
+
 namespace qova::player {
 
 /// The media engine: one libmpv instance, driven from the Qt thread. Events of the engine come
@@ -65,6 +69,19 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     std::string streamTitle() const override { return streamTitle_; }
     platform::StreamFacts facts() const override { return facts_; }
 
+    bool pause() override;
+    void resume() override;
+    bool paused() const override { return paused_; }
+    bool canSeek() const override;
+    void seekBy(double seconds) override;
+    /// Jumps to the live point of a stream played behind it.
+    void goLive();
+    /// How many seconds what plays is behind the live point (what the engine holds ahead of
+    /// it); 0 for a file or nothing.
+    double behindLive() const;
+    /// Where playback is in what the engine holds, in seconds; 0 when nothing plays.
+    double position() const;
+
     /// Whether nothing is loaded (before the first play, after stop(), after a stream ended).
     bool idle() const { return idle_; }
     /// The address of what plays, as it was loaded; empty when nothing plays.
@@ -81,6 +98,10 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     const std::string& startError() const { return startError_; }
     /// The user agent the engine sends to a stream that asks for none.
     static std::string defaultUserAgent() { return kEngineUserAgent; }
+
+    /// The relay streams go through, once one did; whether the stream that plays does.
+    stream::StreamRelay* relay() const { return relay_.get(); }
+    bool playsThroughRelay() const { return !relayed_.empty(); }
 
     /// Creates the render context that draws this player's video (see mpv_render_context_create).
     /// Returns libmpv's status code. The context must be freed before the player is destroyed.
@@ -114,6 +135,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     void buffering(bool shown, int percent);
     /// A stream that stalled goes on by itself before it was tried again.
     void recovered();
+    /// Another stream was asked for, or the user stopped: what belonged to the one that played
+    /// ends (not when the same stream is tried again).
+    void streamReplaced();
 
   private:
     struct HandleDeleter {
@@ -122,6 +146,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
 
     bool start();
     void load(std::uint64_t request);
+    void loadFile(std::uint64_t request, const std::string& address);
+    bool relaying(const std::string& address,
+                  const std::vector<std::pair<std::string, std::string>>& headers) const;
     void retry();
     void keepOrTell(int reason, int error);
     static void wakeup(void* player);
@@ -190,6 +217,18 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     // Reads of readTextMap still to be answered, by their reply number.
     std::map<std::uint64_t, std::function<void(const TextMap&)>> reads_;
     std::uint64_t lastRead_ = 0;
+    // The options of the file being loaded (fileOptions), for the load once it is routed.
+    std::string loadOptions_;
+    // Paused by the user: what comes meanwhile goes to the engine's cache on disk.
+    bool paused_ = false;
+    bool cacheOnDisk_ = false;
+    void setCacheOnDisk(bool onDisk);
+    void leavePause();
+    // Created with the first stream it takes; the address the engine opens for the one that
+    // plays through it, and whether the next load starts a channel rather than reconnecting.
+    std::unique_ptr<stream::StreamRelay> relay_;
+    std::string relayed_;
+    bool newChannel_ = true;
 };
 
 }  // namespace qova::player

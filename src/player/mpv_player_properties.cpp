@@ -56,6 +56,9 @@ void MpvPlayer::handlePropertyChange(std::uint64_t id, const mpv_event_property&
         }
         case kObservedPath:
             path_ = stringValue(property);
+            // The stream as it was asked for, not the relay it goes through.
+            if (!relayed_.empty() && path_ == relayed_)
+                path_ = loaded_;
             break;
         case kObservedVolume:
             if (const int volume = intValue(property); available(property) && volume != volume_) {

@@ -66,6 +66,7 @@ PlayerOverlayWidget::PlayerOverlayWidget(QWidget* playerArea)
 }
 
 void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool renew) {
+    channel_ = what.channel;
     headline_ = platform::toQString(what.channel);
     if (!what.country.empty())
         headline_ += QStringLiteral(" \u2014 ") + platform::toQString(what.country);
@@ -74,6 +75,8 @@ void PlayerOverlayWidget::showNowPlaying(const platform::NowPlaying& what, bool 
     whatPlays_ = headline_;
     if (!what.facts.empty())
         whatPlays_ += u'\n' + platform::toQString(what.facts);
+    if (!what.guide.empty())
+        whatPlays_ += u'\n' + platform::toQString(what.guide);
     lines_->setText(whatPlays_);
     const bool stayed = stays_;
     stays_ = !what.hasPicture;

@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
+#include <string>
 
 #include "platform/player_overlay.h"
 
@@ -38,6 +39,8 @@ class PlayerOverlayWidget : public QWidget, public platform::PlayerOverlay {
     const QString& whatPlays() const { return whatPlays_; }
     /// The same without its line of facts, which changes with a stream's bit rate.
     const QString& whatPlaysHeadline() const { return headline_; }
+    /// The channel last shown as playing.
+    const std::string& channel() const { return channel_; }
     /// The volume note in view, empty while none is.
     QString volumeText() const;
 
@@ -60,6 +63,7 @@ class PlayerOverlayWidget : public QWidget, public platform::PlayerOverlay {
     bool stays_ = false;
     QString whatPlays_;
     QString headline_;
+    std::string channel_;
 };
 
 }  // namespace qova::player

@@ -245,7 +245,25 @@ void PlayerView::setStatus(const QString& text) {
 }
 
 QString PlayerView::whatScreenReadersRead() const {
-    return joinedLines(overlay_->whatPlays(), statusText());
+    return joinedLines(joinedLines(overlay_->whatPlays(), statusText()), markText());
+}
+
+QString PlayerView::markText() const {
+    return mark_ == nullptr || mark_->isHidden() ? QString() : mark_->text();
+}
+
+void PlayerView::setMark(const QString& text) {
+    if (mark_ == nullptr && text.isEmpty())
+        return;
+    if (mark_ == nullptr) {
+        mark_ = lineOverPicture(this, "playerMark", 200);
+        mark_->setWordWrap(false);
+        mark_->setAccessibleName(QStringLiteral("Recording and time shift"));
+    }
+    mark_->setText(text);
+    mark_->setAccessibleDescription(text);
+    mark_->setVisible(!text.isEmpty());
+    placeChildren();
 }
 
 void PlayerView::describeToScreenReaders() {
@@ -376,6 +394,11 @@ void PlayerView::placeChildren() {
         lineHeight = std::min(height(), lineHeight);
         status_->setGeometry(0, (height() - lineHeight) / 2, width(), lineHeight);
         status_->raise();
+    }
+    if (mark_ != nullptr && !mark_->isHidden()) {
+        mark_->adjustSize();
+        mark_->move(8, 8);
+        mark_->raise();
     }
     linesChanged();
 }

@@ -79,6 +79,11 @@ class PlayerView : public QWidget, public platform::WebBrowser {
     /// the picture say it (in view or faded), and why a stream stopped.
     QString whatScreenReadersRead() const;
 
+    /// A short line in the picture's top left corner (a recording's mark, how far behind live
+    /// it plays), read by screen readers with the player area; empty hides it.
+    void setMark(const QString& text);
+    QString markText() const;
+
     /// What plays and the volume, shown over the picture.
     PlayerOverlayWidget& overlay() { return *overlay_; }
 
@@ -122,6 +127,8 @@ class PlayerView : public QWidget, public platform::WebBrowser {
     QWidget* surface_ = nullptr;
     MpvVideoWidget* video_ = nullptr;
     QLabel* status_ = nullptr;
+    // Made when first needed.
+    QLabel* mark_ = nullptr;
     PlayerOverlayWidget* overlay_ = nullptr;
     bool linesPending_ = false;
     // What screen readers were last told of: what plays but its facts, and the status.

@@ -152,7 +152,10 @@ void FrmChannelLists::showLists() {
     table_->setRowCount(static_cast<int>(lists.size()));
     for (int row = 0; row < static_cast<int>(lists.size()); ++row) {
         const directory::AddedLists::List& list = lists[static_cast<std::size_t>(row)];
-        const QString state = platform::toQString(directory::StateText(list));
+        QString state = platform::toQString(directory::StateText(list));
+        if (const std::string coverage = guideCoverage ? guideCoverage(list.address) : "";
+            !coverage.empty())
+            state += QStringLiteral("; ") + platform::toQString(coverage);
         // The lists the discover window added say whose channels they are.
         const std::string title = discover::ListTitle(list.address);
         const std::size_t dead = notAnswering_ ? notAnswering_(list.begin, list.end) : 0;

@@ -26,6 +26,9 @@ class FrmChannelLists : public QDialog {
 
     /// Shows the window with the address field ready for typing.
     void showToAdd();
+    /// What the programme guide says of a list ("guide: 8 of 9 channels, updated 2 h ago"), shown
+    /// with its state; "" says nothing.
+    std::function<std::string(const std::string& address)> guideCoverage;
     /// The lists as shown, for the tests and the screen reader alike.
     QTableWidget* table() const { return table_; }
     /// Shows the lists as they are now.

@@ -36,6 +36,10 @@
 #include "ui/frm_browser.h"
 #include "ui/frm_channel_lists.h"
 #include "ui/frm_discover.h"
+#include "ui/frm_guide.h"
+#include "ui/frm_guides.h"
+#include "ui/guide_lines.h"
+#include "ui/guide_service.h"
 #include "ui/layout.h"
 #include "ui/secondary_windows.h"
 #include "ui/window_style.h"
@@ -139,6 +143,7 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
                                                    options_.listTransferLimitMs);
     streamChecker_ = std::make_unique<web::NetworkStreamChecker>(
         nullptr, wbMain_->player().defaultUserAgent(), options_.channelCheckLimitMs);
+    buildGuide();
     controls_ = std::make_unique<state::MainControls>(state::MainControls{*window_,
                                                                           *wbDownload_,
                                                                           *wbMain_,
@@ -155,9 +160,9 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
                                                                           *files_,
                                                                           *windows_,
                                                                           shared_,
-                                                                          wbMain_->overlay(),
+                                                                          *guideOverlay_,
                                                                           *settings_,
-                                                                          *options_.desktop,
+                                                                          *guideDesktop_,
                                                                           *options_.screenSaver,
                                                                           discover_->listFetcher(),
                                                                           *streamChecker_});
@@ -165,6 +170,7 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     discover_->attach(*logic_);
     buildPlaybackMenu();
     buildChannelsMenu();
+    wireGuide();
     buildEqualLoudness(options_.programFolder + "/" + kSettingsFile);
     wireEvents();
 }
@@ -231,6 +237,7 @@ bool FrmMain::closeAfterModalWindows() {
 
 void FrmMain::load() {
     logic_->Form_Load();
+    guide_->load();
 }
 
 void FrmMain::buildMenus() {

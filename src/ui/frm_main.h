@@ -53,6 +53,11 @@ namespace qova::ui {
 
 class DiscoverServices;
 class FrmBrowser;
+class FrmGuide;
+class FrmGuides;
+class GuideDesktop;
+class GuideOverlay;
+class GuideService;
 class FrmChannelLists;
 class FrmDiscover;
 class LinkLabel;
@@ -128,6 +133,10 @@ class FrmMain : public QMainWindow {
     const neighbours::NeighbourKeeper& neighbourKeeper() const { return *neighbours_; }
     /// The discover window, once it has been opened.
     FrmDiscover* discoverWindow() const { return frmDiscover_.get(); }
+    /// The programme guide, and its windows once they have been opened.
+    GuideService& guide() { return *guide_; }
+    FrmGuide* guideWindow() const { return frmGuide_.get(); }
+    FrmGuides* guidesWindow() const { return frmGuides_.get(); }
     /// Tells the user how a command on files went; a message box unless a test listens instead.
     std::function<void(const QString& text, bool failed)> tell;
 
@@ -141,11 +150,16 @@ class FrmMain : public QMainWindow {
     void buildControls();
     void buildMenus();
     void buildPlaybackMenu();
+    void buildRecordingCommands();
     void buildChannelsMenu();
     void buildEqualLoudness(const std::string& settingsFile);
     void buildNeighbours(bool freshSettings);
     void openChannelLists(bool toAdd);
     void openDiscover();
+    void buildGuide();
+    void wireGuide();
+    void openGuide();
+    void openGuides();
     void buildCheckBar();
     void setTabOrder();
     void wireEvents();
@@ -200,11 +214,17 @@ class FrmMain : public QMainWindow {
     std::unique_ptr<web::NetworkStreamChecker> streamChecker_;
     state::SharedStrings shared_;
     std::unique_ptr<QtSecondaryWindows> windows_;
+    // Before the controls that name them, so that they outlive the logic.
+    std::unique_ptr<GuideService> guide_;
+    std::unique_ptr<GuideOverlay> guideOverlay_;
+    std::unique_ptr<GuideDesktop> guideDesktop_;
     std::unique_ptr<state::MainControls> controls_;
     std::unique_ptr<app::MainForm> logic_;
     std::unique_ptr<FrmBrowser> frmBrowser_;
     std::unique_ptr<FrmChannelLists> frmChannelLists_;
     std::unique_ptr<FrmDiscover> frmDiscover_;
+    std::unique_ptr<FrmGuide> frmGuide_;
+    std::unique_ptr<FrmGuides> frmGuides_;
     // Levels what the player area plays; goes before the files it keeps its measures in.
     std::unique_ptr<player::MpvLoudness> loudness_;
     // Keeps the neighbouring channels ready; the record that plays and the one before it.

@@ -28,6 +28,7 @@
 #include "ui/frm_channel_lists.h"
 #include "ui/frm_discover.h"
 #include "ui/frm_main.h"
+#include "ui/guide_service.h"
 #include "web/page_loading.h"
 
 namespace qova::ui {
@@ -258,6 +259,10 @@ void FrmMain::openChannelLists(bool toAdd) {
                 return logic_->health().markedIn(
                     added.substr(std::min(begin, added.size()), end > begin ? end - begin : 0));
             });
+        frmChannelLists_->guideCoverage = [this](const std::string& address) {
+            return guide().coverageText(address);
+        };
+        frmChannelLists_->showLists();
     }
     if (toAdd) {
         frmChannelLists_->showToAdd();

@@ -69,6 +69,7 @@ void FrmMain::buildPlaybackMenu() {
         [this] { toggleFullScreen(); });
     add("mnuCopyTitle", "&Copy Title", {QKeySequence::Copy}, Qt::WindowShortcut,
         tr("The title of what plays, to paste elsewhere"), [this] { copyTitle(); });
+    buildRecordingCommands();
 
     inPicture("keyNext", Qt::Key_PageDown, [&listening] { listening.next(); });
     inPicture("keyPrevious", Qt::Key_PageUp, [&listening] { listening.previous(); });

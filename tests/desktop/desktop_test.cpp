@@ -166,9 +166,17 @@ TEST_F(DesktopTest, MediaKeysDriveTheWindowEveryChangeIsAnnouncedAndOnlyAPicture
     press("Play");
     ASSERT_TRUE(QTest::qWaitFor([&] { return screenSaver.inhibited == 1; }, 20000))
         << window->playerArea().statusText().toStdString();
-    press("PlayPause");  // a live stream cannot pause: it stops
+    // A live stream pauses, its connection kept, and lets the screen sleep; it plays on again.
+    press("PlayPause");
+    EXPECT_TRUE(announcements.waitFor("PlaybackStatus", QStringLiteral("Paused")));
+    EXPECT_TRUE(announcements.waitFor("CanSeek", true));
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return screenSaver.released == std::vector<uint>{7}; }, 10000));
+    EXPECT_FALSE(engine().idle());
+    press("PlayPause");
+    EXPECT_TRUE(announcements.waitFor("PlaybackStatus", QStringLiteral("Playing")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screenSaver.inhibited == 2; }, 10000));
+    press("Stop");
     EXPECT_TRUE(QTest::qWaitFor([&] { return engine().idle(); }, 5000));
 }
 
