@@ -86,6 +86,7 @@ std::string NeighbourKeeper::route(const std::string& address) {
         return address;
     // Now the engine's: it lives until the engine lets go of it.
     prepared_.erase(found);
+    ++handedOver_;
     return local;
 }
 

@@ -38,6 +38,8 @@ class NeighbourKeeper : public QObject {
     /// How many channels are being kept ready or connecting now.
     int prepared() const { return static_cast<int>(prepared_.size()); }
     bool ready(const std::string& address) const;
+    /// How many ready channels were handed to the engine so far.
+    int handedOver() const { return handedOver_; }
     void setIdleLimit(std::chrono::milliseconds limit) { idle_.setInterval(limit); }
 
   signals:
@@ -52,6 +54,7 @@ class NeighbourKeeper : public QObject {
     std::vector<playback::NeighbourChannel> wanted_;
     std::map<std::string, WarmStream*> prepared_;
     QTimer idle_;
+    int handedOver_ = 0;
 };
 
 }  // namespace qova::neighbours

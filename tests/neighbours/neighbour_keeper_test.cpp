@@ -75,8 +75,7 @@ TEST_F(NeighbourKeeperTest,
     player.play(servers->icecastToneUrl(-10));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            return player.state() == player::MpvPlayer::State::Playing &&
-                   player.path().find("/ready/") != std::string::npos;
+            return player.state() == player::MpvPlayer::State::Playing && keeper.handedOver() == 1;
         },
         kWaitMs))
         << player.path();
@@ -86,6 +85,7 @@ TEST_F(NeighbourKeeperTest,
     EXPECT_TRUE(failures.isEmpty());
 
     // Played again later, a channel no longer ready is opened as ever.
+    EXPECT_EQ(keeper.handedOver(), 1);
     player.play(servers->icecastToneUrl(-30));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
