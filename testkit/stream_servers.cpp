@@ -81,8 +81,10 @@ void StreamServers::Impl::start(const Options& options) {
         hls.launch();
     if (options.rtsp)
         rtsp.launch();
-    if (options.icecast)
+    if (options.icecast) {
+        icecast.addTones(options.toneLevelsDbfs);
         icecast.launch(deadline);
+    }
     std::vector<std::pair<std::string, std::future<Clock::time_point>>> waits;
     auto wait = [&](const std::string& name, auto await) {
         waits.emplace_back(name, std::async(std::launch::async, [await, deadline] {
@@ -155,6 +157,13 @@ std::string StreamServers::icecastMp3Url() const {
     const auto port = impl_->icecast.port();
     return requireStarted(port, "icecast",
                           "http://127.0.0.1:" + std::to_string(port) + "/live.mp3");
+}
+
+std::string StreamServers::icecastToneUrl(int levelDbfs) const {
+    const auto port = impl_->icecast.port();
+    return requireStarted(
+        port, "icecast",
+        "http://127.0.0.1:" + std::to_string(port) + IcecastServer::toneMount(levelDbfs));
 }
 
 std::string StreamServers::icecastOggUrl() const {

@@ -17,6 +17,8 @@ struct StreamServerOptions {
     /// How long the HLS file server and the RTSP server live at most, should nothing stop them;
     /// 0 for half an hour. A long run asks for its own length.
     std::chrono::seconds lifetime{0};
+    /// More Icecast MP3 mounts, a 440 Hz tone at each RMS level (dBFS) given (icecastToneUrl).
+    std::vector<int> toneLevelsDbfs{};
 };
 
 /// Real streaming servers on 127.0.0.1 for playback tests, all of them live and endless:
@@ -47,6 +49,8 @@ class StreamServers {
     std::string icecastMp3Url() const;
     /// http://127.0.0.1:<port>/live.ogg (audio/ogg).
     std::string icecastOggUrl() const;
+    /// http://127.0.0.1:<port>/tone<level>.mp3, a tone asked for by toneLevelsDbfs.
+    std::string icecastToneUrl(int levelDbfs) const;
     /// The ICY StreamTitle of the MP3 mount; a listener sees it from its first metadata block.
     std::string mp3StreamTitle() const;
     /// The title in the Ogg stream's Vorbis comments.

@@ -110,6 +110,8 @@ std::vector<MpvEngineOption> mpvEngineOptions(const MpvPlayerOptions& options) {
     };
     if (!options.audioOutput.empty())
         list.push_back({"ao", options.audioOutput});
+    for (const auto& [name, value] : options.moreEngineOptions)
+        list.push_back({name, value});
     return list;
 }
 

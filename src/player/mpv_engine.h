@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct mpv_handle;
@@ -47,6 +48,9 @@ struct MpvPlayerOptions {
     /// Whether plain http:// streams go through a relay of the program's own (see
     /// stream::StreamRelay), which records them and keeps their recent audio.
     bool relayStreams = true;
+    /// Options given to the engine after the player's own, by name and value: tests and
+    /// benchmarks send the sound to a file this way, to measure what a listener would hear.
+    std::vector<std::pair<std::string, std::string>> moreEngineOptions{};
 };
 
 /// An option given to libmpv before it starts.

@@ -30,6 +30,7 @@ namespace {
     X(mpv_set_property_string)                \
     X(mpv_get_property)                       \
     X(mpv_get_property_string)                \
+    X(mpv_get_property_async)                 \
     X(mpv_command)                            \
     X(mpv_command_async)                      \
     X(mpv_observe_property)                   \
@@ -190,6 +191,11 @@ __attribute__((weak)) int mpv_set_property_string(mpv_handle* ctx, const char* n
 __attribute__((weak)) int mpv_get_property(mpv_handle* ctx, const char* name, mpv_format format,
                                            void* data) {
     return api().mpv_get_property(ctx, name, format, data);
+}
+
+__attribute__((weak)) int mpv_get_property_async(mpv_handle* ctx, uint64_t reply_userdata,
+                                                 const char* name, mpv_format format) {
+    return api().mpv_get_property_async(ctx, reply_userdata, name, format);
 }
 
 __attribute__((weak)) char* mpv_get_property_string(mpv_handle* ctx, const char* name) {

@@ -248,16 +248,21 @@ void MpvPlayer::load(std::uint64_t request) {
     closingFor(loaded_);
     loaded_ = address;
     relayed_.clear();
-    if (relaying(address, split.headers)) {
+    loadOptions_ = fileOptions ? fileOptions(address) : std::string();
+    // A neighbouring channel kept ready is opened where it is kept, through the relay as the
+    // station itself would be.
+    const std::string target =
+        routeAddress && split.headers.empty() ? routeAddress(address) : address;
+    if (relaying(target, split.headers)) {
         if (!relay_)
             relay_ = std::make_unique<stream::StreamRelay>();
-        relay_->route(address, newChannel, [this, request](const std::string& open) {
+        relay_->route(target, newChannel, [this, request](const std::string& open) {
             if (request == lastRequest_ && awaitingLoad_)
                 loadFile(request, open);
         });
         return;
     }
-    loadFile(request, address);
+    loadFile(request, target);
 }
 
 bool MpvPlayer::relaying(const std::string& address,
@@ -271,7 +276,18 @@ bool MpvPlayer::relaying(const std::string& address,
 void MpvPlayer::loadFile(std::uint64_t request, const std::string& address) {
     if (address != loaded_)
         relayed_ = address;
-    const char* args[] = {kLoadFileCommand, address.c_str(), kReplaceFlag, nullptr};
+    const std::string& options = loadOptions_;
+    const char* args[] = {
+        kLoadFileCommand,
+        address.c_str(),
+        kReplaceFlag,
+#if MPV_CLIENT_API_VERSION >= MPV_MAKE_VERSION(2, 3)
+        // Where in the playlist: later engines ask before the options.
+        options.empty() ? nullptr : "-1",
+#endif
+        options.empty() ? nullptr : options.c_str(),
+        nullptr
+    };
     if (const int rc = mpv_command_async(handle_.get(), request, args); rc < 0) {
         awaitingLoad_ = false;
         firstCurrentEntry_ = std::numeric_limits<std::int64_t>::max();
@@ -405,6 +421,30 @@ void MpvPlayer::volumeChangedLater() {
                 onVolumeChanged();
         },
         Qt::QueuedConnection);
+}
+
+void MpvPlayer::readTextMap(const char* name, std::function<void(const TextMap&)> done) {
+    const std::uint64_t read = ++lastRead_;
+    if (handle_ && mpv_get_property_async(handle_.get(), read, name, MPV_FORMAT_NODE) >= 0) {
+        reads_.emplace(read, std::move(done));
+        return;
+    }
+    // Answered all the same, with nothing, so that a reader never waits for what cannot come.
+    QMetaObject::invokeMethod(
+        this, [done = std::move(done)] { done({}); }, Qt::QueuedConnection);
+}
+
+void MpvPlayer::sendCommand(const std::vector<std::string>& words) {
+    if (!handle_)
+        return;
+    std::vector<const char*> args;
+    for (const std::string& word : words)
+        args.push_back(word.c_str());
+    args.push_back(nullptr);
+    // Reply number 0: no request of the player's own.
+    if (const int rc = mpv_command_async(handle_.get(), 0, args.data()); rc < 0)
+        qWarning("Cannot give the engine %s: %s", words.empty() ? "" : words.front().c_str(),
+                 mpv_error_string(rc));
 }
 
 int MpvPlayer::createRenderContext(mpv_render_context** context, mpv_render_param* params) {

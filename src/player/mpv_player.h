@@ -6,6 +6,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -110,6 +112,19 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// Returns libmpv's status code. The context must be freed before the player is destroyed.
     int createRenderContext(mpv_render_context** context, mpv_render_param* params);
 
+    /// Options of each file loaded from now on, in the engine's words for a file of its own
+    /// ("" for none), given its address without headers: what measures and levels its sound.
+    std::function<std::string(const std::string& address)> fileOptions;
+    /// The address the engine opens for a stream address without headers of its own (a
+    /// neighbouring channel kept ready); the address itself when not given.
+    std::function<std::string(const std::string& address)> routeAddress;
+    using TextMap = std::map<std::string, std::string, std::less<>>;
+    /// Reads a property of the engine that is a map, in the background; `done` gets its entries
+    /// that are text (none when it cannot be read, the engine not running) from the event loop.
+    void readTextMap(const char* name, std::function<void(const TextMap&)> done);
+    /// Gives the engine a command in the background; its answer is not waited for.
+    void sendCommand(const std::vector<std::string>& words);
+
   signals:
     /// Playback (re)started after loading or seeking: the first frame or sound is on its way.
     void playbackRestarted();
@@ -146,6 +161,7 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     void handleEvent(const mpv_event& event);
     void handlePropertyChange(std::uint64_t id, const mpv_event_property& property);
     void handleCommandReply(std::uint64_t request, int error, const mpv_event& event);
+    void handlePropertyReply(const mpv_event& event);
     bool isCurrentEntry(std::int64_t entryId) const;
     void failLater(std::uint64_t request, const QString& message);
     void setState(State state);
@@ -203,6 +219,11 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     // The reason and error of a break still to be handled, once its log has come.
     std::optional<std::pair<int, int>> brokeWith_;
     StreamKeeper keeper_;
+    // Reads of readTextMap still to be answered, by their reply number.
+    std::map<std::uint64_t, std::function<void(const TextMap&)>> reads_;
+    std::uint64_t lastRead_ = 0;
+    // The options of the file being loaded (fileOptions), for the load once it is routed.
+    std::string loadOptions_;
     // Paused by the user: what comes meanwhile goes to the engine's cache on disk.
     bool paused_ = false;
     std::string packetRecording_;

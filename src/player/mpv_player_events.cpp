@@ -78,6 +78,9 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         case MPV_EVENT_COMMAND_REPLY:
             handleCommandReply(event.reply_userdata, event.error, event);
             break;
+        case MPV_EVENT_GET_PROPERTY_REPLY:
+            handlePropertyReply(event);
+            break;
         case MPV_EVENT_START_FILE:
             playingEntry_ = static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id;
             if (isCurrentEntry(playingEntry_))
@@ -126,6 +129,28 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         default:
             break;
     }
+}
+
+void MpvPlayer::handlePropertyReply(const mpv_event& event) {
+    const auto found = reads_.find(event.reply_userdata);
+    if (found == reads_.end())
+        return;
+    const std::function<void(const TextMap&)> done = std::move(found->second);
+    reads_.erase(found);
+    TextMap values;
+    const auto* property = static_cast<const mpv_event_property*>(event.data);
+    if (event.error >= 0 && property != nullptr && property->format == MPV_FORMAT_NODE &&
+        property->data != nullptr) {
+        const auto& node = *static_cast<const mpv_node*>(property->data);
+        if (node.format == MPV_FORMAT_NODE_MAP && node.u.list != nullptr) {
+            for (int i = 0; i < node.u.list->num; ++i) {
+                const mpv_node& value = node.u.list->values[i];
+                if (node.u.list->keys[i] && value.format == MPV_FORMAT_STRING && value.u.string)
+                    values.emplace(node.u.list->keys[i], value.u.string);
+            }
+        }
+    }
+    done(values);
 }
 
 void MpvPlayer::handleCommandReply(std::uint64_t request, int error, const mpv_event& event) {

@@ -23,6 +23,8 @@ QtSettings::~QtSettings() {
 int QtSettings::intValue(std::string_view key, int fallback) const {
     if (const auto found = unwritten_.find(key); found != unwritten_.end())
         return found->second;
+    if (const auto found = riders_.find(key); found != riders_.end())
+        return found->second;
     bool ok = false;
     const int value = settings_.value(platform::toQString(key), fallback).toInt(&ok);
     return ok ? value : fallback;
@@ -36,10 +38,17 @@ void QtSettings::setIntValue(std::string_view key, int value) {
     quiet_.start();
 }
 
+void QtSettings::setIntValueWithNextWrite(std::string_view key, int value) {
+    if (unwritten_.count(key) == 0 && !settings_.contains(platform::toQString(key)))
+        riders_.insert_or_assign(std::string(key), value);
+}
+
 void QtSettings::write() {
     quiet_.stop();
     if (unwritten_.empty())
         return;
+    unwritten_.merge(riders_);
+    riders_.clear();
     for (const auto& [key, value] : unwritten_)
         settings_.setValue(platform::toQString(key), value);
     unwritten_.clear();

@@ -25,6 +25,7 @@ class QtSettings : public platform::Settings {
 
     int intValue(std::string_view key, int fallback) const override;
     void setIntValue(std::string_view key, int value) override;
+    void setIntValueWithNextWrite(std::string_view key, int value) override;
     /// Writes what was set and is not written yet, now.
     void write();
 
@@ -32,6 +33,8 @@ class QtSettings : public platform::Settings {
     mutable QSettings settings_;
     // Values set and not yet handed to QSettings, which would write each at its next event.
     std::map<std::string, int, std::less<>> unwritten_;
+    // Values that go with the next write (setIntValueWithNextWrite).
+    std::map<std::string, int, std::less<>> riders_;
     QTimer quiet_;
 };
 

@@ -13,9 +13,12 @@
 #include <QTimer>
 
 #include "desktop/mpris.h"
+#include "desktop/power_and_network.h"
 #include "desktop/screen_saver.h"
 #include "directory/channel_tree.h"
+#include "neighbours/neighbour_keeper.h"
 #include "platform/posix_text_files.h"
+#include "player/mpv_loudness.h"
 #include "player/mpv_player.h"
 #include "player/mpv_probe.h"
 #include "player/player_overlay_widget.h"
@@ -168,6 +171,7 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     buildPlaybackMenu();
     buildChannelsMenu();
     wireGuide();
+    buildEqualLoudness(options_.programFolder + "/" + kSettingsFile);
     wireEvents();
 }
 

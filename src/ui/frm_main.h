@@ -16,6 +16,12 @@ class QPushButton;
 
 class QMenu;
 
+namespace qova::desktop {
+class PowerAndNetwork;
+}  // namespace qova::desktop
+namespace qova::neighbours {
+class NeighbourKeeper;
+}  // namespace qova::neighbours
 namespace qova::platform {
 class DesktopPlayer;
 class PlayerProbe;
@@ -39,6 +45,7 @@ class NetworkStreamChecker;
 class WebView;
 }  // namespace qova::web
 namespace qova::player {
+class MpvLoudness;
 class PlayerView;
 }  // namespace qova::player
 
@@ -81,6 +88,9 @@ struct FrmMainOptions {
     std::unique_ptr<platform::ScreenSaver> screenSaver;
     /// How long a channel check waits for an answer.
     int channelCheckLimitMs = 5000;
+    /// Where the battery's and the network's services are asked: the system bus, or for tests
+    /// standing in for them, the session bus.
+    bool powerOnSessionBus = false;
 };
 
 /// The main window: its controls at their places, translating their events into calls on the
@@ -119,6 +129,8 @@ class FrmMain : public QMainWindow {
     std::function<QString(FileUse use, const QString& suggested)> chooseFile;
     /// The channel lists window, once it has been opened.
     FrmChannelLists* channelListsWindow() const { return frmChannelLists_.get(); }
+    /// What keeps the neighbouring channels ready.
+    const neighbours::NeighbourKeeper& neighbourKeeper() const { return *neighbours_; }
     /// The discover window, once it has been opened.
     FrmDiscover* discoverWindow() const { return frmDiscover_.get(); }
     /// The programme guide, and its windows once they have been opened.
@@ -140,6 +152,8 @@ class FrmMain : public QMainWindow {
     void buildPlaybackMenu();
     void buildRecordingCommands();
     void buildChannelsMenu();
+    void buildEqualLoudness(const std::string& settingsFile);
+    void buildNeighbours(bool freshSettings);
     void openChannelLists(bool toAdd);
     void openDiscover();
     void buildGuide();
@@ -211,6 +225,13 @@ class FrmMain : public QMainWindow {
     std::unique_ptr<FrmDiscover> frmDiscover_;
     std::unique_ptr<FrmGuide> frmGuide_;
     std::unique_ptr<FrmGuides> frmGuides_;
+    // Levels what the player area plays; goes before the files it keeps its measures in.
+    std::unique_ptr<player::MpvLoudness> loudness_;
+    // Keeps the neighbouring channels ready; the record that plays and the one before it.
+    std::unique_ptr<neighbours::NeighbourKeeper> neighbours_;
+    std::unique_ptr<desktop::PowerAndNetwork> power_;
+    std::string playingRecord_;
+    std::string playedBefore_;
 };
 
 /// Makes Tahoma, or a font with its metrics, the application's font.

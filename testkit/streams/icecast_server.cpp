@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -121,10 +122,11 @@ void IcecastServer::awaitListening(Clock::time_point deadline) {
     }
 }
 
-std::unique_ptr<ChildProcess> IcecastServer::ffmpegSource(
-    const std::string& mount, const std::vector<std::string>& encoding) {
-    std::vector<std::string> args = commandWords(
-        "-nostdin -hide_banner -loglevel warning -re -f lavfi -i " + kSineInput + " -ac 2");
+std::unique_ptr<ChildProcess> IcecastServer::ffmpegSource(const std::string& mount,
+                                                          const std::vector<std::string>& encoding,
+                                                          const std::string& input) {
+    std::vector<std::string> args =
+        commandWords("-nostdin -hide_banner -loglevel warning -re -f lavfi -i " + input + " -ac 2");
     args.insert(args.begin(), kFfmpeg);
     args.insert(args.end(), encoding.begin(), encoding.end());
     args.push_back("icecast://source:" + sourcePassword_ + "@127.0.0.1:" + std::to_string(port_) +
@@ -136,38 +138,55 @@ std::unique_ptr<ChildProcess> IcecastServer::ffmpegSource(
 
 void IcecastServer::launchSources() {
     // No ID3 tag or Xing frame: in a live stream only the first listener's burst would hold them.
-    mp3Source_ =
-        ffmpegSource("/live.mp3", {"-c:a", "libmp3lame", "-b:a", "128k", "-id3v2_version", "0",
-                                   "-write_xing", "0", "-content_type", "audio/mpeg", "-ice_name",
-                                   "QOVA Test MP3", "-ice_description", "A 440 Hz tone in MP3",
-                                   "-ice_genre", "Test", "-f", "mp3"});
+    const std::vector<std::string> mp3 = {"-c:a",           "libmp3lame", "-b:a",        "128k",
+                                          "-id3v2_version", "0",          "-write_xing", "0",
+                                          "-content_type",  "audio/mpeg", "-ice_genre",  "Test"};
+    const auto named = [&](std::vector<std::string> encoding, const std::string& name) {
+        encoding.insert(encoding.end(), {"-ice_name", name, "-ice_description",
+                                         "A 440 Hz tone in MP3", "-f", "mp3"});
+        return encoding;
+    };
+    mp3Source_ = ffmpegSource("/live.mp3", named(mp3, "QOVA Test MP3"), kSineInput);
+    toneSources_.clear();
+    for (const int level : toneLevels_) {
+        // Both channels the same tone, its RMS at the level: a sine's peak is 3 dB above.
+        const std::string amplitude = std::to_string(std::sqrt(2.0) * std::pow(10.0, level / 20.0));
+        const std::string tone = amplitude + "*sin(2*PI*440*t)";
+        toneSources_.push_back(ffmpegSource(toneMount(level),
+                                            named(mp3, "QOVA Tone " + std::to_string(level)),
+                                            "aevalsrc=exprs=" + tone + "|" + tone + ":s=44100"));
+    }
     // Short Ogg pages so that the Ogg mount flows as evenly as the MP3 one.
-    oggSource_ = ffmpegSource("/live.ogg", {"-c:a",
-                                            "libvorbis",
-                                            "-q:a",
-                                            "2",
-                                            "-page_duration",
-                                            "250000",
-                                            "-metadata",
-                                            "title=" + kOggTitle,
-                                            "-metadata",
-                                            "artist=QOVA",
-                                            "-content_type",
-                                            "audio/ogg",
-                                            "-ice_name",
-                                            "QOVA Test Ogg",
-                                            "-ice_description",
-                                            "A 440 Hz tone in Ogg Vorbis",
-                                            "-ice_genre",
-                                            "Test",
-                                            "-f",
-                                            "ogg"});
+    oggSource_ = ffmpegSource("/live.ogg",
+                              {"-c:a",
+                               "libvorbis",
+                               "-q:a",
+                               "2",
+                               "-page_duration",
+                               "250000",
+                               "-metadata",
+                               "title=" + kOggTitle,
+                               "-metadata",
+                               "artist=QOVA",
+                               "-content_type",
+                               "audio/ogg",
+                               "-ice_name",
+                               "QOVA Test Ogg",
+                               "-ice_description",
+                               "A 440 Hz tone in Ogg Vorbis",
+                               "-ice_genre",
+                               "Test",
+                               "-f",
+                               "ogg"},
+                              kSineInput);
 }
 
 void IcecastServer::awaitMounts(Clock::time_point deadline) {
     // Both mounts are polled in turn, so that waiting for one does not delay the other.
     std::vector<std::pair<std::string, ChildProcess*>> waiting = {{"/live.mp3", mp3Source_.get()},
                                                                   {"/live.ogg", oggSource_.get()}};
+    for (std::size_t i = 0; i < toneSources_.size(); ++i)
+        waiting.emplace_back(toneMount(toneLevels_[i]), toneSources_[i].get());
     bool sourceEnded = false;
     waitUntil(deadline, 100ms, [&] {
         std::erase_if(waiting, [&](const auto& mount) {
@@ -213,7 +232,10 @@ void IcecastServer::stop() {
         if (*process)
             running.push_back(process->get());
     }
+    for (const auto& tone : toneSources_)
+        running.push_back(tone.get());
     stopTogether(running);
+    toneSources_.clear();
     mp3Source_.reset();
     oggSource_.reset();
     icecast_.reset();
@@ -253,6 +275,8 @@ std::vector<ChildProcess*> IcecastServer::processes() const {
         if (*process)
             running.push_back(process->get());
     }
+    for (const auto& tone : toneSources_)
+        running.push_back(tone.get());
     return running;
 }
 

@@ -32,6 +32,12 @@ class IcecastServer {
     void awaitMounts(Clock::time_point deadline);
     /// Stops Icecast and its sources together, as a crash of the server would.
     void stop();
+    /// Before launch: more MP3 mounts, one for each level, each a 440 Hz tone whose two
+    /// channels have that RMS level (dBFS), at "/tone<level>.mp3" ("/tone-30.mp3").
+    void addTones(std::vector<int> levelsDbfs) { toneLevels_ = std::move(levelsDbfs); }
+    static std::string toneMount(int levelDbfs) {
+        return "/tone" + std::to_string(levelDbfs) + ".mp3";
+    }
 
     /// 0 until launched.
     std::uint16_t port() const { return port_; }
@@ -48,7 +54,8 @@ class IcecastServer {
     void awaitListening(Clock::time_point deadline);
     void launchSources();
     std::unique_ptr<ChildProcess> ffmpegSource(const std::string& mount,
-                                               const std::vector<std::string>& encoding);
+                                               const std::vector<std::string>& encoding,
+                                               const std::string& input);
     // A request to the admin interface, with its credentials.
     std::string adminRequest(const std::string& target) const;
 
@@ -58,6 +65,8 @@ class IcecastServer {
     std::string adminPassword_;
     std::string mp3Title_ = "QOVA Test Tone";
     std::unique_ptr<ChildProcess> icecast_, mp3Source_, oggSource_;
+    std::vector<int> toneLevels_;
+    std::vector<std::unique_ptr<ChildProcess>> toneSources_;
 };
 
 }  // namespace qova::testkit::streams

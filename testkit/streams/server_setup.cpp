@@ -65,7 +65,7 @@ std::string icecastConfig(const fs::path& dir, std::uint16_t port, const std::st
     return "<icecast>\n"
            "  <location>loopback</location><admin>tests@localhost</admin>\n"
            "  <hostname>127.0.0.1</hostname>\n"
-           "  <limits><clients>32</clients><sources>4</sources><queue-size>524288</queue-size>\n"
+           "  <limits><clients>32</clients><sources>8</sources><queue-size>524288</queue-size>\n"
            "    <client-timeout>10</client-timeout><header-timeout>5</header-timeout>\n"
            "    <source-timeout>5</source-timeout><burst-on-connect>1</burst-on-connect>\n"
            "    <burst-size>8192</burst-size></limits>\n"

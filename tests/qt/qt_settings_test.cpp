@@ -45,5 +45,30 @@ TEST(QtSettings, ARunOfChangesIsWrittenOnceItStopsAndWhatIsLeftWhenTheObjectGoes
     EXPECT_NE(folder.read("settings.ini").value_or("").find("volume=70"), std::string::npos);
 }
 
+TEST(QtSettings, ADefaultRidesWithTheNextWriteAndIsNeverWrittenAlone) {
+    const testkit::TempFolder folder;
+    const std::string file = folder.file("settings.ini");
+    {
+        QtSettings settings(file);
+        settings.setIntValueWithNextWrite("equalLoudness", 1);
+        EXPECT_EQ(settings.intValue("equalLoudness", 0), 1);
+    }
+    EXPECT_FALSE(folder.read("settings.ini")) << "a run that changed nothing wrote a file";
+    {
+        QtSettings settings(file);
+        settings.setIntValueWithNextWrite("equalLoudness", 1);
+        settings.setIntValueWithNextWrite("prepareNeighbours", 1);
+        settings.setIntValue("prepareNeighbours", 0);
+        settings.setIntValue("volume", 80);
+    }
+    const std::string written = folder.read("settings.ini").value_or("");
+    EXPECT_NE(written.find("equalLoudness=1"), std::string::npos) << written;
+    EXPECT_NE(written.find("prepareNeighbours=0"), std::string::npos) << written;
+    // Once in the file, the file's value stands.
+    QtSettings again(file);
+    again.setIntValueWithNextWrite("prepareNeighbours", 1);
+    EXPECT_EQ(again.intValue("prepareNeighbours", 1), 0);
+}
+
 }  // namespace
 }  // namespace qova::qt

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "playback/neighbours.h"
+
+namespace qova::neighbours {
+
+class WarmStream;
+
+/// Keeps the neighbouring channels ready while a channel plays (see playback::neighboursOf for
+/// which): each a WarmStream, at most three, let go when the conditions say so and after
+/// kNeighbourIdleLimit without a channel change. A channel asked for that is ready is handed
+/// over: the engine opens its loopback address and has its sound at once. Off, it makes no
+/// connection at all.
+class NeighbourKeeper : public QObject {
+    Q_OBJECT
+  public:
+    explicit NeighbourKeeper(std::string userAgent, QObject* parent = nullptr);
+    ~NeighbourKeeper() override;
+
+    /// The Playback menu's choice, the window's state and the computer's; a change applies at once.
+    void setConditions(const playback::NeighbourConditions& conditions);
+    const playback::NeighbourConditions& conditions() const { return conditions_; }
+    /// A channel was changed to: these are the ones to keep ready now, and the idle time starts
+    /// again.
+    void channelChanged(const std::vector<playback::NeighbourChannel>& wanted);
+    /// The address for the engine to open for this stream address: a ready channel's loopback
+    /// address, handed over; otherwise the address itself.
+    std::string route(const std::string& address);
+
+    /// How many channels are being kept ready or connecting now.
+    int prepared() const { return static_cast<int>(prepared_.size()); }
+    bool ready(const std::string& address) const;
+    /// How many ready channels were handed to the engine so far.
+    int handedOver() const { return handedOver_; }
+    void setIdleLimit(std::chrono::milliseconds limit) { idle_.setInterval(limit); }
+
+  signals:
+    /// A channel became ready.
+    void becameReady(const std::string& address);
+
+  private:
+    void apply();
+
+    std::string userAgent_;
+    playback::NeighbourConditions conditions_;
+    std::vector<playback::NeighbourChannel> wanted_;
+    std::map<std::string, WarmStream*> prepared_;
+    QTimer idle_;
+    int handedOver_ = 0;
+};
+
+}  // namespace qova::neighbours

@@ -1,0 +1,127 @@
+// Neighbouring channels kept ready against a real Icecast server: what its listeners' count
+// shows of the connections the program makes, and the engine playing a ready channel through
+// the connection already open.
+#include "neighbours/neighbour_keeper.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+
+#include "player/mpv_player.h"
+#include "testkit/stream_servers.h"
+
+namespace qova::neighbours {
+namespace {
+
+constexpr int kWaitMs = 15000;
+
+class NeighbourKeeperTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        testkit::StreamServers::Options options;
+        options.hls = options.rtsp = false;
+        options.toneLevelsDbfs = {-30, -10};
+        std::string why;
+        if (testkit::StreamServers::available(&why, options))
+            servers = new testkit::StreamServers(options);
+    }
+    static void TearDownTestSuite() {
+        delete servers;
+        servers = nullptr;
+    }
+    void SetUp() override {
+        if (servers == nullptr)
+            GTEST_SKIP() << "the streaming servers cannot run here";
+        on.enabled = true;
+    }
+    static bool listenersBecome(const std::string& mount, int count) {
+        return QTest::qWaitFor([&] { return servers->listeners(mount) == count; }, kWaitMs);
+    }
+
+    static inline testkit::StreamServers* servers = nullptr;
+    playback::NeighbourConditions on;
+};
+
+TEST_F(NeighbourKeeperTest,
+       AReadyChannelPlaysThroughItsOpenConnectionAndAFailingOneChangesNothing) {
+    NeighbourKeeper keeper(player::kEngineUserAgent);
+    keeper.setConditions(on);
+    player::MpvPlayer player({false, "null"});
+    player.routeAddress = [&](const std::string& address) { return keeper.route(address); };
+    player.play(servers->icecastToneUrl(-30));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.state() == player::MpvPlayer::State::Playing; },
+                                kWaitMs));
+
+    // A server that refuses, and an Ogg stream a decoder cannot join halfway: not ready, unsaid.
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const std::string refusing = "http://127.0.0.1:" + std::to_string(closed.serverPort()) + "/";
+    closed.close();
+    QSignalSpy failures(&player, &player::MpvPlayer::playbackFailed);
+    keeper.channelChanged({{servers->icecastToneUrl(-10), false},
+                           {refusing, false},
+                           {servers->icecastOggUrl(), false}});
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return keeper.ready(servers->icecastToneUrl(-10)); }, kWaitMs));
+    EXPECT_TRUE(listenersBecome("/tone-10.mp3", 1));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return keeper.prepared() == 1; }, kWaitMs))
+        << "the failing ones are let go";
+    EXPECT_EQ(keeper.route(refusing), refusing);
+    EXPECT_EQ(player.state(), player::MpvPlayer::State::Playing);
+
+    // Next: the engine opens the ready channel on loopback; the station sees no new listener.
+    player.play(servers->icecastToneUrl(-10));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return player.state() == player::MpvPlayer::State::Playing && keeper.handedOver() == 1;
+        },
+        kWaitMs))
+        << player.path();
+    EXPECT_TRUE(listenersBecome("/tone-30.mp3", 0));
+    EXPECT_EQ(servers->listeners("/tone-10.mp3"), 1);
+    EXPECT_EQ(keeper.prepared(), 0);
+    EXPECT_TRUE(failures.isEmpty());
+
+    // Played again later, a channel no longer ready is opened as ever.
+    EXPECT_EQ(keeper.handedOver(), 1);
+    player.play(servers->icecastToneUrl(-30));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return player.state() == player::MpvPlayer::State::Playing &&
+                   player.path() == servers->icecastToneUrl(-30);
+        },
+        kWaitMs));
+    EXPECT_TRUE(listenersBecome("/tone-10.mp3", 0)) << "the handed-over connection went with it";
+}
+
+TEST_F(NeighbourKeeperTest, NoConnectionOffAndEachLetGoWhenAwayMeteredOrIdle) {
+    NeighbourKeeper keeper(player::kEngineUserAgent);
+    const std::vector<playback::NeighbourChannel> tone{{servers->icecastToneUrl(-10), false}};
+    keeper.channelChanged(tone);
+    EXPECT_EQ(keeper.prepared(), 0) << "off: not a single connection";
+    EXPECT_EQ(servers->listeners("/tone-10.mp3"), 0);
+
+    keeper.setConditions(on);
+    EXPECT_TRUE(listenersBecome("/tone-10.mp3", 1));
+    for (bool playback::NeighbourConditions::*away :
+         {&playback::NeighbourConditions::minimised, &playback::NeighbourConditions::onBattery,
+          &playback::NeighbourConditions::metered}) {
+        playback::NeighbourConditions conditions = on;
+        conditions.*away = true;
+        keeper.setConditions(conditions);
+        EXPECT_TRUE(listenersBecome("/tone-10.mp3", 0));
+        keeper.setConditions(on);
+        EXPECT_TRUE(listenersBecome("/tone-10.mp3", 1));
+    }
+
+    keeper.setIdleLimit(std::chrono::milliseconds(500));
+    keeper.channelChanged(tone);
+    EXPECT_TRUE(listenersBecome("/tone-10.mp3", 0)) << "let go after the idle time";
+    keeper.channelChanged(tone);
+    EXPECT_TRUE(listenersBecome("/tone-10.mp3", 1)) << "a channel change makes ready again";
+}
+
+}  // namespace
+}  // namespace qova::neighbours
