@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "player/mpv_player.h"
+#include "support/stream_servers_suite.h"
 #include "testkit/stream_servers.h"
 
 namespace qova::neighbours {
@@ -17,30 +18,18 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 
-class NeighbourKeeperTest : public ::testing::Test {
+class NeighbourKeeperTest : public testing::ToneServersSuite<-30, -10> {
   protected:
-    static void SetUpTestSuite() {
-        testkit::StreamServers::Options options;
-        options.hls = options.rtsp = false;
-        options.toneLevelsDbfs = {-30, -10};
-        std::string why;
-        if (testkit::StreamServers::available(&why, options))
-            servers = new testkit::StreamServers(options);
-    }
-    static void TearDownTestSuite() {
-        delete servers;
-        servers = nullptr;
-    }
     void SetUp() override {
-        if (servers == nullptr)
-            GTEST_SKIP() << "the streaming servers cannot run here";
+        ToneServersSuite::SetUp();
+        if (IsSkipped())
+            return;
         on.enabled = true;
     }
     static bool listenersBecome(const std::string& mount, int count) {
         return QTest::qWaitFor([&] { return servers->listeners(mount) == count; }, kWaitMs);
     }
 
-    static inline testkit::StreamServers* servers = nullptr;
     playback::NeighbourConditions on;
 };
 

@@ -14,6 +14,7 @@
 #include "playback/loudness.h"
 #include "player/mpv_loudness.h"
 #include "player/mpv_player.h"
+#include "support/stream_servers_suite.h"
 #include "testkit/stream_servers.h"
 #include "testkit/temp_folder.h"
 
@@ -42,25 +43,8 @@ std::vector<double> secondLevels(const std::string& bytes) {
     return levels;
 }
 
-class EqualLoudnessTest : public ::testing::Test {
+class EqualLoudnessTest : public testing::ToneServersSuite<kQuiet, kLoud> {
   protected:
-    static void SetUpTestSuite() {
-        testkit::StreamServers::Options options;
-        options.hls = options.rtsp = false;
-        options.toneLevelsDbfs = {kQuiet, kLoud};
-        std::string why;
-        if (testkit::StreamServers::available(&why, options))
-            servers = new testkit::StreamServers(options);
-    }
-    static void TearDownTestSuite() {
-        delete servers;
-        servers = nullptr;
-    }
-    void SetUp() override {
-        if (servers == nullptr)
-            GTEST_SKIP() << "the streaming servers cannot run here";
-    }
-
     /// Plays the tone through an engine of its own until it has given `seconds` of sound, with
     /// equal loudness on or off, as a run of the program would with this folder; the level of
     /// each second that came out.
@@ -94,7 +78,6 @@ class EqualLoudnessTest : public ::testing::Test {
         return levels;
     }
 
-    static inline testkit::StreamServers* servers = nullptr;
     testkit::TempFolder folder;
     int plays = 0;
 };

@@ -8,15 +8,13 @@
 
 namespace qova::testing {
 
-/// A suite whose tests share the loopback streaming servers it names, started once before its
-/// first test and stopped after its last. Where they cannot run, each test is skipped and says
-/// so; a fixture's own SetUp calls this one's first and returns when the test IsSkipped().
-template <bool Icecast = true, bool Hls = true, bool Rtsp = true>
-class StreamServersSuite : public ::testing::Test {
+/// A suite whose tests share loopback streaming servers, started once before its first test and
+/// stopped after its last. Where they cannot run, each test is skipped and says so; a fixture's
+/// own SetUp calls this one's first and returns when the test IsSkipped().
+class ServersSuite : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
+    static void startServers(const testkit::StreamServers::Options& options) {
         std::string why;
-        const testkit::StreamServers::Options options{Icecast, Hls, Rtsp};
         if (testkit::StreamServers::available(&why, options))
             servers = new testkit::StreamServers(options);
     }
@@ -30,6 +28,25 @@ class StreamServersSuite : public ::testing::Test {
     }
 
     static inline testkit::StreamServers* servers = nullptr;
+};
+
+/// The servers it names.
+template <bool Icecast = true, bool Hls = true, bool Rtsp = true>
+class StreamServersSuite : public ServersSuite {
+  protected:
+    static void SetUpTestSuite() { startServers({Icecast, Hls, Rtsp}); }
+};
+
+/// Icecast alone, with a tone mount at each RMS level given (dBFS).
+template <int... LevelsDbfs>
+class ToneServersSuite : public ServersSuite {
+  protected:
+    static void SetUpTestSuite() {
+        testkit::StreamServers::Options options;
+        options.hls = options.rtsp = false;
+        options.toneLevelsDbfs = {LevelsDbfs...};
+        startServers(options);
+    }
 };
 
 }  // namespace qova::testing

@@ -14,6 +14,7 @@
 #include "player/mpv_player.h"
 #include "player/player_view.h"
 #include "support/main_window.h"
+#include "support/stream_servers_suite.h"
 #include "testkit/loopback_http_server.h"
 #include "testkit/stream_servers.h"
 
@@ -38,23 +39,12 @@ class FakeNetworkManager : public QObject {
     uint metered = 4;  // guessed not metered
 };
 
-class NeighboursWindowTest : public ::testing::Test {
+class NeighboursWindowTest : public testing::ToneServersSuite<-30, -20, -10> {
   protected:
-    static void SetUpTestSuite() {
-        testkit::StreamServers::Options options;
-        options.hls = options.rtsp = false;
-        options.toneLevelsDbfs = {-30, -20, -10};
-        std::string why;
-        if (testkit::StreamServers::available(&why, options))
-            servers = new testkit::StreamServers(options);
-    }
-    static void TearDownTestSuite() {
-        delete servers;
-        servers = nullptr;
-    }
     void SetUp() override {
-        if (servers == nullptr)
-            GTEST_SKIP() << "the streaming servers cannot run here";
+        ToneServersSuite::SetUp();
+        if (IsSkipped())
+            return;
         ASSERT_TRUE(system.isConnected()) << "no session bus: run under dbus-run-session";
         ASSERT_TRUE(system.registerObject(QStringLiteral("/org/freedesktop/UPower"), &upower,
                                           QDBusConnection::ExportAllProperties));
@@ -111,7 +101,6 @@ class NeighboursWindowTest : public ::testing::Test {
         window->findChild<QAction*>(QString::fromLatin1(action))->trigger();
     }
 
-    static inline testkit::StreamServers* servers = nullptr;
     QDBusConnection system =
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-system"));
     FakeUPower upower;
