@@ -214,6 +214,9 @@ void MpvPlayer::load(std::uint64_t request) {
     brokeWith_.reset();
     leavePause();
     const bool newChannel = std::exchange(newChannel_, false);
+    // What a pause of the last channel bounded its cache with is not this one's.
+    if (newChannel)
+        restoreCacheDefaults();
     // A recording of packets is of one channel.
     if (!packetRecording_.empty()) {
         if (newChannel)

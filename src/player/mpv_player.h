@@ -84,6 +84,8 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// new file beside it, as the engine starts its file anew with each load.
     void recordPackets(const std::string& path);
     const std::string& packetRecording() const { return packetRecording_; }
+    /// A property of the engine as text; empty when it cannot be read.
+    std::string engineValue(const char* name) const;
     /// Where playback is in what the engine holds, in seconds; 0 when nothing plays.
     double position() const;
 
@@ -229,6 +231,11 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     std::string packetRecording_;
     bool cacheOnDisk_ = false;
     void setCacheOnDisk(bool onDisk);
+    // The engine's values of what a pause changed in its cache, to be set again when the
+    // channel changes or plays live again.
+    std::vector<std::pair<std::string, std::string>> cacheDefaults_;
+    void setForPause(const char* name, const std::string& value);
+    void restoreCacheDefaults();
     void leavePause();
     void continuePacketRecording();
     // Created with the first stream it takes; the address the engine opens for the one that

@@ -168,8 +168,11 @@ TEST_F(RecordingPlayerTest, PausedTwentySecondsItGoesOnFromThePausedPointAndGoLi
     QTest::qWait(1000);
     ASSERT_TRUE(player.canSeek());
     EXPECT_TRUE(cacheFilesHeld(folder.file("cache")).empty()) << "a cache on disk before a pause";
+    const std::string normalSecs = player.engineValue("cache-secs");
+    const std::string normalDir = player.engineValue("cache-dir");
 
     ASSERT_TRUE(player.pause());
+    EXPECT_NE(player.engineValue("cache-secs"), normalSecs);
     EXPECT_TRUE(player.paused());
     const double pausedAt = player.position();
     // Twenty seconds of the station come meanwhile, held on disk.
@@ -189,8 +192,16 @@ TEST_F(RecordingPlayerTest, PausedTwentySecondsItGoesOnFromThePausedPointAndGoLi
     player.goLive();
     ASSERT_TRUE(QTest::qWaitFor([&] { return player.behindLive() < 3.0; }, kWaitLimitMs));
     EXPECT_GE(player.position(), pausedAt + 17.0);
+    EXPECT_EQ(player.engineValue("cache-secs"), normalSecs) << "live keeps the pause's bound";
 
-    // Another channel: the cache file goes with the one that paused.
+    // Another channel starts with the engine's own cache, not what the last one paused with.
+    ASSERT_TRUE(player.pause());
+    player.play(station.url());
+    EXPECT_EQ(player.engineValue("cache-secs"), normalSecs);
+    EXPECT_EQ(player.engineValue("cache-dir"), normalDir);
+    EXPECT_EQ(player.engineValue("cache-on-disk"), "no");
+
+    // The cache file goes with the channel that paused.
     player.stop();
     ASSERT_TRUE(QTest::qWaitFor([&] { return cacheFilesHeld(folder.file("cache")).empty(); },
                                 kWaitLimitMs));
