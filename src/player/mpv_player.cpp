@@ -213,6 +213,7 @@ void MpvPlayer::load(std::uint64_t request) {
     failedWith_.reset();
     brokeWith_.reset();
     leavePause();
+    endedWhilePaused_ = false;
     const bool newChannel = std::exchange(newChannel_, false);
     // What a pause of the last channel bounded its cache with is not this one's.
     if (newChannel)

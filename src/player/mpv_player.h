@@ -74,6 +74,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     bool paused() const override { return paused_; }
     bool canSeek() const override;
     void seekBy(double seconds) override;
+    /// Whether the station ended the stream that plays while it was held: what is left of it is
+    /// what the engine holds.
+    bool heldStreamEnded() const;
     /// Jumps to the live point of a stream played behind it.
     void goLive();
     /// How many seconds what plays is behind the live point (what the engine holds ahead of
@@ -145,6 +148,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// Another stream was asked for, or the user stopped: what belonged to the one that played
     /// ends (not when the same stream is tried again).
     void streamReplaced();
+    /// A stream whose station ended it while it was paused broke once what was held of it had
+    /// played, and is tried again: it goes on from its live point, not from where it paused.
+    void notHeld();
 
   private:
     struct HandleDeleter {
@@ -230,6 +236,8 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     bool paused_ = false;
     std::string packetRecording_;
     bool cacheOnDisk_ = false;
+    // Play came after the station had ended the paused stream: its break is told as such.
+    bool endedWhilePaused_ = false;
     void setCacheOnDisk(bool onDisk);
     // The engine's values of what a pause changed in its cache, to be set again when the
     // channel changes or plays live again.

@@ -12,6 +12,7 @@
 
 #include "player/channel_recording.h"
 #include "player/mpv_player.h"
+#include "player/mpv_values.h"
 #include "stream/recording_files.h"
 
 namespace qova::player {
@@ -23,6 +24,7 @@ constexpr const char* kCacheOnDiskProperty = "cache-on-disk";
 constexpr const char* kCacheDirProperty = "cache-dir";
 constexpr const char* kCacheSecsProperty = "cache-secs";
 constexpr const char* kCacheDurationProperty = "demuxer-cache-duration";
+constexpr const char* kCacheStateProperty = "demuxer-cache-state";
 constexpr const char* kBitrateProperties[] = {"audio-bitrate", "video-bitrate"};
 
 constexpr double kSoundHeldSeconds = 30 * 60;
@@ -125,9 +127,22 @@ bool MpvPlayer::pause() {
     return true;
 }
 
+bool MpvPlayer::heldStreamEnded() const {
+    mpv_node state;
+    if (!handle_ ||
+        mpv_get_property(handle_.get(), kCacheStateProperty, MPV_FORMAT_NODE, &state) < 0)
+        return false;
+    const mpv_node* eof = mpv_values::mapValue(state, "eof");
+    const bool ended = eof && eof->format == MPV_FORMAT_FLAG && eof->u.flag;
+    mpv_free_node_contents(&state);
+    return ended;
+}
+
 void MpvPlayer::resume() {
     if (!paused_ || !handle_)
         return;
+    // A live stream has no end of its own: its station let go of it while it waited.
+    endedWhilePaused_ = !local_ && heldStreamEnded();
     int no = 0;
     mpv_set_property(handle_.get(), kPauseProperty, MPV_FORMAT_FLAG, &no);
     paused_ = false;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 #include <csignal>
 #include <filesystem>
@@ -162,6 +163,7 @@ TEST_F(RecordingPlayerTest, PausedTwentySecondsItGoesOnFromThePausedPointAndGoLi
     playerOptions.renderVideo = false;
     playerOptions.audioOutput = "null";
     MpvPlayer player(playerOptions);
+    const QSignalSpy notHeld(&player, &MpvPlayer::notHeld);
     player.play(station.url());
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return player.state() == platform::MediaPlayer::State::Playing; }, kWaitLimitMs));
@@ -193,6 +195,7 @@ TEST_F(RecordingPlayerTest, PausedTwentySecondsItGoesOnFromThePausedPointAndGoLi
     ASSERT_TRUE(QTest::qWaitFor([&] { return player.behindLive() < 3.0; }, kWaitLimitMs));
     EXPECT_GE(player.position(), pausedAt + 17.0);
     EXPECT_EQ(player.engineValue("cache-secs"), normalSecs) << "live keeps the pause's bound";
+    EXPECT_EQ(notHeld.count(), 0) << "a stream held to the end said it was not";
 
     // Another channel starts with the engine's own cache, not what the last one paused with.
     ASSERT_TRUE(player.pause());
@@ -205,6 +208,45 @@ TEST_F(RecordingPlayerTest, PausedTwentySecondsItGoesOnFromThePausedPointAndGoLi
     player.stop();
     ASSERT_TRUE(QTest::qWaitFor([&] { return cacheFilesHeld(folder.file("cache")).empty(); },
                                 kWaitLimitMs));
+}
+
+TEST_F(RecordingPlayerTest, AStationThatDropsThePausedStreamPlaysWhatWasHeldAndSaysItGoesLive) {
+    NumberedStation station({});
+    MpvPlayerOptions playerOptions;
+    playerOptions.renderVideo = false;
+    playerOptions.audioOutput = "null";
+    playerOptions.reconnectWaitsMs = {300, 300, 300, 300, 300};
+    MpvPlayer player(playerOptions);
+    const QSignalSpy notHeld(&player, &MpvPlayer::notHeld);
+    const QSignalSpy reconnecting(&player, &MpvPlayer::reconnecting);
+    player.play(station.url());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return player.state() == platform::MediaPlayer::State::Playing && player.canSeek(); },
+        kWaitLimitMs));
+    ASSERT_TRUE(player.pause());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.behindLive() > 4.0; }, kWaitLimitMs));
+
+    // The station lets go of its reader while it is paused, and is back before Play.
+    station.stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.heldStreamEnded(); }, kWaitLimitMs));
+    station.start();
+    const double pausedAt = player.position();
+    const double held = player.behindLive();
+    player.resume();
+    // What was held plays first, then the stream is tried again, and said to be live again.
+    double reached = pausedAt;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            reached = std::max(reached, player.position());
+            return notHeld.count() == 1;
+        },
+        kWaitLimitMs));
+    EXPECT_GE(reached, pausedAt + held - 1.0) << "what was held was not played";
+    EXPECT_GE(reconnecting.count(), 1);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return player.state() == platform::MediaPlayer::State::Playing; }, kWaitLimitMs));
+    EXPECT_FALSE(player.paused());
+    EXPECT_EQ(notHeld.count(), 1);
 }
 
 }  // namespace
