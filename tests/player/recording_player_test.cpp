@@ -11,8 +11,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "playback/reconnect_plan.h"
 #include "player/channel_recording.h"
 #include "player/mpv_player.h"
+#include "player/player_view.h"
 #include "testkit/streams/numbered_station.h"
 #include "testkit/temp_folder.h"
 
@@ -212,11 +214,8 @@ TEST_F(RecordingPlayerTest, PausedTwentySecondsItGoesOnFromThePausedPointAndGoLi
 
 TEST_F(RecordingPlayerTest, AStationThatDropsThePausedStreamPlaysWhatWasHeldAndSaysItGoesLive) {
     NumberedStation station({});
-    MpvPlayerOptions playerOptions;
-    playerOptions.renderVideo = false;
-    playerOptions.audioOutput = "null";
-    playerOptions.reconnectWaitsMs = {300, 300, 300, 300, 300};
-    MpvPlayer player(playerOptions);
+    PlayerView view(nullptr, {"null", true, {300, 300, 300, 300, 300}});
+    MpvPlayer& player = view.player();
     const QSignalSpy notHeld(&player, &MpvPlayer::notHeld);
     const QSignalSpy reconnecting(&player, &MpvPlayer::reconnecting);
     player.play(station.url());
@@ -243,10 +242,15 @@ TEST_F(RecordingPlayerTest, AStationThatDropsThePausedStreamPlaysWhatWasHeldAndS
         kWaitLimitMs));
     EXPECT_GE(reached, pausedAt + held - 1.0) << "what was held was not played";
     EXPECT_GE(reconnecting.count(), 1);
+    const std::string told = playback::ReconnectPlan::notHeldText();
+    EXPECT_EQ(view.statusText().toStdString(), told);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return player.state() == platform::MediaPlayer::State::Playing; }, kWaitLimitMs));
     EXPECT_FALSE(player.paused());
     EXPECT_EQ(notHeld.count(), 1);
+    // Still read as live plays again, and gone a while later.
+    EXPECT_EQ(view.statusText().toStdString(), told);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.statusText().isEmpty(); }, kWaitLimitMs));
 }
 
 }  // namespace
