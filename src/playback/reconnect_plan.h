@@ -42,6 +42,11 @@ class ReconnectPlan {
     static std::string reconnectingText(int attempt, int of);
     /// What it says while the engine waits for data; percent of the buffer it wants, or -1.
     static std::string bufferingText(int percent);
+    /// What it says when a stream its station ended while it was paused is tried again, once
+    /// what was held of it has played.
+    static std::string notHeldText() {
+        return "The station did not wait while paused: playing live again.";
+    }
 
   private:
     std::vector<int> waits_;

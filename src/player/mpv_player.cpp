@@ -213,7 +213,11 @@ void MpvPlayer::load(std::uint64_t request) {
     failedWith_.reset();
     brokeWith_.reset();
     leavePause();
+    endedWhilePaused_ = false;
     const bool newChannel = std::exchange(newChannel_, false);
+    // What a pause of the last channel bounded its cache with is not this one's.
+    if (newChannel)
+        restoreCacheDefaults();
     // A recording of packets is of one channel.
     if (!packetRecording_.empty()) {
         if (newChannel)

@@ -74,6 +74,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     bool paused() const override { return paused_; }
     bool canSeek() const override;
     void seekBy(double seconds) override;
+    /// Whether the station ended the stream that plays while it was held: what is left of it is
+    /// what the engine holds.
+    bool heldStreamEnded() const;
     /// Jumps to the live point of a stream played behind it.
     void goLive();
     /// How many seconds what plays is behind the live point (what the engine holds ahead of
@@ -84,6 +87,8 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// new file beside it, as the engine starts its file anew with each load.
     void recordPackets(const std::string& path);
     const std::string& packetRecording() const { return packetRecording_; }
+    /// A property of the engine as text; empty when it cannot be read.
+    std::string engineValue(const char* name) const;
     /// Where playback is in what the engine holds, in seconds; 0 when nothing plays.
     double position() const;
 
@@ -143,6 +148,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// Another stream was asked for, or the user stopped: what belonged to the one that played
     /// ends (not when the same stream is tried again).
     void streamReplaced();
+    /// A stream whose station ended it while it was paused broke once what was held of it had
+    /// played, and is tried again: it goes on from its live point, not from where it paused.
+    void notHeld();
 
   private:
     struct HandleDeleter {
@@ -228,7 +236,14 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     bool paused_ = false;
     std::string packetRecording_;
     bool cacheOnDisk_ = false;
+    // Play came after the station had ended the paused stream: its break is told as such.
+    bool endedWhilePaused_ = false;
     void setCacheOnDisk(bool onDisk);
+    // The engine's values of what a pause changed in its cache, to be set again when the
+    // channel changes or plays live again.
+    std::vector<std::pair<std::string, std::string>> cacheDefaults_;
+    void setForPause(const char* name, const std::string& value);
+    void restoreCacheDefaults();
     void leavePause();
     void continuePacketRecording();
     // Created with the first stream it takes; the address the engine opens for the one that

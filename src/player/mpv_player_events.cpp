@@ -53,8 +53,11 @@ void MpvPlayer::keepOrTell(int reason, int error) {
                                    ? std::string("The stream cannot be played: it has ended.")
                                    : endFileMessage(MPV_END_FILE_REASON_ERROR, error, log_));
     keeper_.broke(message);
-    if (keeper_.trying())
-        setState(State::Opening);
+    if (!keeper_.trying())
+        return;
+    setState(State::Opening);
+    if (std::exchange(endedWhilePaused_, false))
+        emit notHeld();
 }
 
 bool MpvPlayer::isCurrentEntry(std::int64_t entryId) const {

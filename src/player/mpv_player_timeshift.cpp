@@ -12,6 +12,7 @@
 
 #include "player/channel_recording.h"
 #include "player/mpv_player.h"
+#include "player/mpv_values.h"
 #include "stream/recording_files.h"
 
 namespace qova::player {
@@ -23,6 +24,7 @@ constexpr const char* kCacheOnDiskProperty = "cache-on-disk";
 constexpr const char* kCacheDirProperty = "cache-dir";
 constexpr const char* kCacheSecsProperty = "cache-secs";
 constexpr const char* kCacheDurationProperty = "demuxer-cache-duration";
+constexpr const char* kCacheStateProperty = "demuxer-cache-state";
 constexpr const char* kBitrateProperties[] = {"audio-bitrate", "video-bitrate"};
 
 constexpr double kSoundHeldSeconds = 30 * 60;
@@ -52,6 +54,32 @@ bool MpvPlayer::canSeek() const {
     return handle_ && !local_ && !idle_ && (state_ == State::Playing || paused_);
 }
 
+std::string MpvPlayer::engineValue(const char* name) const {
+    if (!handle_)
+        return {};
+    char* text = mpv_get_property_string(handle_.get(), name);
+    std::string value = text ? text : "";
+    mpv_free(text);
+    return value;
+}
+
+void MpvPlayer::setForPause(const char* name, const std::string& value) {
+    // The engine's own value is kept once, from before the first pause changed it.
+    if (std::none_of(cacheDefaults_.begin(), cacheDefaults_.end(),
+                     [name](const auto& kept) { return kept.first == name; }))
+        cacheDefaults_.emplace_back(name, engineValue(name));
+    if (const int rc = mpv_set_property_string(handle_.get(), name, value.c_str()); rc < 0)
+        qWarning("Cannot set %s: %s", name, mpv_error_string(rc));
+}
+
+void MpvPlayer::restoreCacheDefaults() {
+    if (!handle_)
+        return;
+    for (const auto& [name, value] : cacheDefaults_)
+        mpv_set_property_string(handle_.get(), name.c_str(), value.c_str());
+    cacheDefaults_.clear();
+}
+
 void MpvPlayer::setCacheOnDisk(bool onDisk) {
     if (onDisk == cacheOnDisk_ || !handle_)
         return;
@@ -59,7 +87,7 @@ void MpvPlayer::setCacheOnDisk(bool onDisk) {
         const std::filesystem::path folder = playerCacheFolder();
         std::error_code error;
         std::filesystem::create_directories(folder, error);
-        mpv_set_property_string(handle_.get(), kCacheDirProperty, folder.c_str());
+        setForPause(kCacheDirProperty, folder.string());
     }
     if (const int rc =
             mpv_set_property_string(handle_.get(), kCacheOnDiskProperty, onDisk ? "yes" : "no");
@@ -85,7 +113,7 @@ bool MpvPlayer::pause() {
     double seconds = facts_.width > 0 ? kPictureHeldSeconds : kSoundHeldSeconds;
     if (bitsPerSecond > 0)
         seconds = std::min(seconds, kHeldBytes * 8 / bitsPerSecond);
-    mpv_set_property(handle_.get(), kCacheSecsProperty, MPV_FORMAT_DOUBLE, &seconds);
+    setForPause(kCacheSecsProperty, std::to_string(seconds));
     setCacheOnDisk(true);
     int yes = 1;
     if (const int rc = mpv_set_property(handle_.get(), kPauseProperty, MPV_FORMAT_FLAG, &yes);
@@ -99,9 +127,22 @@ bool MpvPlayer::pause() {
     return true;
 }
 
+bool MpvPlayer::heldStreamEnded() const {
+    mpv_node state;
+    if (!handle_ ||
+        mpv_get_property(handle_.get(), kCacheStateProperty, MPV_FORMAT_NODE, &state) < 0)
+        return false;
+    const mpv_node* eof = mpv_values::mapValue(state, "eof");
+    const bool ended = eof && eof->format == MPV_FORMAT_FLAG && eof->u.flag;
+    mpv_free_node_contents(&state);
+    return ended;
+}
+
 void MpvPlayer::resume() {
     if (!paused_ || !handle_)
         return;
+    // A live stream has no end of its own: its station let go of it while it waited.
+    endedWhilePaused_ = !local_ && heldStreamEnded();
     int no = 0;
     mpv_set_property(handle_.get(), kPauseProperty, MPV_FORMAT_FLAG, &no);
     paused_ = false;
@@ -151,8 +192,9 @@ void MpvPlayer::continuePacketRecording() {
 void MpvPlayer::goLive() {
     resume();
     seekBy(behindLive());
-    // At the live point again: what comes next needs no disk.
+    // At the live point again: what comes next needs no disk, nor the pause's bounds.
     setCacheOnDisk(false);
+    restoreCacheDefaults();
 }
 
 }  // namespace qova::player

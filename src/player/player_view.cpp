@@ -30,6 +30,7 @@ namespace qova::player {
 namespace {
 
 constexpr std::string_view kAboutScheme = "about:";
+constexpr int kNotHeldShownMs = 5000;
 
 // Player pages are a line or two; anything near this size is not one, and reading on would only
 // hold up the UI thread.
@@ -119,8 +120,21 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
             setStatus({});
     });
     connect(player_.get(), &MpvPlayer::recovered, this, [this] { setStatus({}); });
+    connect(player_.get(), &MpvPlayer::notHeld, this,
+            [this] { setStatus(QString::fromStdString(playback::ReconnectPlan::notHeldText())); });
     // A playlist goes on to its next entry after one that failed.
-    connect(player_.get(), &MpvPlayer::playbackRestarted, this, [this] { setStatus({}); });
+    connect(player_.get(), &MpvPlayer::playbackRestarted, this, [this] {
+        const QString notHeld = QString::fromStdString(playback::ReconnectPlan::notHeldText());
+        if (status_->text() != notHeld) {
+            setStatus({});
+            return;
+        }
+        // Read a while after live plays again, unless something else is said meanwhile.
+        QTimer::singleShot(kNotHeldShownMs, this, [this, notHeld] {
+            if (status_->text() == notHeld)
+                setStatus({});
+        });
+    });
 
     connect(overlay_, &PlayerOverlayWidget::changed, this, &PlayerView::linesChanged);
     placeChildren();

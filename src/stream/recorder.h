@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "stream/recent_audio.h"
@@ -65,10 +66,23 @@ class Recorder : public AudioSink {
 
   private:
     void fail(const RecordingFile& file);
+    void feedSongs(const char* data, std::size_t size, std::uint64_t offset);
+    void songFrame(const char* data, std::size_t size, std::uint64_t offset);
+    void nextSong();
 
     RecordingPlan plan_;
     // MP3 and AAC begin at a frame's start, not inside the one under way.
     bool framed_ = false;
+    // Their songs are whole frames: each is cut at the frame boundary nearest its title's byte.
+    bool songsFramed_ = false;
+    std::string frame_;
+    std::uint64_t frameOffset_ = 0;
+    // The song that begins at the frame boundary nearest this offset, once its frame comes.
+    struct Change {
+        std::string title;
+        std::uint64_t offset = 0;
+    };
+    std::optional<Change> change_;
     RecordingFile whole_;
     SongFile song_;
     std::string title_;

@@ -4,14 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "playback/reconnect_plan.h"
 #include "player/channel_recording.h"
 #include "player/mpv_player.h"
+#include "player/player_view.h"
 #include "testkit/streams/numbered_station.h"
 #include "testkit/temp_folder.h"
 
@@ -162,14 +165,18 @@ TEST_F(RecordingPlayerTest, PausedTwentySecondsItGoesOnFromThePausedPointAndGoLi
     playerOptions.renderVideo = false;
     playerOptions.audioOutput = "null";
     MpvPlayer player(playerOptions);
+    const QSignalSpy notHeld(&player, &MpvPlayer::notHeld);
     player.play(station.url());
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return player.state() == platform::MediaPlayer::State::Playing; }, kWaitLimitMs));
     QTest::qWait(1000);
     ASSERT_TRUE(player.canSeek());
     EXPECT_TRUE(cacheFilesHeld(folder.file("cache")).empty()) << "a cache on disk before a pause";
+    const std::string normalSecs = player.engineValue("cache-secs");
+    const std::string normalDir = player.engineValue("cache-dir");
 
     ASSERT_TRUE(player.pause());
+    EXPECT_NE(player.engineValue("cache-secs"), normalSecs);
     EXPECT_TRUE(player.paused());
     const double pausedAt = player.position();
     // Twenty seconds of the station come meanwhile, held on disk.
@@ -189,11 +196,61 @@ TEST_F(RecordingPlayerTest, PausedTwentySecondsItGoesOnFromThePausedPointAndGoLi
     player.goLive();
     ASSERT_TRUE(QTest::qWaitFor([&] { return player.behindLive() < 3.0; }, kWaitLimitMs));
     EXPECT_GE(player.position(), pausedAt + 17.0);
+    EXPECT_EQ(player.engineValue("cache-secs"), normalSecs) << "live keeps the pause's bound";
+    EXPECT_EQ(notHeld.count(), 0) << "a stream held to the end said it was not";
 
-    // Another channel: the cache file goes with the one that paused.
+    // Another channel starts with the engine's own cache, not what the last one paused with.
+    ASSERT_TRUE(player.pause());
+    player.play(station.url());
+    EXPECT_EQ(player.engineValue("cache-secs"), normalSecs);
+    EXPECT_EQ(player.engineValue("cache-dir"), normalDir);
+    EXPECT_EQ(player.engineValue("cache-on-disk"), "no");
+
+    // The cache file goes with the channel that paused.
     player.stop();
     ASSERT_TRUE(QTest::qWaitFor([&] { return cacheFilesHeld(folder.file("cache")).empty(); },
                                 kWaitLimitMs));
+}
+
+TEST_F(RecordingPlayerTest, AStationThatDropsThePausedStreamPlaysWhatWasHeldAndSaysItGoesLive) {
+    NumberedStation station({});
+    PlayerView view(nullptr, {"null", true, {300, 300, 300, 300, 300}});
+    MpvPlayer& player = view.player();
+    const QSignalSpy notHeld(&player, &MpvPlayer::notHeld);
+    const QSignalSpy reconnecting(&player, &MpvPlayer::reconnecting);
+    player.play(station.url());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return player.state() == platform::MediaPlayer::State::Playing && player.canSeek(); },
+        kWaitLimitMs));
+    ASSERT_TRUE(player.pause());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.behindLive() > 4.0; }, kWaitLimitMs));
+
+    // The station lets go of its reader while it is paused, and is back before Play.
+    station.stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.heldStreamEnded(); }, kWaitLimitMs));
+    station.start();
+    const double pausedAt = player.position();
+    const double held = player.behindLive();
+    player.resume();
+    // What was held plays first, then the stream is tried again, and said to be live again.
+    double reached = pausedAt;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            reached = std::max(reached, player.position());
+            return notHeld.count() == 1;
+        },
+        kWaitLimitMs));
+    EXPECT_GE(reached, pausedAt + held - 1.0) << "what was held was not played";
+    EXPECT_GE(reconnecting.count(), 1);
+    const std::string told = playback::ReconnectPlan::notHeldText();
+    EXPECT_EQ(view.statusText().toStdString(), told);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return player.state() == platform::MediaPlayer::State::Playing; }, kWaitLimitMs));
+    EXPECT_FALSE(player.paused());
+    EXPECT_EQ(notHeld.count(), 1);
+    // Still read as live plays again, and gone a while later.
+    EXPECT_EQ(view.statusText().toStdString(), told);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.statusText().isEmpty(); }, kWaitLimitMs));
 }
 
 }  // namespace

@@ -101,14 +101,70 @@ TEST(Recording, IsTheStationsAudioWithEachSongInAFileOfItsOwn) {
     EXPECT_GE(frames.back() + 1, 800u);
     EXPECT_LE(frames.back(), 800 + kSecond);
     EXPECT_NE(song.find("TALB"), std::string::npos);
-    // The songs together are the recording, tags aside.
-    const std::string firstSong = contents(first);
-    const std::string thirdSong = contents(third);
-    EXPECT_TRUE(firstSong.substr(id3v2Tag("First", "Artist A", "Radio: One/Two").size()) +
-                    song.substr(tag.size()) +
-                    thirdSong.substr(id3v2Tag("Third", "Artist C", "Radio: One/Two").size()) ==
-                collector.audio())
+    // The songs together are the recording up to its last whole frame, tags aside, and each
+    // is whole frames: cut at a frame's boundary, not at the byte the title came at (which
+    // the station's metadata interval puts inside a frame).
+    std::string songs;
+    for (const auto& [file, songTag] :
+         {std::pair{first, id3v2Tag("First", "Artist A", "Radio: One/Two")}, std::pair{second, tag},
+          std::pair{third, id3v2Tag("Third", "Artist C", "Radio: One/Two")}}) {
+        const std::string audio = contents(file).substr(songTag.size());
+        const auto numbers = NumberedStation::framesIn(audio);
+        ASSERT_FALSE(numbers.empty()) << file;
+        EXPECT_EQ(numbers.size() * kFrame, audio.size()) << file << " holds part of a frame";
+        EXPECT_TRUE(audio.starts_with(NumberedStation::frame(numbers.front()))) << file;
+        songs += audio;
+    }
+    EXPECT_TRUE(songs == collector.audio().substr(0, songs.size()))
         << "the songs are not the recording";
+    EXPECT_LT(collector.audio().size() - songs.size(), kFrame);
+}
+
+// An AAC frame in ADTS of `length` bytes whose payload carries n.
+std::string adtsFrame(std::size_t length, std::uint64_t n) {
+    std::string frame(length, static_cast<char>(n % 200));
+    const unsigned char header[7] = {0xff,
+                                     0xf1,
+                                     0x50,
+                                     static_cast<unsigned char>(0x80 | ((length >> 11) & 3)),
+                                     static_cast<unsigned char>((length >> 3) & 0xff),
+                                     static_cast<unsigned char>(((length & 7) << 5) | 0x1f),
+                                     0xfc};
+    frame.replace(0, 7, reinterpret_cast<const char*>(header), 7);
+    return frame;
+}
+
+TEST(Recording, CutsAacSongsAtTheFrameBoundaryNearestTheirTitle) {
+    testkit::TempFolder folder;
+    Recorder recorder({folder.path(), "Radio", "aac", "2026-12-07 20-15", true});
+    ASSERT_TRUE(recorder.start("A - One"));
+    // Frames of differing lengths; the titles come a third into frame 10 and two thirds into
+    // frame 20, in the middle of what the station sends at once.
+    std::string aired;
+    std::vector<std::size_t> starts;
+    for (std::uint64_t n = 0; n < 30; ++n) {
+        starts.push_back(aired.size());
+        aired += adtsFrame(90 + 7 * (n % 4), n);
+    }
+    const std::uint64_t second = starts[10] + (starts[11] - starts[10]) / 3;
+    const std::uint64_t third = starts[20] + 2 * (starts[21] - starts[20]) / 3;
+    for (std::size_t at = 0; at < aired.size(); at += 64) {
+        for (const auto& [offset, title] :
+             {std::pair{second, "B - Two"}, std::pair{third, "C - Three"}})
+            if (offset >= at && offset < at + 64)
+                recorder.titleChanged(title, offset);
+        recorder.audio(aired.data() + at, std::min<std::size_t>(64, aired.size() - at), at);
+    }
+    recorder.finish();
+
+    const auto song = [&](const std::string& name, const std::string& title) {
+        const std::string text = contents(fs::path(folder.path()) / name);
+        const SongName named = splitStreamTitle(title);
+        return text.substr(id3v2Tag(named.title, named.artist, "Radio").size());
+    };
+    EXPECT_EQ(song("A - One (part).aac", "A - One"), aired.substr(0, starts[10]));
+    EXPECT_EQ(song("B - Two.aac", "B - Two"), aired.substr(starts[10], starts[21] - starts[10]));
+    EXPECT_EQ(song("C - Three (part).aac", "C - Three"), aired.substr(starts[21]));
 }
 
 TEST(Recording, NeverReusesANameAndStopsOnAFullDiskKeepingWhatWasWritten) {
