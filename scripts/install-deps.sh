@@ -19,7 +19,7 @@ if [ "${1:-test}" != run ]; then
     libgtest-dev libgmock-dev libbenchmark-dev mpv
     xvfb xauth dbus-daemon at-spi2-core desktop-file-utils appstream xdotool
     libx11-dev libxtst-dev
-    icecast2 python3-gi gir1.2-gst-rtsp-server-1.0
+    icecast2 openssl python3-gi gir1.2-gst-rtsp-server-1.0
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
     gstreamer1.0-libav
   )

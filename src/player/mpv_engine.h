@@ -45,7 +45,7 @@ struct MpvPlayerOptions {
     /// How long the engine waits for data of a stream that played before the user is told; 0
     /// for the player's own.
     int bufferingShownAfterMs = 0;
-    /// Whether plain http:// streams go through a relay of the program's own (see
+    /// Whether http:// and https:// streams go through a relay of the program's own (see
     /// stream::StreamRelay), which records them and keeps their recent audio.
     bool relayStreams = true;
     /// Options given to the engine after the player's own, by name and value: tests and

@@ -5,6 +5,7 @@
 
 #include <QPointer>
 #include <QThreadPool>
+#include <QUrl>
 #include <QtGlobal>
 #include <algorithm>
 #include <array>
@@ -274,7 +275,14 @@ bool MpvPlayer::relaying(const std::string& address,
     // Cookies go only to the host they name, which the relay's address is not.
     const bool cookies = std::any_of(headers.begin(), headers.end(),
                                      [](const auto& header) { return header.first == "Cookie"; });
-    return options_.relayStreams && !local_ && !cookies && stream::StreamRelay::relays(address);
+    // The relay takes a station's certificate as libmpv does by default; an engine told otherwise
+    // (its tls- options) meets https stations itself.
+    const bool ownTls =
+        std::any_of(options_.moreEngineOptions.begin(), options_.moreEngineOptions.end(),
+                    [](const auto& option) { return option.first.starts_with("tls-"); });
+    const bool https = QUrl(QString::fromStdString(address)).scheme() == QLatin1String("https");
+    return options_.relayStreams && !local_ && !cookies && !(ownTls && https) &&
+           stream::StreamRelay::relays(address);
 }
 
 void MpvPlayer::loadFile(std::uint64_t request, const std::string& address) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QPointer>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -28,18 +29,21 @@ constexpr int kConnectLimitMs = 10000;
 struct Target {
     QString host;
     quint16 port = 80;
+    bool tls = false;
     QByteArray authority;
     QByteArray pathAndQuery;
 };
 
 std::optional<Target> targetOf(const std::string& address) {
     const QUrl url(QString::fromStdString(address), QUrl::StrictMode);
-    if (!url.isValid() || url.scheme() != QLatin1String("http") || url.host().isEmpty() ||
+    const bool tls = url.scheme() == QLatin1String("https");
+    if (!url.isValid() || (url.scheme() != QLatin1String("http") && !tls) || url.host().isEmpty() ||
         !url.userInfo().isEmpty())
         return std::nullopt;
     Target target;
     target.host = url.host();
-    target.port = static_cast<quint16>(url.port(80));
+    target.tls = tls;
+    target.port = static_cast<quint16>(url.port(tls ? 443 : 80));
     // As written in the address, which is what the engine would send as Host.
     target.authority = url.authority(QUrl::FullyEncoded).toUtf8();
     target.pathAndQuery = url.path(QUrl::FullyEncoded).toUtf8();
@@ -58,6 +62,34 @@ QByteArray withHost(const QByteArray& head, const QByteArray& authority) {
             line = "Host: " + authority + "\r";
     }
     return lines.join('\n');
+}
+
+// A connection to the station: TLS when its address says https, named to the server by its host
+// (SNI). Its certificate is taken as the engine takes it, unchecked (libmpv's tls-verify is off
+// by default and the player leaves it so): the relay is neither more nor less trusting than the
+// engine would be on its own.
+QSslSocket* newUpstream(QObject* parent) {
+    auto* socket = new QSslSocket(parent);
+    socket->setReadBufferSize(kUpstreamBuffer);
+    return socket;
+}
+
+void connectTo(QSslSocket* socket, const Target& target) {
+    if (target.tls) {
+        socket->setPeerVerifyMode(QSslSocket::VerifyNone);
+        socket->connectToHostEncrypted(target.host, target.port, target.host);
+    } else {
+        socket->connectToHost(target.host, target.port);
+    }
+}
+
+// Once the station may be spoken to: connected, and over TLS its handshake done.
+template <typename Slot>
+void whenReady(QSslSocket* socket, bool tls, QObject* context, Slot slot) {
+    if (tls)
+        QObject::connect(socket, &QSslSocket::encrypted, context, slot);
+    else
+        QObject::connect(socket, &QSslSocket::connected, context, slot);
 }
 
 }  // namespace
@@ -103,8 +135,7 @@ class RelayWorker : public QObject {
         target_ = *target;
         const std::string relayed = "http://127.0.0.1:" + std::to_string(server_->serverPort()) +
                                     target_.pathAndQuery.toStdString();
-        auto* upstream = new QTcpSocket(this);
-        upstream->setReadBufferSize(kUpstreamBuffer);
+        QSslSocket* upstream = newUpstream(this);
         waiting_ = upstream;
         auto decided = std::make_shared<bool>(false);
         auto decide = [this, decided, then, upstream, relayed, address](bool connected) {
@@ -117,7 +148,7 @@ class RelayWorker : public QObject {
             }
             then(connected ? relayed : address);
         };
-        connect(upstream, &QTcpSocket::connected, this, [decide] { decide(true); });
+        whenReady(upstream, target_.tls, this, [decide] { decide(true); });
         connect(upstream, &QTcpSocket::errorOccurred, this, [decide] { decide(false); });
         QTimer::singleShot(kConnectLimitMs, upstream, [decide] { decide(false); });
         if (ask) {
@@ -128,11 +159,11 @@ class RelayWorker : public QObject {
             for (const auto& [name, value] : headers)
                 request += QByteArray::fromStdString(name + ": " + value + "\r\n");
             request += "Icy-MetaData: 1\r\nConnection: close\r\n\r\n";
-            connect(upstream, &QTcpSocket::connected, this,
-                    [upstream, request] { upstream->write(request); });
+            whenReady(upstream, target_.tls, this,
+                      [upstream, request] { upstream->write(request); });
             connect(upstream, &QTcpSocket::readyRead, this, [this, upstream] { hold(upstream); });
         }
-        upstream->connectToHost(target_.host, target_.port);
+        connectTo(upstream, target_);
     }
 
     void closeAll() {
@@ -182,9 +213,10 @@ class RelayWorker : public QObject {
                 pipe.upstream->disconnect(this);
                 pipe.asked = std::exchange(prepared_, false);
             } else {
-                pipe.upstream = new QTcpSocket(this);
-                pipe.upstream->setReadBufferSize(kUpstreamBuffer);
-                pipe.upstream->connectToHost(target_.host, target_.port);
+                // Written before a TLS handshake ends, the request waits for it.
+                QSslSocket* upstream = newUpstream(this);
+                connectTo(upstream, target_);
+                pipe.upstream = upstream;
             }
             pipe.tapping = std::exchange(tapNext_, false);
             connect(client, &QTcpSocket::readyRead, this, [this, id] { fromClient(id); });
@@ -319,7 +351,8 @@ bool StreamRelay::relays(const std::string& address) {
         if (const char* value = std::getenv(proxy); value && *value)
             return false;
     }
-    return targetOf(address).has_value();
+    const auto target = targetOf(address);
+    return target && (!target->tls || QSslSocket::supportsSsl());
 }
 
 void StreamRelay::route(const std::string& address, bool newChannel,

@@ -50,15 +50,17 @@ class StreamRelay : public QObject {
     StreamRelay(const StreamRelay&) = delete;
     StreamRelay& operator=(const StreamRelay&) = delete;
 
-    /// Whether the engine may open an address through the relay: plain http:// without
-    /// credentials in it, and no proxy that the engine would take from the environment.
+    /// Whether the engine may open an address through the relay: http:// or https:// (when TLS
+    /// is at hand) without credentials in it, and no proxy that the engine would take from the
+    /// environment. The engine always speaks plain HTTP to the relay; the relay speaks TLS to an
+    /// https station, taking its certificate as the engine does by default, unchecked.
     static bool relays(const std::string& address);
 
     /// Connects to the station's server for the engine's next request, then calls `then` on
-    /// this object's thread with the address for the engine: the relay's once connected, the
-    /// address itself when the server cannot be reached (the engine then meets the failure as
-    /// it would have). A new channel starts the tape anew; otherwise (the same channel
-    /// reconnecting) the tape goes on, with nothing twice.
+    /// this object's thread with the address for the engine: the relay's once connected (over
+    /// TLS, once its handshake is done), the address itself when the server cannot be reached
+    /// or greeted (the engine then meets the failure as it would have). A new channel starts the
+    /// tape anew; otherwise (the same channel reconnecting) the tape goes on, with nothing twice.
     void route(const std::string& address, bool newChannel,
                std::function<void(const std::string&)> then);
     /// As route(), asking for the stream at once with these request header fields.

@@ -16,12 +16,14 @@
 #include "player/mpv_player.h"
 #include "player/player_view.h"
 #include "testkit/streams/numbered_station.h"
+#include "testkit/streams/tls_front.h"
 #include "testkit/temp_folder.h"
 
 namespace qova::player {
 namespace {
 
 using testkit::streams::NumberedStation;
+using testkit::streams::TlsFront;
 namespace fs = std::filesystem;
 
 constexpr int kWaitLimitMs = 30000;
@@ -112,6 +114,41 @@ TEST_F(RecordingPlayerTest, ARecordingGoesOnInTheSameFileAcrossAServerRestartWit
     EXPECT_TRUE(strictlyRising(frames)) << "a frame came twice";
     EXPECT_EQ(recordingsIn(recordings()), std::vector<fs::path>{file})
         << "a second file was started";
+}
+
+TEST_F(RecordingPlayerTest, AnHttpsStationIsRecordedAsItSentThroughTheRelay) {
+    NumberedStation station({});
+    TlsFront front(station.port());
+    MpvPlayerOptions playerOptions;
+    playerOptions.renderVideo = false;
+    playerOptions.audioOutput = "null";
+    MpvPlayer player(playerOptions);
+    ChannelRecording recording(player);
+    player.play(front.url("/numbered.mp3"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return player.state() == platform::MediaPlayer::State::Playing; }, kWaitLimitMs));
+    EXPECT_TRUE(player.playsThroughRelay());
+    recording.toggle("Numbered");
+    ASSERT_TRUE(recording.recording()) << recording.mark().toStdString();
+    const fs::path file = recordingIn(recordings());
+    // The station's MP3 as it came, not libmpv's MPEG-TS of it.
+    ASSERT_EQ(file.extension(), ".mp3") << file;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return NumberedStation::framesIn(contents(file)).size() > 2 * kSecond; },
+        kWaitLimitMs));
+    player.stop();
+    const std::string bytes = contents(file);
+    const auto frames = NumberedStation::framesIn(bytes);
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back() - frames.front() + 1, frames.size()) << "a frame is missing";
+    // From its first whole frame on, every byte is one the station sent, in order.
+    std::string sent;
+    for (const std::uint64_t n : frames)
+        sent += NumberedStation::frame(n);
+    const auto first = bytes.find(NumberedStation::frame(frames.front()));
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_TRUE(bytes.compare(first, sent.size(), sent) == 0)
+        << "the recording is not what the station sent";
 }
 
 TEST_F(RecordingPlayerTest, AKilledProgramLeavesItsRecordingReadableToWithinASecondOfItsEnd) {
