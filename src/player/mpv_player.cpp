@@ -394,47 +394,6 @@ void MpvPlayer::stop() {
         qWarning("Cannot stop playback: %s", mpv_error_string(rc));
 }
 
-void MpvPlayer::setVolume(int percent) {
-    percent = std::clamp(percent, 0, 100);
-    if (percent == volume_)
-        return;
-    double value = percent;
-    if (const int rc =
-            handle_ ? mpv_set_property(handle_.get(), kVolumeProperty, MPV_FORMAT_DOUBLE, &value)
-                    : 0;
-        rc < 0) {
-        qWarning("Cannot set the volume: %s", mpv_error_string(rc));
-        return;
-    }
-    // Taken at once, so that a second step before the engine answers counts from this one.
-    volume_ = percent;
-    volumeChangedLater();
-}
-
-void MpvPlayer::setMuted(bool muted) {
-    if (muted == muted_)
-        return;
-    int flag = muted ? 1 : 0;
-    if (const int rc =
-            handle_ ? mpv_set_property(handle_.get(), kMuteProperty, MPV_FORMAT_FLAG, &flag) : 0;
-        rc < 0) {
-        qWarning("Cannot set mute: %s", mpv_error_string(rc));
-        return;
-    }
-    muted_ = muted;
-    volumeChangedLater();
-}
-
-void MpvPlayer::volumeChangedLater() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (onVolumeChanged)
-                onVolumeChanged();
-        },
-        Qt::QueuedConnection);
-}
-
 void MpvPlayer::readTextMap(const char* name, std::function<void(const TextMap&)> done) {
     const std::uint64_t read = ++lastRead_;
     if (handle_ && mpv_get_property_async(handle_.get(), read, name, MPV_FORMAT_NODE) >= 0) {

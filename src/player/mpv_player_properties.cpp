@@ -1,6 +1,7 @@
 // The engine's reports of its properties: title, volume, stream facts, and what tells a live
-// stream from a file.
+// stream from a file; and the volume and mute the person sets.
 #include <QPointer>
+#include <algorithm>
 
 #include "player/mpv_player.h"
 #include "player/mpv_values.h"
@@ -115,6 +116,47 @@ void MpvPlayer::handlePropertyChange(std::uint64_t id, const mpv_event_property&
         default:
             break;
     }
+}
+
+void MpvPlayer::setVolume(int percent) {
+    percent = std::clamp(percent, 0, 100);
+    if (percent == volume_)
+        return;
+    double value = percent;
+    if (const int rc =
+            handle_ ? mpv_set_property(handle_.get(), kVolumeProperty, MPV_FORMAT_DOUBLE, &value)
+                    : 0;
+        rc < 0) {
+        qWarning("Cannot set the volume: %s", mpv_error_string(rc));
+        return;
+    }
+    // Taken at once, so that a second step before the engine answers counts from this one.
+    volume_ = percent;
+    volumeChangedLater();
+}
+
+void MpvPlayer::setMuted(bool muted) {
+    if (muted == muted_)
+        return;
+    int flag = muted ? 1 : 0;
+    if (const int rc =
+            handle_ ? mpv_set_property(handle_.get(), kMuteProperty, MPV_FORMAT_FLAG, &flag) : 0;
+        rc < 0) {
+        qWarning("Cannot set mute: %s", mpv_error_string(rc));
+        return;
+    }
+    muted_ = muted;
+    volumeChangedLater();
+}
+
+void MpvPlayer::volumeChangedLater() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (onVolumeChanged)
+                onVolumeChanged();
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace qova::player
