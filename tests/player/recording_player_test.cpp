@@ -206,8 +206,7 @@ TEST_F(RecordingPlayerTest, PausedTwentySecondsItGoesOnFromThePausedPointAndGoLi
     player.play(station.url());
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return player.state() == platform::MediaPlayer::State::Playing; }, kWaitLimitMs));
-    QTest::qWait(1000);
-    ASSERT_TRUE(player.canSeek());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.canSeek(); }, kWaitLimitMs));
     EXPECT_TRUE(cacheFilesHeld(folder.file("cache")).empty()) << "a cache on disk before a pause";
     const std::string normalSecs = player.engineValue("cache-secs");
     const std::string normalDir = player.engineValue("cache-dir");
