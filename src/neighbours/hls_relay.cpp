@@ -66,21 +66,26 @@ QNetworkReply* fetchWhole(QNetworkAccessManager& network, const QUrl& url,
     QNetworkReply* reply = network.get(request);
     reply->setParent(context);
     auto body = std::make_shared<QByteArray>();
-    QObject::connect(reply, &QNetworkReply::readyRead, context, [reply, body, limit, playlist] {
+    auto refused = std::make_shared<bool>(false);
+    QObject::connect(reply, &QNetworkReply::readyRead, context, [=] {
+        if (*refused)
+            return;
         *body += reply->readAll();
         const std::string_view start = platform::withoutByteOrderMark(
             std::string_view(body->constData(), static_cast<std::size_t>(body->size())));
-        const bool notPlaylist = playlist && start.size() >= 7 && !start.starts_with("#EXTM3U");
-        if (body->size() > limit || notPlaylist)
-            reply->abort();
+        *refused = body->size() > limit ||
+                   (playlist && start.size() >= 7 && !start.starts_with("#EXTM3U"));
+        // Not from within its own signal, which the reply is still sending.
+        if (*refused)
+            QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
     });
     QObject::connect(
-        reply, &QNetworkReply::finished, context, [reply, body, limit, done = std::move(done)] {
+        reply, &QNetworkReply::finished, context, [reply, body, refused, done = std::move(done)] {
             reply->deleteLater();
-            *body += reply->readAll();
-            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            if (reply->error() != QNetworkReply::NoError || status != 200 || body->size() > limit)
+            if (*refused || reply->error() != QNetworkReply::NoError ||
+                reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
                 return done(std::nullopt);
+            *body += reply->readAll();
             done(Fetched{*body, reply->rawHeader("Content-Type"), reply->url()});
         });
     return reply;
@@ -107,8 +112,8 @@ std::string HlsRelay::localAddress(const std::string& address, HlsReference kind
            encoded.toStdString() + "/" + lastName(url).toStdString();
 }
 
-void HlsRelay::hold(const std::string& address, Fetched answer) {
-    held_[address] = std::move(answer);
+void HlsRelay::hold(const std::string& address, Fetched answer, HlsReference kind) {
+    held_[address] = Held{std::move(answer), kind};
 }
 
 QByteArray HlsRelay::servedPlaylist(const Fetched& playlist) const {
@@ -173,19 +178,28 @@ void HlsRelay::answer(QTcpSocket* socket, const QByteArray& head) {
     }
     const HlsReference kind = parts[2] == "p" ? HlsReference::Playlist : HlsReference::Media;
     const QByteArray range = headerValue(head, "range");
+    if (kind == HlsReference::Media) {
+        // The engine has read its playlists (some twice, as it looks before it opens) and begun
+        // on the media: what it asks of a playlist from now on is a reload, as new as the
+        // server has it.
+        std::erase_if(held_,
+                      [](const auto& held) { return held.second.kind == HlsReference::Playlist; });
+    }
     const auto held = held_.find(address);
     if (held == held_.end() || !(range.isEmpty() || range == "bytes=0-"))
         return passOn(socket, url, kind, head);
-    // Once: what the engine asks for again is as new as the server has it.
-    Fetched answer = std::move(held->second);
-    held_.erase(held);
     ++fromMemory_;
-    if (kind == HlsReference::Playlist) {
-        answer.body = servedPlaylist(answer);
-        answer.contentType = kPlaylistType;
+    if (held->second.kind == HlsReference::Playlist) {
+        const QByteArray body = servedPlaylist(held->second.answer);
+        socket->write(statusHead(200, kPlaylistType, body.size()));
+        socket->write(body);
+    } else {
+        // Once: a segment asked for again is fetched as the engine would.
+        const Fetched answer = std::move(held->second.answer);
+        held_.erase(held);
+        socket->write(statusHead(200, answer.contentType, answer.body.size()));
+        socket->write(answer.body);
     }
-    socket->write(statusHead(200, answer.contentType, answer.body.size()));
-    socket->write(answer.body);
     socket->disconnectFromHost();
 }
 
@@ -235,6 +249,8 @@ void HlsRelay::passOn(QTcpSocket* socket, const QUrl& url, HlsReference kind,
                                  reply->rawHeader("Content-Range")));
     };
     const auto pump = [reply, socket, sendHead] {
+        if (!reply->isOpen())
+            return socket->disconnectFromHost();
         if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() &&
             !reply->isFinished())
             return;

@@ -54,9 +54,9 @@ class HlsRelay : public QObject {
     bool listen();
     /// This relay's address for a server's address.
     std::string localAddress(const std::string& address, HlsReference kind) const;
-    /// The answer for the address, given once from memory (a playlist as fetched, which is
-    /// rewritten when served).
-    void hold(const std::string& address, Fetched answer);
+    /// The answer for the address, given from memory: a segment once, a playlist (as fetched,
+    /// rewritten when served) until the engine asks for its first segment.
+    void hold(const std::string& address, Fetched answer, HlsReference kind);
     /// How many requests came, and how many of them were answered from memory.
     int requests() const { return requests_; }
     int answeredFromMemory() const { return fromMemory_; }
@@ -75,7 +75,11 @@ class HlsRelay : public QObject {
     QByteArray userAgent_;
     QTcpServer server_;
     QByteArray secret_;
-    std::map<std::string, Fetched> held_;
+    struct Held {
+        Fetched answer;
+        HlsReference kind = HlsReference::Media;
+    };
+    std::map<std::string, Held> held_;
     int open_ = 0;
     int requests_ = 0;
     int fromMemory_ = 0;

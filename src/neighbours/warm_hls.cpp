@@ -158,10 +158,10 @@ std::string WarmHls::handOver() {
     // redirects its answer went through.
     const std::string top = master_ ? addressOf(master_->url) : addressOf(mediaUrl_);
     if (master_)
-        relay_->hold(top, std::move(*master_));
-    relay_->hold(addressOf(mediaUrl_), std::move(*media_));
+        relay_->hold(top, std::move(*master_), HlsReference::Playlist);
+    relay_->hold(addressOf(mediaUrl_), std::move(*media_), HlsReference::Playlist);
     for (auto& [address, segment] : segments_)
-        relay_->hold(address, std::move(segment));
+        relay_->hold(address, std::move(segment), HlsReference::Media);
     master_.reset();
     media_.reset();
     newest_.reset();
