@@ -134,6 +134,10 @@ std::size_t startSegment(const HlsPlaylist& playlist) {
     return count - kLiveStartFromEnd;
 }
 
+std::size_t windowEnd(const HlsPlaylist& playlist) {
+    return std::min(playlist.segments.size(), startSegment(playlist) + kLiveStartFromEnd);
+}
+
 namespace {
 
 /// The reference resolved against the playlist's address; invalid when it is no address.

@@ -52,6 +52,10 @@ std::size_t chosenVariant(const HlsPlaylist& playlist);
 /// of a live one (the first when it lists fewer).
 std::size_t startSegment(const HlsPlaylist& playlist);
 
+/// Past the last of the segments the engine reads in its first seconds: from startSegment to
+/// the live edge, or a finished playlist's first three.
+std::size_t windowEnd(const HlsPlaylist& playlist);
+
 /// The absolute http:// address of a playlist's reference (`reference` as written, `base` the
 /// playlist's own address); empty when it resolves to anything else.
 std::string httpAddress(const std::string& base, std::string_view reference);

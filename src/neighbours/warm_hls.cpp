@@ -90,8 +90,7 @@ void WarmHls::readMedia(Fetched media) {
     if (!playlist || playlist->master() || playlist->byteRanges)
         return end();
     const std::size_t start = startSegment(*playlist);
-    const std::size_t last =
-        wholeWindow_ ? playlist->segments.size() : std::min(start + 1, playlist->segments.size());
+    const std::size_t last = wholeWindow_ ? windowEnd(*playlist) : start + 1;
     wanted_.clear();
     for (std::size_t i = start; i < last; ++i) {
         std::string segment = httpAddress(addressOf(media.url), playlist->segments[i].uri);

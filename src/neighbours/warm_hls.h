@@ -21,11 +21,12 @@ namespace qova::neighbours {
 /// variant the engine would play as well) and the segment the engine would start at, fetched
 /// as the engine fetches them and fetched anew as the live playlist moves on (about once a
 /// target duration), so that what is held stays what the engine would ask for. With
-/// `wholeWindow` every segment from there to the live edge is held, so that the engine finds
-/// all it reads in its first seconds in memory.
+/// `wholeWindow` every segment from there to the live edge (of a finished playlist, its first
+/// three) is held, so that the engine finds all it reads in its first seconds in memory.
 ///
 /// Handed over, the engine opens the playlist on an HlsRelay, which answers what is held from
-/// memory and asks the server for the rest; it serves for as long as this object lives.
+/// memory and asks the server for the rest; it serves for as long as this object lives (the
+/// keeper lets it go once the engine opens another address).
 ///
 /// A channel that is no HLS playlist over plain HTTP, fails, or grows beyond the bounds is
 /// simply not ready (ended()); nothing is said of it anywhere.

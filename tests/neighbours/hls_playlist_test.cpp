@@ -41,15 +41,18 @@ TEST(HlsPlaylistTest, TheEngineStartsAtTheRichestVariantAndThreeSegmentsFromTheL
     EXPECT_FALSE(media->master());
     EXPECT_EQ(media->targetDuration, 4);
     EXPECT_EQ(media->segments[startSegment(*media)].uri, "seg3.ts");
+    EXPECT_EQ(windowEnd(*media), 6u) << "to the live edge";
 
     const auto ended = readHlsPlaylist(live + "#EXT-X-ENDLIST\n");
     ASSERT_TRUE(ended);
     EXPECT_TRUE(ended->endList);
     EXPECT_EQ(startSegment(*ended), 0u) << "a finished playlist plays from its start";
+    EXPECT_EQ(windowEnd(*ended), 3u);
 
     const auto shortLive = readHlsPlaylist("#EXTM3U\n#EXTINF:2,\na.ts\n#EXTINF:2,\nb.ts\n");
     ASSERT_TRUE(shortLive);
     EXPECT_EQ(startSegment(*shortLive), 0u);
+    EXPECT_EQ(windowEnd(*shortLive), 2u);
 
     const auto ranges = readHlsPlaylist("#EXTM3U\n#EXTINF:2,\n#EXT-X-BYTERANGE:100@0\nall.ts\n");
     ASSERT_TRUE(ranges);
