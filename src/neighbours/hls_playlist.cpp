@@ -87,12 +87,14 @@ std::optional<HlsPlaylist> readHlsPlaylist(std::string_view text) {
     HlsPlaylist playlist;
     enum class Next { Nothing, Segment, Variant } next = Next::Nothing;
     long long bandwidth = 0;
+    std::string key;
+    std::string map;
     forEachLine(text, [&](std::string_view line) {
         if (line.empty())
             return;
         if (line.front() != '#') {
             if (next == Next::Segment)
-                playlist.segments.push_back({std::string(line)});
+                playlist.segments.push_back({std::string(line), key, map});
             else if (next == Next::Variant)
                 playlist.variants.push_back({std::string(line), bandwidth});
             next = Next::Nothing;
@@ -105,6 +107,18 @@ std::optional<HlsPlaylist> readHlsPlaylist(std::string_view text) {
                 if (attribute.name == "BANDWIDTH")
                     bandwidth = number(attribute.value);
             });
+        } else if (isTag(line, "#EXT-X-KEY") || isTag(line, "#EXT-X-MAP")) {
+            std::string& uri = isTag(line, "#EXT-X-KEY") ? key : map;
+            uri.clear();
+            bool none = false;
+            forEachAttribute(line, [&](const Attribute& attribute) {
+                if (attribute.name == "URI")
+                    uri = attribute.value;
+                none = none || (attribute.name == "METHOD" && attribute.value == "NONE") ||
+                       attribute.name == "BYTERANGE";
+            });
+            if (none)
+                uri.clear();
         } else if (isTag(line, "#EXT-X-ENDLIST")) {
             playlist.endList = true;
         } else if (isTag(line, "#EXT-X-BYTERANGE")) {

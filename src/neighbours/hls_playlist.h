@@ -18,6 +18,11 @@ inline constexpr std::size_t kMaxPlaylistBytes = std::size_t{1} << 20;
 struct HlsSegment {
     /// As written in the playlist.
     std::string uri;
+    /// What the engine needs before it reads the segment, as written: the key it is encrypted
+    /// with (EXT-X-KEY) and its initialisation section (EXT-X-MAP, unless a part of a file);
+    /// empty when none.
+    std::string key;
+    std::string map;
 };
 
 struct HlsVariant {

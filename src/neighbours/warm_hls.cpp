@@ -92,11 +92,20 @@ void WarmHls::readMedia(Fetched media) {
     const std::size_t start = startSegment(*playlist);
     const std::size_t last = wholeWindow_ ? windowEnd(*playlist) : start + 1;
     wanted_.clear();
+    const std::string base = addressOf(media.url);
     for (std::size_t i = start; i < last; ++i) {
-        std::string segment = httpAddress(addressOf(media.url), playlist->segments[i].uri);
-        if (segment.empty())
+        const HlsSegment& segment = playlist->segments[i];
+        // A key or section elsewhere than over plain HTTP the engine fetches itself.
+        for (const std::string& before : {segment.key, segment.map}) {
+            std::string address = before.empty() ? std::string() : httpAddress(base, before);
+            if (!address.empty() &&
+                std::find(wanted_.begin(), wanted_.end(), address) == wanted_.end())
+                wanted_.push_back(std::move(address));
+        }
+        std::string address = httpAddress(base, segment.uri);
+        if (address.empty())
             return end();
-        wanted_.push_back(std::move(segment));
+        wanted_.push_back(std::move(address));
     }
     reload_.setInterval(
         playlist->endList ? 0

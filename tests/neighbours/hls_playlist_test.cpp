@@ -54,6 +54,16 @@ TEST(HlsPlaylistTest, TheEngineStartsAtTheRichestVariantAndThreeSegmentsFromTheL
     EXPECT_EQ(startSegment(*shortLive), 0u);
     EXPECT_EQ(windowEnd(*shortLive), 2u);
 
+    const auto sections = readHlsPlaylist(
+        "#EXTM3U\n#EXT-X-MAP:URI=\"init.mp4\"\n#EXT-X-KEY:METHOD=AES-128,URI=\"k1\"\n"
+        "#EXTINF:2,\na.m4s\n#EXT-X-KEY:METHOD=NONE\n#EXT-X-MAP:URI=\"i.mp4\",BYTERANGE=\"9@0\"\n"
+        "#EXTINF:2,\nb.m4s\n");
+    ASSERT_TRUE(sections);
+    EXPECT_EQ(sections->segments[0].key, "k1");
+    EXPECT_EQ(sections->segments[0].map, "init.mp4");
+    EXPECT_EQ(sections->segments[1].key, "") << "no longer encrypted";
+    EXPECT_EQ(sections->segments[1].map, "") << "a part of a file is not held";
+
     const auto ranges = readHlsPlaylist("#EXTM3U\n#EXTINF:2,\n#EXT-X-BYTERANGE:100@0\nall.ts\n");
     ASSERT_TRUE(ranges);
     EXPECT_TRUE(ranges->byteRanges);
