@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTest>
 
 #include "neighbours/neighbour_keeper.h"
@@ -96,6 +97,37 @@ TEST_F(WarmHlsTest, TheStartSegmentIsKeptWarmAndTheEnginePlaysItFromMemory) {
     EXPECT_GE(relay->answeredFromMemory(), 3) << "master, media playlist, segment";
     EXPECT_EQ(keeper.prepared(), 0);
     EXPECT_TRUE(failures.isEmpty());
+
+    // What passes on comes byte for byte; only addresses with the relay's secret lead anywhere,
+    // and a request is bounded.
+    const QUrl passing(QString::fromStdString(
+        relay->localAddress(server.url("/live/seg0.ts"), HlsReference::Media)));
+    const auto ask = [&](const QByteArray& request) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(passing.port()));
+        socket.write(request);
+        QByteArray answer;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                answer += socket.readAll();
+                return socket.state() == QAbstractSocket::UnconnectedState;
+            },
+            kWaitMs))
+            << "the relay closes every connection it answered";
+        return answer + socket.readAll();
+    };
+    const QByteArray path = passing.path(QUrl::FullyEncoded).toUtf8();
+    const QByteArray body = ask("GET " + path + " HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_TRUE(body.startsWith("HTTP/1.1 200"));
+    EXPECT_TRUE(body.endsWith(QByteArray::fromStdString(testkit::HlsSegments::get().segment(0))));
+    EXPECT_EQ(segmentRequests()[0], 1);
+    QByteArray wrong = path;
+    wrong[1] = wrong[1] == 'a' ? 'b' : 'a';
+    EXPECT_TRUE(ask("GET " + wrong + " HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 404"));
+    EXPECT_EQ(ask("GET " + path + " HTTP/1.1\r\nX: " + QByteArray(HlsRelay::kRequestLimit, 'x') +
+                  "\r\n\r\n"),
+              QByteArray());
+    EXPECT_EQ(segmentRequests()[0], 1);
 }
 
 TEST_F(WarmHlsTest, VideoTooHoldsTheLiveWindowAndTheEngineFindsItAllInMemory) {
