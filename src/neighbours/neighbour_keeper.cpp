@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "neighbours/warm_stream.h"
-#include "platform/stream_address.h"
 
 namespace qova::neighbours {
 
@@ -38,10 +37,8 @@ void NeighbourKeeper::apply() {
     std::vector<std::string> keep;
     if (playback::preparesNeighbours(conditions_)) {
         for (const playback::NeighbourChannel& channel : wanted_) {
-            // Sound alone, and only where the engine would send no headers of the line's own.
-            if (!channel.firstSegmentOnly &&
-                platform::splitHeaders(channel.address).headers.empty() &&
-                WarmStream::keepable(channel.address) &&
+            // Sound alone, where the engine would meet the station through the relay.
+            if (!channel.firstSegmentOnly && WarmStream::keepable(channel.address, httpsKept_) &&
                 keep.size() < static_cast<std::size_t>(playback::kMaxNeighbours))
                 keep.push_back(channel.address);
         }
