@@ -30,7 +30,7 @@ bool soundAnyDecoderJoins(const QByteArray& type) {
 // Whatever the type says, the first page decides: OggPages takes nothing else.
 bool oggSound(const QByteArray& type) {
     return type == "application/ogg" || type == "audio/ogg" || type == "audio/x-ogg" ||
-           type == "audio/opus" || type == "audio/vorbis" || type == "audio/flac+ogg";
+           type == "audio/opus" || type == "audio/vorbis";
 }
 
 }  // namespace

@@ -100,15 +100,18 @@ TEST(WarmStream, HandsOverTheLatestSoundWithTheTitleItWasGivenFirst) {
     EXPECT_TRUE(ended.wait(kWaitMs)) << "let go with the engine";
 }
 
-TEST(WarmStream, OggVorbisAndOpusPlayInTheEngineFromTheirLatestPages) {
+TEST(WarmStream, OggVorbisOpusAndFlacPlayInTheEngineFromTheirLatestPages) {
     const testkit::TempFolder folder;
-    for (const char* codec : {"libvorbis", "libopus"}) {
+    // Noise takes an encoder's whole rate, a tone a lossless one's fair share: forty seconds are
+    // several times what is held.
+    const std::pair<const char*, const char*> encodings[] = {{"libvorbis", "anoisesrc=d=40:a=0.1"},
+                                                             {"libopus", "anoisesrc=d=40:a=0.1"},
+                                                             {"flac", "sine=d=40"}};
+    for (const auto& [codec, input] : encodings) {
         const std::string name = std::string(codec) + ".ogg";
-        // Noise takes an encoder's whole rate: forty seconds are several times what is held.
-        ASSERT_EQ(
-            testkit::runFfmpeg({"-f", "lavfi", "-i", "anoisesrc=d=40:a=0.1", "-ac", "2", "-c:a",
-                                codec, "-b:a", "96k", QString::fromStdString(folder.file(name))}),
-            "");
+        ASSERT_EQ(testkit::runFfmpeg({"-f", "lavfi", "-i", input, "-ac", "2", "-c:a", codec, "-b:a",
+                                      "96k", QString::fromStdString(folder.file(name))}),
+                  "");
         const QByteArray ogg = QByteArray::fromStdString(folder.read(name).value_or(""));
         ASSERT_GT(ogg.size(), 3 * WarmStream::kHeldBytes);
         const Station station("Content-Type: audio/ogg\r\n", ogg);
