@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
-  libmpv-dev libsimdjson-dev libexpat1-dev zlib1g-dev liblzma-dev
+  libmpv-dev libsimdjson-dev libexpat1-dev zlib1g-dev liblzma-dev libogg-dev
   ffmpeg fonts-wine fonts-dejavu-core
 )
 # The tests, the benchmarks and the fuzz targets: their tools, the servers they stream from, a

@@ -12,6 +12,8 @@ namespace {
 constexpr int kMetaInterval = 4096;
 constexpr qint64 kMaxRequestHead = 64 * 1024;
 
+}  // namespace
+
 std::string runFfmpeg(QStringList arguments) {
     arguments = QStringList{"-nostdin", "-hide_banner", "-loglevel", "error", "-y"} + arguments;
     QProcess ffmpeg;
@@ -23,8 +25,6 @@ std::string runFfmpeg(QStringList arguments) {
         return "ffmpeg failed: " + ffmpeg.readAllStandardError().toStdString();
     return {};
 }
-
-}  // namespace
 
 const TestMedia& TestMedia::get() {
     static const TestMedia media;

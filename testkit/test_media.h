@@ -1,12 +1,17 @@
 #pragma once
 
 #include <QByteArray>
+#include <QStringList>
 #include <QTcpServer>
 #include <string>
 
 #include "testkit/temp_folder.h"
 
 namespace qova::testkit {
+
+/// Runs /usr/bin/ffmpeg quietly with these arguments (overwriting its output), for at most 20 s;
+/// empty when it succeeded, otherwise what it said.
+std::string runFfmpeg(QStringList arguments);
 
 /// One second of test picture with a tone (320x180 H.264 and AAC in MP4) and two seconds of tone
 /// (MP3), made with ffmpeg once per test program.

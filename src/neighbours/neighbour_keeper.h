@@ -35,8 +35,8 @@ class NeighbourKeeper : public QObject {
     /// A channel was changed to: these are the ones to keep ready now, and the idle time starts
     /// again.
     void channelChanged(const std::vector<playback::NeighbourChannel>& wanted);
-    /// The address for the engine to open for this stream address: a ready channel's loopback
-    /// address, handed over; otherwise the address itself.
+    /// The address for the engine to open for a channel's line (its address with the headers
+    /// it carries): a ready channel's loopback address, handed over; otherwise the line itself.
     std::string route(const std::string& address);
 
     /// How many channels are being kept ready or connecting now.
@@ -45,6 +45,9 @@ class NeighbourKeeper : public QObject {
     /// How many ready channels were handed to the engine so far.
     int handedOver() const { return handedOver_; }
     void setIdleLimit(std::chrono::milliseconds limit) { idle_.setInterval(limit); }
+    /// Whether https stations are kept ready: not when the engine meets them itself (its own
+    /// tls- options), since a ready channel would then take a certificate the engine would not.
+    void setHttpsKept(bool kept) { httpsKept_ = kept; }
 
     /// The picture channel last handed over, which serves the engine until the next
     /// address is routed; nothing when there is none.
@@ -74,6 +77,7 @@ class NeighbourKeeper : public QObject {
     QPointer<QObject> pictures_;
     QTimer idle_;
     int handedOver_ = 0;
+    bool httpsKept_ = true;
 };
 
 }  // namespace qova::neighbours

@@ -2,8 +2,12 @@
 
 #include <QRandomGenerator>
 #include <QTimer>
-#include <QUrl>
 #include <algorithm>
+
+#include "neighbours/ogg_pages.h"
+#include "platform/stream_address.h"
+#include "stream/station_target.h"
+#include "stream/stream_relay.h"
 
 namespace qova::neighbours {
 namespace {
@@ -11,40 +15,58 @@ namespace {
 // A station that has not answered by then is not waited for.
 constexpr int kAnswerLimitMs = 10000;
 
-bool soundAnyDecoderJoins(QByteArray type) {
+QByteArray mediaType(QByteArray type) {
     type = type.trimmed().toLower();
     if (const qsizetype semicolon = type.indexOf(';'); semicolon >= 0)
         type = type.left(semicolon).trimmed();
+    return type;
+}
+
+bool soundAnyDecoderJoins(const QByteArray& type) {
     return type == "audio/mpeg" || type == "audio/mp3" || type == "audio/x-mpeg" ||
            type == "audio/aac" || type == "audio/aacp" || type == "audio/x-aac";
 }
 
-}  // namespace
-
-bool WarmStream::keepable(const std::string& address) {
-    const QUrl url(QString::fromStdString(address), QUrl::StrictMode);
-    return url.isValid() && url.scheme() == QLatin1String("http") && !url.host().isEmpty() &&
-           url.userInfo().isEmpty();
+// Whatever the type says, the first page decides: OggPages takes nothing else.
+bool oggSound(const QByteArray& type) {
+    return type == "application/ogg" || type == "audio/ogg" || type == "audio/x-ogg" ||
+           type == "audio/opus" || type == "audio/vorbis";
 }
 
-WarmStream::WarmStream(const std::string& address, const std::string& userAgent, QObject* parent)
+}  // namespace
+
+bool WarmStream::keepable(const std::string& line, bool https) {
+    const platform::StreamAddress split = platform::splitHeaders(line);
+    const auto target = stream::stationTarget(split.address);
+    // Cookies go only to the host they name (see MpvPlayer::relaying), not to a loopback address.
+    const bool cookies = std::any_of(split.headers.begin(), split.headers.end(),
+                                     [](const auto& header) { return header.first == "Cookie"; });
+    return target && (https || !target->tls) && !cookies &&
+           stream::StreamRelay::relays(split.address);
+}
+
+WarmStream::WarmStream(const std::string& line, const std::string& userAgent, QObject* parent)
     : QObject(parent) {
-    const QUrl url(QString::fromStdString(address), QUrl::StrictMode);
-    if (!keepable(address)) {
+    const platform::StreamAddress split = platform::splitHeaders(line);
+    const auto target = stream::stationTarget(split.address);
+    if (!target || !keepable(line)) {
         QMetaObject::invokeMethod(this, &WarmStream::end, Qt::QueuedConnection);
         return;
     }
-    QByteArray target = url.path(QUrl::FullyEncoded).toUtf8();
-    if (target.isEmpty())
-        target = "/";
-    if (url.hasQuery())
-        target += "?" + url.query(QUrl::FullyEncoded).toUtf8();
-    // As the engine asks: the station answers a ready channel as it answers the player.
-    request_ = "GET " + target +
-               " HTTP/1.0\r\nHost: " + url.authority(QUrl::FullyEncoded).toUtf8() +
-               "\r\nUser-Agent: " + QByteArray::fromStdString(userAgent) +
-               "\r\nAccept: */*\r\nIcy-MetaData: 1\r\nConnection: close\r\n\r\n";
-    connect(&station_, &QTcpSocket::connected, this, [this] { station_.write(request_); });
+    // As the engine asks: the station answers a ready channel as it answers the player, the
+    // line's own headers included.
+    QByteArray agent = QByteArray::fromStdString(userAgent);
+    QByteArray others;
+    for (const auto& [name, value] : split.headers) {
+        if (name == "User-Agent")
+            agent = QByteArray::fromStdString(value);
+        else
+            others += QByteArray::fromStdString(name + ": " + value + "\r\n");
+    }
+    request_ = "GET " + target->pathAndQuery + " HTTP/1.0\r\nHost: " + target->authority +
+               "\r\nUser-Agent: " + agent + "\r\nAccept: */*\r\n" + others +
+               "Icy-MetaData: 1\r\nConnection: close\r\n\r\n";
+    stream::whenStationReady(&station_, target->tls, this, [this] { station_.write(request_); });
     connect(&station_, &QTcpSocket::readyRead, this, &WarmStream::readStation);
     connect(&station_, &QTcpSocket::disconnected, this, &WarmStream::end);
     connect(&station_, &QTcpSocket::errorOccurred, this, [this] {
@@ -55,7 +77,7 @@ WarmStream::WarmStream(const std::string& address, const std::string& userAgent,
         if (!headRead_)
             end();
     });
-    station_.connectToHost(url.host(), static_cast<quint16>(url.port(80)));
+    stream::connectToStation(&station_, *target);
 }
 
 WarmStream::~WarmStream() {
@@ -83,7 +105,7 @@ void WarmStream::readStation() {
         bytes = bytes.mid(end);
     }
     hold(bytes);
-    if (!ready_ && held_ + partial_.size() >= kReadyBytes) {
+    if (!ready_ && !ended_ && soundHeld() >= kReadyBytes) {
         ready_ = true;
         emit becameReady();
     }
@@ -98,7 +120,7 @@ bool WarmStream::readHead() {
     }
     const QList<QByteArray> lines = head_.left(end).split('\n');
     const QList<QByteArray> status = lines.front().trimmed().split(' ');
-    bool sound = false;
+    QByteArray type;
     bool chunked = false;
     qint64 metaint = 0;
     for (const QByteArray& line : lines.mid(1)) {
@@ -108,25 +130,34 @@ bool WarmStream::readHead() {
         const QByteArray name = line.left(colon).trimmed().toLower();
         const QByteArray value = line.mid(colon + 1).trimmed();
         if (name == "content-type")
-            sound = soundAnyDecoderJoins(value);
+            type = mediaType(value);
         else if (name == "transfer-encoding")
             chunked = true;
         else if (name == "icy-metaint")
             metaint = value.toLongLong();
     }
-    // Blocks longer than all that is held could not be dropped whole.
-    if (status.size() < 2 || status[1] != "200" || !sound || chunked || metaint < 0 ||
-        metaint > kHeldBytes) {
+    // Blocks longer than all that is held could not be dropped whole; metadata amid Ogg pages
+    // would have to be taken out of them and put back.
+    const bool ogg = oggSound(type);
+    if (status.size() < 2 || status[1] != "200" || !(ogg || soundAnyDecoderJoins(type)) ||
+        chunked || metaint < 0 || metaint > kHeldBytes || (ogg && metaint > 0)) {
         this->end();
         return false;
     }
     headRead_ = true;
     metaint_ = static_cast<qsizetype>(metaint);
     audioLeft_ = metaint_;
+    if (ogg)
+        ogg_ = std::make_unique<OggPages>(kHeldBytes);
     return true;
 }
 
 void WarmStream::hold(const QByteArray& bytes) {
+    if (ogg_) {
+        if (!ogg_->feed(bytes.constData(), bytes.size()))
+            end();
+        return;
+    }
     if (metaint_ == 0) {
         if (!bytes.isEmpty()) {
             blocks_.push_back(bytes);
@@ -164,6 +195,14 @@ void WarmStream::hold(const QByteArray& bytes) {
         }
     }
     dropOld();
+}
+
+qsizetype WarmStream::soundHeld() const {
+    return ogg_ ? ogg_->sound() : held_ + partial_.size();
+}
+
+qsizetype WarmStream::held() const {
+    return ogg_ ? ogg_->held() : held_ + partial_.size();
 }
 
 void WarmStream::dropOld() {
@@ -220,6 +259,8 @@ std::string WarmStream::handOver() {
 void WarmStream::serveEngine() {
     local_.close();
     engine_->write(head_);
+    if (ogg_)
+        engine_->write(ogg_->takeAll());
     // The first block carries the title the engine would otherwise wait for until it changes.
     bool first = true;
     for (QByteArray& block : blocks_) {

@@ -11,7 +11,7 @@
 namespace qova::playback {
 namespace {
 
-std::optional<NeighbourChannel> channelOf(const std::string* record, bool videoToo) {
+std::optional<NeighbourChannel> channelOf(const std::string* record) {
     if (record == nullptr)
         return std::nullopt;
     const auto fields = platform::splitFields(*record);
@@ -22,7 +22,7 @@ std::optional<NeighbourChannel> channelOf(const std::string* record, bool videoT
         return std::nullopt;
     const bool radio =
         platform::equalsIgnoringAsciiCase(fields[directory::kCategory], directory::kCategoryRadio);
-    return NeighbourChannel{address, !radio && !videoToo, !radio};
+    return NeighbourChannel{address, !radio};
 }
 
 }  // namespace
@@ -38,9 +38,9 @@ std::vector<NeighbourChannel> neighboursOf(const state::ChannelList& channels, i
     std::vector<NeighbourChannel> chosen;
     if (!preparesNeighbours(conditions) || playingNode <= 0)
         return chosen;
-    const auto playing = channelOf(channels.record(playingNode), conditions.videoToo);
+    const auto playing = channelOf(channels.record(playingNode));
     const auto take = [&](const std::string* record) {
-        const auto channel = channelOf(record, conditions.videoToo);
+        const auto channel = channelOf(record);
         if (!channel || (playing && channel->address == playing->address) ||
             std::find(chosen.begin(), chosen.end(), *channel) != chosen.end() ||
             chosen.size() >= static_cast<std::size_t>(kMaxNeighbours))

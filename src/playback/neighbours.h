@@ -9,12 +9,11 @@
 namespace qova::playback {
 
 /// A channel to keep ready beside the one that plays: its address as a channel line gives it
-/// (headers included), and whether only its playlist and first segment are kept warm, as they
-/// are for a channel with pictures unless video channels are prepared too.
+/// (headers included), and whether it has pictures: those are kept warm (playlist and first
+/// segment) unless video channels are prepared too, see NeighbourConditions::videoToo.
 struct NeighbourChannel {
     std::string address;
-    bool firstSegmentOnly = false;
-    /// Whether the channel has pictures (any but a radio channel).
+    /// Any but a radio channel.
     bool picture = false;
 
     friend bool operator==(const NeighbourChannel&, const NeighbourChannel&) = default;

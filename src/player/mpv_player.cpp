@@ -255,9 +255,12 @@ void MpvPlayer::load(std::uint64_t request) {
     relayed_.clear();
     loadOptions_ = fileOptions ? fileOptions(address) : std::string();
     // A neighbouring channel kept ready is opened where it is kept, through the relay as the
-    // station itself would be.
-    const std::string target =
-        routeAddress && split.headers.empty() ? routeAddress(address) : address;
+    // station itself would be. It is known by its line, headers and all.
+    std::string target = address;
+    if (routeAddress) {
+        if (std::string routed = routeAddress(address_); routed != address_)
+            target = std::move(routed);
+    }
     if (relaying(target, split.headers)) {
         if (!relay_)
             relay_ = std::make_unique<stream::StreamRelay>();
@@ -277,12 +280,14 @@ bool MpvPlayer::relaying(const std::string& address,
                                      [](const auto& header) { return header.first == "Cookie"; });
     // The relay takes a station's certificate as libmpv does by default; an engine told otherwise
     // (its tls- options) meets https stations itself.
-    const bool ownTls =
-        std::any_of(options_.moreEngineOptions.begin(), options_.moreEngineOptions.end(),
-                    [](const auto& option) { return option.first.starts_with("tls-"); });
     const bool https = QUrl(QString::fromStdString(address)).scheme() == QLatin1String("https");
-    return options_.relayStreams && !local_ && !cookies && !(ownTls && https) &&
+    return options_.relayStreams && !local_ && !cookies && !(meetsHttpsItself() && https) &&
            stream::StreamRelay::relays(address);
+}
+
+bool MpvPlayer::meetsHttpsItself() const {
+    return std::any_of(options_.moreEngineOptions.begin(), options_.moreEngineOptions.end(),
+                       [](const auto& option) { return option.first.starts_with("tls-"); });
 }
 
 void MpvPlayer::loadFile(std::uint64_t request, const std::string& address) {

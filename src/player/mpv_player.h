@@ -112,6 +112,9 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// The relay streams go through, once one did; whether the stream that plays does.
     stream::StreamRelay* relay() const { return relay_.get(); }
     bool playsThroughRelay() const { return !relayed_.empty(); }
+    /// Whether the engine has tls- options of its own and so meets https stations itself, the
+    /// relay left out: it takes their certificates as it was told to.
+    bool meetsHttpsItself() const;
 
     /// Creates the render context that draws this player's video (see mpv_render_context_create).
     /// Returns libmpv's status code. The context must be freed before the player is destroyed.
@@ -120,8 +123,8 @@ class MpvPlayer : public QObject, public platform::MediaPlayer {
     /// Options of each file loaded from now on, in the engine's words for a file of its own
     /// ("" for none), given its address without headers: what measures and levels its sound.
     std::function<std::string(const std::string& address)> fileOptions;
-    /// The address the engine opens for a stream address without headers of its own (a
-    /// neighbouring channel kept ready); the address itself when not given.
+    /// The address the engine opens for a channel's line, its headers included (a neighbouring
+    /// channel kept ready); when not given, or the line itself is returned, the line's address.
     std::function<std::string(const std::string& address)> routeAddress;
     using TextMap = std::map<std::string, std::string, std::less<>>;
     /// Reads a property of the engine that is a map, in the background; `done` gets its entries

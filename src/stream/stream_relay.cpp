@@ -6,7 +6,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QUrl>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -14,6 +13,7 @@
 
 #include "stream/icy_reader.h"
 #include "stream/station_answer.h"
+#include "stream/station_target.h"
 
 namespace qova::stream {
 namespace {
@@ -26,34 +26,6 @@ constexpr qint64 kUpstreamBuffer = 256 * 1024;
 // A server that neither answers nor refuses is left to the engine, which waits its own time.
 constexpr int kConnectLimitMs = 10000;
 
-struct Target {
-    QString host;
-    quint16 port = 80;
-    bool tls = false;
-    QByteArray authority;
-    QByteArray pathAndQuery;
-};
-
-std::optional<Target> targetOf(const std::string& address) {
-    const QUrl url(QString::fromStdString(address), QUrl::StrictMode);
-    const bool tls = url.scheme() == QLatin1String("https");
-    if (!url.isValid() || (url.scheme() != QLatin1String("http") && !tls) || url.host().isEmpty() ||
-        !url.userInfo().isEmpty())
-        return std::nullopt;
-    Target target;
-    target.host = url.host();
-    target.tls = tls;
-    target.port = static_cast<quint16>(url.port(tls ? 443 : 80));
-    // As written in the address, which is what the engine would send as Host.
-    target.authority = url.authority(QUrl::FullyEncoded).toUtf8();
-    target.pathAndQuery = url.path(QUrl::FullyEncoded).toUtf8();
-    if (target.pathAndQuery.isEmpty())
-        target.pathAndQuery = "/";
-    if (url.hasQuery())
-        target.pathAndQuery += "?" + url.query(QUrl::FullyEncoded).toUtf8();
-    return target;
-}
-
 // The engine's request with the station's Host in place of the relay's.
 QByteArray withHost(const QByteArray& head, const QByteArray& authority) {
     QList<QByteArray> lines = head.split('\n');
@@ -64,32 +36,11 @@ QByteArray withHost(const QByteArray& head, const QByteArray& authority) {
     return lines.join('\n');
 }
 
-// A connection to the station: TLS when its address says https, named to the server by its host
-// (SNI). Its certificate is taken as the engine takes it, unchecked (libmpv's tls-verify is off
-// by default and the player leaves it so): the relay is neither more nor less trusting than the
-// engine would be on its own.
+// A connection to the station (see connectToStation).
 QSslSocket* newUpstream(QObject* parent) {
     auto* socket = new QSslSocket(parent);
     socket->setReadBufferSize(kUpstreamBuffer);
     return socket;
-}
-
-void connectTo(QSslSocket* socket, const Target& target) {
-    if (target.tls) {
-        socket->setPeerVerifyMode(QSslSocket::VerifyNone);
-        socket->connectToHostEncrypted(target.host, target.port, target.host);
-    } else {
-        socket->connectToHost(target.host, target.port);
-    }
-}
-
-// Once the station may be spoken to: connected, and over TLS its handshake done.
-template <typename Slot>
-void whenReady(QSslSocket* socket, bool tls, QObject* context, Slot slot) {
-    if (tls)
-        QObject::connect(socket, &QSslSocket::encrypted, context, slot);
-    else
-        QObject::connect(socket, &QSslSocket::connected, context, slot);
 }
 
 }  // namespace
@@ -127,7 +78,7 @@ class RelayWorker : public QObject {
                 tape_.addSink(sink);
             answer_ = {};
         }
-        const auto target = targetOf(address);
+        const auto target = stationTarget(address);
         if (!target || !server_->isListening()) {
             then(address);
             return;
@@ -148,7 +99,7 @@ class RelayWorker : public QObject {
             }
             then(connected ? relayed : address);
         };
-        whenReady(upstream, target_.tls, this, [decide] { decide(true); });
+        whenStationReady(upstream, target_.tls, this, [decide] { decide(true); });
         connect(upstream, &QTcpSocket::errorOccurred, this, [decide] { decide(false); });
         QTimer::singleShot(kConnectLimitMs, upstream, [decide] { decide(false); });
         if (ask) {
@@ -159,11 +110,11 @@ class RelayWorker : public QObject {
             for (const auto& [name, value] : headers)
                 request += QByteArray::fromStdString(name + ": " + value + "\r\n");
             request += "Icy-MetaData: 1\r\nConnection: close\r\n\r\n";
-            whenReady(upstream, target_.tls, this,
-                      [upstream, request] { upstream->write(request); });
+            whenStationReady(upstream, target_.tls, this,
+                             [upstream, request] { upstream->write(request); });
             connect(upstream, &QTcpSocket::readyRead, this, [this, upstream] { hold(upstream); });
         }
-        connectTo(upstream, target_);
+        connectToStation(upstream, target_);
     }
 
     void closeAll() {
@@ -215,7 +166,7 @@ class RelayWorker : public QObject {
             } else {
                 // Written before a TLS handshake ends, the request waits for it.
                 QSslSocket* upstream = newUpstream(this);
-                connectTo(upstream, target_);
+                connectToStation(upstream, target_);
                 pipe.upstream = upstream;
             }
             pipe.tapping = std::exchange(tapNext_, false);
@@ -320,7 +271,7 @@ class RelayWorker : public QObject {
     }
 
     QTcpServer* server_ = nullptr;
-    Target target_;
+    StationTarget target_;
     QPointer<QTcpSocket> waiting_;
     bool prepared_ = false;
     QByteArray held_;
@@ -351,7 +302,7 @@ bool StreamRelay::relays(const std::string& address) {
         if (const char* value = std::getenv(proxy); value && *value)
             return false;
     }
-    const auto target = targetOf(address);
+    const auto target = stationTarget(address);
     return target && (!target->tls || QSslSocket::supportsSsl());
 }
 

@@ -41,6 +41,7 @@ class WindowStateWatch : public QObject {
 void FrmMain::buildNeighbours(bool freshSettings) {
     player::MpvPlayer& player = wbMain_->player();
     neighbours_ = std::make_unique<neighbours::NeighbourKeeper>(player.defaultUserAgent());
+    neighbours_->setHttpsKept(!player.meetsHttpsItself());
     const auto update = [this] {
         playback::NeighbourConditions conditions = neighbours_->conditions();
         conditions.minimised = isMinimized();

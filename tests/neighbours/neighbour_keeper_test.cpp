@@ -1,6 +1,6 @@
 // Neighbouring channels kept ready against a real Icecast server: what its listeners' count
-// shows of the connections the program makes, and the engine playing a ready channel through
-// the connection already open.
+// shows of the connections the program makes, and the engine playing a ready channel, MP3 or
+// Ogg, its line with headers or without, through the connection already open.
 #include "neighbours/neighbour_keeper.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include "platform/stream_address.h"
 #include "player/mpv_player.h"
 #include "support/stream_servers_suite.h"
 #include "testkit/stream_servers.h"
@@ -43,25 +44,27 @@ TEST_F(NeighbourKeeperTest,
     ASSERT_TRUE(QTest::qWaitFor([&] { return player.state() == player::MpvPlayer::State::Playing; },
                                 kWaitMs));
 
-    // A server that refuses, and an Ogg stream a decoder cannot join halfway: not ready, unsaid.
+    // A server that refuses: not ready, unsaid. The louder tone comes with headers of its line,
+    // and an Ogg station is kept from its header pages on.
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
     const std::string refusing = "http://127.0.0.1:" + std::to_string(closed.serverPort()) + "/";
     closed.close();
+    const std::string tone = platform::addressWithHeaders(servers->icecastToneUrl(-10),
+                                                          {{"Referer", "http://127.0.0.1/"}});
+    const std::string ogg = servers->icecastOggUrl();
     QSignalSpy failures(&player, &player::MpvPlayer::playbackFailed);
-    keeper.channelChanged({{servers->icecastToneUrl(-10), false},
-                           {refusing, false},
-                           {servers->icecastOggUrl(), false}});
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return keeper.ready(servers->icecastToneUrl(-10)); }, kWaitMs));
+    keeper.channelChanged({{tone, false}, {refusing, false}, {ogg, false}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return keeper.ready(tone) && keeper.ready(ogg); }, kWaitMs));
     EXPECT_TRUE(listenersBecome("/tone-10.mp3", 1));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return keeper.prepared() == 1; }, kWaitMs))
-        << "the failing ones are let go";
+    EXPECT_TRUE(listenersBecome("/live.ogg", 1));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return keeper.prepared() == 2; }, kWaitMs))
+        << "the failing one is let go";
     EXPECT_EQ(keeper.route(refusing), refusing);
     EXPECT_EQ(player.state(), player::MpvPlayer::State::Playing);
 
     // Next: the engine opens the ready channel on loopback; the station sees no new listener.
-    player.play(servers->icecastToneUrl(-10));
+    player.play(tone);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             return player.state() == player::MpvPlayer::State::Playing && keeper.handedOver() == 1;
@@ -70,11 +73,22 @@ TEST_F(NeighbourKeeperTest,
         << player.path();
     EXPECT_TRUE(listenersBecome("/tone-30.mp3", 0));
     EXPECT_EQ(servers->listeners("/tone-10.mp3"), 1);
-    EXPECT_EQ(keeper.prepared(), 0);
+    EXPECT_EQ(keeper.prepared(), 1);
+    // And the Ogg station, from the pages held.
+    player.play(ogg);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return player.state() == player::MpvPlayer::State::Playing && keeper.handedOver() == 2;
+        },
+        kWaitMs))
+        << player.path();
+    EXPECT_TRUE(listenersBecome("/tone-10.mp3", 0)) << "the handed-over connection went with it";
+    EXPECT_EQ(servers->listeners("/live.ogg"), 1);
+    const double start = player.position();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.position() > start + 1; }, kWaitMs));
     EXPECT_TRUE(failures.isEmpty());
 
     // Played again later, a channel no longer ready is opened as ever.
-    EXPECT_EQ(keeper.handedOver(), 1);
     player.play(servers->icecastToneUrl(-30));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -82,7 +96,8 @@ TEST_F(NeighbourKeeperTest,
                    player.path() == servers->icecastToneUrl(-30);
         },
         kWaitMs));
-    EXPECT_TRUE(listenersBecome("/tone-10.mp3", 0)) << "the handed-over connection went with it";
+    EXPECT_EQ(keeper.handedOver(), 2);
+    EXPECT_TRUE(listenersBecome("/live.ogg", 0));
 }
 
 TEST_F(NeighbourKeeperTest, NoConnectionOffAndEachLetGoWhenAwayMeteredOrIdle) {

@@ -52,7 +52,7 @@ class WarmHlsTest : public ::testing::Test {
         return counts;
     }
     static playback::NeighbourChannel pictures(const std::string& address) {
-        return {address, true, true};
+        return {address, true};
     }
     bool handedOverPlays(NeighbourKeeper& keeper, player::MpvPlayer& player,
                          const std::string& address) {
@@ -135,7 +135,7 @@ TEST_F(WarmHlsTest, VideoTooHoldsTheLiveWindowAndTheEngineFindsItAllInMemory) {
     NeighbourKeeper keeper(player::kEngineUserAgent);
     keeper.setConditions(on);
     const std::string live = server.url("/live/index.m3u8");
-    keeper.channelChanged({{live, false, true}});
+    keeper.channelChanged({pictures(live)});
     ASSERT_TRUE(QTest::qWaitFor([&] { return keeper.ready(live); }, kWaitMs));
     EXPECT_EQ(segmentRequests(), (std::vector<int>{0, 0, 0, 1, 1, 1}));
 
