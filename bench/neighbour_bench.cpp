@@ -175,7 +175,7 @@ void HlsSwitch(benchmark::State& state) {
             std::vector<double> times;
             for (int i = 0; i <= kSwitches / 2; ++i) {
                 play(tone);
-                player.keeper.channelChanged({{tv, mode != "whole", true}});
+                player.keeper.channelChanged({{tv, true}});
                 if (mode != "unprepared" &&
                     !runUntil([&] { return player.keeper.ready(tv); }, kWaitLimit))
                     continue;

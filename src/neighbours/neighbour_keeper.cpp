@@ -4,6 +4,7 @@
 
 #include "neighbours/warm_hls.h"
 #include "neighbours/warm_stream.h"
+#include "platform/stream_address.h"
 
 namespace qova::neighbours {
 
