@@ -148,10 +148,12 @@ void IcecastServer::launchSources() {
     };
     mp3Source_ = ffmpegSource("/live.mp3", named(mp3, "QOVA Test MP3"), kSineInput);
     toneSources_.clear();
-    for (const int level : toneLevels_) {
+    for (std::size_t i = 0; i < toneLevels_.size(); ++i) {
+        const int level = toneLevels_[i];
+        const int hz = i < toneFrequencies_.size() ? toneFrequencies_[i] : 440;
         // Both channels the same tone, its RMS at the level: a sine's peak is 3 dB above.
         const std::string amplitude = std::to_string(std::sqrt(2.0) * std::pow(10.0, level / 20.0));
-        const std::string tone = amplitude + "*sin(2*PI*440*t)";
+        const std::string tone = amplitude + "*sin(2*PI*" + std::to_string(hz) + "*t)";
         toneSources_.push_back(ffmpegSource(toneMount(level),
                                             named(mp3, "QOVA Tone " + std::to_string(level)),
                                             "aevalsrc=exprs=" + tone + "|" + tone + ":s=44100"));
