@@ -129,6 +129,13 @@ std::vector<std::pair<std::string, std::string>> SoundServer::engineOptions(
     return {{"ao", "pulse"}, {"pulse-host", address()}, {"audio-device", "pulse/" + sink}};
 }
 
+std::vector<std::string> SoundServer::programArguments(const std::string& sink) const {
+    std::vector<std::string> arguments;
+    for (const auto& [name, value] : engineOptions(sink))
+        arguments.push_back("--" + name + "=" + value);
+    return arguments;
+}
+
 bool SoundServer::available(std::string* why) {
     std::string missing;
     if (::access(kDaemon, X_OK) != 0)

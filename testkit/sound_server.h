@@ -31,6 +31,8 @@ class SoundServer {
     /// The engine options (libmpv's, or the mpv program's without the "--") that play into
     /// the sink through this server.
     std::vector<std::pair<std::string, std::string>> engineOptions(const std::string& sink) const;
+    /// The same as the mpv program's arguments ("--ao=pulse", ...).
+    std::vector<std::string> programArguments(const std::string& sink) const;
 
     /// Whether the sound server can run here; otherwise says what is missing.
     static bool available(std::string* why);

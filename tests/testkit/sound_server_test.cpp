@@ -23,8 +23,8 @@ class Tone {
         QStringList args = {QStringLiteral("--no-config"), QStringLiteral("--really-quiet"),
                             QStringLiteral("--vo=null"),
                             QStringLiteral("av://lavfi:sine=frequency=%1").arg(hz)};
-        for (const auto& [name, value] : server.engineOptions(sink))
-            args << QString::fromStdString("--" + name + "=" + value);
+        for (const std::string& argument : server.programArguments(sink))
+            args << QString::fromStdString(argument);
         process_.start(QString::fromLatin1(kMpv), args);
     }
     ~Tone() {
