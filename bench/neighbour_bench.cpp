@@ -17,6 +17,7 @@
 #include "player/mpv_player.h"
 #include "testkit/sound_server.h"
 #include "testkit/stream_servers.h"
+#include "testkit/streams/timing_proxy.h"
 #include "window_runs.h"
 
 namespace {
@@ -199,6 +200,52 @@ void PreparedMemory(benchmark::State& state) {
     }
 }
 BENCHMARK(PreparedMemory)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+/// A switch from a radio channel to a picture channel over HLS (the testkit's live writer, 1 s
+/// segments, behind a link of 4 Mbit/s per connection) until the engine restarts playback: kept
+/// warm (playlist and start segment), kept whole (video channels too), and not prepared.
+void HlsSwitch(benchmark::State& state) {
+    auto* radio = servers(state);
+    qova::testkit::StreamServers::Options options;
+    options.icecast = options.rtsp = false;
+    std::string why;
+    if (radio == nullptr || !qova::testkit::StreamServers::available(&why, options))
+        return state.SkipWithError(why.c_str());
+    qova::testkit::StreamServers pictures(options);
+    qova::testkit::streams::TimingProxy link(
+        {qova::testkit::loopbackPort(pictures.hlsUrl()), 16 * 1024, 512 * 1024});
+    const std::string tv = "http://127.0.0.1:" + std::to_string(link.port()) + "/live/index.m3u8";
+    const std::string tone = radio->icecastToneUrl(-30);
+    for (auto _ : state) {
+        for (const std::string mode : {"warm", "whole", "unprepared"}) {
+            Player player(mode != "unprepared");
+            auto conditions = player.keeper.conditions();
+            conditions.videoToo = mode == "whole";
+            player.keeper.setConditions(conditions);
+            const auto play = [&](const std::string& address) -> std::optional<double> {
+                player.restarted.reset();
+                const auto start = Clock::now();
+                player.engine.play(address);
+                if (!runUntil([&] { return player.restarted.has_value(); }, kWaitLimit))
+                    return std::nullopt;
+                return msBetween(start, *player.restarted);
+            };
+            std::vector<double> times;
+            for (int i = 0; i <= kSwitches / 2; ++i) {
+                play(tone);
+                player.keeper.channelChanged({{tv, mode != "whole", true}});
+                if (mode != "unprepared" &&
+                    !runUntil([&] { return player.keeper.ready(tv); }, kWaitLimit))
+                    continue;
+                // The first start of the engine counts for nothing.
+                if (const auto ms = play(tv); ms && i > 0)
+                    times.push_back(*ms);
+            }
+            state.counters["hls_" + mode + "_median_ms"] = median(times);
+        }
+    }
+}
+BENCHMARK(HlsSwitch)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

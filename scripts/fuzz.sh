@@ -13,7 +13,7 @@ targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(directory config favourites player_page markup_reader stream_title list_formats
     page_text stream_answer failure_reason channel_lists channel_health discover guide_xmltv
-    guide_store icy_metadata channel_loudness)
+    guide_store icy_metadata channel_loudness hls_playlist)
 fi
 
 scripts/install-deps.sh

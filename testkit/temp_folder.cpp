@@ -7,6 +7,11 @@
 
 namespace qova::testkit {
 
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 TempFolder::TempFolder() {
     if (!dir_.isValid())
         throw std::runtime_error("cannot make a temporary folder");

@@ -6,6 +6,9 @@
 
 namespace qova::testkit {
 
+/// A file's bytes; empty when it cannot be read.
+std::string fileBytes(const std::string& path);
+
 /// A folder of its own for one test, removed with everything in it afterwards.
 class TempFolder {
   public:

@@ -40,6 +40,43 @@ TestMedia::TestMedia() {
                          QString::fromStdString(tone())});
 }
 
+const HlsSegments& HlsSegments::get() {
+    static const HlsSegments segments;
+    return segments;
+}
+
+HlsSegments::HlsSegments() {
+    error_ = runFfmpeg({"-f",
+                        "lavfi",
+                        "-i",
+                        "testsrc2=size=320x180:rate=25:duration=6",
+                        "-f",
+                        "lavfi",
+                        "-i",
+                        "sine=frequency=440:duration=6",
+                        "-c:v",
+                        "libx264",
+                        "-preset",
+                        "ultrafast",
+                        "-g",
+                        "25",
+                        "-c:a",
+                        "aac",
+                        "-f",
+                        "hls",
+                        "-hls_time",
+                        "1",
+                        "-hls_list_size",
+                        "0",
+                        "-hls_segment_filename",
+                        QString::fromStdString(folder_.file("seg%d.ts")),
+                        QString::fromStdString(folder_.file("index.m3u8"))});
+}
+
+std::string HlsSegments::segment(int index) const {
+    return folder_.read("seg" + std::to_string(index) + ".ts").value_or("");
+}
+
 IcyStation::IcyStation(QByteArray audio, QByteArray title)
     : audio_(std::move(audio)), title_(std::move(title)) {
     if (!server_.listen(QHostAddress::LocalHost, 0))

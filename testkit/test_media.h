@@ -26,6 +26,23 @@ class TestMedia {
     std::string error_;
 };
 
+/// Six one-second MPEG-TS segments of test picture with a tone (320x180 H.264 and AAC), cut by
+/// ffmpeg's HLS writer once per test program, for servers of fixed playlists.
+class HlsSegments {
+  public:
+    static const HlsSegments& get();
+    static constexpr int kCount = 6;
+    /// The bytes of segment `index`, 0 to kCount - 1.
+    std::string segment(int index) const;
+    /// Empty when every segment was made; otherwise what ffmpeg said.
+    const std::string& error() const { return error_; }
+
+  private:
+    HlsSegments();
+    TempFolder folder_;
+    std::string error_;
+};
+
 /// Serves audio as an Icecast or Shoutcast station does, on 127.0.0.1: the stream title in ICY
 /// metadata blocks every few kilobytes, as given (UTF-8, Latin-1 or any other bytes). Each
 /// connection gets the whole audio once and is then closed. Answers from the test's event loop.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "neighbours/warm_hls.h"
 #include "neighbours/warm_stream.h"
 #include "platform/stream_address.h"
 
@@ -35,59 +36,80 @@ void NeighbourKeeper::channelChanged(const std::vector<playback::NeighbourChanne
 }
 
 void NeighbourKeeper::apply() {
-    std::vector<std::string> keep;
+    std::vector<playback::NeighbourChannel> keep;
     if (playback::preparesNeighbours(conditions_)) {
         for (const playback::NeighbourChannel& channel : wanted_) {
-            // Sound alone, and only where the engine would send no headers of the line's own.
-            if (!channel.firstSegmentOnly &&
-                platform::splitHeaders(channel.address).headers.empty() &&
+            // Only where the engine would send no headers of the line's own.
+            if (platform::splitHeaders(channel.address).headers.empty() &&
                 WarmStream::keepable(channel.address) &&
                 keep.size() < static_cast<std::size_t>(playback::kMaxNeighbours))
-                keep.push_back(channel.address);
+                keep.push_back(channel);
         }
     }
     for (auto it = prepared_.begin(); it != prepared_.end();) {
-        if (std::find(keep.begin(), keep.end(), it->first) == keep.end()) {
-            it->second->deleteLater();
+        const auto kept = std::find_if(keep.begin(), keep.end(), [&](const auto& channel) {
+            return channel.address == it->first;
+        });
+        // A picture channel kept otherwise than now asked is kept anew.
+        if (kept == keep.end() ||
+            (kept->picture && it->second.wholeWindow != conditions_.videoToo)) {
+            it->second.warm->deleteLater();
             it = prepared_.erase(it);
         } else {
             ++it;
         }
     }
-    for (const std::string& address : keep) {
+    for (const playback::NeighbourChannel& channel : keep) {
+        const std::string& address = channel.address;
         if (prepared_.count(address) > 0)
             continue;
-        auto* stream = new WarmStream(address, userAgent_, this);
-        prepared_.emplace(address, stream);
-        connect(stream, &WarmStream::becameReady, this,
-                [this, address] { emit becameReady(address); });
-        // Failed or ended: simply not ready. It is asked for again at the next change.
-        connect(stream, &WarmStream::ended, this, [this, address, stream] {
-            if (const auto found = prepared_.find(address);
-                found != prepared_.end() && found->second == stream)
-                prepared_.erase(found);
-            stream->deleteLater();
-        });
+        if (channel.picture)
+            prepare(address, new WarmHls(address, userAgent_, conditions_.videoToo, this),
+                    conditions_.videoToo);
+        else
+            prepare(address, new WarmStream(address, userAgent_, this), false);
     }
+}
+
+template <typename Warm>
+void NeighbourKeeper::prepare(const std::string& address, Warm* warm, bool wholeWindow) {
+    prepared_.emplace(address, Prepared{warm, wholeWindow, [warm] { return warm->ready(); },
+                                        [warm] { return warm->handOver(); }});
+    connect(warm, &Warm::becameReady, this, [this, address] { emit becameReady(address); });
+    // Failed or ended: simply not ready. It is asked for again at the next change.
+    connect(warm, &Warm::ended, this, [this, address, warm] {
+        if (const auto found = prepared_.find(address);
+            found != prepared_.end() && found->second.warm == warm)
+            prepared_.erase(found);
+        warm->deleteLater();
+    });
 }
 
 bool NeighbourKeeper::ready(const std::string& address) const {
     const auto found = prepared_.find(address);
-    return found != prepared_.end() && found->second->ready();
+    return found != prepared_.end() && found->second.ready();
 }
 
 std::string NeighbourKeeper::route(const std::string& address) {
+    // The engine opens another address: the picture channel handed over before has served.
+    if (pictures_)
+        pictures_->deleteLater();
     const auto found = prepared_.find(address);
-    if (found == prepared_.end() || !found->second->ready())
+    if (found == prepared_.end() || !found->second.ready())
         return address;
-    WarmStream* stream = found->second;
-    const std::string local = stream->handOver();
+    const std::string local = found->second.handOver();
     if (local.empty())
         return address;
     // Now the engine's: it lives until the engine lets go of it.
+    if (auto* pictures = qobject_cast<WarmHls*>(found->second.warm))
+        pictures_ = pictures;
     prepared_.erase(found);
     ++handedOver_;
     return local;
+}
+
+const WarmHls* NeighbourKeeper::handedOverPictures() const {
+    return qobject_cast<const WarmHls*>(pictures_.data());
 }
 
 }  // namespace qova::neighbours

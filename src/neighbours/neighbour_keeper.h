@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -13,12 +15,14 @@
 namespace qova::neighbours {
 
 class WarmStream;
+class WarmHls;
 
 /// Keeps the neighbouring channels ready while a channel plays (see playback::neighboursOf for
 /// which): each a WarmStream, at most three, let go when the conditions say so and after
 /// kNeighbourIdleLimit without a channel change. A channel asked for that is ready is handed
-/// over: the engine opens its loopback address and has its sound at once. Off, it makes no
-/// connection at all.
+/// over: the engine opens its loopback address and has its sound at once. A picture channel
+/// over HLS is a WarmHls instead: its playlist and first segment kept warm, or with videoToo
+/// everything the engine reads first. Off, it makes no connection at all.
 class NeighbourKeeper : public QObject {
     Q_OBJECT
   public:
@@ -42,17 +46,32 @@ class NeighbourKeeper : public QObject {
     int handedOver() const { return handedOver_; }
     void setIdleLimit(std::chrono::milliseconds limit) { idle_.setInterval(limit); }
 
+    /// The picture channel last handed over, which serves the engine until the next
+    /// address is routed; nothing when there is none.
+    const WarmHls* handedOverPictures() const;
+
   signals:
     /// A channel became ready.
     void becameReady(const std::string& address);
 
   private:
+    /// A channel being kept ready: a WarmStream for sound, a WarmHls for pictures.
+    struct Prepared {
+        QObject* warm = nullptr;
+        bool wholeWindow = false;
+        std::function<bool()> ready;
+        std::function<std::string()> handOver;
+    };
+
     void apply();
+    template <typename Warm>
+    void prepare(const std::string& address, Warm* warm, bool wholeWindow);
 
     std::string userAgent_;
     playback::NeighbourConditions conditions_;
     std::vector<playback::NeighbourChannel> wanted_;
-    std::map<std::string, WarmStream*> prepared_;
+    std::map<std::string, Prepared> prepared_;
+    QPointer<QObject> pictures_;
     QTimer idle_;
     int handedOver_ = 0;
 };

@@ -22,7 +22,7 @@ std::optional<NeighbourChannel> channelOf(const std::string* record, bool videoT
         return std::nullopt;
     const bool radio =
         platform::equalsIgnoringAsciiCase(fields[directory::kCategory], directory::kCategoryRadio);
-    return NeighbourChannel{address, !radio && !videoToo};
+    return NeighbourChannel{address, !radio && !videoToo, !radio};
 }
 
 }  // namespace

@@ -14,6 +14,8 @@ namespace qova::playback {
 struct NeighbourChannel {
     std::string address;
     bool firstSegmentOnly = false;
+    /// Whether the channel has pictures (any but a radio channel).
+    bool picture = false;
 
     friend bool operator==(const NeighbourChannel&, const NeighbourChannel&) = default;
 };

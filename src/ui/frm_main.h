@@ -154,6 +154,7 @@ class FrmMain : public QMainWindow {
     void buildChannelsMenu();
     void buildEqualLoudness(const std::string& settingsFile);
     void buildNeighbours(bool freshSettings);
+    void buildVideoNeighbours(QAction& neighbours);
     void openChannelLists(bool toAdd);
     void openDiscover();
     void buildGuide();

@@ -16,6 +16,7 @@ namespace qova::ui {
 namespace {
 
 constexpr const char* kNeighboursKey = "prepareNeighbours";
+constexpr const char* kVideoNeighboursKey = "prepareVideoNeighbours";
 
 /// Tells the keeper when the window is minimised and when it comes back.
 class WindowStateWatch : public QObject {
@@ -103,6 +104,30 @@ void FrmMain::buildNeighbours(bool freshSettings) {
     connect(action, &QAction::toggled, this, [this, enable](bool checked) {
         enable(checked);
         settings_->setIntValue(kNeighboursKey, checked ? 1 : 0);
+    });
+    buildVideoNeighbours(*action);
+}
+
+void FrmMain::buildVideoNeighbours(QAction& neighbours) {
+    const auto videoToo = [this](bool on) {
+        playback::NeighbourConditions conditions = neighbours_->conditions();
+        conditions.videoToo = on;
+        neighbours_->setConditions(conditions);
+    };
+    const bool on = settings_->intValue(kVideoNeighboursKey, 0) != 0;
+    videoToo(on);
+    QAction* action = mnuPlayback_->addAction(QStringLiteral("Prepare &Video Channels Too"));
+    action->setObjectName(QStringLiteral("mnuPrepareVideoNeighbours"));
+    action->setCheckable(true);
+    action->setChecked(on);
+    action->setEnabled(neighbours.isChecked());
+    action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
+    action->setToolTip(tr("Channels with pictures kept ready whole, not only their first segment"));
+    wbMain_->addAction(action);
+    connect(&neighbours, &QAction::toggled, action, &QAction::setEnabled);
+    connect(action, &QAction::toggled, this, [this, videoToo](bool checked) {
+        videoToo(checked);
+        settings_->setIntValue(kVideoNeighboursKey, checked ? 1 : 0);
     });
 }
 

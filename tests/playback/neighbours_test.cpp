@@ -34,17 +34,17 @@ TEST_F(NeighboursTest, TheNextThePreviousAndTheOneBeforeEachOnceAtMostThree) {
               (std::vector<NeighbourChannel>{
                   {"http://three/", false}, {"http://one/", false}, {"http://else/", false}}));
     // At the tree's first node there is no previous one.
-    EXPECT_EQ(from(1, before), (std::vector<NeighbourChannel>{{"http://two/tv.m3u8", true},
+    EXPECT_EQ(from(1, before), (std::vector<NeighbourChannel>{{"http://two/tv.m3u8", true, true},
                                                               {"http://else/", false}}));
     // Never the channel that plays, nor one twice, nor a file here.
     EXPECT_EQ(from(5, "F|Radio|One|http://one/|EN"),
               (std::vector<NeighbourChannel>{{"http://one/", false}}));
     EXPECT_EQ(from(3, "F|Radio|Two|http://three/|EN"),
-              (std::vector<NeighbourChannel>{{"http://two/tv.m3u8", true}}));
+              (std::vector<NeighbourChannel>{{"http://two/tv.m3u8", true, true}}));
     EXPECT_TRUE(from(0).empty()) << "nothing plays";
     // Pictures are kept warm whole only when asked for.
     on.videoToo = true;
-    EXPECT_EQ(from(1), (std::vector<NeighbourChannel>{{"http://two/tv.m3u8", false}}));
+    EXPECT_EQ(from(1), (std::vector<NeighbourChannel>{{"http://two/tv.m3u8", false, true}}));
 }
 
 TEST_F(NeighboursTest, NoneOffAwayOnBatteryOnAMeteredConnectionOrAfterTheIdleTime) {

@@ -56,10 +56,7 @@ TEST_F(PacketRecordingTest, AnHlsChannelIsRecordedAsMpegTsUntilTheChannelEnds) {
     player.stop();
     EXPECT_FALSE(recording.recording());
     EXPECT_EQ(recording.mark().toStdString(), "Recorded: " + file.filename().string());
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    const std::string ts = bytes.str();
+    const std::string ts = testkit::fileBytes(file.string());
     // MPEG-TS: whole packets, each beginning with its sync byte.
     ASSERT_GE(ts.size(), 200 * kTsPacket);
     for (std::size_t at = 0; at + kTsPacket <= ts.size(); at += kTsPacket)

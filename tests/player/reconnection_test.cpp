@@ -110,7 +110,8 @@ TEST_F(ReconnectionTest, StopWhileTryingEndsTheTries) {
     area->navigate(playerPage(servers->icecastMp3Url()));
     ASSERT_TRUE(playing(*area));
     servers->stopIcecast();
-    ASSERT_TRUE(says(*area, "Reconnecting... (1 of 5)"));
+    // The tries follow each other quickly; any of them will do, however late this loop turns.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tries.isEmpty(); }, kWaitLimitMs));
     area->navigate("about:blank");  // the stop button's page
     ASSERT_TRUE(QTest::qWaitFor([&] { return area->player().idle(); }, kWaitLimitMs));
     const int triesAtStop = tries.count();

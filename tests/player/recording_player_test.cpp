@@ -30,10 +30,7 @@ constexpr int kWaitLimitMs = 30000;
 constexpr std::uint64_t kSecond = 39;
 
 std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return testkit::fileBytes(path.string());
 }
 
 // The recordings of the whole channel in the folder ("Numbered 2026-..."; the songs' files

@@ -30,10 +30,7 @@ constexpr std::size_t kFrame = NumberedStation::kFrameBytes;
 constexpr std::uint64_t kSecond = 39;
 
 std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return testkit::fileBytes(path.string());
 }
 
 std::vector<fs::path> filesIn(const fs::path& folder) {

@@ -32,8 +32,7 @@ QString qs(const fs::path& path) {
 }
 
 std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return qova::testkit::fileBytes(path.string());
 }
 
 /// Puts a file in place in one step, as a user's copy would land.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
@@ -133,6 +134,38 @@ TEST_F(NeighboursWindowTest, NextIsReadyLetGoWhenMeteredOrMinimisedAndOffMakesNo
     EXPECT_NE(settings.find("prepareNeighbours=0"), std::string::npos) << settings;
     EXPECT_NE(settings.find("equalLoudness=1"), std::string::npos)
         << "the default of a new settings file is kept with it";
+}
+
+TEST_F(NeighboursWindowTest, VideoChannelsTooFollowsTheNeighbourItemAndIsKept) {
+    open("null");
+    const auto items = [&] {
+        return std::pair{window->findChild<QAction*>(QStringLiteral("mnuPrepareNeighbours")),
+                         window->findChild<QAction*>(QStringLiteral("mnuPrepareVideoNeighbours"))};
+    };
+    auto [neighbours, video] = items();
+    ASSERT_TRUE(neighbours && video);
+    const QList<QAction*> menu =
+        qobject_cast<QMenu*>(video->associatedObjects().value(0))->actions();
+    EXPECT_EQ(menu.indexOf(video), menu.indexOf(neighbours) + 1);
+    EXPECT_EQ(video->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+V")));
+    EXPECT_FALSE(video->isChecked()) << "off by default";
+    EXPECT_TRUE(video->isEnabled());
+
+    trigger("mnuPrepareVideoNeighbours");
+    EXPECT_TRUE(window->neighbourKeeper().conditions().videoToo);
+    trigger("mnuPrepareNeighbours");
+    EXPECT_FALSE(video->isEnabled()) << "nothing to prepare whole while nothing is prepared";
+
+    window.reset();
+    FrmMainOptions options = testing::windowOptions(folder);
+    options.powerOnSessionBus = true;
+    window = testing::startWindow(std::move(options));
+    std::tie(neighbours, video) = items();
+    EXPECT_FALSE(neighbours->isChecked());
+    EXPECT_TRUE(video->isChecked()) << "kept across a restart";
+    EXPECT_FALSE(video->isEnabled());
+    trigger("mnuPrepareNeighbours");
+    EXPECT_TRUE(video->isEnabled());
 }
 
 TEST_F(NeighboursWindowTest, NextSoundsTheReadyChannelHandedOver) {
