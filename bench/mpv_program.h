@@ -13,18 +13,20 @@
 namespace qova::bench {
 
 /// The mpv program, kept running and switched over its IPC socket as a user of it would script
-/// it; silent and without a window, without the user's configuration.
+/// it; without a window, without the user's configuration.
 class MpvProgram {
   public:
-    MpvProgram() {
+    /// `audio`: its sound output's options, silent by default.
+    explicit MpvProgram(QStringList audio = {QStringLiteral("--ao=null")}) {
         const QString program = QStandardPaths::findExecutable(QStringLiteral("mpv"));
         if (program.isEmpty())
             return;
         const QString socket = QString::fromStdString(folder_.path()) + QStringLiteral("/ipc");
-        process_.start(program, {QStringLiteral("--no-config"), QStringLiteral("--idle=yes"),
-                                 QStringLiteral("--ao=null"), QStringLiteral("--vo=null"),
-                                 QStringLiteral("--really-quiet"),
-                                 QStringLiteral("--input-ipc-server=") + socket});
+        process_.start(program,
+                       QStringList{QStringLiteral("--no-config"), QStringLiteral("--idle=yes"),
+                                   QStringLiteral("--vo=null"), QStringLiteral("--really-quiet"),
+                                   QStringLiteral("--input-ipc-server=") + socket} +
+                           audio);
         const auto deadline = Clock::now() + kWaitLimit;
         while (process_.state() != QProcess::NotRunning && Clock::now() < deadline) {
             ipc_.connectToServer(socket);

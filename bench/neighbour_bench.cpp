@@ -1,18 +1,21 @@
 // Neighbouring channels kept ready, against real Icecast stations on loopback: a switch to a ready
-// channel until the engine restarts playback with its sound, beside the same switch without
-// preparation and the same switch in the mpv program (kept running, switched over its IPC
-// socket, timed at the same point: the first restart of playback, as each tells it); and the
-// resident memory that three prepared channels add to one playing.
+// channel until its first sound, beside the same switch without preparation and the same switch
+// in the mpv program (kept running, switched over its IPC socket). Each plays into a null sink of
+// a private PulseAudio server of its own, whose monitor tells when the new station's tone first
+// sounds; each station sends a tone of its own frequency. And the resident memory that three
+// prepared channels add to one playing.
 #include <benchmark/benchmark.h>
 
 #include <QComboBox>
 #include <algorithm>
+#include <map>
 #include <memory>
 
 #include "mpv_program.h"
 #include "neighbours/neighbour_keeper.h"
 #include "playback_support.h"
 #include "player/mpv_player.h"
+#include "testkit/sound_server.h"
 #include "testkit/stream_servers.h"
 #include "testkit/streams/timing_proxy.h"
 #include "window_runs.h"
@@ -21,15 +24,22 @@ namespace {
 
 using namespace qova::bench;
 using qova::player::MpvPlayer;
+using qova::testkit::SinkMonitor;
+using qova::testkit::SoundServer;
 
 constexpr int kSwitches = 20;
+// Each station's tone, by its level: told apart by their frequencies in a sink's monitor.
+const std::map<int, int> kToneHz = {{-30, 440}, {-20, 1000}, {-10, 1800}};
 
 qova::testkit::StreamServers* servers(benchmark::State& state) {
     static std::unique_ptr<qova::testkit::StreamServers> made;
     if (!made) {
         qova::testkit::StreamServers::Options options;
         options.hls = options.rtsp = false;
-        options.toneLevelsDbfs = {-30, -20, -10};
+        for (const auto& [level, hz] : kToneHz) {
+            options.toneLevelsDbfs.push_back(level);
+            options.toneFrequenciesHz.push_back(hz);
+        }
         std::string why;
         if (!qova::testkit::StreamServers::available(&why, options)) {
             state.SkipWithError(why.c_str());
@@ -40,9 +50,26 @@ qova::testkit::StreamServers* servers(benchmark::State& state) {
     return made.get();
 }
 
-/// The program's engine, with the keeper on or off; plays and tells when playback restarted.
+/// From the switch to the first sound of the station's tone in the monitor; nothing when it
+/// did not sound in time.
+std::optional<double> untilTone(const SinkMonitor& monitor, int level, Clock::time_point start) {
+    std::optional<Clock::time_point> heard;
+    runUntil(
+        [&] {
+            heard = monitor.toneStart(kToneHz.at(level), start);
+            return heard.has_value();
+        },
+        kWaitLimit);
+    return heard ? std::optional(msBetween(start, *heard)) : std::nullopt;
+}
+
+/// The program's engine, with the keeper on or off, playing into a sink of its own.
 struct Player {
-    explicit Player(bool prepared) : keeper(qova::player::kEngineUserAgent) {
+    Player(bool prepared, std::vector<std::pair<std::string, std::string>> sound = {})
+        : keeper(qova::player::kEngineUserAgent),
+          engine({.renderVideo = false,
+                  .audioOutput = sound.empty() ? "null" : "",
+                  .moreEngineOptions = std::move(sound)}) {
         qova::playback::NeighbourConditions on;
         on.enabled = prepared;
         keeper.setConditions(on);
@@ -50,65 +77,97 @@ struct Player {
         QObject::connect(&engine, &MpvPlayer::playbackRestarted,
                          [this] { restarted = Clock::now(); });
     }
-    /// Plays the address once the other is ready (when prepared); the switch's milliseconds.
-    std::optional<double> switchTo(const std::string& address, const std::string& other) {
-        if (keeper.conditions().enabled &&
-            !runUntil([&] { return keeper.ready(address); }, kWaitLimit))
-            return std::nullopt;
+    /// Plays the address; when it began, once the engine restarted playback.
+    std::optional<Clock::time_point> play(const std::string& address, const std::string& other) {
         restarted.reset();
         const auto start = Clock::now();
         engine.play(address);
         if (!runUntil([&] { return restarted.has_value(); }, kWaitLimit))
             return std::nullopt;
-        const double ms = msBetween(start, *restarted);
         // As the window does once a channel plays: the one before is made ready again.
-        keeper.channelChanged({{other, false}});
-        return ms;
+        std::vector<qova::playback::NeighbourChannel> wanted;
+        if (!other.empty())
+            wanted.push_back({other, false});
+        keeper.channelChanged(wanted);
+        return start;
+    }
+    /// Plays the address once it is ready (when prepared).
+    std::optional<Clock::time_point> switchTo(const std::string& address,
+                                              const std::string& other) {
+        if (keeper.conditions().enabled &&
+            !runUntil([&] { return keeper.ready(address); }, kWaitLimit))
+            return std::nullopt;
+        return play(address, other);
     }
 
     qova::neighbours::NeighbourKeeper keeper;
-    MpvPlayer engine{{false, "null"}};
+    MpvPlayer engine;
     std::optional<Clock::time_point> restarted;
 };
 
+double p90(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[std::min(values.size() - 1, values.size() * 9 / 10)];
+}
+
 void NeighbourSwitch(benchmark::State& state) {
     auto* s = servers(state);
-    if (s == nullptr)
+    std::string why;
+    if (s != nullptr && !SoundServer::available(&why))
+        state.SkipWithError(why.c_str());
+    if (s == nullptr || !why.empty())
         return;
-    const std::string a = s->icecastToneUrl(-30);
-    const std::string b = s->icecastToneUrl(-10);
-    std::vector<double> ready, cold, program;
+    const std::vector<int> levels = {-30, -10};
+    std::vector<double> ready, cold, program, readyRestart, programRestart;
     for (auto _ : state) {
-        Player prepared(true), plain(false);
-        MpvProgram mpv;
+        SoundServer sound({"ready", "plain", "program"});
+        SinkMonitor readyEar(sound, "ready"), plainEar(sound, "plain"),
+            programEar(sound, "program");
+        Player prepared(true, sound.engineOptions("ready")),
+            plain(false, sound.engineOptions("plain"));
+        QStringList programSound;
+        for (const std::string& argument : sound.programArguments("program"))
+            programSound << QString::fromStdString(argument);
+        MpvProgram mpv(programSound);
         for (int i = 0; i < kSwitches; ++i) {
-            const std::string& to = i % 2 == 0 ? b : a;
-            const std::string& from = i % 2 == 0 ? a : b;
+            const int to = levels[(i + 1) % 2];
+            const int from = levels[i % 2];
+            const std::string toUrl = s->icecastToneUrl(to), fromUrl = s->icecastToneUrl(from);
             // Each starts where the other left off; the first start of each counts for nothing.
             if (i == 0) {
-                prepared.switchTo(from, to);
-                plain.switchTo(from, to);
-                mpv.play(from);
-                prepared.keeper.channelChanged({{to, false}});
+                prepared.play(fromUrl, toUrl);
+                plain.play(fromUrl, toUrl);
+                mpv.play(fromUrl);
             }
-            if (const auto ms = prepared.switchTo(to, from))
-                ready.push_back(*ms);
-            if (const auto ms = plain.switchTo(to, from))
-                cold.push_back(*ms);
+            if (const auto start = prepared.switchTo(toUrl, fromUrl)) {
+                readyRestart.push_back(msBetween(*start, *prepared.restarted));
+                if (const auto ms = untilTone(readyEar, to, *start))
+                    ready.push_back(*ms);
+            }
+            if (const auto start = plain.switchTo(toUrl, fromUrl)) {
+                if (const auto ms = untilTone(plainEar, to, *start))
+                    cold.push_back(*ms);
+            }
             const auto start = Clock::now();
-            if (const auto restarted = mpv.play(to))
-                program.push_back(msBetween(start, *restarted));
+            if (const auto restarted = mpv.play(toUrl)) {
+                programRestart.push_back(msBetween(start, *restarted));
+                if (const auto ms = untilTone(programEar, to, start))
+                    program.push_back(*ms);
+            }
         }
         state.SetIterationTime(median(ready) / 1000.0);
     }
-    std::vector<double> sorted = ready;
-    std::sort(sorted.begin(), sorted.end());
     state.counters["ready_median_ms"] = median(ready);
-    state.counters["ready_p90_ms"] =
-        sorted.empty() ? 0.0 : sorted[std::min(sorted.size() - 1, sorted.size() * 9 / 10)];
+    state.counters["ready_p90_ms"] = p90(ready);
     state.counters["unprepared_median_ms"] = median(cold);
     state.counters["mpv_median_ms"] = median(program);
     state.counters["vs_mpv"] = median(ready) / median(program);
+    // Where the time goes: until each engine says playback restarted. What follows until the
+    // tone is heard is mostly the station's MP3 itself: joined between frames, a decoder has
+    // nothing to sound for its first frame or two (their bits lean on frames it never had),
+    // about 33 ms for every player alike; the sound server adds a few ms.
+    state.counters["ready_restart_median_ms"] = median(readyRestart);
+    state.counters["mpv_restart_median_ms"] = median(programRestart);
     state.counters["switches"] = static_cast<double>(ready.size());
 }
 BENCHMARK(NeighbourSwitch)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
@@ -119,8 +178,7 @@ void PreparedMemory(benchmark::State& state) {
         return;
     for (auto _ : state) {
         Player player(true);
-        player.switchTo(s->icecastToneUrl(-30), {});
-        player.keeper.channelChanged({});
+        player.play(s->icecastToneUrl(-30), {});
         runFor(5s);
         const double playing = statusMb("VmRSS:");
         player.keeper.channelChanged({{s->icecastToneUrl(-20), false},

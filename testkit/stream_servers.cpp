@@ -82,7 +82,7 @@ void StreamServers::Impl::start(const Options& options) {
     if (options.rtsp)
         rtsp.launch();
     if (options.icecast) {
-        icecast.addTones(options.toneLevelsDbfs);
+        icecast.addTones(options.toneLevelsDbfs, options.toneFrequenciesHz);
         icecast.launch(deadline);
     }
     std::vector<std::pair<std::string, std::future<Clock::time_point>>> waits;

@@ -19,6 +19,9 @@ struct StreamServerOptions {
     std::chrono::seconds lifetime{0};
     /// More Icecast MP3 mounts, a 440 Hz tone at each RMS level (dBFS) given (icecastToneUrl).
     std::vector<int> toneLevelsDbfs{};
+    /// The frequency of each of those tones, in their order, where they must be told apart by
+    /// ear (a sink's monitor); 440 Hz for each not given.
+    std::vector<int> toneFrequenciesHz{};
 };
 
 /// Real streaming servers on 127.0.0.1 for playback tests, all of them live and endless:

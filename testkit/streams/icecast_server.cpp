@@ -141,19 +141,23 @@ void IcecastServer::launchSources() {
     const std::vector<std::string> mp3 = {"-c:a",           "libmp3lame", "-b:a",        "128k",
                                           "-id3v2_version", "0",          "-write_xing", "0",
                                           "-content_type",  "audio/mpeg", "-ice_genre",  "Test"};
-    const auto named = [&](std::vector<std::string> encoding, const std::string& name) {
-        encoding.insert(encoding.end(), {"-ice_name", name, "-ice_description",
-                                         "A 440 Hz tone in MP3", "-f", "mp3"});
+    const auto named = [&](std::vector<std::string> encoding, const std::string& name,
+                           int hz = 440) {
+        encoding.insert(encoding.end(),
+                        {"-ice_name", name, "-ice_description",
+                         "A " + std::to_string(hz) + " Hz tone in MP3", "-f", "mp3"});
         return encoding;
     };
     mp3Source_ = ffmpegSource("/live.mp3", named(mp3, "QOVA Test MP3"), kSineInput);
     toneSources_.clear();
-    for (const int level : toneLevels_) {
+    for (std::size_t i = 0; i < toneLevels_.size(); ++i) {
+        const int level = toneLevels_[i];
+        const int hz = i < toneFrequencies_.size() ? toneFrequencies_[i] : 440;
         // Both channels the same tone, its RMS at the level: a sine's peak is 3 dB above.
         const std::string amplitude = std::to_string(std::sqrt(2.0) * std::pow(10.0, level / 20.0));
-        const std::string tone = amplitude + "*sin(2*PI*440*t)";
+        const std::string tone = amplitude + "*sin(2*PI*" + std::to_string(hz) + "*t)";
         toneSources_.push_back(ffmpegSource(toneMount(level),
-                                            named(mp3, "QOVA Tone " + std::to_string(level)),
+                                            named(mp3, "QOVA Tone " + std::to_string(level), hz),
                                             "aevalsrc=exprs=" + tone + "|" + tone + ":s=44100"));
     }
     // Short Ogg pages so that the Ogg mount flows as evenly as the MP3 one.

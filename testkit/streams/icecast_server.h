@@ -32,9 +32,13 @@ class IcecastServer {
     void awaitMounts(Clock::time_point deadline);
     /// Stops Icecast and its sources together, as a crash of the server would.
     void stop();
-    /// Before launch: more MP3 mounts, one for each level, each a 440 Hz tone whose two
-    /// channels have that RMS level (dBFS), at "/tone<level>.mp3" ("/tone-30.mp3").
-    void addTones(std::vector<int> levelsDbfs) { toneLevels_ = std::move(levelsDbfs); }
+    /// Before launch: more MP3 mounts, one for each level, each a tone (of the frequency given
+    /// in the same place, or 440 Hz) whose two channels have that RMS level (dBFS), at
+    /// "/tone<level>.mp3" ("/tone-30.mp3").
+    void addTones(std::vector<int> levelsDbfs, std::vector<int> frequenciesHz = {}) {
+        toneLevels_ = std::move(levelsDbfs);
+        toneFrequencies_ = std::move(frequenciesHz);
+    }
     static std::string toneMount(int levelDbfs) {
         return "/tone" + std::to_string(levelDbfs) + ".mp3";
     }
@@ -66,6 +70,7 @@ class IcecastServer {
     std::string mp3Title_ = "QOVA Test Tone";
     std::unique_ptr<ChildProcess> icecast_, mp3Source_, oggSource_;
     std::vector<int> toneLevels_;
+    std::vector<int> toneFrequencies_;
     std::vector<std::unique_ptr<ChildProcess>> toneSources_;
 };
 

@@ -1,74 +1,69 @@
 // Neighbouring channels kept ready through the real window: three Icecast stations in a tree,
-// the next channel taken as the media keys take it, and stand-ins of UPower and NetworkManager on
-// a private session bus (the test runs under dbus-run-session). What the program connects to is
-// read from Icecast's count of listeners.
+// each a tone of its own frequency, the next channel taken as the media keys take it, and
+// stand-ins of UPower and NetworkManager on a private session bus (the test runs under
+// dbus-run-session). What the program connects to is read from Icecast's count of listeners;
+// what it sounds, from the monitor of a private sound server's null sink.
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <chrono>
 
 #include "neighbours/neighbour_keeper.h"
 #include "player/mpv_player.h"
 #include "player/player_view.h"
+#include "support/fake_system_services.h"
 #include "support/main_window.h"
 #include "support/stream_servers_suite.h"
 #include "testkit/loopback_http_server.h"
+#include "testkit/sound_server.h"
 #include "testkit/stream_servers.h"
 
 namespace qova::ui {
 namespace {
 
 constexpr int kWaitMs = 15000;
+// The tone of each station, told apart by ear.
+constexpr int kQuietHz = 440;
+constexpr int kMiddleHz = 1000;
 
-class FakeUPower : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.UPower")
-    Q_PROPERTY(bool OnBattery MEMBER onBattery)
-  public:
-    bool onBattery = false;
-};
-
-class FakeNetworkManager : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.NetworkManager")
-    Q_PROPERTY(uint Metered MEMBER metered)
-  public:
-    uint metered = 4;  // guessed not metered
-};
-
-class NeighboursWindowTest : public testing::ToneServersSuite<-30, -20, -10> {
+class NeighboursWindowTest : public testing::ServersSuite {
   protected:
+    static void SetUpTestSuite() {
+        testkit::StreamServers::Options options;
+        options.hls = options.rtsp = false;
+        options.toneLevelsDbfs = {-30, -20, -10};
+        options.toneFrequenciesHz = {kQuietHz, kMiddleHz, 1800};
+        startServers(options);
+    }
     void SetUp() override {
-        ToneServersSuite::SetUp();
+        ServersSuite::SetUp();
         if (IsSkipped())
             return;
-        ASSERT_TRUE(system.isConnected()) << "no session bus: run under dbus-run-session";
-        ASSERT_TRUE(system.registerObject(QStringLiteral("/org/freedesktop/UPower"), &upower,
-                                          QDBusConnection::ExportAllProperties));
-        ASSERT_TRUE(system.registerObject(QStringLiteral("/org/freedesktop/NetworkManager"),
-                                          &network, QDBusConnection::ExportAllProperties));
-        ASSERT_TRUE(system.registerService(QStringLiteral("org.freedesktop.UPower")));
-        ASSERT_TRUE(system.registerService(QStringLiteral("org.freedesktop.NetworkManager")));
+        ASSERT_EQ(system.error().toStdString(), "");
         directory.serve("/channels.txt",
                         "Test|Radio|Quiet|" + servers->icecastToneUrl(-30) + "|EN\n" +
                             "Test|Radio|Middle|" + servers->icecastToneUrl(-20) + "|EN\n" +
                             "Test|Radio|Loud|" + servers->icecastToneUrl(-10) + "|EN\n");
         folder.write("Config.txt", "URLTXT=" + directory.url("/channels.txt") + "\r\n");
         folder.write("Player.html", "shipped page\r\n");
-        FrmMainOptions options = testing::windowOptions(folder);
-        options.powerOnSessionBus = true;
-        window = testing::startWindow(std::move(options));
-        window->findChild<QPushButton*>(QStringLiteral("imgRadio"))->click();
-        ASSERT_TRUE(testing::chooseCountry(*window, QStringLiteral("Test")));
     }
     void TearDown() override {
         window.reset();
-        system.unregisterService(QStringLiteral("org.freedesktop.UPower"));
-        system.unregisterService(QStringLiteral("org.freedesktop.NetworkManager"));
+        ear.reset();
+        sound.reset();
+        qunsetenv("PULSE_SERVER");
+    }
+    /// The window on the test's directory, its sound to this output.
+    void open(const std::string& audioOutput) {
+        FrmMainOptions options = testing::windowOptions(folder);
+        options.powerOnSessionBus = true;
+        options.audioOutput = audioOutput;
+        window = testing::startWindow(std::move(options));
+        window->findChild<QPushButton*>(QStringLiteral("imgRadio"))->click();
+        ASSERT_TRUE(testing::chooseCountry(*window, QStringLiteral("Test")));
     }
 
     /// Icecast's listeners of each tone, "-30" to "-10", become these.
@@ -79,15 +74,6 @@ class NeighboursWindowTest : public testing::ToneServersSuite<-30, -20, -10> {
         return QTest::qWaitFor(
             [&] { return count(-30) == quiet && count(-20) == middle && count(-10) == loud; },
             kWaitMs);
-    }
-    void metered(uint value) {
-        network.metered = value;
-        QDBusMessage signal = QDBusMessage::createSignal(
-            QStringLiteral("/org/freedesktop/NetworkManager"),
-            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
-        signal << QStringLiteral("org.freedesktop.NetworkManager")
-               << QVariantMap{{QStringLiteral("Metered"), value}} << QStringList();
-        system.send(signal);
     }
     bool playsThrough(const std::string& what) {
         player::MpvPlayer& player = window->playerArea().player();
@@ -102,16 +88,17 @@ class NeighboursWindowTest : public testing::ToneServersSuite<-30, -20, -10> {
         window->findChild<QAction*>(QString::fromLatin1(action))->trigger();
     }
 
-    QDBusConnection system =
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-system"));
-    FakeUPower upower;
-    FakeNetworkManager network;
+    testing::FakeSystemServices system;
     testkit::LoopbackHttpServer directory;
     testkit::TempFolder folder;
+    // Before the window, which plays into it until it goes.
+    std::unique_ptr<testkit::SoundServer> sound;
+    std::unique_ptr<testkit::SinkMonitor> ear;
     std::unique_ptr<FrmMain> window;
 };
 
 TEST_F(NeighboursWindowTest, NextIsReadyLetGoWhenMeteredOrMinimisedAndOffMakesNoConnection) {
+    open("null");
     testing::clickNode(*window, 0);
     ASSERT_TRUE(playsThrough("/tone-30.mp3"));
     // The next channel of the tree is made ready; there is no previous one.
@@ -126,9 +113,9 @@ TEST_F(NeighboursWindowTest, NextIsReadyLetGoWhenMeteredOrMinimisedAndOffMakesNo
     // Now the next, and the previous which is also the one played before: each once.
     EXPECT_TRUE(listeners(1, 1, 1));
 
-    metered(1);
+    system.setMetered(1);
     EXPECT_TRUE(listeners(0, 1, 0)) << "let go on a metered connection";
-    metered(2);
+    system.setMetered(2);
     EXPECT_TRUE(listeners(1, 1, 1));
     window->setWindowState(Qt::WindowMinimized);
     EXPECT_TRUE(listeners(0, 1, 0)) << "let go while minimised";
@@ -150,6 +137,7 @@ TEST_F(NeighboursWindowTest, NextIsReadyLetGoWhenMeteredOrMinimisedAndOffMakesNo
 }
 
 TEST_F(NeighboursWindowTest, VideoChannelsTooFollowsTheNeighbourItemAndIsKept) {
+    open("null");
     const auto items = [&] {
         return std::pair{window->findChild<QAction*>(QStringLiteral("mnuPrepareNeighbours")),
                          window->findChild<QAction*>(QStringLiteral("mnuPrepareVideoNeighbours"))};
@@ -180,7 +168,33 @@ TEST_F(NeighboursWindowTest, VideoChannelsTooFollowsTheNeighbourItemAndIsKept) {
     EXPECT_TRUE(video->isEnabled());
 }
 
+TEST_F(NeighboursWindowTest, NextSoundsTheReadyChannelHandedOver) {
+    std::string why;
+    if (!testkit::SoundServer::available(&why))
+        GTEST_SKIP() << why;
+    sound = std::make_unique<testkit::SoundServer>();
+    ear = std::make_unique<testkit::SinkMonitor>(*sound, sound->sinks().front());
+    // The engine's sound output finds the server as every PulseAudio client does.
+    qputenv("PULSE_SERVER", QByteArray::fromStdString(sound->address()));
+    open("pulse");
+    using Clock = std::chrono::steady_clock;
+    const auto clicked = Clock::now();
+    testing::clickNode(*window, 0);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ear->toneStart(kQuietHz, clicked).has_value(); }, kWaitMs))
+        << "the first channel is never heard";
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->neighbourKeeper().ready(servers->icecastToneUrl(-20)); }, kWaitMs));
+
+    const auto next = Clock::now();
+    trigger("mnuNext");
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ear->toneStart(kMiddleHz, next).has_value(); }, kWaitMs))
+        << "the next channel is never heard";
+    EXPECT_EQ(window->neighbourKeeper().handedOver(), 1) << "heard from a new connection";
+    EXPECT_TRUE(playsThrough("/tone-20.mp3"));
+    EXPECT_TRUE(listeners(1, 1, 1)) << "the station of the channel heard counts one listener";
+}
+
 }  // namespace
 }  // namespace qova::ui
-
-#include "neighbours_window_test.moc"
