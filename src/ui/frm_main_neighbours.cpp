@@ -94,7 +94,7 @@ void FrmMain::buildNeighbours(bool freshSettings) {
         settings_->setIntValueWithNextWrite(kNeighboursKey, 1);
     const bool on = settings_->intValue(kNeighboursKey, 0) != 0;
     enable(on);
-    QAction* action = mnuPlayback_->addAction(QStringLiteral("Prepare &Neighbouring Channels"));
+    QAction* action = mnuPlayback_->addAction(QStringLiteral("Prepare Neighbouring C&hannels"));
     action->setObjectName(QStringLiteral("mnuPrepareNeighbours"));
     action->setCheckable(true);
     action->setChecked(on);

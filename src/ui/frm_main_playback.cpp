@@ -47,7 +47,7 @@ void FrmMain::buildPlaybackMenu() {
         connect(action, &QAction::triggered, this, handler);
     };
     mnuPlayback_->setToolTipsVisible(true);
-    add("mnuPlayStop", "&Stop or Play Again", {Qt::Key_Space}, Qt::WidgetShortcut,
+    add("mnuPlayStop", "S&top or Play Again", {Qt::Key_Space}, Qt::WidgetShortcut,
         tr("Space, in the picture"), [&listening] { listening.playOrStop(); });
     add("mnuNext", "&Next Channel", {QKeySequence(Qt::CTRL | Qt::Key_Down)}, Qt::WindowShortcut,
         tr("Ctrl+Down, or Page Down in the picture"), [&listening] { listening.next(); });

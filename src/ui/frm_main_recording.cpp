@@ -77,7 +77,7 @@ void FrmMain::buildRecordingCommands() {
     add("mnuSaveSong", tr("Save &Song"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
         tr("Saves the song that plays, from its beginning on to its end"),
         [this, recording] { recording->saveSong(wbMain_->overlay().channel()); });
-    add("mnuRecordingsFolder", tr("Recordings &Folder..."),
+    add("mnuRecordingsFolder", tr("Recordings Fo&lder..."),
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), tr("Where recordings and saved songs go"),
         [this] {
             const QString folder =

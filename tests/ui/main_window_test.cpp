@@ -7,6 +7,7 @@
 #include <QFontInfo>
 #include <QMenuBar>
 #include <QTest>
+#include <map>
 
 #include "fakes/fake_controls.h"
 #include "testkit/temp_folder.h"
@@ -79,11 +80,18 @@ TEST(MainWindow, ControlsMenusTabOrderColoursAndFontAsThePersonMeetsThem) {
     EXPECT_EQ(menus[2]->menu()->objectName(), "mnuChannels");
     for (int i : {0, 3, 4})
         EXPECT_EQ(menus[i]->menu()->actions().size(), 1) << menus[i]->text().toStdString();
+    // Alt and a letter: each letter reaches one command of its menu.
     for (int i : {1, 2}) {
+        std::map<QChar, QString> keys;
         for (QAction* command : menus[i]->menu()->actions()) {
-            if (!command->isSeparator()) {
-                EXPECT_FALSE(command->shortcut().isEmpty()) << command->text().toStdString();
-            }
+            if (command->isSeparator())
+                continue;
+            EXPECT_FALSE(command->shortcut().isEmpty()) << command->text().toStdString();
+            const QString text = command->text();
+            const qsizetype amp = text.indexOf(QLatin1Char('&'));
+            ASSERT_TRUE(amp >= 0 && amp + 1 < text.size()) << text.toStdString();
+            const auto [was, fresh] = keys.emplace(text[amp + 1].toLower(), text);
+            EXPECT_TRUE(fresh) << text.toStdString() << " and " << was->second.toStdString();
         }
     }
     EXPECT_EQ(window.centralWidget()->palette().color(QPalette::Window), QColor(76, 76, 76));
