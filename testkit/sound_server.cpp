@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <numbers>
@@ -59,11 +60,36 @@ SinkMonitor::Clock::duration frames(std::size_t count) {
         std::chrono::duration<double>(static_cast<double>(count) / SinkMonitor::kRate));
 }
 
+/// PULSE_COOKIE pointed into a folder while this lives, as it was before once it goes. Each
+/// PulseAudio client (libpulse-simple here, libmpv's sound output, the programs a test starts)
+/// otherwise makes the user's cookie in ~/.config/pulse; the server takes anyone anyway.
+class CookieIn {
+  public:
+    explicit CookieIn(const fs::path& folder) {
+        if (const char* before = std::getenv(kCookie))
+            before_ = before;
+        ::setenv(kCookie, (folder / "cookie").c_str(), 1);
+    }
+    ~CookieIn() {
+        if (before_)
+            ::setenv(kCookie, before_->c_str(), 1);
+        else
+            ::unsetenv(kCookie);
+    }
+    CookieIn(const CookieIn&) = delete;
+    CookieIn& operator=(const CookieIn&) = delete;
+
+  private:
+    static constexpr const char* kCookie = "PULSE_COOKIE";
+    std::optional<std::string> before_;
+};
+
 }  // namespace
 
 struct SoundServer::Impl {
     // First, so that it goes last, after the server that keeps its socket in it.
     streams::TempDir temp;
+    CookieIn cookie{temp.path()};
     std::vector<std::string> sinks;
     std::string socket;
     std::unique_ptr<ChildProcess> daemon;
