@@ -65,6 +65,8 @@ std::optional<double> untilTone(const SinkMonitor& monitor, int level, Clock::ti
 
 /// The program's engine, with the keeper on or off, playing into a sink of its own.
 struct Player {
+    using Neighbours = std::vector<qova::playback::NeighbourChannel>;
+
     Player(bool prepared, std::vector<std::pair<std::string, std::string>> sound = {})
         : keeper(qova::player::kEngineUserAgent),
           engine({.renderVideo = false,
@@ -77,27 +79,23 @@ struct Player {
         QObject::connect(&engine, &MpvPlayer::playbackRestarted,
                          [this] { restarted = Clock::now(); });
     }
-    /// Plays the address; when it began, once the engine restarted playback.
-    std::optional<Clock::time_point> play(const std::string& address, const std::string& other) {
+    /// Plays the address; when it began, once the engine restarted playback. Then, as the
+    /// window does once a channel plays, the channels wanted next are made ready.
+    std::optional<Clock::time_point> play(const std::string& address, Neighbours wanted = {}) {
         restarted.reset();
         const auto start = Clock::now();
         engine.play(address);
         if (!runUntil([&] { return restarted.has_value(); }, kWaitLimit))
             return std::nullopt;
-        // As the window does once a channel plays: the one before is made ready again.
-        std::vector<qova::playback::NeighbourChannel> wanted;
-        if (!other.empty())
-            wanted.push_back({other, false});
         keeper.channelChanged(wanted);
         return start;
     }
     /// Plays the address once it is ready (when prepared).
-    std::optional<Clock::time_point> switchTo(const std::string& address,
-                                              const std::string& other) {
+    std::optional<Clock::time_point> switchTo(const std::string& address, Neighbours wanted) {
         if (keeper.conditions().enabled &&
             !runUntil([&] { return keeper.ready(address); }, kWaitLimit))
             return std::nullopt;
-        return play(address, other);
+        return play(address, std::move(wanted));
     }
 
     qova::neighbours::NeighbourKeeper keeper;
@@ -135,16 +133,16 @@ void NeighbourSwitch(benchmark::State& state) {
             const std::string toUrl = s->icecastToneUrl(to), fromUrl = s->icecastToneUrl(from);
             // Each starts where the other left off; the first start of each counts for nothing.
             if (i == 0) {
-                prepared.play(fromUrl, toUrl);
-                plain.play(fromUrl, toUrl);
+                prepared.play(fromUrl, {{toUrl, false}});
+                plain.play(fromUrl, {{toUrl, false}});
                 mpv.play(fromUrl);
             }
-            if (const auto start = prepared.switchTo(toUrl, fromUrl)) {
+            if (const auto start = prepared.switchTo(toUrl, {{fromUrl, false}})) {
                 readyRestart.push_back(msBetween(*start, *prepared.restarted));
                 if (const auto ms = untilTone(readyEar, to, *start))
                     ready.push_back(*ms);
             }
-            if (const auto start = plain.switchTo(toUrl, fromUrl)) {
+            if (const auto start = plain.switchTo(toUrl, {{fromUrl, false}})) {
                 if (const auto ms = untilTone(plainEar, to, *start))
                     cold.push_back(*ms);
             }
@@ -178,7 +176,7 @@ void PreparedMemory(benchmark::State& state) {
         return;
     for (auto _ : state) {
         Player player(true);
-        player.play(s->icecastToneUrl(-30), {});
+        player.play(s->icecastToneUrl(-30));
         runFor(5s);
         const double playing = statusMb("VmRSS:");
         player.keeper.channelChanged({{s->icecastToneUrl(-20), false},
@@ -222,24 +220,15 @@ void HlsSwitch(benchmark::State& state) {
             auto conditions = player.keeper.conditions();
             conditions.videoToo = mode == "whole";
             player.keeper.setConditions(conditions);
-            const auto play = [&](const std::string& address) -> std::optional<double> {
-                player.restarted.reset();
-                const auto start = Clock::now();
-                player.engine.play(address);
-                if (!runUntil([&] { return player.restarted.has_value(); }, kWaitLimit))
-                    return std::nullopt;
-                return msBetween(start, *player.restarted);
-            };
             std::vector<double> times;
             for (int i = 0; i <= kSwitches / 2; ++i) {
-                play(tone);
-                player.keeper.channelChanged({{tv, true}});
+                player.play(tone, {{tv, true}});
                 if (mode != "unprepared" &&
                     !runUntil([&] { return player.keeper.ready(tv); }, kWaitLimit))
                     continue;
                 // The first start of the engine counts for nothing.
-                if (const auto ms = play(tv); ms && i > 0)
-                    times.push_back(*ms);
+                if (const auto start = player.play(tv); start && i > 0)
+                    times.push_back(msBetween(*start, *player.restarted));
             }
             state.counters["hls_" + mode + "_median_ms"] = median(times);
         }

@@ -10,7 +10,9 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
+#include <iterator>
 #include <mutex>
 #include <numbers>
 #include <stdexcept>
@@ -59,11 +61,36 @@ SinkMonitor::Clock::duration frames(std::size_t count) {
         std::chrono::duration<double>(static_cast<double>(count) / SinkMonitor::kRate));
 }
 
+/// PULSE_COOKIE pointed into a folder while this lives, as it was before once it goes. Each
+/// PulseAudio client (libpulse-simple here, libmpv's sound output, the programs a test starts)
+/// otherwise makes the user's cookie in ~/.config/pulse; the server takes anyone anyway.
+class CookieIn {
+  public:
+    explicit CookieIn(const fs::path& folder) {
+        if (const char* before = std::getenv(kCookie))
+            before_ = before;
+        ::setenv(kCookie, (folder / "cookie").c_str(), 1);
+    }
+    ~CookieIn() {
+        if (before_)
+            ::setenv(kCookie, before_->c_str(), 1);
+        else
+            ::unsetenv(kCookie);
+    }
+    CookieIn(const CookieIn&) = delete;
+    CookieIn& operator=(const CookieIn&) = delete;
+
+  private:
+    static constexpr const char* kCookie = "PULSE_COOKIE";
+    std::optional<std::string> before_;
+};
+
 }  // namespace
 
 struct SoundServer::Impl {
     // First, so that it goes last, after the server that keeps its socket in it.
     streams::TempDir temp;
+    CookieIn cookie{temp.path()};
     std::vector<std::string> sinks;
     std::string socket;
     std::unique_ptr<ChildProcess> daemon;
@@ -208,20 +235,30 @@ SinkMonitor::~SinkMonitor() = default;
 
 std::optional<SinkMonitor::Clock::time_point> SinkMonitor::toneStart(double hz,
                                                                      Clock::time_point from) const {
-    // What was heard since shortly before `from`, as one run: the blocks follow without a gap.
+    // What was heard since shortly before `from`, end to end, and where each block begins in
+    // it: a block's own time tells when its samples sounded, as the monitor may have dropped
+    // sound between two blocks when the reader fell behind.
     std::vector<std::int16_t> samples;
-    Clock::time_point first;
+    std::vector<std::pair<std::size_t, Clock::time_point>> starts;
     {
         const std::lock_guard lock(impl_->mutex);
         for (const auto& block : impl_->blocks) {
             if (block.start + frames(block.samples.size()) <= from)
                 continue;
-            if (samples.empty())
-                first = block.start;
+            starts.emplace_back(samples.size(), block.start);
             samples.insert(samples.end(), block.samples.begin(), block.samples.end());
         }
     }
-    const double skipped = std::chrono::duration<double>(from - first).count() * kRate;
+    if (starts.empty())
+        return std::nullopt;
+    const auto soundedAt = [&](std::size_t sample) {
+        const auto block = std::prev(
+            std::upper_bound(starts.begin(), starts.end(), sample,
+                             [](std::size_t at, const auto& start) { return at < start.first; }));
+        return block->second + frames(sample - block->first);
+    };
+    const double skipped =
+        std::chrono::duration<double>(from - starts.front().second).count() * kRate;
     const auto begin = static_cast<std::size_t>(std::max(0.0, std::ceil(skipped)));
     // Goertzel's filter for the one frequency, beside the whole window's energy.
     const double coefficient = 2.0 * std::cos(2.0 * std::numbers::pi * hz / kRate);
@@ -239,7 +276,7 @@ std::optional<SinkMonitor::Clock::time_point> SinkMonitor::toneStart(double hz,
         const double toneRms = std::sqrt(2.0 * power) / kWindow;
         const double rms = std::sqrt(energy / kWindow);
         if (rms > kSilenceRms && toneRms >= kToneShare * rms)
-            return first + frames(at + kWindow / 2);
+            return soundedAt(at + kWindow / 2);
     }
     return std::nullopt;
 }

@@ -13,9 +13,10 @@ namespace qova::testkit {
 /// would: Debian's pulseaudio as a child process, not a system service, on a socket in a temp
 /// folder of its own (so that tests in parallel each have theirs), with null sinks, sound cards
 /// that play in real time into nothing but their monitor. The server reads nothing of the
-/// user's or the machine's sound setup and keeps its files in its folder (its clients, as any
-/// PulseAudio client, make the user's PulseAudio cookie where there is none); running as root
-/// is fine.
+/// user's or the machine's sound setup and keeps its files in its folder; while it lives, the
+/// process's PulseAudio clients, and the programs it starts, keep their cookie there too
+/// (PULSE_COOKIE, as it was once the server goes), not in the user's configuration. Running as
+/// root is fine.
 ///
 /// The constructor returns once the server answers with all its sinks (at most ~10 s) or throws
 /// std::runtime_error saying why. The server dies with the thread that created it.

@@ -6,6 +6,7 @@
 
 #include "neighbours/ogg_pages.h"
 #include "platform/stream_address.h"
+#include "stream/station_answer.h"
 #include "stream/station_target.h"
 #include "stream/stream_relay.h"
 
@@ -118,34 +119,20 @@ bool WarmStream::readHead() {
             this->end();
         return false;
     }
-    const QList<QByteArray> lines = head_.left(end).split('\n');
-    const QList<QByteArray> status = lines.front().trimmed().split(' ');
-    QByteArray type;
-    bool chunked = false;
-    qint64 metaint = 0;
-    for (const QByteArray& line : lines.mid(1)) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon < 0)
-            continue;
-        const QByteArray name = line.left(colon).trimmed().toLower();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (name == "content-type")
-            type = mediaType(value);
-        else if (name == "transfer-encoding")
-            chunked = true;
-        else if (name == "icy-metaint")
-            metaint = value.toLongLong();
-    }
+    // Read as the relay reads it: a junk or oversized metaint, or a chunked body, is no answer.
+    const stream::StationAnswer answer =
+        stream::readStationAnswer(std::string_view(head_.constData(), end));
+    const QByteArray type = mediaType(QByteArray::fromStdString(answer.contentType));
     // Blocks longer than all that is held could not be dropped whole; metadata amid Ogg pages
     // would have to be taken out of them and put back.
     const bool ogg = oggSound(type);
-    if (status.size() < 2 || status[1] != "200" || !(ogg || soundAnyDecoderJoins(type)) ||
-        chunked || metaint < 0 || metaint > kHeldBytes || (ogg && metaint > 0)) {
+    if (!answer.taped || !(ogg || soundAnyDecoderJoins(type)) ||
+        answer.metaint > std::size_t{kHeldBytes} || (ogg && answer.metaint > 0)) {
         this->end();
         return false;
     }
     headRead_ = true;
-    metaint_ = static_cast<qsizetype>(metaint);
+    metaint_ = static_cast<qsizetype>(answer.metaint);
     audioLeft_ = metaint_;
     if (ogg)
         ogg_ = std::make_unique<OggPages>(kHeldBytes);

@@ -55,7 +55,8 @@ class Station {
 };
 
 /// kBlocks blocks of sound, each of one numbered byte, the title in the first alone.
-Station numberedStation(const QByteArray& type) {
+Station numberedStation(const QByteArray& type, const QByteArray& metaint = "1000",
+                        const QByteArray& more = {}) {
     QByteArray title = kTitle;
     title.append(QByteArray((16 - title.size() % 16) % 16, '\0'));
     QByteArray body;
@@ -64,13 +65,13 @@ Station numberedStation(const QByteArray& type) {
         body += i == 0 ? QByteArray(1, static_cast<char>(title.size() / 16)) + title
                        : QByteArray(1, '\0');
     }
-    return Station(
-        "Content-Type: " + type + "\r\nicy-metaint: " + QByteArray::number(kMetaint) + "\r\n",
-        body);
+    return Station("Content-Type: " + type + "\r\nicy-metaint: " + metaint + "\r\n" + more, body);
 }
 
 TEST(WarmStream, HandsOverTheLatestSoundWithTheTitleItWasGivenFirst) {
-    const Station station = numberedStation("audio/mpeg");
+    // A body sent as it is, which is no chunked body.
+    const Station station =
+        numberedStation("audio/mpeg", "1000", "Transfer-Encoding: identity\r\n");
     WarmStream stream(station.url(), "libmpv");
     QSignalSpy ended(&stream, &WarmStream::ended);
     ASSERT_TRUE(QTest::qWaitFor([&] { return stream.ready(); }, kWaitMs));
@@ -169,18 +170,22 @@ TEST(WarmStream, AnHttpsStationIsMetOverTlsWithTheHeadersOfItsLine) {
 }
 
 TEST(WarmStream, WhatNoDecoderJoinsHalfwayIsNeverReady) {
-    // Ogg with ICY metadata amid its pages, and no sound at all.
-    for (const char* type : {"application/ogg", "text/html"}) {
-        const Station station = numberedStation(type);
+    // Ogg with ICY metadata amid its pages, no sound at all, and blocks of no length one can
+    // trust (read as none, the metadata would pass for sound).
+    for (const auto& [type, metaint] :
+         {std::pair<QByteArray, QByteArray>{"application/ogg", "1000"},
+          {"text/html", "1000"},
+          {"audio/mpeg", "1000x"},
+          {"audio/mpeg", "99999999999999999999"}}) {
+        const Station station = numberedStation(type, metaint);
         WarmStream stream(station.url(), "libmpv");
         QSignalSpy ended(&stream, &WarmStream::ended);
-        EXPECT_TRUE(ended.wait(kWaitMs)) << type;
+        EXPECT_TRUE(ended.wait(kWaitMs)) << type.constData() << " " << metaint.constData();
         EXPECT_FALSE(stream.ready());
         EXPECT_TRUE(stream.handOver().empty());
     }
     WarmStream refused("http://127.0.0.1:9/", "libmpv");
-    QSignalSpy ended(&refused, &WarmStream::ended);
-    EXPECT_TRUE(ended.wait(kWaitMs));
+    EXPECT_TRUE(QSignalSpy(&refused, &WarmStream::ended).wait(kWaitMs));
 
     EXPECT_TRUE(WarmStream::keepable("https://example.org/"));
     EXPECT_FALSE(WarmStream::keepable("https://example.org/", false)) << "the engine's own TLS";

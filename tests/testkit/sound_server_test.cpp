@@ -1,14 +1,19 @@
 // The private sound servers the tests hear players through: two at once, as tests running in
-// parallel have them, each sink hearing only what is played into it, told by its tone.
+// parallel have them, each sink hearing only what is played into it, told by its tone; and
+// their clients, in the test and in the programs it starts, leave nothing in the home folder.
 #include "testkit/sound_server.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
+#include <filesystem>
 #include <list>
 #include <vector>
+
+#include "testkit/temp_folder.h"
 
 namespace qova::testkit {
 namespace {
@@ -42,6 +47,10 @@ TEST(SoundServerTest, TwoAtOnceEachSinkHearsOnlyWhatIsPlayedIntoIt) {
         GTEST_SKIP() << "no sound server: " << why;
     if (::access(kMpv, X_OK) != 0)
         GTEST_SKIP() << "no mpv program to play tones with";
+    const TempFolder home;
+    const QByteArray userHome = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(home.path()));
+    const auto restoreHome = qScopeGuard([&] { qputenv("HOME", userHome); });
     SoundServer one({"left", "right"});
     SoundServer other;
     EXPECT_NE(one.address(), other.address());
@@ -78,6 +87,8 @@ TEST(SoundServerTest, TwoAtOnceEachSinkHearsOnlyWhatIsPlayedIntoIt) {
         }
         ++hz;
     }
+    EXPECT_TRUE(std::filesystem::is_empty(home.path()))
+        << "a sound client wrote in the home folder";
 }
 
 }  // namespace
