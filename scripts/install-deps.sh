@@ -13,7 +13,7 @@ packages=(
 )
 # The tests, the benchmarks and the fuzz targets: their tools, the servers they stream from, a
 # virtual display, session and accessibility buses, a sound server whose null sinks they listen
-# to, and the mpv program they measure against.
+# to, the mpv program they measure against, and gdb for the stacks of a test that hangs.
 if [ "${1:-test}" != run ]; then
   packages+=(
     clang-format clang libclang-rt-14-dev
@@ -21,7 +21,7 @@ if [ "${1:-test}" != run ]; then
     xvfb xauth dbus-daemon at-spi2-core desktop-file-utils appstream xdotool
     libx11-dev libxtst-dev
     icecast2 openssl python3-gi gir1.2-gst-rtsp-server-1.0
-    pulseaudio libpulse-dev
+    pulseaudio libpulse-dev gdb
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
     gstreamer1.0-libav
   )

@@ -2,8 +2,14 @@
 // platform, unless the test asks for the display and the test command provides one (Xvfb).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QApplication>
+#include <chrono>
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
 
 #if defined(__SANITIZE_ADDRESS__)
 // On a real display the OpenGL driver and D-Bus keep a few allocations to the end, which the
@@ -14,7 +20,30 @@ extern "C" int __lsan_is_turned_off() {
 }
 #endif
 
+namespace {
+
+// ctest ends a test that outlives its limit without a word of where it stood. Ten seconds
+// before that, every thread's stack goes to the test's output (through gdb, when the machine
+// has it), so that a hang seen once in many runs can be found.
+void writeStacksBeforeTheLimit() {
+    const int limit = qEnvironmentVariableIntValue("QOVA_TEST_TIMEOUT");
+    if (limit <= 20)
+        return;
+    std::thread([limit] {
+        std::this_thread::sleep_for(std::chrono::seconds(limit - 10));
+        std::fprintf(stderr, "\nStill running after %d s; the stacks of its threads:\n",
+                     limit - 10);
+        const std::string command = "gdb -p " + std::to_string(getpid()) +
+                                    " -batch -ex 'thread apply all bt' 1>&2 2>/dev/null";
+        if (std::system(command.c_str()) != 0)
+            std::fprintf(stderr, "(gdb could not tell them)\n");
+    }).detach();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    writeStacksBeforeTheLimit();
     const bool onDisplay = qEnvironmentVariableIsSet("QOVA_TEST_ON_DISPLAY") &&
                            !qEnvironmentVariableIsEmpty("DISPLAY");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !onDisplay) {
