@@ -3,7 +3,7 @@
 // in the mpv program (kept running, switched over its IPC socket). Each plays into a null sink of
 // a private PulseAudio server of its own, whose monitor tells when the new station's tone first
 // sounds; each station sends a tone of its own frequency. And the resident memory that three
-// prepared channels add to one playing.
+// prepared channels add to one playing, and the share of a core they take.
 #include <benchmark/benchmark.h>
 
 #include <QComboBox>
@@ -179,6 +179,13 @@ void PreparedMemory(benchmark::State& state) {
         player.play(s->icecastToneUrl(-30));
         runFor(5s);
         const double playing = statusMb("VmRSS:");
+        // Percent of one core over ten seconds, without and then with three kept ready.
+        const auto cpuPercent = [] {
+            const double before = cpuSeconds();
+            runFor(10s);
+            return (cpuSeconds() - before) * 10.0;
+        };
+        const double playingCpu = cpuPercent();
         player.keeper.channelChanged({{s->icecastToneUrl(-20), false},
                                       {s->icecastToneUrl(-10), false},
                                       {s->icecastMp3Url(), false}});
@@ -190,7 +197,10 @@ void PreparedMemory(benchmark::State& state) {
             },
             kWaitLimit);
         // Long enough for each to hold all it may.
-        runFor(10s);
+        const double preparedCpu = cpuPercent();
+        state.counters["playing_cpu_pct"] = playingCpu;
+        state.counters["three_prepared_cpu_pct"] = preparedCpu;
+        state.counters["added_cpu_pct"] = preparedCpu - playingCpu;
         state.counters["playing_rss_mb"] = playing;
         state.counters["three_prepared_rss_mb"] = statusMb("VmRSS:");
         state.counters["added_mb"] = statusMb("VmRSS:") - playing;

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <csignal>
+#include <ctime>
 #include <fstream>
 #include <thread>
 
@@ -19,6 +20,12 @@ namespace qova::bench {
 
 double msBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+double cpuSeconds() {
+    timespec used{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
 double statusMb(const char* field, const std::string& process) {

@@ -25,6 +25,8 @@ double msBetween(Clock::time_point from, Clock::time_point to);
 /// A field of /proc/<process>/status in MB ("VmRSS:", "VmHWM:"); 0 when it cannot be read.
 double statusMb(const char* field, const std::string& process = "self");
 double median(std::vector<double> values);
+/// The CPU time this process has used so far, in seconds, all its threads together.
+double cpuSeconds();
 
 /// Runs the Qt event loop until done() or the limit passes; false at the limit.
 bool runUntil(const std::function<bool()>& done, Clock::duration limit);
