@@ -23,6 +23,13 @@ std::string_view textOf(const QByteArray& bytes) {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
+/// Lets go of the segments held that `kept` does not name.
+void keepOnly(std::map<std::string, Fetched>& segments, const std::vector<std::string>& kept) {
+    std::erase_if(segments, [&](const auto& segment) {
+        return std::find(kept.begin(), kept.end(), segment.first) == kept.end();
+    });
+}
+
 }  // namespace
 
 bool WarmHls::keepable(const std::string& line) {
@@ -153,10 +160,7 @@ void WarmHls::fetchMissing() {
     }
     // All the newest playlist starts with has come: it is what a hand-over gives now, and
     // nothing older is kept.
-    std::erase_if(segments_, [&](const auto& held) {
-        return std::find(coming_->segments.begin(), coming_->segments.end(), held.first) ==
-               coming_->segments.end();
-    });
+    keepOnly(segments_, coming_->segments);
     const bool first = !held_;
     held_ = std::move(coming_);
     coming_.reset();
@@ -176,13 +180,8 @@ void WarmHls::failed() {
     if (!held_ || ++failures_ >= kFailureLimit)
         return end();
     // What was ready stays so; what came for the newest playlist goes.
-    if (coming_) {
-        std::erase_if(segments_, [&](const auto& held) {
-            return std::find(held_->segments.begin(), held_->segments.end(), held.first) ==
-                   held_->segments.end();
-        });
-        coming_.reset();
-    }
+    keepOnly(segments_, held_->segments);
+    coming_.reset();
     if (reload_.interval() > 0)
         reload_.start();
 }
