@@ -99,7 +99,7 @@ void WarmHls::readTop(Fetched top) {
 void WarmHls::readMedia(Fetched media) {
     const auto playlist = readHlsPlaylist(textOf(media.body));
     // Parts of files would have to be kept as the engine asks for them: not worth it.
-    if (!playlist || playlist->master() || playlist->byteRanges || !HlsRelay::servable(media))
+    if (!playlist || playlist->master() || playlist->byteRanges)
         return failed();
     reload_.setInterval(
         playlist->endList ? 0
@@ -108,6 +108,9 @@ void WarmHls::readMedia(Fetched media) {
     const std::string base = addressOf(media.url);
     if (!wholeWindow_ && held_ && heldStillStarts(*playlist, base))
         return renewed();
+    // What is held is what the relay serves on hand-over.
+    if (!HlsRelay::servable(media))
+        return failed();
     const std::size_t start = startSegment(*playlist);
     const std::size_t last = wholeWindow_ ? windowEnd(*playlist) : start + 1;
     Snapshot coming{std::move(media), {}, {}};
