@@ -176,22 +176,27 @@ std::size_t windowEnd(const HlsPlaylist& playlist) {
 
 namespace {
 
-/// The reference resolved against the playlist's address; invalid when it is no address.
-QUrl resolved(const std::string& base, std::string_view reference) {
+/// The reference resolved against the playlist's address (read once for all its lines, so that
+/// a long one costs no more than the lines that grow by it); invalid when it is no address.
+QUrl resolved(const QUrl& base, std::string_view reference) {
     const QUrl relative(
         QString::fromUtf8(reference.data(), static_cast<qsizetype>(reference.size())),
         QUrl::StrictMode);
     if (!relative.isValid())
         return {};
-    const QUrl absolute = QUrl(QString::fromStdString(base), QUrl::StrictMode).resolved(relative);
+    const QUrl absolute = base.resolved(relative);
     if (!absolute.isValid() || absolute.isRelative() || absolute.host().isEmpty())
         return {};
     return absolute;
 }
 
+QUrl baseUrl(const std::string& base) {
+    return QUrl(QString::fromStdString(base), QUrl::StrictMode);
+}
+
 /// What the reference becomes in the playlist handed over.
 std::string replacement(
-    const std::string& base, std::string_view reference, HlsReference kind,
+    const QUrl& base, std::string_view reference, HlsReference kind,
     const std::function<std::string(const std::string& address, HlsReference kind)>& local) {
     const QUrl absolute = resolved(base, reference);
     if (!absolute.isValid())
@@ -205,7 +210,7 @@ std::string replacement(
 }  // namespace
 
 std::string httpAddress(const std::string& base, std::string_view reference) {
-    const QUrl absolute = resolved(base, reference);
+    const QUrl absolute = resolved(baseUrl(base), reference);
     if (!absolute.isValid() || absolute.scheme() != QLatin1String("http") ||
         !absolute.userInfo().isEmpty())
         return {};
@@ -216,6 +221,7 @@ std::optional<std::string> rewrittenPlaylist(
     std::string_view text, const std::string& base,
     const std::function<std::string(const std::string& address, HlsReference kind)>& local) {
     text = platform::withoutByteOrderMark(text.substr(0, kMaxPlaylistBytes));
+    const QUrl baseAddress = baseUrl(base);
     std::string out;
     out.reserve(text.size() + text.size() / 2);
     HlsReference lineKind = HlsReference::Media;
@@ -225,7 +231,7 @@ std::optional<std::string> rewrittenPlaylist(
             return true;
         }
         if (line.front() != '#') {
-            out += replacement(base, line, lineKind, local);
+            out += replacement(baseAddress, line, lineKind, local);
             out += '\n';
             lineKind = HlsReference::Media;
             return out.size() <= kMaxRewrittenBytes;
@@ -242,7 +248,7 @@ std::optional<std::string> rewrittenPlaylist(
                 return;
             out += line.substr(copied, attribute.at - copied);
             // A quote inside would end the attribute early: such an address stays as written.
-            std::string address = replacement(base, attribute.value, kind, local);
+            std::string address = replacement(baseAddress, attribute.value, kind, local);
             if (address.find('"') != std::string::npos)
                 address = std::string(attribute.value);
             out += address;
