@@ -59,17 +59,20 @@ bool isTag(std::string_view line, std::string_view tag) {
            (line.size() == tag.size() || line[tag.size()] == ':' || line[tag.size()] == ' ');
 }
 
-/// Calls `each(line)` for every line of the text, without its end and the space around it.
+/// Calls `each(line)` for every line of the text, without its end and the space around it, for
+/// as long as it returns true. False when it was stopped.
 template <typename Each>
-void forEachLine(std::string_view text, Each&& each) {
+bool forEachLine(std::string_view text, Each&& each) {
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos)
             end = text.size();
-        each(platform::trimmed(text.substr(start, end - start)));
+        if (!each(platform::trimmed(text.substr(start, end - start))))
+            return false;
         start = end + 1;
     }
+    return true;
 }
 
 long long number(std::string_view text) {
@@ -80,6 +83,16 @@ long long number(std::string_view text) {
 
 }  // namespace
 
+bool looksLikeHlsPlaylist(std::string_view start) {
+    // Each compared only as far as the text goes, so that the first bytes of either pass.
+    const auto begins = [](std::string_view text, std::string_view with) {
+        return with.starts_with(text.substr(0, with.size()));
+    };
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    return (start.size() < kByteOrderMark.size() && begins(start, kByteOrderMark)) ||
+           begins(platform::withoutByteOrderMark(start), kHeader);
+}
+
 std::optional<HlsPlaylist> readHlsPlaylist(std::string_view text) {
     text = platform::withoutByteOrderMark(text);
     if (text.size() > kMaxPlaylistBytes || !text.starts_with(kHeader))
@@ -87,18 +100,22 @@ std::optional<HlsPlaylist> readHlsPlaylist(std::string_view text) {
     HlsPlaylist playlist;
     enum class Next { Nothing, Segment, Variant } next = Next::Nothing;
     long long bandwidth = 0;
-    std::string key;
-    std::string map;
-    forEachLine(text, [&](std::string_view line) {
+    std::size_t key = kNoSection;
+    std::size_t map = kNoSection;
+    const bool read = forEachLine(text, [&](std::string_view line) {
+        if (line.size() > kMaxPlaylistLineBytes)
+            return false;
         if (line.empty())
-            return;
+            return true;
         if (line.front() != '#') {
             if (next == Next::Segment)
                 playlist.segments.push_back({std::string(line), key, map});
             else if (next == Next::Variant)
                 playlist.variants.push_back({std::string(line), bandwidth});
             next = Next::Nothing;
-        } else if (isTag(line, "#EXTINF")) {
+            return playlist.segments.size() + playlist.variants.size() <= kMaxPlaylistEntries;
+        }
+        if (isTag(line, "#EXTINF")) {
             next = Next::Segment;
         } else if (isTag(line, "#EXT-X-STREAM-INF")) {
             next = Next::Variant;
@@ -108,8 +125,7 @@ std::optional<HlsPlaylist> readHlsPlaylist(std::string_view text) {
                     bandwidth = number(attribute.value);
             });
         } else if (isTag(line, "#EXT-X-KEY") || isTag(line, "#EXT-X-MAP")) {
-            std::string& uri = isTag(line, "#EXT-X-KEY") ? key : map;
-            uri.clear();
+            std::string_view uri;
             bool none = false;
             forEachAttribute(line, [&](const Attribute& attribute) {
                 if (attribute.name == "URI")
@@ -117,8 +133,13 @@ std::optional<HlsPlaylist> readHlsPlaylist(std::string_view text) {
                 none = none || (attribute.name == "METHOD" && attribute.value == "NONE") ||
                        attribute.name == "BYTERANGE";
             });
-            if (none)
-                uri.clear();
+            // Named once, however many segments it stands before.
+            std::size_t& section = isTag(line, "#EXT-X-KEY") ? key : map;
+            section = kNoSection;
+            if (!none && !uri.empty()) {
+                section = playlist.sections.size();
+                playlist.sections.emplace_back(uri);
+            }
         } else if (isTag(line, "#EXT-X-ENDLIST")) {
             playlist.endList = true;
         } else if (isTag(line, "#EXT-X-BYTERANGE")) {
@@ -126,8 +147,9 @@ std::optional<HlsPlaylist> readHlsPlaylist(std::string_view text) {
         } else if (isTag(line, "#EXT-X-TARGETDURATION")) {
             playlist.targetDuration = static_cast<double>(number(line.substr(line.find(':') + 1)));
         }
+        return true;
     });
-    if (playlist.variants.empty() && playlist.segments.empty())
+    if (!read || (playlist.variants.empty() && playlist.segments.empty()))
         return std::nullopt;
     return playlist;
 }
@@ -154,22 +176,27 @@ std::size_t windowEnd(const HlsPlaylist& playlist) {
 
 namespace {
 
-/// The reference resolved against the playlist's address; invalid when it is no address.
-QUrl resolved(const std::string& base, std::string_view reference) {
+/// The reference resolved against the playlist's address (read once for all its lines, so that
+/// a long one costs no more than the lines that grow by it); invalid when it is no address.
+QUrl resolved(const QUrl& base, std::string_view reference) {
     const QUrl relative(
         QString::fromUtf8(reference.data(), static_cast<qsizetype>(reference.size())),
         QUrl::StrictMode);
     if (!relative.isValid())
         return {};
-    const QUrl absolute = QUrl(QString::fromStdString(base), QUrl::StrictMode).resolved(relative);
+    const QUrl absolute = base.resolved(relative);
     if (!absolute.isValid() || absolute.isRelative() || absolute.host().isEmpty())
         return {};
     return absolute;
 }
 
+QUrl baseUrl(const std::string& base) {
+    return QUrl(QString::fromStdString(base), QUrl::StrictMode);
+}
+
 /// What the reference becomes in the playlist handed over.
 std::string replacement(
-    const std::string& base, std::string_view reference, HlsReference kind,
+    const QUrl& base, std::string_view reference, HlsReference kind,
     const std::function<std::string(const std::string& address, HlsReference kind)>& local) {
     const QUrl absolute = resolved(base, reference);
     if (!absolute.isValid())
@@ -183,30 +210,31 @@ std::string replacement(
 }  // namespace
 
 std::string httpAddress(const std::string& base, std::string_view reference) {
-    const QUrl absolute = resolved(base, reference);
+    const QUrl absolute = resolved(baseUrl(base), reference);
     if (!absolute.isValid() || absolute.scheme() != QLatin1String("http") ||
         !absolute.userInfo().isEmpty())
         return {};
     return absolute.toString(QUrl::FullyEncoded).toStdString();
 }
 
-std::string rewrittenPlaylist(
+std::optional<std::string> rewrittenPlaylist(
     std::string_view text, const std::string& base,
     const std::function<std::string(const std::string& address, HlsReference kind)>& local) {
     text = platform::withoutByteOrderMark(text.substr(0, kMaxPlaylistBytes));
+    const QUrl baseAddress = baseUrl(base);
     std::string out;
     out.reserve(text.size() + text.size() / 2);
     HlsReference lineKind = HlsReference::Media;
-    forEachLine(text, [&](std::string_view line) {
+    const bool whole = forEachLine(text, [&](std::string_view line) {
         if (line.empty()) {
             out += '\n';
-            return;
+            return true;
         }
         if (line.front() != '#') {
-            out += replacement(base, line, lineKind, local);
+            out += replacement(baseAddress, line, lineKind, local);
             out += '\n';
             lineKind = HlsReference::Media;
-            return;
+            return out.size() <= kMaxRewrittenBytes;
         }
         if (isTag(line, "#EXT-X-STREAM-INF"))
             lineKind = HlsReference::Playlist;
@@ -220,7 +248,7 @@ std::string rewrittenPlaylist(
                 return;
             out += line.substr(copied, attribute.at - copied);
             // A quote inside would end the attribute early: such an address stays as written.
-            std::string address = replacement(base, attribute.value, kind, local);
+            std::string address = replacement(baseAddress, attribute.value, kind, local);
             if (address.find('"') != std::string::npos)
                 address = std::string(attribute.value);
             out += address;
@@ -228,7 +256,10 @@ std::string rewrittenPlaylist(
         });
         out += line.substr(copied);
         out += '\n';
+        return out.size() <= kMaxRewrittenBytes;
     });
+    if (!whole)
+        return std::nullopt;
     return out;
 }
 

@@ -12,17 +12,25 @@ namespace qova::neighbours {
 /// What a picture channel kept warm reads of an HLS playlist, and the playlist as the engine is
 /// given it on hand-over, apart from the sockets that bring it, so that it can be tried on any
 /// bytes at all. A playlist comes from outside: it is read only up to kMaxPlaylistBytes, line by
-/// line, and nothing in it is trusted to be well formed.
+/// line, and nothing in it is trusted to be well formed. What reading it costs stays near its
+/// size: a line (and so an address or attribute) longer than kMaxPlaylistLineBytes or more than
+/// kMaxPlaylistEntries entries refuse it, and a key or section named once is kept once.
 inline constexpr std::size_t kMaxPlaylistBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kMaxPlaylistLineBytes = 8 * 1024;
+inline constexpr std::size_t kMaxPlaylistEntries = 10000;
+/// A playlist handed over grows by the addresses put in (see rewrittenPlaylist): no bigger.
+inline constexpr std::size_t kMaxRewrittenBytes = 4 * kMaxPlaylistBytes;
+
+inline constexpr std::size_t kNoSection = static_cast<std::size_t>(-1);
 
 struct HlsSegment {
     /// As written in the playlist.
     std::string uri;
-    /// What the engine needs before it reads the segment, as written: the key it is encrypted
-    /// with (EXT-X-KEY) and its initialisation section (EXT-X-MAP, unless a part of a file);
-    /// empty when none.
-    std::string key;
-    std::string map;
+    /// What the engine needs before it reads the segment, as an index into
+    /// HlsPlaylist::sections: the key it is encrypted with (EXT-X-KEY) and its initialisation
+    /// section (EXT-X-MAP, unless a part of a file); kNoSection when none.
+    std::size_t key = kNoSection;
+    std::size_t map = kNoSection;
 };
 
 struct HlsVariant {
@@ -35,6 +43,8 @@ struct HlsVariant {
 struct HlsPlaylist {
     std::vector<HlsVariant> variants;
     std::vector<HlsSegment> segments;
+    /// The URIs of the keys and sections the segments name, as written, each once.
+    std::vector<std::string> sections;
     bool endList = false;
     /// Segments that are parts of a file (EXT-X-BYTERANGE): nothing of them is kept.
     bool byteRanges = false;
@@ -42,10 +52,18 @@ struct HlsPlaylist {
     double targetDuration = 0;
 
     bool master() const { return !variants.empty(); }
+    /// A key or section of a segment as written; empty for kNoSection.
+    std::string_view section(std::size_t index) const {
+        return index < sections.size() ? std::string_view(sections[index]) : std::string_view();
+    }
 };
 
+/// Whether text that begins a playlist's answer (the first bytes, however few came) can still be
+/// an HLS playlist: it begins with #EXTM3U after a byte order mark, or with a beginning of them.
+bool looksLikeHlsPlaylist(std::string_view start);
+
 /// Nothing for text that is no HLS playlist: not beginning with #EXTM3U (after a byte order
-/// mark), longer than kMaxPlaylistBytes, or naming neither a variant (#EXT-X-STREAM-INF) nor a
+/// mark), beyond the bounds above, or naming neither a variant (#EXT-X-STREAM-INF) nor a
 /// segment (#EXTINF).
 std::optional<HlsPlaylist> readHlsPlaylist(std::string_view text);
 
@@ -72,8 +90,9 @@ enum class HlsReference { Playlist, Media };
 /// The playlist with every reference that resolves to an http:// address (segment and variant
 /// lines, and URI="..." attributes) replaced by `local(address, kind)`; a reference that
 /// resolves to another scheme is made absolute, so that the engine still finds it elsewhere;
-/// one that resolves to nothing is left as written. Lines end in LF.
-std::string rewrittenPlaylist(
+/// one that resolves to nothing is left as written. Lines end in LF. Nothing when it would grow
+/// beyond kMaxRewrittenBytes.
+std::optional<std::string> rewrittenPlaylist(
     std::string_view text, const std::string& base,
     const std::function<std::string(const std::string& address, HlsReference kind)>& local);
 

@@ -30,6 +30,15 @@ QByteArray headerValue(const QByteArray& head, const QByteArray& name) {
     return {};
 }
 
+/// A request for the server as the engine would make it.
+QNetworkRequest serverRequest(const QUrl& url, const QByteArray& userAgent) {
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent);
+    request.setRawHeader("Accept-Encoding", "identity");
+    request.setTransferTimeout(kSilenceLimitMs);
+    return request;
+}
+
 QByteArray statusHead(int status, const QByteArray& contentType, qint64 length,
                       const QByteArray& range = {}) {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + (status < 300 ? " OK" : " Error");
@@ -40,6 +49,14 @@ QByteArray statusHead(int status, const QByteArray& contentType, qint64 length,
     if (!range.isEmpty())
         head += "\r\nContent-Range: " + range;
     return head + "\r\nConnection: close\r\n\r\n";
+}
+
+/// A playlist served, or 502 when it cannot be.
+void writePlaylist(QTcpSocket* socket, const std::optional<QByteArray>& body) {
+    if (!body)
+        return static_cast<void>(socket->write(statusHead(502, {}, 0)));
+    socket->write(statusHead(200, kPlaylistType, body->size()));
+    socket->write(*body);
 }
 
 /// The last part of an address's path, kept at the end of the relay's address so that what the
@@ -59,11 +76,7 @@ QByteArray lastName(const QUrl& url) {
 QNetworkReply* fetchWhole(QNetworkAccessManager& network, const QUrl& url,
                           const QByteArray& userAgent, qsizetype limit, bool playlist,
                           QObject* context, std::function<void(std::optional<Fetched>)> done) {
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent);
-    request.setRawHeader("Accept-Encoding", "identity");
-    request.setTransferTimeout(kSilenceLimitMs);
-    QNetworkReply* reply = network.get(request);
+    QNetworkReply* reply = network.get(serverRequest(url, userAgent));
     reply->setParent(context);
     auto body = std::make_shared<QByteArray>();
     auto refused = std::make_shared<bool>(false);
@@ -71,10 +84,9 @@ QNetworkReply* fetchWhole(QNetworkAccessManager& network, const QUrl& url,
         if (*refused)
             return;
         *body += reply->readAll();
-        const std::string_view start = platform::withoutByteOrderMark(
-            std::string_view(body->constData(), static_cast<std::size_t>(body->size())));
         *refused = body->size() > limit ||
-                   (playlist && start.size() >= 7 && !start.starts_with("#EXTM3U"));
+                   (playlist && !looksLikeHlsPlaylist(std::string_view(
+                                    body->constData(), static_cast<std::size_t>(body->size()))));
         // Not from within its own signal, which the reply is still sending.
         if (*refused)
             QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
@@ -93,34 +105,62 @@ QNetworkReply* fetchWhole(QNetworkAccessManager& network, const QUrl& url,
 
 HlsRelay::HlsRelay(QNetworkAccessManager& network, QByteArray userAgent, QObject* parent)
     : QObject(parent), network_(network), userAgent_(std::move(userAgent)) {
-    secret_ = QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+    secret_ = QByteArray::number(QRandomGenerator::global()->generate64(), 16)
+                  .rightJustified(kSecretLength, '0');
     connect(&server_, &QTcpServer::newConnection, this, &HlsRelay::accept);
 }
 
-HlsRelay::~HlsRelay() = default;
+HlsRelay::~HlsRelay() {
+    // Nothing of a connection may call back while it goes: each is silenced, then stopped, its
+    // reply from the server first, before the sockets would go with the QObject.
+    for (QTcpSocket* socket : findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly)) {
+        socket->disconnect();
+        for (QNetworkReply* reply : socket->findChildren<QNetworkReply*>()) {
+            reply->disconnect();
+            reply->abort();
+            delete reply;
+        }
+        socket->abort();
+        delete socket;
+    }
+}
 
 bool HlsRelay::listen() {
     return server_.listen(QHostAddress::LocalHost, 0);
 }
 
 std::string HlsRelay::localAddress(const std::string& address, HlsReference kind) const {
+    return relayAddress(server_.serverPort(), secret_, address, kind);
+}
+
+std::string HlsRelay::relayAddress(quint16 port, const QByteArray& secret,
+                                   const std::string& address, HlsReference kind) {
     const QUrl url(QString::fromStdString(address));
     const QByteArray encoded = QByteArray::fromStdString(address).toBase64(
         QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
-    return "http://127.0.0.1:" + std::to_string(server_.serverPort()) + "/" +
-           secret_.toStdString() + (kind == HlsReference::Playlist ? "/p/" : "/m/") +
-           encoded.toStdString() + "/" + lastName(url).toStdString();
+    return "http://127.0.0.1:" + std::to_string(port) + "/" + secret.toStdString() +
+           (kind == HlsReference::Playlist ? "/p/" : "/m/") + encoded.toStdString() + "/" +
+           lastName(url).toStdString();
 }
 
 void HlsRelay::hold(const std::string& address, Fetched answer, HlsReference kind) {
     held_[address] = Held{std::move(answer), kind};
 }
 
-QByteArray HlsRelay::servedPlaylist(const Fetched& playlist) const {
-    return QByteArray::fromStdString(rewrittenPlaylist(
+std::optional<QByteArray> HlsRelay::served(const Fetched& playlist, quint16 port,
+                                           const QByteArray& secret) {
+    const auto rewritten = rewrittenPlaylist(
         std::string_view(playlist.body.constData(), static_cast<std::size_t>(playlist.body.size())),
         playlist.url.toString(QUrl::FullyEncoded).toStdString(),
-        [this](const std::string& to, HlsReference as) { return localAddress(to, as); }));
+        [&](const std::string& to, HlsReference as) { return relayAddress(port, secret, to, as); });
+    if (!rewritten)
+        return std::nullopt;
+    return QByteArray::fromStdString(*rewritten);
+}
+
+bool HlsRelay::servable(const Fetched& playlist) {
+    // The longest port and secret any relay has.
+    return served(playlist, 65535, QByteArray(kSecretLength, 'f')).has_value();
 }
 
 void HlsRelay::accept() {
@@ -190,9 +230,7 @@ void HlsRelay::answer(QTcpSocket* socket, const QByteArray& head) {
         return passOn(socket, url, kind, head);
     ++fromMemory_;
     if (held->second.kind == HlsReference::Playlist) {
-        const QByteArray body = servedPlaylist(held->second.answer);
-        socket->write(statusHead(200, kPlaylistType, body.size()));
-        socket->write(body);
+        writePlaylist(socket, served(held->second.answer, server_.serverPort(), secret_));
     } else {
         // Once: a segment asked for again is fetched as the engine would.
         const Fetched answer = std::move(held->second.answer);
@@ -214,23 +252,16 @@ void HlsRelay::passOn(QTcpSocket* socket, const QUrl& url, HlsReference kind,
                    [this, engine](std::optional<Fetched> fetched) {
                        if (!engine)
                            return;
-                       if (fetched) {
-                           const QByteArray body = servedPlaylist(*fetched);
-                           engine->write(statusHead(200, kPlaylistType, body.size()));
-                           engine->write(body);
-                       } else {
-                           engine->write(statusHead(502, {}, 0));
-                       }
+                       writePlaylist(engine, fetched
+                                                 ? served(*fetched, server_.serverPort(), secret_)
+                                                 : std::nullopt);
                        engine->disconnectFromHost();
                    });
         return;
     }
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, agent);
-    request.setRawHeader("Accept-Encoding", "identity");
+    QNetworkRequest request = serverRequest(url, agent);
     if (const QByteArray range = headerValue(head, "range"); !range.isEmpty())
         request.setRawHeader("Range", range);
-    request.setTransferTimeout(kSilenceLimitMs);
     QNetworkReply* reply = network_.get(request);
     reply->setParent(socket);
     reply->setReadBufferSize(kAheadBytes);

@@ -54,6 +54,9 @@ class HlsRelay : public QObject {
     bool listen();
     /// This relay's address for a server's address.
     std::string localAddress(const std::string& address, HlsReference kind) const;
+    /// Whether a playlist fetched can be served by any relay: rewritten, it stays within
+    /// kMaxRewrittenBytes. One that cannot is answered with 502.
+    static bool servable(const Fetched& playlist);
     /// The answer for the address, given from memory: a segment once, a playlist (as fetched,
     /// rewritten when served) until the engine asks for its first segment.
     void hold(const std::string& address, Fetched answer, HlsReference kind);
@@ -66,9 +69,14 @@ class HlsRelay : public QObject {
     void asked();
 
   private:
+    static constexpr qsizetype kSecretLength = 16;
+
+    static std::string relayAddress(quint16 port, const QByteArray& secret,
+                                    const std::string& address, HlsReference kind);
+    static std::optional<QByteArray> served(const Fetched& playlist, quint16 port,
+                                            const QByteArray& secret);
     void accept();
     void answer(QTcpSocket* socket, const QByteArray& head);
-    QByteArray servedPlaylist(const Fetched& playlist) const;
     void passOn(QTcpSocket* socket, const QUrl& url, HlsReference kind, const QByteArray& head);
 
     QNetworkAccessManager& network_;

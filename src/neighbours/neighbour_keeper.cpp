@@ -4,7 +4,6 @@
 
 #include "neighbours/warm_hls.h"
 #include "neighbours/warm_stream.h"
-#include "platform/stream_address.h"
 
 namespace qova::neighbours {
 
@@ -39,12 +38,11 @@ void NeighbourKeeper::apply() {
     std::vector<playback::NeighbourChannel> keep;
     if (playback::preparesNeighbours(conditions_)) {
         for (const playback::NeighbourChannel& channel : wanted_) {
-            // Where the engine would meet the station through the relay; a picture channel only
-            // over plain HTTP and without headers of its own, as its playlist is fetched anew.
-            const bool plain = platform::splitHeaders(channel.address).headers.empty() &&
-                               WarmStream::keepable(channel.address, false);
-            if ((channel.picture ? plain : WarmStream::keepable(channel.address, httpsKept_)) &&
-                keep.size() < static_cast<std::size_t>(playback::kMaxNeighbours))
+            // Where the engine would meet the station through the relay.
+            const bool keepable = channel.picture
+                                      ? WarmHls::keepable(channel.address)
+                                      : WarmStream::keepable(channel.address, httpsKept_);
+            if (keepable && keep.size() < static_cast<std::size_t>(playback::kMaxNeighbours))
                 keep.push_back(channel);
         }
     }

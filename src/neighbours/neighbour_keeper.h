@@ -37,6 +37,7 @@ class NeighbourKeeper : public QObject {
     void channelChanged(const std::vector<playback::NeighbourChannel>& wanted);
     /// The address for the engine to open for a channel's line (its address with the headers
     /// it carries): a ready channel's loopback address, handed over; otherwise the line itself.
+    /// Off as on, the picture channel handed over before is let go: the engine is done with it.
     std::string route(const std::string& address);
 
     /// How many channels are being kept ready or connecting now.

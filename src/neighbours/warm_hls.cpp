@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "neighbours/warm_stream.h"
+#include "platform/stream_address.h"
 
 namespace qova::neighbours {
 namespace {
@@ -22,14 +23,25 @@ std::string_view textOf(const QByteArray& bytes) {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
+/// Lets go of the segments held that `kept` does not name.
+void keepOnly(std::map<std::string, Fetched>& segments, const std::vector<std::string>& kept) {
+    std::erase_if(segments, [&](const auto& segment) {
+        return std::find(kept.begin(), kept.end(), segment.first) == kept.end();
+    });
+}
+
 }  // namespace
+
+bool WarmHls::keepable(const std::string& line) {
+    return platform::splitHeaders(line).headers.empty() && WarmStream::keepable(line, false);
+}
 
 WarmHls::WarmHls(const std::string& address, const std::string& userAgent, bool wholeWindow,
                  QObject* parent)
     : QObject(parent), userAgent_(QByteArray::fromStdString(userAgent)), wholeWindow_(wholeWindow) {
     reload_.setSingleShot(true);
     connect(&reload_, &QTimer::timeout, this, &WarmHls::reload);
-    if (!WarmStream::keepable(address)) {
+    if (!keepable(address)) {
         QMetaObject::invokeMethod(this, &WarmHls::end, Qt::QueuedConnection);
         return;
     }
@@ -60,14 +72,14 @@ void WarmHls::fetch(const QUrl& url, qsizetype limit, bool playlist,
                             if (ended_ || relay_)
                                 return;
                             if (!fetched)
-                                return end();
+                                return failed();
                             then(std::move(*fetched));
                         });
 }
 
 void WarmHls::readTop(Fetched top) {
     const auto playlist = readHlsPlaylist(textOf(top.body));
-    if (!playlist)
+    if (!playlist || !HlsRelay::servable(top))
         return end();
     if (!playlist->master()) {
         mediaUrl_ = top.url;
@@ -88,38 +100,61 @@ void WarmHls::readMedia(Fetched media) {
     const auto playlist = readHlsPlaylist(textOf(media.body));
     // Parts of files would have to be kept as the engine asks for them: not worth it.
     if (!playlist || playlist->master() || playlist->byteRanges)
-        return end();
-    const std::size_t start = startSegment(*playlist);
-    const std::size_t last = wholeWindow_ ? windowEnd(*playlist) : start + 1;
-    wanted_.clear();
-    const std::string base = addressOf(media.url);
-    for (std::size_t i = start; i < last; ++i) {
-        const HlsSegment& segment = playlist->segments[i];
-        // A key or section elsewhere than over plain HTTP the engine fetches itself.
-        for (const std::string& before : {segment.key, segment.map}) {
-            std::string address = before.empty() ? std::string() : httpAddress(base, before);
-            if (!address.empty() &&
-                std::find(wanted_.begin(), wanted_.end(), address) == wanted_.end())
-                wanted_.push_back(std::move(address));
-        }
-        std::string address = httpAddress(base, segment.uri);
-        if (address.empty())
-            return end();
-        wanted_.push_back(std::move(address));
-    }
+        return failed();
     reload_.setInterval(
         playlist->endList ? 0
                           : static_cast<int>(1000 * std::clamp(playlist->targetDuration,
                                                                kShortestReloadS, kLongestReloadS)));
-    newest_ = std::move(media);
+    const std::string base = addressOf(media.url);
+    if (!wholeWindow_ && held_ && heldStillStarts(*playlist, base))
+        return renewed();
+    // What is held is what the relay serves on hand-over.
+    if (!HlsRelay::servable(media))
+        return failed();
+    const std::size_t start = startSegment(*playlist);
+    const std::size_t last = wholeWindow_ ? windowEnd(*playlist) : start + 1;
+    Snapshot coming{std::move(media), {}, {}};
+    for (std::size_t i = start; i < last; ++i) {
+        const HlsSegment& segment = playlist->segments[i];
+        // A key or section elsewhere than over plain HTTP the engine fetches itself.
+        for (const std::size_t before : {segment.key, segment.map}) {
+            std::string address =
+                before == kNoSection ? std::string() : httpAddress(base, playlist->section(before));
+            if (!address.empty() && std::find(coming.segments.begin(), coming.segments.end(),
+                                              address) == coming.segments.end())
+                coming.segments.push_back(std::move(address));
+        }
+        std::string address = httpAddress(base, segment.uri);
+        if (address.empty())
+            return failed();
+        if (i == start)
+            coming.start = address;
+        coming.segments.push_back(std::move(address));
+    }
+    coming_ = std::move(coming);
     fetchMissing();
 }
 
+bool WarmHls::heldStillStarts(const HlsPlaylist& playlist, const std::string& base) const {
+    const std::size_t start = startSegment(playlist);
+    for (std::size_t i = start - std::min(start, kStartsBehind); i < playlist.segments.size();
+         ++i) {
+        if (httpAddress(base, playlist.segments[i].uri) == held_->start)
+            return true;
+    }
+    return false;
+}
+
 void WarmHls::fetchMissing() {
-    for (const std::string& segment : wanted_) {
+    for (const std::string& segment : coming_->segments) {
         if (segments_.count(segment) > 0)
             continue;
-        fetch(QUrl(QString::fromStdString(segment), QUrl::StrictMode), kSegmentLimit, false,
+        // What is ready and what comes stay within the bound together: a segment may take
+        // what is left of it.
+        const qsizetype left = (wholeWindow_ ? kWindowLimit : kSegmentLimit) - heldBytes();
+        if (left <= 0)
+            return failed();
+        fetch(QUrl(QString::fromStdString(segment), QUrl::StrictMode), left, false,
               [this, segment](Fetched bytes) {
                   segments_[segment] = std::move(bytes);
                   fetchMissing();
@@ -128,21 +163,30 @@ void WarmHls::fetchMissing() {
     }
     // All the newest playlist starts with has come: it is what a hand-over gives now, and
     // nothing older is kept.
-    for (auto it = segments_.begin(); it != segments_.end();) {
-        if (std::find(wanted_.begin(), wanted_.end(), it->first) == wanted_.end())
-            it = segments_.erase(it);
-        else
-            ++it;
-    }
-    if (heldBytes() > (wholeWindow_ ? kWindowLimit : kSegmentLimit))
-        return end();
-    media_ = std::move(newest_);
-    newest_.reset();
-    const bool live = reload_.interval() > 0;
-    if (live)
-        reload_.start();
-    if (!std::exchange(ready_, true))
+    keepOnly(segments_, coming_->segments);
+    const bool first = !held_;
+    held_ = std::move(coming_);
+    coming_.reset();
+    renewed();
+    if (first)
         emit becameReady();
+}
+
+void WarmHls::renewed() {
+    failures_ = 0;
+    if (reload_.interval() > 0)
+        reload_.start();
+}
+
+void WarmHls::failed() {
+    // Not ready yet, or failing again and again: not ready at all.
+    if (!held_ || ++failures_ >= kFailureLimit)
+        return end();
+    // What was ready stays so; what came for the newest playlist goes.
+    keepOnly(segments_, held_->segments);
+    coming_.reset();
+    if (reload_.interval() > 0)
+        reload_.start();
 }
 
 void WarmHls::reload() {
@@ -153,7 +197,7 @@ void WarmHls::reload() {
 }
 
 std::string WarmHls::handOver() {
-    if (!ready() || ended_ || !media_)
+    if (!ready() || ended_)
         return {};
     auto relay = std::make_unique<HlsRelay>(network_, userAgent_);
     if (!relay->listen())
@@ -167,12 +211,14 @@ std::string WarmHls::handOver() {
     const std::string top = master_ ? addressOf(master_->url) : addressOf(mediaUrl_);
     if (master_)
         relay_->hold(top, std::move(*master_), HlsReference::Playlist);
-    relay_->hold(addressOf(mediaUrl_), std::move(*media_), HlsReference::Playlist);
-    for (auto& [address, segment] : segments_)
-        relay_->hold(address, std::move(segment), HlsReference::Media);
+    relay_->hold(addressOf(mediaUrl_), std::move(held_->media), HlsReference::Playlist);
+    for (const std::string& address : held_->segments) {
+        if (const auto segment = segments_.find(address); segment != segments_.end())
+            relay_->hold(address, std::move(segment->second), HlsReference::Media);
+    }
     master_.reset();
-    media_.reset();
-    newest_.reset();
+    held_.reset();
+    coming_.reset();
     segments_.clear();
     QTimer::singleShot(kEngineLimitMs, this, [this] {
         if (relay_->requests() == 0)

@@ -51,12 +51,10 @@ void FrmMain::buildNeighbours(bool freshSettings) {
         }
         neighbours_->setConditions(conditions);
     };
-    const auto enable = [this, &player, update](bool on) {
+    const auto enable = [this, update](bool on) {
         playback::NeighbourConditions conditions = neighbours_->conditions();
         conditions.enabled = on;
         neighbours_->setConditions(conditions);
-        // Off, the engine opens every address as it always did, and nothing else is asked.
-        player.routeAddress = nullptr;
         if (!on)
             return;
         if (!power_) {
@@ -65,10 +63,12 @@ void FrmMain::buildNeighbours(bool freshSettings) {
                                                                     : QDBusConnection::systemBus());
             connect(power_.get(), &desktop::PowerAndNetwork::changed, this, update);
         }
-        player.routeAddress = [this](const std::string& address) {
-            return neighbours_->route(address);
-        };
         update();
+    };
+    // Off, the keeper gives every address back as it is, and only lets go of a picture channel
+    // handed over before, which the engine read until then.
+    player.routeAddress = [this](const std::string& address) {
+        return neighbours_->route(address);
     };
     new WindowStateWatch(*this, [update](bool) { update(); });
 

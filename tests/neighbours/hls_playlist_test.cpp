@@ -15,7 +15,7 @@ std::string local(const std::string& address, HlsReference kind) {
 }
 
 std::string rewritten(std::string_view text) {
-    return rewrittenPlaylist(text, std::string(kBase), local);
+    return rewrittenPlaylist(text, std::string(kBase), local).value_or("<refused>");
 }
 
 TEST(HlsPlaylistTest, TheEngineStartsAtTheRichestVariantAndThreeSegmentsFromTheLiveEnd) {
@@ -59,10 +59,10 @@ TEST(HlsPlaylistTest, TheEngineStartsAtTheRichestVariantAndThreeSegmentsFromTheL
         "#EXTINF:2,\na.m4s\n#EXT-X-KEY:METHOD=NONE\n#EXT-X-MAP:URI=\"i.mp4\",BYTERANGE=\"9@0\"\n"
         "#EXTINF:2,\nb.m4s\n");
     ASSERT_TRUE(sections);
-    EXPECT_EQ(sections->segments[0].key, "k1");
-    EXPECT_EQ(sections->segments[0].map, "init.mp4");
-    EXPECT_EQ(sections->segments[1].key, "") << "no longer encrypted";
-    EXPECT_EQ(sections->segments[1].map, "") << "a part of a file is not held";
+    EXPECT_EQ(sections->section(sections->segments[0].key), "k1");
+    EXPECT_EQ(sections->section(sections->segments[0].map), "init.mp4");
+    EXPECT_EQ(sections->segments[1].key, kNoSection) << "no longer encrypted";
+    EXPECT_EQ(sections->segments[1].map, kNoSection) << "a part of a file is not held";
 
     const auto ranges = readHlsPlaylist("#EXTM3U\n#EXTINF:2,\n#EXT-X-BYTERANGE:100@0\nall.ts\n");
     ASSERT_TRUE(ranges);
@@ -73,18 +73,53 @@ TEST(HlsPlaylistTest, AnythingButAPlaylistWithEntriesIsNone) {
     EXPECT_FALSE(readHlsPlaylist(""));
     EXPECT_FALSE(readHlsPlaylist("#EXTM3U\n"));
     EXPECT_FALSE(readHlsPlaylist("#EXTM3U\nseg.ts\n")) << "a line without #EXTINF is no segment";
-    EXPECT_FALSE(readHlsPlaylist("\xFF\xFB\x90\x64 an MP3 stream"));
     EXPECT_FALSE(readHlsPlaylist("<html>#EXTM3U\n#EXTINF:1,\na.ts\n"));
+    // Of an answer's first bytes, however few.
+    for (const std::string_view start : {"", "\xEF\xBB", "\xEF\xBB\xBF#EXT", "#EXTM3U\n<"})
+        EXPECT_TRUE(looksLikeHlsPlaylist(start)) << start;
+    for (const std::string_view start : {"\xEF#", "<", "#EXTM3X", "\xFF\xFB\x90\x64"})
+        EXPECT_FALSE(looksLikeHlsPlaylist(start)) << start;
     EXPECT_FALSE(readHlsPlaylist("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=\"\n"))
         << "a quote never closed, and no variant line";
-    std::string big = "#EXTM3U\n#EXTINF:1,\na.ts\n";
-    big.resize(kMaxPlaylistBytes + 1, '#');
-    EXPECT_FALSE(readHlsPlaylist(big));
+    EXPECT_FALSE(
+        readHlsPlaylist("#EXTM3U\n#EXTINF:1,\na.ts\n" + std::string(kMaxPlaylistBytes, '\n')));
     const auto junk = readHlsPlaylist(
         "#EXTM3U\n#EXT-X-TARGETDURATION:x\n#EXT-X-STREAM-INF:BANDWIDTH=-5\nv.m3u8\n\x01junk\n");
     ASSERT_TRUE(junk);
     EXPECT_EQ(junk->targetDuration, 0);
     EXPECT_EQ(junk->variants[0].bandwidth, 0);
+}
+
+TEST(HlsPlaylistTest, WhatAPlaylistCostsStaysNearItsSize) {
+    // A megabyte of one long key and tiny segments, each of which once copied the key.
+    const std::string key = "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"";
+    std::string hostile = key + std::string(512 * 1024, 'k') + "\"\n";
+    while (hostile.size() + 13 <= kMaxPlaylistBytes)
+        hostile += "#EXTINF:1,\na\n";
+    EXPECT_FALSE(readHlsPlaylist(hostile)) << "an address longer than a line may be";
+
+    std::string most = key + std::string(kMaxPlaylistLineBytes - 40, 'k') + "\"\n";
+    for (std::size_t i = 0; i < kMaxPlaylistEntries; ++i)
+        most += "#EXTINF:1,\na\n";
+    const auto read = readHlsPlaylist(most);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->sections.size(), 1u) << "the key kept once for all its segments";
+    EXPECT_EQ(read->section(read->segments.back().key).size(), kMaxPlaylistLineBytes - 40);
+    EXPECT_FALSE(readHlsPlaylist(most + "#EXTINF:1,\na\n")) << "one segment too many";
+
+    // Handed over, each address grows: to three times the playlist, not to five.
+    std::string lines = "#EXTM3U\n";
+    while (lines.size() + 100 <= kMaxPlaylistBytes)
+        lines += std::string(99, 'a') + "\n";
+    const auto grown = [&](std::size_t each) {
+        return rewrittenPlaylist(lines, std::string(kBase), [&](const std::string&, HlsReference) {
+            return std::string(each, 'x');
+        });
+    };
+    const auto thrice = grown(299);
+    ASSERT_TRUE(thrice);
+    EXPECT_GT(thrice->size(), 3 * kMaxPlaylistBytes - 1000);
+    EXPECT_FALSE(grown(499));
 }
 
 TEST(HlsPlaylistTest, EveryPlainHttpAddressLeadsThroughTheRelayAndNothingElseDoes) {
@@ -93,7 +128,6 @@ TEST(HlsPlaylistTest, EveryPlainHttpAddressLeadsThroughTheRelayAndNothingElseDoe
         "#EXT-X-KEY:METHOD=AES-128,URI=\"key.bin\",IV=0x1\r\n"
         "#EXT-X-MAP:URI=\"/init.mp4\"\n"
         "#EXT-X-KEY:METHOD=AES-128,URI=\"https://keys.example/k\"\n"
-        "#EXT-X-KEY:METHOD=SAMPLE-AES,URI=\"skd://drm\"\n"
         "#EXTINF:2,\n"
         "seg1.ts?token=a%20b\n"
         "#EXTINF:2,\n"
@@ -112,7 +146,6 @@ TEST(HlsPlaylistTest, EveryPlainHttpAddressLeadsThroughTheRelayAndNothingElseDoe
               "IV=0x1\n"
               "#EXT-X-MAP:URI=\"<M http://tv.example:8080/init.mp4>\"\n"
               "#EXT-X-KEY:METHOD=AES-128,URI=\"https://keys.example/k\"\n"
-              "#EXT-X-KEY:METHOD=SAMPLE-AES,URI=\"skd://drm\"\n"
               "#EXTINF:2,\n"
               "<M http://tv.example:8080/live/chan/seg1.ts?token=a%20b>\n"
               "#EXTINF:2,\n"
