@@ -155,6 +155,11 @@ class FrmMain : public QMainWindow {
     void buildEqualLoudness(const std::string& settingsFile);
     void buildNeighbours(bool freshSettings);
     void buildVideoNeighbours(QAction& neighbours);
+    /// A choice of the Playback menu kept in the settings under `key`: applied now as it was
+    /// left (off when never chosen), and again, and kept, whenever the person changes it.
+    QAction* addPlaybackChoice(const QString& text, const char* name, const QKeySequence& keys,
+                               const QString& toolTip, const char* key,
+                               const std::function<void(bool)>& apply);
     void openChannelLists(bool toAdd);
     void openDiscover();
     void buildGuide();

@@ -25,21 +25,11 @@ void FrmMain::buildEqualLoudness(const std::string& settingsFile) {
     const bool fresh = !QFileInfo::exists(QString::fromStdString(settingsFile));
     if (fresh)
         settings_->setIntValueWithNextWrite(kEqualLoudnessKey, 1);
-    const bool on = settings_->intValue(kEqualLoudnessKey, 0) != 0;
-    loudness_->setEnabled(on);
-
     mnuPlayback_->addSeparator();
-    QAction* action = mnuPlayback_->addAction(QStringLiteral("&Equal Loudness"));
-    action->setObjectName(QStringLiteral("mnuEqualLoudness"));
-    action->setCheckable(true);
-    action->setChecked(on);
-    action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
-    action->setToolTip(tr("Every channel about as loud as the others, from its next start"));
-    wbMain_->addAction(action);
-    connect(action, &QAction::toggled, this, [this](bool checked) {
-        loudness_->setEnabled(checked);
-        settings_->setIntValue(kEqualLoudnessKey, checked ? 1 : 0);
-    });
+    addPlaybackChoice(QStringLiteral("&Equal Loudness"), "mnuEqualLoudness",
+                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U),
+                      tr("Every channel about as loud as the others, from its next start"),
+                      kEqualLoudnessKey, [this](bool on) { loudness_->setEnabled(on); });
     buildNeighbours(fresh);
 }
 

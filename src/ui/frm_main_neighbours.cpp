@@ -92,20 +92,11 @@ void FrmMain::buildNeighbours(bool freshSettings) {
 
     if (freshSettings)
         settings_->setIntValueWithNextWrite(kNeighboursKey, 1);
-    const bool on = settings_->intValue(kNeighboursKey, 0) != 0;
-    enable(on);
-    QAction* action = mnuPlayback_->addAction(QStringLiteral("Prepare Neighbouring C&hannels"));
-    action->setObjectName(QStringLiteral("mnuPrepareNeighbours"));
-    action->setCheckable(true);
-    action->setChecked(on);
-    action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
-    action->setToolTip(
-        tr("The next, the previous and the last channel kept ready: they sound at once"));
-    wbMain_->addAction(action);
-    connect(action, &QAction::toggled, this, [this, enable](bool checked) {
-        enable(checked);
-        settings_->setIntValue(kNeighboursKey, checked ? 1 : 0);
-    });
+    QAction* action = addPlaybackChoice(
+        QStringLiteral("Prepare Neighbouring C&hannels"), "mnuPrepareNeighbours",
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
+        tr("The next, the previous and the last channel kept ready: they sound at once"),
+        kNeighboursKey, enable);
     buildVideoNeighbours(*action);
 }
 
@@ -115,21 +106,13 @@ void FrmMain::buildVideoNeighbours(QAction& neighbours) {
         conditions.videoToo = on;
         neighbours_->setConditions(conditions);
     };
-    const bool on = settings_->intValue(kVideoNeighboursKey, 0) != 0;
-    videoToo(on);
-    QAction* action = mnuPlayback_->addAction(QStringLiteral("Prepare &Video Channels Too"));
-    action->setObjectName(QStringLiteral("mnuPrepareVideoNeighbours"));
-    action->setCheckable(true);
-    action->setChecked(on);
+    QAction* action = addPlaybackChoice(
+        QStringLiteral("Prepare &Video Channels Too"), "mnuPrepareVideoNeighbours",
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V),
+        tr("Channels with pictures kept ready whole, not only their first segment"),
+        kVideoNeighboursKey, videoToo);
     action->setEnabled(neighbours.isChecked());
-    action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
-    action->setToolTip(tr("Channels with pictures kept ready whole, not only their first segment"));
-    wbMain_->addAction(action);
     connect(&neighbours, &QAction::toggled, action, &QAction::setEnabled);
-    connect(action, &QAction::toggled, this, [this, videoToo](bool checked) {
-        videoToo(checked);
-        settings_->setIntValue(kVideoNeighboursKey, checked ? 1 : 0);
-    });
 }
 
 }  // namespace qova::ui

@@ -93,6 +93,25 @@ void FrmMain::buildPlaybackMenu() {
     options_.desktop->onQuit = [this] { close(); };
 }
 
+QAction* FrmMain::addPlaybackChoice(const QString& text, const char* name, const QKeySequence& keys,
+                                    const QString& toolTip, const char* key,
+                                    const std::function<void(bool)>& apply) {
+    const bool on = settings_->intValue(key, 0) != 0;
+    apply(on);
+    QAction* action = mnuPlayback_->addAction(text);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setCheckable(true);
+    action->setChecked(on);
+    action->setShortcut(keys);
+    action->setToolTip(toolTip);
+    wbMain_->addAction(action);
+    connect(action, &QAction::toggled, this, [this, key, apply](bool checked) {
+        apply(checked);
+        settings_->setIntValue(key, checked ? 1 : 0);
+    });
+    return action;
+}
+
 void FrmMain::toggleFullScreen() {
     playerFullScreen_ = !playerFullScreen_;
     if (playerFullScreen_) {
